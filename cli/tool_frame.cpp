@@ -1,0 +1,72 @@
+#include "tool_frame.h"
+
+#include <cstdarg>
+#include <cstdio>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr const char* kMakersNotice = "Asset tools for the Corvane embedded graphics library.";
+
+void printCommandLineError(const CommandLineException& error)
+{
+    if (error.option())
+        std::printf("\n\nERROR: '%s' %s\n\n", error.option()->c_str(), error.what());
+    else
+        std::printf("\n\nERROR: %s\n\n", error.what());
+}
+
+} // namespace
+
+void printBanner(const ToolIdentity& identity)
+{
+    std::printf("\n\n%s v%X.%02X. %s\n\n", identity.title, unsigned(identity.version >> 8),
+                unsigned(identity.version & 0xFF), kMakersNotice);
+}
+
+void raiseError(const char* format, ...)
+{
+    std::va_list arguments;
+    va_start(arguments, format);
+    std::va_list measuring;
+    va_copy(measuring, arguments);
+    const int length = std::vsnprintf(nullptr, 0, format, measuring);
+    va_end(measuring);
+    std::string message;
+    if (length > 0) {
+        std::vector<char> buffer(size_t(length) + 1);
+        std::vsnprintf(buffer.data(), buffer.size(), format, arguments);
+        message.assign(buffer.data(), size_t(length));
+    }
+    va_end(arguments);
+    throw std::runtime_error(message);
+}
+
+void finishRun()
+{
+    throw 0u;
+}
+
+int runTool(const CommandLine& commandLine, const std::function<void()>& work, const ToolRunOptions& options)
+{
+    int status = 1;
+    try {
+        work();
+    } catch (const CommandLineException& error) {
+        commandLine.printUsage();
+        printCommandLineError(error);
+    } catch (const std::runtime_error& error) {
+        std::printf("\n\nERROR: %s\n\n", error.what());
+    } catch (unsigned) {
+        if (options.closingLine)
+            std::puts("\n");
+        status = 0;
+    } catch (const std::exception& error) {
+        if (!options.reportOtherError || !options.reportOtherError(error))
+            std::printf("\n\nERROR: %s\n\n", error.what());
+    }
+    std::fflush(stdout);
+    return status;
+}

@@ -1,0 +1,36 @@
+// The shape every command-line run shares: banner, one try block, and one
+// place that turns what was thrown into output and an exit status.
+#pragma once
+
+#include "command_line.h"
+
+#include <cstdint>
+#include <exception>
+#include <functional>
+
+struct ToolIdentity {
+    const char* usageName; // program name of the usage listing
+    const char* title;     // first words of the banner
+    uint16_t version;      // major version in the high byte, minor in the low byte
+};
+
+// Prints "\n\n<title> v<major>.<minor>. <maker's notice>\n\n".
+void printBanner(const ToolIdentity& identity);
+
+// Formats like printf and throws the text as std::runtime_error.
+[[noreturn]] void raiseError(const char* format, ...) __attribute__((format(printf, 1, 2)));
+
+// Ends a run normally: throws the exit marker (the unsigned integer 0).
+[[noreturn]] void finishRun();
+
+struct ToolRunOptions {
+    bool closingLine = true; // write the closing line after the exit marker
+    // Reports an exception type the frame does not know (FreeType failures
+    // in the font tool); returns false when it does not know it either.
+    std::function<bool(const std::exception&)> reportOtherError;
+};
+
+// Runs `work`, which ends by throwing the exit marker, a CommandLineException
+// or a std::runtime_error, and returns the process exit status (0 or 1).
+int runTool(const CommandLine& commandLine, const std::function<void()>& work,
+            const ToolRunOptions& options = {});

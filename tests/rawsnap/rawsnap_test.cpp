@@ -1,0 +1,256 @@
+// End-to-end tests of the real rawsnap binary: whole output, exit status, files.
+#include "run_program.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <random>
+#include <string>
+#include <vector>
+
+namespace {
+
+const std::string kBanner =
+    "\n\nSnapshot Converter v1.00. Asset tools for the Corvane embedded graphics library.\n\n";
+const std::string kUsage = "\n\nUSAGE: rawsnap [options]\n"
+                           "where [options] can be any of the following:\n"
+                           "\n --help                            -  Print this help screen\n"
+                           "\n --fb <raw framebuffer file>       -  Input framebuffer file\n"
+                           "\n --width <width in pixels>         -  Specify the framebuffer width in pixels\n"
+                           "\n --height <height in pixels>       -  Specify the framebuffer height in pixels\n"
+                           "\n --pitch <pitch in bytes>          -  Specify the framebuffer pitch in bytes\n"
+                           "\n --format <color format: RGB888 | RGB565>  -  Specify the framebuffer color format\n"
+                           "\n --output <output file>            -  Output BMP file\n";
+const std::string kClosing = "\n\n";
+
+ProgramResult rawsnap(const std::vector<std::string>& arguments)
+{
+    return runProgram(RAWSNAP_PATH, arguments);
+}
+
+std::string usageError(const std::string& line)
+{
+    return kBanner + kUsage + "\n\nERROR: " + line + "\n\n";
+}
+
+std::string runtimeError(const std::string& line)
+{
+    return kBanner + "\n\nERROR: " + line + "\n\n";
+}
+
+std::string randomBytes(size_t count, unsigned seed)
+{
+    std::mt19937 generator(seed);
+    std::string bytes(count, '\0');
+    for (char& byte : bytes)
+        byte = char(generator());
+    return bytes;
+}
+
+std::string le32(uint32_t value)
+{
+    return {char(value), char(value >> 8), char(value >> 16), char(value >> 24)};
+}
+
+std::string le16(uint32_t value)
+{
+    return {char(value), char(value >> 8)};
+}
+
+// The BMP a correct converter writes, built independently of the tool's code.
+std::string expectedBmp(const std::string& dump, uint32_t width, uint32_t height, uint32_t pitch, uint32_t bits)
+{
+    const uint32_t rowLength = width * bits / 8;
+    const uint32_t stride = (rowLength + 3) & ~3u;
+    const uint32_t offset = bits == 16 ? 66 : 54;
+    std::string file = "BM" + le32(offset + stride * height) + le32(0) + le32(offset);
+    file += le32(40) + le32(width) + le32(height) + le16(1) + le16(bits) + le32(bits == 16 ? 3 : 0);
+    file += le32(0) + le32(0) + le32(0) + le32(0) + le32(0);
+    if (bits == 16)
+        file += le32(0xF800) + le32(0x07E0) + le32(0x001F);
+    for (uint32_t line = height; line-- > 0;)
+        file += dump.substr(size_t(line) * pitch, rowLength) + std::string(stride - rowLength, '\0');
+    return file;
+}
+
+class Rawsnap : public testing::Test {
+protected:
+    std::vector<std::string> withArguments(std::vector<std::string> extra) const
+    {
+        std::vector<std::string> arguments{"--fb", dump, "--width", "3", "--height", "2", "--pitch", "9",
+                                           "--format", "RGB888", "--output", output};
+        arguments.insert(arguments.end(), extra.begin(), extra.end());
+        return arguments;
+    }
+
+    TemporaryDirectory directory;
+    const std::string dump = directory.file("fb.raw");
+    const std::string output = directory.file("out.bmp");
+};
+
+} // namespace
+
+TEST_F(Rawsnap, HelpPrintsTheUsageAndWinsOverEverythingElse)
+{
+    for (const std::vector<std::string>& arguments :
+         {std::vector<std::string>{"--help"}, {"--width", "0", "--help", "stray"}, {"--format", "bad", "--help"}}) {
+        const ProgramResult result = rawsnap(arguments);
+        EXPECT_EQ(result.output, kBanner + kUsage + kClosing);
+        EXPECT_EQ(result.status, 0);
+    }
+    const ProgramResult twice = rawsnap({"--help", "--help"});
+    EXPECT_EQ(twice.output, usageError("'--help' duplicate option"));
+    EXPECT_EQ(twice.status, 1);
+}
+
+TEST_F(Rawsnap, RefusesBadCommandLinesInLookupOrder)
+{
+    struct Case {
+        std::vector<std::string> arguments;
+        std::string error;
+    };
+    const std::string range = "invalid argument. Must be between 1 and 4096.";
+    const std::string pitch = "invalid argument. Must be the same or larger than the width on one line.";
+    const std::vector<Case> cases = {
+        {{}, "'--fb' missing file name"},
+        {{"--fb=x.raw"}, "'--fb' missing file name"},
+        {{"--fb"}, "'--fb' missing value"},
+        {{"--fb", "-x"}, "'--fb' missing value"},
+        {{"--fb", ""}, "'--fb' missing value"},
+        {{"--fb", "a"}, "'--width' missing argument"},
+        {{"--fb", "a", "--width", "0"}, "'--width' " + range},
+        {{"--fb", "a", "--width", "4097", "--height", "1"}, "'--width' " + range},
+        {{"--fb", "a", "--width", "-1"}, "'--width' missing numeric value"},
+        {{"--fb", "a", "--width", "12px"}, "'--width' invalid numeric value"},
+        {{"--fb", "a", "--width", "4294967297"}, "'--width' invalid numeric value"},
+        {{"--fb", "a", "--width", "x", "--width", "2"}, "'--width' invalid numeric value"},
+        {{"--fb", "a", "--width", "1", "--width", "2"}, "'--width' duplicate option"},
+        {{"--fb", "a", "--width", "4096"}, "'--height' missing argument"},
+        {{"--fb", "a", "--width", "1", "--height", "4097"}, "'--height' " + range},
+        {{"--fb", "a", "--width", "1", "--height", "1"}, "'--format' missing argument"},
+        {{"--fb", "a", "--width", "3", "--height", "1", "--format", "RGB888"}, "'--pitch' missing argument"},
+        {{"--fb", "a", "--width", "3", "--height", "1", "--format", "RGB888", "--pitch", "8"}, "'--pitch' " + pitch},
+        {{"--fb", "a", "--width", "3", "--height", "1", "--format", "RGB565", "--pitch", "5"}, "'--pitch' " + pitch},
+        {{"--fb", "a", "--width", "3", "--height", "1", "--format", "RGB888", "--pitch", "9"},
+         "'--output' missing output file"},
+        {{"--fb", "a", "--width", "3", "--height", "1", "--format", "RGB888", "--pitch", "9", "--output", "o",
+          "stray", "more"},
+         "invalid argument stray"},
+        {{"--fb", "a", "--width", "3", "--height", "1", "--format", "RGB888", "--pitch", "9", "--output", "o",
+          "--verbose", "1"},
+         "invalid argument --verbose"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.error);
+        const ProgramResult result = rawsnap(c.arguments);
+        EXPECT_EQ(result.output, usageError(c.error));
+        EXPECT_EQ(result.status, 1);
+    }
+}
+
+TEST_F(Rawsnap, ReportsRunTimeErrorsWithoutUsageAndLeavesNoOutput)
+{
+    const ProgramResult format = rawsnap({"--fb", "a", "--width", "3", "--height", "1", "--format", "rgb888"});
+    EXPECT_EQ(format.output, runtimeError("invalid color format"));
+    EXPECT_EQ(format.status, 1);
+
+    const ProgramResult missing = rawsnap(withArguments({}));
+    EXPECT_EQ(missing.output, runtimeError("cannot open input file '" + dump + "'"));
+    EXPECT_FALSE(fileExists(output));
+
+    struct Case {
+        std::string dumpBytes;
+        std::string error;
+    };
+    const Case cases[] = {
+        {"", "cannot read input file '" + dump + "'"},
+        {std::string(17, 'x'), "input file '" + dump + "' is too small for the given geometry"},
+    };
+    for (const Case& c : cases) {
+        writeFileBytes(dump, c.dumpBytes);
+        writeFileBytes(output, "an older image");
+        const ProgramResult result = rawsnap(withArguments({}));
+        EXPECT_EQ(result.output, runtimeError(c.error));
+        EXPECT_EQ(result.status, 1);
+        EXPECT_FALSE(fileExists(output)) << c.error;
+    }
+
+    writeFileBytes(dump, std::string(18, 'x'));
+    const std::string noDirectory = directory.file("missing/out.bmp");
+    std::vector<std::string> arguments = withArguments({});
+    arguments[11] = noDirectory;
+    EXPECT_EQ(rawsnap(arguments).output, runtimeError("cannot create output file '" + noDirectory + "'"));
+    arguments[11] = "/dev/full";
+    const ProgramResult full = rawsnap(arguments);
+    EXPECT_EQ(full.output, runtimeError("cannot write output file '/dev/full'"));
+    EXPECT_EQ(full.status, 1);
+    EXPECT_TRUE(fileExists("/dev/full"));
+}
+
+TEST_F(Rawsnap, WritesRowsBottomUpCutToTheRowLengthAndPadded)
+{
+    struct Case {
+        uint32_t width, height, pitch, bits, extra; // extra: dump bytes beyond the last line
+    };
+    const Case cases[] = {
+        {3, 2, 9, 24, 0},   {3, 3, 12, 24, 5}, {4, 3, 12, 24, 0}, {3, 2, 6, 16, 0},
+        {3, 4, 11, 16, 1},  {1, 1, 2, 16, 0},  {5, 2, 17, 24, 0}, {4096, 1, 12288, 24, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.width << "x" << c.height << " pitch " << c.pitch << " bpp " << c.bits);
+        const std::string dumpBytes =
+            randomBytes(size_t(c.height - 1) * c.pitch + c.width * c.bits / 8 + c.extra, c.width + c.pitch);
+        writeFileBytes(dump, dumpBytes);
+        const ProgramResult result = rawsnap({"--fb", dump, "--width", std::to_string(c.width), "--height",
+                                              std::to_string(c.height), "--pitch", std::to_string(c.pitch),
+                                              "--format", c.bits == 24 ? "RGB888" : "RGB565", "--output", output});
+        const std::string expected = expectedBmp(dumpBytes, c.width, c.height, c.pitch, c.bits);
+        EXPECT_EQ(result.output, kBanner + "\nGenerated BMP file '" + output + "', size " +
+                                     std::to_string(expected.size()) + " bytes" + kClosing);
+        EXPECT_EQ(result.status, 0);
+        EXPECT_EQ(readFileBytes(output), expected);
+    }
+}
+
+// An independent reader (ImageMagick) must see the dump's own pixels.
+TEST_F(Rawsnap, ImagesReadBackAsTheDumpsPixels)
+{
+    if (std::system("command -v convert >/dev/null 2>&1") != 0)
+        GTEST_SKIP() << "ImageMagick's convert is not installed";
+    struct Case {
+        uint32_t width, height, pitch, bits;
+    };
+    for (const Case& c : {Case{5, 3, 19, 24}, Case{5, 3, 13, 16}, Case{4, 2, 8, 16}}) {
+        SCOPED_TRACE(c.bits);
+        const std::string dumpBytes = randomBytes(size_t(c.height) * c.pitch, c.pitch);
+        writeFileBytes(dump, dumpBytes);
+        ASSERT_EQ(rawsnap({"--fb", dump, "--width", std::to_string(c.width), "--height", std::to_string(c.height),
+                           "--pitch", std::to_string(c.pitch), "--format", c.bits == 24 ? "RGB888" : "RGB565",
+                           "--output", output})
+                      .status,
+                  0);
+        const std::string rgb = directory.file("pixels.rgb");
+        ASSERT_EQ(std::system(("convert '" + output + "' -depth 8 'rgb:" + rgb + "'").c_str()), 0);
+        const std::string pixels = readFileBytes(rgb);
+        ASSERT_EQ(pixels.size(), size_t(c.width) * c.height * 3);
+        for (uint32_t y = 0; y < c.height; ++y) {
+            for (uint32_t x = 0; x < c.width; ++x) {
+                const uint8_t* source = reinterpret_cast<const uint8_t*>(dumpBytes.data()) + y * c.pitch;
+                int expected[3];
+                if (c.bits == 24) { // stored as blue, green, red
+                    for (int channel = 0; channel < 3; ++channel)
+                        expected[channel] = source[x * 3 + 2 - channel];
+                } else {
+                    const unsigned value = source[x * 2] | source[x * 2 + 1] << 8;
+                    expected[0] = int(((value >> 11) & 31) * 255.0 / 31 + 0.5);
+                    expected[1] = int(((value >> 5) & 63) * 255.0 / 63 + 0.5);
+                    expected[2] = int((value & 31) * 255.0 / 31 + 0.5);
+                }
+                for (int channel = 0; channel < 3; ++channel) {
+                    const int seen = uint8_t(pixels[(size_t(y) * c.width + x) * 3 + channel]);
+                    EXPECT_NEAR(seen, expected[channel], 1) << "pixel " << x << "," << y << " channel " << channel;
+                }
+            }
+        }
+    }
+}

@@ -1,0 +1,83 @@
+#include "run_program.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+
+ProgramResult runProgram(const std::string& program, const std::vector<std::string>& arguments)
+{
+    int pipeEnds[2];
+    if (pipe(pipeEnds) != 0)
+        throw std::runtime_error("pipe failed");
+    const pid_t child = fork();
+    if (child < 0)
+        throw std::runtime_error("fork failed");
+    if (child == 0) {
+        dup2(pipeEnds[1], STDOUT_FILENO);
+        const int devNull = open("/dev/null", O_RDWR);
+        dup2(devNull, STDERR_FILENO);
+        dup2(devNull, STDIN_FILENO);
+        close(pipeEnds[0]);
+        close(pipeEnds[1]);
+        std::vector<char*> argv;
+        argv.push_back(const_cast<char*>(program.c_str()));
+        for (const std::string& argument : arguments)
+            argv.push_back(const_cast<char*>(argument.c_str()));
+        argv.push_back(nullptr);
+        execv(program.c_str(), argv.data());
+        _exit(127);
+    }
+    close(pipeEnds[1]);
+    ProgramResult result{"", -1};
+    char buffer[4096];
+    ssize_t count;
+    while ((count = read(pipeEnds[0], buffer, sizeof buffer)) > 0)
+        result.output.append(buffer, size_t(count));
+    close(pipeEnds[0]);
+    int status = 0;
+    waitpid(child, &status, 0);
+    if (WIFEXITED(status))
+        result.status = WEXITSTATUS(status);
+    return result;
+}
+
+std::string readFileBytes(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream bytes;
+    bytes << in.rdbuf();
+    return bytes.str();
+}
+
+void writeFileBytes(const std::string& path, const std::string& bytes)
+{
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(bytes.data(), std::streamsize(bytes.size()));
+}
+
+bool fileExists(const std::string& path)
+{
+    struct stat status;
+    return lstat(path.c_str(), &status) == 0;
+}
+
+TemporaryDirectory::TemporaryDirectory()
+{
+    std::string pattern = (std::filesystem::temp_directory_path() / "corvane-test-XXXXXX").string();
+    if (!mkdtemp(pattern.data()))
+        throw std::runtime_error("mkdtemp failed");
+    mPath = pattern;
+}
+
+TemporaryDirectory::~TemporaryDirectory()
+{
+    std::error_code ignored;
+    std::filesystem::remove_all(mPath, ignored);
+}

@@ -1,0 +1,118 @@
+// rawsnap: raw RGB888/RGB565 framebuffer dump -> BMP image.
+#include "bmp_writer.h"
+#include "command_line.h"
+#include "file_io.h"
+#include "tool_frame.h"
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr ToolIdentity kIdentity = {"rawsnap", "Snapshot Converter", 0x0100};
+
+void registerOptions(CommandLine& commandLine)
+{
+    commandLine.addOption("--help", "Print this help screen");
+    commandLine.addOption("--fb <raw framebuffer file>", "Input framebuffer file");
+    commandLine.addOption("--width <width in pixels>", "Specify the framebuffer width in pixels");
+    commandLine.addOption("--height <height in pixels>", "Specify the framebuffer height in pixels");
+    commandLine.addOption("--pitch <pitch in bytes>", "Specify the framebuffer pitch in bytes");
+    commandLine.addOption("--format <color format: RGB888 | RGB565>", "Specify the framebuffer color format");
+    commandLine.addOption("--output <output file>", "Output BMP file");
+}
+
+uint32_t getDimension(CommandLine& commandLine, const char* option)
+{
+    uint32_t value = 0;
+    UnsignedArgumentParser parser(value, 10);
+    if (!commandLine.getOption(option, "", parser))
+        throw CommandLineException(option, "missing argument");
+    if (value < 1 || value > kSnapshotMaxDimension)
+        throw CommandLineException(option, "invalid argument. Must be between 1 and 4096.");
+    return value;
+}
+
+uint16_t getBitsPerPixel(CommandLine& commandLine)
+{
+    std::string format;
+    StringArgumentParser parser(format);
+    if (!commandLine.getOption("--format", "", parser))
+        throw CommandLineException("--format", "missing argument");
+    if (format == "RGB888")
+        return 24;
+    if (format == "RGB565")
+        return 16;
+    raiseError("invalid color format");
+}
+
+struct SnapshotRequest {
+    std::string input;
+    std::string output;
+    FramebufferGeometry geometry;
+};
+
+SnapshotRequest readRequest(CommandLine& commandLine)
+{
+    SnapshotRequest request{};
+    StringArgumentParser inputParser(request.input);
+    if (!commandLine.getOption("--fb", "", inputParser))
+        throw CommandLineException("--fb", "missing file name");
+    request.geometry.width = getDimension(commandLine, "--width");
+    request.geometry.height = getDimension(commandLine, "--height");
+    request.geometry.bitsPerPixel = getBitsPerPixel(commandLine);
+
+    UnsignedArgumentParser pitchParser(request.geometry.pitch, 10);
+    if (!commandLine.getOption("--pitch", "", pitchParser))
+        throw CommandLineException("--pitch", "missing argument");
+    if (bmpRowLength(request.geometry) > request.geometry.pitch)
+        throw CommandLineException("--pitch",
+                                   "invalid argument. Must be the same or larger than the width on one line.");
+
+    StringArgumentParser outputParser(request.output);
+    if (!commandLine.getOption("--output", "", outputParser))
+        throw CommandLineException("--output", "missing output file");
+    commandLine.checkUnused();
+    return request;
+}
+
+void convert(const SnapshotRequest& request)
+{
+    InputFile input;
+    if (!input.open(request.input))
+        raiseError("cannot open input file '%s'", request.input.c_str());
+    OutputFile output;
+    if (!output.create(request.output))
+        raiseError("cannot create output file '%s'", request.output.c_str());
+    std::vector<uint8_t> dump;
+    if (!input.readAll(dump))
+        raiseError("cannot read input file '%s'", request.input.c_str());
+    input.close();
+    if (dump.size() < requiredDumpSize(request.geometry))
+        raiseError("input file '%s' is too small for the given geometry", request.input.c_str());
+
+    const std::vector<uint8_t> bmp = encodeBmp(request.geometry, dump.data());
+    output.write(bmp.data(), bmp.size());
+    if (!output.commit())
+        raiseError("cannot write output file '%s'", request.output.c_str());
+    std::printf("\nGenerated BMP file '%s', size %u bytes", request.output.c_str(), unsigned(bmp.size()));
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    printBanner(kIdentity);
+    CommandLine commandLine(kIdentity.usageName, argc, argv);
+    registerOptions(commandLine);
+    return runTool(commandLine, [&] {
+        NullArgumentParser flag;
+        if (commandLine.getOption("--help", "", flag)) {
+            commandLine.printUsage();
+            finishRun();
+        }
+        convert(readRequest(commandLine));
+        finishRun();
+    });
+}
