@@ -1,0 +1,12 @@
+#!/usr/bin/env bash
+# Installs the dependencies, builds the kit and exports a first bitmap font:
+# the printable ASCII range of DejaVu Sans at 16 pixels, into out/.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+bash scripts/install-deps.sh
+bash scripts/build.sh build
+font=$(fc-match -f '%{file}' 'DejaVu Sans')
+mkdir -p out
+build/tools/glyphsmith_cli --font "$font" --chars 32-126 --size 16 --output_path out dejavu_sans
+echo "The font's source and header are out/dejavu_sans_16.cpp and out/dejavu_sans_16.h;"
+echo "compile them with the header fontgen/include/ds_font.h on the include path."
