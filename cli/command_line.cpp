@@ -125,7 +125,7 @@ void CommandLine::checkUnused() const
 void CommandLine::printUsage() const
 {
     std::printf("\n\nUSAGE: %s [options]\n", mProgramName.c_str());
-    std::puts("where [options] can be any of the following:");
+    std::puts("where [options] can be any of the following:\n");
     for (const OptionEntry& entry : mOptions)
         std::printf("\n %-32s  -  %s\n", entry.syntax.c_str(), entry.help.c_str());
 }

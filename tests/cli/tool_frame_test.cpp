@@ -22,7 +22,7 @@ Outcome run(const std::function<void()>& work, const ToolRunOptions& options = {
     return {testing::internal::GetCapturedStdout(), status};
 }
 
-const char* const kUsage = "\n\nUSAGE: tool [options]\nwhere [options] can be any of the following:\n"
+const char* const kUsage = "\n\nUSAGE: tool [options]\nwhere [options] can be any of the following:\n\n"
                            "\n --x                               -  X\n";
 
 } // namespace

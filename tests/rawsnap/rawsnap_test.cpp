@@ -13,7 +13,7 @@ namespace {
 const std::string kBanner =
     "\n\nSnapshot Converter v1.00. Asset tools for the Corvane embedded graphics library.\n\n";
 const std::string kUsage = "\n\nUSAGE: rawsnap [options]\n"
-                           "where [options] can be any of the following:\n"
+                           "where [options] can be any of the following:\n\n"
                            "\n --help                            -  Print this help screen\n"
                            "\n --fb <raw framebuffer file>       -  Input framebuffer file\n"
                            "\n --width <width in pixels>         -  Specify the framebuffer width in pixels\n"
