@@ -1,0 +1,103 @@
+#include "font_rasterizer.h"
+
+#include "coverage_bitmap.h"
+
+#include <cstddef>
+
+namespace {
+
+constexpr int kFixedPointShift = 6; // 26.6 fixed point to whole pixels
+
+int32_t wholePixels(FT_Pos value)
+{
+    return int32_t(value >> kFixedPointShift);
+}
+
+// Code as a signed 8-bit character widened back with its sign, which is how
+// kerning looks up its glyphs: 128 to 255 become negative and find no glyph.
+FT_ULong narrowedKerningCode(uint32_t code)
+{
+    const auto narrowed = static_cast<signed char>(static_cast<unsigned char>(code & 0xFF));
+    return static_cast<FT_ULong>(static_cast<long>(narrowed));
+}
+
+} // namespace
+
+FontRasterizer::FontRasterizer()
+{
+    if (FT_Init_FreeType(&library) != 0)
+        throw FTException("cannot initialize library");
+}
+
+FontRasterizer::~FontRasterizer()
+{
+    unloadFont();
+    FT_Done_FreeType(library);
+}
+
+void FontRasterizer::loadFont(const std::string& path)
+{
+    FT_Face opened = nullptr;
+    if (FT_New_Face(library, path.c_str(), 0, &opened) != 0)
+        throw FTException("cannot load font file");
+    unloadFont();
+    face = opened;
+}
+
+void FontRasterizer::unloadFont()
+{
+    if (face)
+        FT_Done_Face(face);
+    face = nullptr;
+    converted.clear();
+}
+
+void FontRasterizer::setPixelSize(uint32_t height)
+{
+    if (!face || FT_Set_Pixel_Sizes(face, 0, height) != 0)
+        throw FTException("cannot set char size");
+}
+
+int32_t FontRasterizer::lineHeight() const
+{
+    return face ? wholePixels(face->size->metrics.height) : 0;
+}
+
+SizeMetrics FontRasterizer::sizeMetrics() const
+{
+    SizeMetrics metrics;
+    if (face) {
+        metrics.height = face->size->metrics.height;
+        metrics.ascender = face->size->metrics.ascender;
+        metrics.descender = face->size->metrics.descender;
+    }
+    return metrics;
+}
+
+void FontRasterizer::renderGlyph(uint32_t code, RenderedGlyph& glyph)
+{
+    if (!face)
+        throw FTException("cannot load glyph");
+    const FT_UInt index = FT_Get_Char_Index(face, code);
+    if (FT_Load_Glyph(face, index, FT_LOAD_DEFAULT) != 0)
+        throw FTException("cannot load glyph");
+    const FT_GlyphSlot slot = face->glyph;
+    if (FT_Render_Glyph(slot, FT_RENDER_MODE_NORMAL) != 0)
+        throw FTException("cannot render glyph");
+    glyph.bitmap = coverageBitmap(slot->bitmap, converted);
+    glyph.xoff = slot->bitmap_left;
+    glyph.yoff = slot->bitmap_top;
+    glyph.xadvance = wholePixels(slot->advance.x);
+    glyph.yadvance = wholePixels(slot->advance.y);
+}
+
+int32_t FontRasterizer::kerning(uint32_t left, uint32_t right) const
+{
+    if (!face)
+        return 0;
+    const FT_UInt leftIndex = FT_Get_Char_Index(face, narrowedKerningCode(left));
+    const FT_UInt rightIndex = FT_Get_Char_Index(face, narrowedKerningCode(right));
+    FT_Vector vector{0, 0};
+    FT_Get_Kerning(face, leftIndex, rightIndex, FT_KERNING_DEFAULT, &vector);
+    return wholePixels(vector.x);
+}

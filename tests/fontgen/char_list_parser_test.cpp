@@ -1,0 +1,156 @@
+#include "char_list_parser.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+CharacterList range(uint32_t low, uint32_t high)
+{
+    CharacterList codes;
+    for (uint32_t code = low; code <= high; ++code)
+        codes.push_back(code);
+    return codes;
+}
+
+CharacterList joined(CharacterList first, const CharacterList& second)
+{
+    first.insert(first.end(), second.begin(), second.end());
+    return first;
+}
+
+struct ParseResult {
+    CharacterList codes;
+    std::string error;   // message of the exception, empty when none
+    ArgumentList rest;   // words left in the argument list
+    bool positionAtRest; // the returned position is the first word left
+};
+
+ParseResult parseWords(const std::vector<std::string>& words)
+{
+    ArgumentList arguments(words.begin(), words.end());
+    ParseResult result;
+    CharListArgumentParser parser(result.codes);
+    try {
+        const ArgumentPosition after = parser.parse(arguments.begin(), arguments);
+        result.positionAtRest = after == arguments.begin();
+    } catch (const CommandLineException& error) {
+        EXPECT_FALSE(error.option().has_value());
+        result.error = error.what();
+    }
+    result.rest = arguments;
+    return result;
+}
+
+struct ValidCase {
+    std::vector<std::string> words;
+    CharacterList codes;
+};
+
+TEST(CharListArgumentParser, ReadsListsInTheOrderWritten)
+{
+    const ValidCase cases[] = {
+        {{"32-126,145,146,147"}, joined(range(32, 126), {145, 146, 147})},
+        {{"0-255"}, range(0, 255)},
+        {{"65-66"}, {65, 66}},
+        {{" 65 , 66 ,67 "}, {65, 66, 67}},
+        {{"32- 126"}, range(32, 126)},
+        {{"+65"}, {65}},
+        {{"10,-5"}, joined({10}, range(0, 5))},
+        {{"65,65"}, {65, 65}},
+        {{"32-126,", "145"}, joined(range(32, 126), {145})},
+        {{"6", "5"}, {65}},
+        {{"", "65"}, {65}},
+        {{"65", ""}, {65}},
+        {{"255"}, {255}},
+        {{"0"}, {0}},
+    };
+    for (const ValidCase& test : cases) {
+        const ParseResult result = parseWords(test.words);
+        EXPECT_EQ(result.error, "") << test.words[0];
+        EXPECT_EQ(result.codes, test.codes) << test.words[0];
+        EXPECT_TRUE(result.rest.empty()) << test.words[0];
+    }
+}
+
+struct InvalidCase {
+    std::vector<std::string> words;
+    const char* message;
+};
+
+TEST(CharListArgumentParser, RefusesBadItems)
+{
+    const InvalidCase cases[] = {
+        {{"0-256"}, "invalid range"},
+        {{"65-65"}, "invalid range"},
+        {{"126-32"}, "invalid range"},
+        {{"10,5-"}, "invalid range"},
+        {{"32 -126"}, "invalid value"},
+        {{"1,,2"}, "invalid value"},
+        {{"32-126,"}, "invalid value"},
+        {{"1-2-3"}, "invalid value"},
+        {{"0x41"}, "invalid value"},
+        {{"256-300"}, "invalid range"},
+        {{"+"}, "invalid value"},
+        {{" "}, "invalid value"},
+        {{"32-126", "myfont"}, "invalid value"},
+        // Single codes with no slot in the font, including those that two
+        // words make together.
+        {{"300"}, "invalid range"},
+        {{"65", "66"}, "invalid range"},
+        // Whole values are compared: nothing wraps back into 0 to 255.
+        {{"4294967361"}, "invalid range"},
+        {{"4294967296-5"}, "invalid range"},
+        {{"0-4294967296"}, "invalid range"},
+        {{"18446744073709551681"}, "invalid range"},
+        {{"99999999999999999999999999-3"}, "invalid range"},
+    };
+    for (const InvalidCase& test : cases) {
+        const ParseResult result = parseWords(test.words);
+        EXPECT_EQ(result.error, test.message) << test.words[0];
+    }
+}
+
+TEST(CharListArgumentParser, KeepsCodesOfItemsBeforeTheBadOne)
+{
+    const ParseResult result = parseWords({"65,66-67,300,68"});
+    EXPECT_EQ(result.error, "invalid range");
+    EXPECT_EQ(result.codes, (CharacterList{65, 66, 67}));
+}
+
+TEST(CharListArgumentParser, StopsAtTheNextOptionOrTheEnd)
+{
+    const ParseResult followed = parseWords({"65-67", "--size", "16"});
+    EXPECT_EQ(followed.codes, (CharacterList{65, 66, 67}));
+    EXPECT_EQ(followed.rest, (ArgumentList{"--size", "16"}));
+    EXPECT_TRUE(followed.positionAtRest);
+
+    const ParseResult noValue = parseWords({"--size", "16"});
+    EXPECT_EQ(noValue.error, "");
+    EXPECT_TRUE(noValue.codes.empty());
+    EXPECT_EQ(noValue.rest, (ArgumentList{"--size", "16"}));
+
+    const ParseResult last = parseWords({});
+    EXPECT_EQ(last.error, "");
+    EXPECT_TRUE(last.codes.empty());
+}
+
+TEST(CharListArgumentParser, GetOptionNamesTheOptionInErrors)
+{
+    const char* argv[] = {"glyphsmith_cli", "--chars", "0-256", "--size"};
+    CommandLine commandLine("glyphsmith_cli", 4, argv);
+    CharacterList codes = {1};
+    CharListArgumentParser parser(codes);
+    try {
+        commandLine.getOption("--chars", "", parser);
+        FAIL() << "no exception";
+    } catch (const CommandLineException& error) {
+        EXPECT_EQ(error.option().value_or("<none>"), "--chars");
+        EXPECT_STREQ(error.what(), "invalid range");
+    }
+    EXPECT_EQ(codes, CharacterList{1});
+}
+
+} // namespace

@@ -1,0 +1,227 @@
+// Transcripts of the real glyphsmith_cli: whole standard output and exit status.
+#include "test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <string>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+struct Transcript {
+    std::string output; // everything written to standard output
+    int status = -1;    // exit status, -1 when it did not exit normally
+};
+
+// Runs glyphsmith_cli with `arguments` inside `folder`.
+Transcript runCli(const std::vector<std::string>& arguments, const std::string& folder)
+{
+    int pipeEnds[2];
+    if (pipe(pipeEnds) != 0)
+        return {};
+    const pid_t child = fork();
+    if (child == 0) {
+        dup2(pipeEnds[1], STDOUT_FILENO);
+        close(pipeEnds[0]);
+        close(pipeEnds[1]);
+        std::vector<char*> argv = {const_cast<char*>(GLYPHSMITH_CLI)};
+        for (const std::string& argument : arguments)
+            argv.push_back(const_cast<char*>(argument.c_str()));
+        argv.push_back(nullptr);
+        if (chdir(folder.c_str()) == 0)
+            execv(GLYPHSMITH_CLI, argv.data());
+        _exit(127);
+    }
+    close(pipeEnds[1]);
+    Transcript transcript;
+    char buffer[4096];
+    for (ssize_t got; (got = read(pipeEnds[0], buffer, sizeof buffer)) > 0;)
+        transcript.output.append(buffer, size_t(got));
+    close(pipeEnds[0]);
+    int status = 0;
+    waitpid(child, &status, 0);
+    transcript.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return transcript;
+}
+
+const std::string kBanner =
+    "\n\nCorvane Font Generator CLI v1.00. Asset tools for the Corvane embedded graphics library.\n\n";
+const std::string kClosing = "\n\n";
+
+std::string usageRow(const std::string& syntax, const std::string& help)
+{
+    std::string padded = syntax;
+    if (padded.size() < 32)
+        padded.resize(32, ' ');
+    return "\n " + padded + "  -  " + help + "\n";
+}
+
+// The listing as the shared option parser prints it (see tests/cli).
+const std::string kUsage =
+    "\n\nUSAGE: glyphsmith_cli [options]\nwhere [options] can be any of the following:\n\n" +
+    usageRow("--help", "Print this help screen") +
+    usageRow("--silent", "Print minimal information on the screen (useful for running from scripts)") +
+    usageRow("--font <font file>", "Input font file") +
+    usageRow("--chars <range>", "List of characters to process. Example: 32-126,145,146,147") +
+    usageRow("--size <height>", "Font height to process") +
+    usageRow("--output_path <path>", "Path for the output files");
+
+std::string optionError(const std::string& option, const std::string& message)
+{
+    return kUsage + "\n\nERROR: '" + option + "' " + message + "\n\n";
+}
+
+class GlyphsmithCliTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        font = testFontPath();
+        ASSERT_FALSE(folder.path().empty());
+        ASSERT_EQ(mkdir((folder.prefix() + "out").c_str(), 0755), 0);
+    }
+
+    void requireFont()
+    {
+        if (font.empty())
+            GTEST_SKIP() << "DejaVuSans is not installed (Debian package fonts-dejavu-core)";
+    }
+
+    Transcript run(const std::vector<std::string>& arguments) { return runCli(arguments, folder.path()); }
+
+    std::string result(const std::string& size) const
+    {
+        return "Generated bitmap font for '" + font + "', size " + size + "\n";
+    }
+
+    bool outputExists(const std::string& name) const
+    {
+        return fileExists(folder.prefix() + "out/" + name + ".cpp") && fileExists(folder.prefix() + "out/" + name + ".h");
+    }
+
+    std::string font;
+    ScratchFolder folder;
+};
+
+struct ErrorCase {
+    std::vector<std::string> arguments;
+    std::string output; // after the banner
+};
+
+TEST_F(GlyphsmithCliTest, ReportsOptionErrorsInOrder)
+{
+    const std::string f = "f.ttf";
+    const ErrorCase cases[] = {
+        {{}, optionError("--font", "missing file name")},
+        {{"--size", "16", "name"}, optionError("--font", "missing file name")},
+        {{"--font", f, "name"}, optionError("--chars", "missing character list")},
+        {{"--font", f, "--chars", "65", "--output_path", "out"}, optionError("--size", "missing font height")},
+        {{"--font", f, "--chars", "65", "--size", "16"}, optionError("--output_path", "missing path")},
+        {{"--font", f, "--chars", "65", "--size", "5", "--output_path", "out", "x"},
+         optionError("--size", "height has to be between 6 and 256")},
+        {{"--font", f, "--chars", "65", "--size", "257", "--output_path", "out", "x"},
+         optionError("--size", "height has to be between 6 and 256")},
+        {{"--font", f, "--chars", "65", "--size", "16", "--output_path", "out"},
+         kUsage + "\n\nERROR: missing output font name\n\n"},
+        {{"x", "--font", f, "--chars", "65", "--size", "16", "--output_path", "out", "y"},
+         kUsage + "\n\nERROR: invalid argument y\n\n"},
+        {{"--font", f, "--chars", "32-126", "x", "--size", "16", "--output_path", "out"},
+         optionError("--chars", "invalid value")},
+        {{"--font", f, "--chars", "0-256", "--size", "16", "--output_path", "out", "x"},
+         optionError("--chars", "invalid range")},
+        {{"--font", f, "--chars", "4294967361", "--size", "16", "--output_path", "out", "x"},
+         optionError("--chars", "invalid range")},
+        {{"--font", f, "--font", f, "--chars", "65", "--size", "16", "--output_path", "out", "x"},
+         optionError("--font", "duplicate option")},
+    };
+    for (const ErrorCase& test : cases) {
+        const Transcript transcript = run(test.arguments);
+        EXPECT_EQ(transcript.output, kBanner + test.output) << testing::PrintToString(test.arguments);
+        EXPECT_EQ(transcript.status, 1);
+    }
+    EXPECT_FALSE(fileExists(folder.prefix() + "out/x_16.cpp"));
+}
+
+TEST_F(GlyphsmithCliTest, HelpComesBeforeTheRequiredOptions)
+{
+    Transcript transcript = run({"--size", "3", "--help"});
+    EXPECT_EQ(transcript.output, kBanner + kUsage + kClosing);
+    EXPECT_EQ(transcript.status, 0);
+
+    transcript = run({"--help", "--silent"});
+    EXPECT_EQ(transcript.output, kUsage);
+    EXPECT_EQ(transcript.status, 0);
+
+    transcript = run({"--silent"});
+    EXPECT_EQ(transcript.output, optionError("--font", "missing file name"));
+    EXPECT_EQ(transcript.status, 1);
+}
+
+TEST_F(GlyphsmithCliTest, ExportsAtTheHeightLimits)
+{
+    requireFont();
+    for (const char* size : {"6", "256"}) {
+        const Transcript transcript =
+            run({"--font", font, "--chars", "32-126", "--size", size, "--output_path", "out", "edge"});
+        EXPECT_EQ(transcript.output, kBanner + result(size) + kClosing);
+        EXPECT_EQ(transcript.status, 0);
+        EXPECT_TRUE(outputExists(std::string("edge_") + size));
+    }
+}
+
+TEST_F(GlyphsmithCliTest, SilentPrintsOnlyTheResultLine)
+{
+    requireFont();
+    const Transcript transcript =
+        run({"--silent", "--font", font, "--chars", "65-70", "--size", "16", "--output_path", "out/", "my font"});
+    EXPECT_EQ(transcript.output, result("16"));
+    EXPECT_EQ(transcript.status, 0);
+    EXPECT_TRUE(outputExists("my_font_16"));
+}
+
+TEST_F(GlyphsmithCliTest, OutputPathWithOrWithoutSlashGivesTheSameFiles)
+{
+    requireFont();
+    ASSERT_EQ(run({"--font", font, "--chars", "65", "--size", "16", "--output_path", "out", "a"}).status, 0);
+    ASSERT_EQ(run({"--font", font, "--chars", "65", "--size", "16", "--output_path", "out/", "b"}).status, 0);
+    const std::string a = readWholeFile(folder.prefix() + "out/a_16.cpp");
+    std::string b = readWholeFile(folder.prefix() + "out/b_16.cpp");
+    ASSERT_NE(a, "");
+    for (size_t at; (at = b.find("b_16")) != std::string::npos;)
+        b.replace(at, 4, "a_16");
+    EXPECT_EQ(a, b);
+}
+
+TEST_F(GlyphsmithCliTest, CharsWithoutValueExportsAnEmptyFont)
+{
+    requireFont();
+    const Transcript transcript = run({"--font", font, "--chars", "--size", "16", "--output_path", "out", "e"});
+    EXPECT_EQ(transcript.output, kBanner + result("16") + kClosing);
+    const std::string source = readWholeFile(folder.prefix() + "out/e_16.cpp");
+    EXPECT_EQ(source.find("ds_bitmap_font_char_t"), std::string::npos);
+    EXPECT_NE(source.find("font_e_16_270"), std::string::npos);
+}
+
+TEST_F(GlyphsmithCliTest, RunTimeFailuresPrintOnlyTheErrorLine)
+{
+    Transcript transcript =
+        run({"--font", "missing.ttf", "--chars", "65", "--size", "16", "--output_path", "out", "x"});
+    EXPECT_EQ(transcript.output, kBanner + "\n\nERROR: FreeType cannot load font file\n\n");
+    EXPECT_EQ(transcript.status, 1);
+    EXPECT_FALSE(fileExists(folder.prefix() + "out/x_16.cpp"));
+
+    requireFont();
+    ASSERT_TRUE(writeFontWithBrokenOutlines(font, folder.prefix() + "broken.ttf"));
+    transcript = run({"--font", "broken.ttf", "--chars", "32,65", "--size", "16", "--output_path", "out", "x"});
+    EXPECT_EQ(transcript.output, kBanner + "\n\nERROR: FreeType cannot load glyph\n\n");
+    EXPECT_EQ(transcript.status, 1);
+    EXPECT_FALSE(fileExists(folder.prefix() + "out/x_16.cpp"));
+
+    transcript = run({"--silent", "--font", font, "--chars", "65", "--size", "16", "--output_path", "nowhere", "x"});
+    EXPECT_EQ(transcript.output, "\n\nERROR: cannot write file 'nowhere/x_16.cpp'\n\n");
+    EXPECT_EQ(transcript.status, 1);
+}
+
+} // namespace
