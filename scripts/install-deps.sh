@@ -9,6 +9,7 @@ packages=(
   # tests
   libgtest-dev imagemagick zlib1g-dev libpng-dev fonts-dejavu-core fontconfig
   xvfb xdotool x11-utils
+  xclip
   # fuzzing
   clang libclang-rt-14-dev
 )

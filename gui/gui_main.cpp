@@ -1,0 +1,240 @@
+#include "gui_main.h"
+
+#include "gui_application.h"
+#include "gui_rules.h"
+#include "gui_texts.h"
+
+#include <wx/bitmap.h>
+#include <wx/dcclient.h>
+#include <wx/filedlg.h>
+#include <wx/icon.h>
+#include <wx/msgdlg.h>
+#include <wx/sizer.h>
+#include <wx/stattext.h>
+
+#include "logo_png.inc"
+
+namespace {
+
+// A frame with the usual decorations but no resizing border.
+constexpr long kFrameStyle = wxDEFAULT_FRAME_STYLE & ~wxRESIZE_BORDER;
+constexpr int kBorder = 5;                   // pixels around every sizer item
+const wxSize kPreviewSize(800, 600);         // drawable area of the preview
+const wxSize kExportButtonSize(120, 40);
+
+// Converts `text` with the locale's multibyte conversion. False when it
+// cannot be converted; `narrow` is then empty.
+bool toNarrow(const wxString& text, std::string& narrow)
+{
+    narrow.clear();
+    if (text.empty())
+        return true;
+    const wxScopedCharBuffer buffer = text.mb_str(wxConvLibc);
+    if (buffer.length() == 0)
+        return false;
+    narrow.assign(buffer.data(), buffer.length());
+    return true;
+}
+
+// A text taken from a control: a text that cannot be converted counts as empty.
+std::string narrowOrEmpty(const wxString& text)
+{
+    std::string narrow;
+    toNarrow(text, narrow);
+    return narrow;
+}
+
+wxString fromNarrow(const char* text)
+{
+    return wxString(text, wxConvLibc);
+}
+
+} // namespace
+
+GuiMain::GuiMain(const wxString& title, FontRasterizer* fontRasterizer)
+    : wxFrame(nullptr, wxID_ANY, title, wxDefaultPosition, wxDefaultSize, kFrameStyle),
+      rasterizer(fontRasterizer)
+{
+    wxIcon icon;
+    icon.CopyFromBitmap(wxBitmap::NewFromPNGData(kLogoPngData, sizeof kLogoPngData));
+    SetIcon(icon);
+    createMenus();
+    createLayout();
+    bindHandlers();
+    parseCharList(narrowOrEmpty(charsText->GetValue()));
+}
+
+void GuiMain::createMenus()
+{
+    wxMenu* fileMenu = new wxMenu;
+    fileMenu->Append(ID_LOAD_FONT, glyphsmith::kLoadFontItem, "");
+    fileMenu->Append(wxID_EXIT, glyphsmith::kQuitItem, "");
+    wxMenu* helpMenu = new wxMenu;
+    helpMenu->Append(wxID_ABOUT, glyphsmith::kAboutItem);
+    menuBar = new wxMenuBar;
+    menuBar->Append(fileMenu, glyphsmith::kFileMenu);
+    menuBar->Append(helpMenu, glyphsmith::kHelpMenu);
+    SetMenuBar(menuBar);
+}
+
+// Alignments that have no effect in their sizer's direction are left out:
+// wxWidgets 3.2 reports them as programming errors.
+void GuiMain::createLayout()
+{
+    wxBoxSizer* top = new wxBoxSizer(wxHORIZONTAL);
+    SetSizer(top);
+    wxStaticBoxSizer* configuration =
+        new wxStaticBoxSizer(wxVERTICAL, this, glyphsmith::kConfigurationLabel);
+    top->Add(configuration, 0, wxEXPAND | wxALL, kBorder);
+    previewCanvas = new wxWindow(this, wxID_ANY, wxDefaultPosition, kPreviewSize, 0, wxPanelNameStr);
+    top->Add(previewCanvas, 1, wxEXPAND | wxALL, kBorder);
+
+    wxBoxSizer* heightRow = new wxBoxSizer(wxHORIZONTAL);
+    configuration->Add(heightRow, 0, wxALL, kBorder);
+    heightRow->Add(new wxStaticText(this, wxID_ANY, glyphsmith::kFontHeightLabel), 0,
+                   wxALIGN_CENTER_VERTICAL | wxALL, kBorder);
+    heightText = new wxTextCtrl(this, ID_FONT_HEIGHT, "", wxDefaultPosition, wxDefaultSize, 0);
+    heightText->SetValue(glyphsmith::kInitialHeight);
+    heightRow->Add(heightText, 0, wxALL, kBorder);
+    heightRow->Add(new wxStaticText(this, wxID_ANY, glyphsmith::kPixelsLabel), 0,
+                   wxALIGN_CENTER_VERTICAL | wxALL, kBorder);
+
+    configuration->Add(new wxStaticText(this, wxID_ANY, glyphsmith::kCharactersLabel), 0, wxALL,
+                       kBorder);
+    charsText = new wxTextCtrl(this, ID_CHARS, "", wxDefaultPosition, wxDefaultSize,
+                               wxTE_MULTILINE | wxTE_PROCESS_ENTER);
+    charsText->SetValue(glyphsmith::kInitialCharacters);
+    configuration->Add(charsText, 1, wxEXPAND | wxALL, kBorder);
+    exportButton = new wxButton(this, ID_EXPORT, glyphsmith::kExportLabel, wxDefaultPosition,
+                                kExportButtonSize, 0);
+    configuration->Add(exportButton, 0, wxALIGN_CENTER_HORIZONTAL | wxALL, kBorder);
+
+    top->SetSizeHints(this);
+    Centre(wxBOTH);
+}
+
+void GuiMain::bindHandlers()
+{
+    Bind(wxEVT_MENU, &GuiMain::onQuit, this, wxID_EXIT);
+    Bind(wxEVT_MENU, &GuiMain::onAbout, this, wxID_ABOUT);
+    Bind(wxEVT_MENU, &GuiMain::onLoadFont, this, ID_LOAD_FONT);
+    Bind(wxEVT_CLOSE_WINDOW, &GuiMain::onClose, this);
+    Bind(wxEVT_TEXT_ENTER, &GuiMain::onCharsEnter, this, ID_CHARS);
+    Bind(wxEVT_BUTTON, &GuiMain::onExport, this, ID_EXPORT);
+    previewCanvas->Bind(wxEVT_PAINT, &GuiMain::onPaintPreview, this);
+}
+
+void GuiMain::parseCharList(const std::string& text)
+{
+    charCodes = glyphsmith::parseCharList(text);
+}
+
+void GuiMain::onQuit(wxCommandEvent&)
+{
+    Close(true);
+}
+
+void GuiMain::onAbout(wxCommandEvent&)
+{
+    wxMessageDialog about(this, aboutText, glyphsmith::kAboutCaption, wxOK);
+    about.ShowModal();
+}
+
+void GuiMain::onClose(wxCloseEvent&)
+{
+    Destroy();
+}
+
+void GuiMain::onLoadFont(wxCommandEvent&)
+{
+    {
+        wxFileDialog dialog(this, glyphsmith::kLoadFontTitle, "", "", glyphsmith::kFontFileFilter,
+                            wxFD_OPEN | wxFD_FILE_MUST_EXIST);
+        if (dialog.ShowModal() == wxID_OK)
+            loadChosenFont(dialog.GetPath());
+    }
+    Refresh();
+    previewCanvas->Refresh();
+}
+
+void GuiMain::loadChosenFont(const wxString& path)
+{
+    std::string narrowPath;
+    if (!toNarrow(path, narrowPath) || narrowPath.empty()) {
+        showError(glyphsmith::kInvalidFileName);
+        return;
+    }
+    try {
+        rasterizer->loadFont(narrowPath);
+    } catch (const FTException& error) {
+        showError(fromNarrow(error.what()));
+        return;
+    }
+    preview.forgetFont();
+}
+
+void GuiMain::onCharsEnter(wxCommandEvent&)
+{
+    parseCharList(narrowOrEmpty(charsText->GetValue()));
+    Refresh();
+    previewCanvas->Refresh();
+}
+
+void GuiMain::onPaintPreview(wxPaintEvent&)
+{
+    wxPaintDC dc(previewCanvas);
+    preview.paint(dc, previewCanvas->GetSize(), *rasterizer, charCodes);
+}
+
+void GuiMain::onExport(wxCommandEvent&)
+{
+    const glyphsmith::HeightCheck check =
+        glyphsmith::checkFontHeight(narrowOrEmpty(heightText->GetValue()));
+    if (check.status == glyphsmith::HeightStatus::NotANumber) {
+        showError(glyphsmith::kInvalidFontSize);
+        return;
+    }
+    if (check.status == glyphsmith::HeightStatus::OutOfRange) {
+        showError(glyphsmith::kFontSizeOutOfRange);
+        return;
+    }
+    if (!rasterizer->hasFont()) {
+        showError(glyphsmith::kNoFontLoaded);
+        return;
+    }
+    if (glyphsmith::hasCodeBeyondFont(charCodes)) {
+        showError(glyphsmith::kCodesBeyondFont);
+        return;
+    }
+    exportAtHeight(check.height);
+}
+
+void GuiMain::exportAtHeight(uint32_t height)
+{
+    wxString chosenPath;
+    {
+        wxFileDialog dialog(this, glyphsmith::kSaveSourceTitle, "", "",
+                            glyphsmith::kSourceFileFilter, wxFD_SAVE | wxFD_OVERWRITE_PROMPT);
+        if (dialog.ShowModal() != wxID_OK)
+            return;
+        chosenPath = dialog.GetPath();
+    }
+    std::string narrowPath;
+    if (!toNarrow(chosenPath, narrowPath) || narrowPath.empty()) {
+        showError(glyphsmith::kInvalidFileName);
+        return;
+    }
+    glyphsmith::ExportTarget target = glyphsmith::exportTarget(narrowPath);
+    try {
+        if (!rasterizer->writeFontSource(target.fontName, target.outputDir, height, charCodes))
+            showError(glyphsmith::kErrorWritingFile);
+    } catch (const FTException& error) {
+        showError(fromNarrow(error.what()));
+    }
+}
+
+void GuiMain::showError(const wxString& message)
+{
+    wxMessageDialog box(this, message, glyphsmith::kErrorCaption, wxOK | wxICON_ERROR);
+    box.ShowModal();
+}

@@ -1,0 +1,59 @@
+// The glyphsmith main frame: the configuration column (font height,
+// characters to convert, Export) beside the 800 x 600 glyph preview.
+#pragma once
+
+#include "character_list.h"
+#include "font_rasterizer.h"
+#include "preview_painter.h"
+
+#include <wx/button.h>
+#include <wx/frame.h>
+#include <wx/menu.h>
+#include <wx/textctrl.h>
+
+#include <string>
+
+// Window identifiers; the stock wxID_EXIT and wxID_ABOUT serve Quit and About.
+enum {
+    ID_LOAD_FONT = 6000,   // File > Load Font
+    ID_FONT_HEIGHT = 6001, // the font height field
+    ID_CHARS = 6002,       // the characters field
+    ID_EXPORT = 6003,      // the Export button
+};
+
+class GuiMain : public wxFrame {
+public:
+    // Builds the whole window around the borrowed `rasterizer`, which must
+    // outlive the frame, and commits the initial character list.
+    GuiMain(const wxString& title, FontRasterizer* rasterizer);
+
+    void onQuit(wxCommandEvent& event);
+    void onAbout(wxCommandEvent& event);
+    void onClose(wxCloseEvent& event);
+    void onLoadFont(wxCommandEvent& event);
+    void onCharsEnter(wxCommandEvent& event);
+    void onExport(wxCommandEvent& event);
+    void onPaintPreview(wxPaintEvent& event);
+
+    // Replaces the committed list with the codes `text` lists.
+    void parseCharList(const std::string& text);
+
+private:
+    void createMenus();
+    void createLayout();
+    void bindHandlers();
+    // Opens the font at `path`, reporting a failure in an error box.
+    void loadChosenFont(const wxString& path);
+    // Asks for the output file and writes the font at `height` pixels.
+    void exportAtHeight(uint32_t height);
+    void showError(const wxString& message);
+
+    FontRasterizer* rasterizer;       // borrowed from the application, never deleted here
+    wxMenuBar* menuBar = nullptr;     // owned by the frame once set
+    wxButton* exportButton = nullptr; // "Export"
+    wxTextCtrl* heightText = nullptr; // font height in pixels
+    wxTextCtrl* charsText = nullptr;  // characters to convert
+    wxWindow* previewCanvas = nullptr; // plain window the preview is painted on
+    CharacterList charCodes;           // committed list, read by the preview and the export
+    glyphsmith::PreviewPainter preview; // cached glyphs and image of the preview
+};

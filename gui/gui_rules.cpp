@@ -1,0 +1,140 @@
+#include "gui_rules.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdlib>
+#include <limits>
+#include <vector>
+
+namespace glyphsmith {
+namespace {
+
+constexpr int kAnyBase = 0; // strtoul picks decimal, hexadecimal or octal from the prefix
+
+// Splits `text` at every `separator`; n separators give n + 1 pieces.
+std::vector<std::string> splitAt(const std::string& text, char separator)
+{
+    std::vector<std::string> pieces;
+    std::string::size_type start = 0;
+    for (;;) {
+        const std::string::size_type end = text.find(separator, start);
+        if (end == std::string::npos) {
+            pieces.push_back(text.substr(start));
+            return pieces;
+        }
+        pieces.push_back(text.substr(start, end - start));
+        start = end + 1;
+    }
+}
+
+// Converts all of `text` with strtoul in base 0 and stores the full value.
+// False when a character is left over or the value overflows unsigned long.
+// The empty text converts to 0; callers that refuse it check first.
+bool convertWhole(const std::string& text, uint64_t& value)
+{
+    const char* begin = text.c_str();
+    char* end = nullptr;
+    errno = 0;
+    const unsigned long converted = std::strtoul(begin, &end, kAnyBase);
+    if (errno == ERANGE || end != begin + text.size())
+        return false;
+    value = converted;
+    return true;
+}
+
+// One number of the characters field: trimmed, non-empty, converted whole
+// and small enough to be a 32-bit code.
+bool readCode(const std::string& piece, uint64_t& value)
+{
+    const std::string number = trimWhitespace(piece);
+    return !number.empty() && convertWhole(number, value) &&
+           value <= std::numeric_limits<uint32_t>::max();
+}
+
+// Appends the codes of one comma-separated item; a bad item appends nothing.
+void appendItem(const std::string& item, CharacterList& codes)
+{
+    const std::vector<std::string> pieces = splitAt(item, '-');
+    uint64_t first = 0;
+    uint64_t last = 0;
+    if (pieces.size() == 1) {
+        if (readCode(pieces[0], first))
+            codes.push_back(uint32_t(first));
+        return;
+    }
+    if (pieces.size() != 2 || !readCode(pieces[0], first) || !readCode(pieces[1], last))
+        return;
+    if (first > last || last > kLargestRangeEnd)
+        return;
+    for (uint64_t code = first; code <= last; ++code)
+        codes.push_back(uint32_t(code));
+}
+
+} // namespace
+
+std::string trimWhitespace(const std::string& text)
+{
+    const std::string::size_type first = text.find_first_not_of(kWhitespace);
+    if (first == std::string::npos)
+        return std::string();
+    const std::string::size_type last = text.find_last_not_of(kWhitespace);
+    return text.substr(first, last - first + 1);
+}
+
+CharacterList parseCharList(const std::string& text)
+{
+    CharacterList codes;
+    if (text.empty())
+        return codes;
+    for (const std::string& item : splitAt(text, ','))
+        appendItem(item, codes);
+    return codes;
+}
+
+HeightCheck checkFontHeight(const std::string& text)
+{
+    const std::string number = trimWhitespace(text);
+    const char* begin = number.c_str();
+    char* end = nullptr;
+    errno = 0;
+    const unsigned long converted = std::strtoul(begin, &end, kAnyBase);
+    if (end != begin + number.size())
+        return {HeightStatus::NotANumber, 0};
+    // An overflowing number was read completely; it is simply too large.
+    const uint64_t value = errno == ERANGE ? std::numeric_limits<uint64_t>::max() : converted;
+    if (value < kSmallestFontHeight || value > kLargestFontHeight)
+        return {HeightStatus::OutOfRange, 0};
+    return {HeightStatus::Valid, uint32_t(value)};
+}
+
+std::string exportFontName(const std::string& fileName)
+{
+    constexpr const char* kSourceEnding = ".cpp";
+    constexpr std::string::size_type kEndingLength = 4;
+    if (fileName.size() < kEndingLength)
+        return fileName;
+    const std::string::size_type start = fileName.size() - kEndingLength;
+    for (std::string::size_type i = 0; i < kEndingLength; ++i) {
+        const char c = fileName[start + i];
+        const char lower = (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c;
+        if (lower != kSourceEnding[i])
+            return fileName;
+    }
+    return fileName.substr(0, start);
+}
+
+ExportTarget exportTarget(const std::string& chosenPath)
+{
+    const std::string::size_type slash = chosenPath.rfind('/');
+    if (slash == std::string::npos)
+        return {exportFontName(chosenPath), std::string()};
+    return {exportFontName(chosenPath.substr(slash + 1)), chosenPath.substr(0, slash + 1)};
+}
+
+bool hasCodeBeyondFont(const CharacterList& codes)
+{
+    return std::any_of(codes.begin(), codes.end(),
+                       [](uint32_t code) { return code > kLargestFontCode; });
+}
+
+} // namespace glyphsmith

@@ -1,0 +1,69 @@
+// The rules of glyphsmith that need no window: reading the characters field,
+// checking the font height field and deriving the exported font's name.
+#pragma once
+
+#include "character_list.h"
+
+#include <cstdint>
+#include <string>
+
+namespace glyphsmith {
+
+// Whitespace trimmed around every number the user types.
+constexpr const char* kWhitespace = "\t\n\r\f\v ";
+
+// Largest Unicode code point; a range ending above it is a bad item, which
+// also keeps a single item from listing billions of codes.
+constexpr uint64_t kLargestRangeEnd = 0x10FFFF;
+
+// Pixel heights a font can be exported at, inclusive.
+constexpr uint32_t kSmallestFontHeight = 6;
+constexpr uint32_t kLargestFontHeight = 256;
+
+// Removes the characters of kWhitespace from both ends of `text`.
+std::string trimWhitespace(const std::string& text);
+
+// Reads the characters field: comma-separated items, each a number or a
+// range "start-end" (start <= end, end at most kLargestRangeEnd). Numbers
+// are decimal, 0x/0X hexadecimal or 0-prefixed octal, with whitespace allowed
+// around each. Empty items yield nothing; bad items (not a number, a number
+// beyond 32 bits, a descending or over-long range, more than one hyphen) are
+// left out without a message. Codes come out in the order written.
+CharacterList parseCharList(const std::string& text);
+
+enum class HeightStatus {
+    Valid,      // the text is a height from kSmallestFontHeight to kLargestFontHeight
+    NotANumber, // the text is not entirely a number
+    OutOfRange, // a number, but too small or too large (an empty text is 0)
+};
+
+struct HeightCheck {
+    HeightStatus status; // verdict on the text
+    uint32_t height;     // the height, meaningful only when status is Valid
+};
+
+// Checks the font height field: the text trimmed of whitespace must convert
+// completely as a number of parseCharList's kind, and its whole value, not
+// just its low 32 bits, must lie within the exportable heights. A minus sign
+// wraps to a huge value and is therefore out of range.
+HeightCheck checkFontHeight(const std::string& text);
+
+// The font name for a file name chosen in the Save dialog: the name without
+// a final ".cpp" in any letter case.
+std::string exportFontName(const std::string& fileName);
+
+struct ExportTarget {
+    std::string fontName;  // file name without directory and without ".cpp"
+    std::string outputDir; // directory of the chosen file, ending in '/'
+};
+
+// Splits the full path chosen in the Save dialog into the directory the
+// files go to and the font name. The directory is taken from the path
+// itself: a path typed into the dialog need not lie in the folder the
+// dialog was showing.
+ExportTarget exportTarget(const std::string& chosenPath);
+
+// True when `codes` holds a code that has no slot in a generated font.
+bool hasCodeBeyondFont(const CharacterList& codes);
+
+} // namespace glyphsmith

@@ -1,0 +1,42 @@
+// Every text glyphsmith shows: window title, labels, dialogs and messages.
+#pragma once
+
+namespace glyphsmith {
+
+constexpr const char* kTitleFormat = "Corvane Bitmap Font Generator %s";
+constexpr const char* kVersionText = "v1.00";
+constexpr const char* kAboutFormat =
+    "%s\nTurns TrueType fonts into bitmap fonts for the Corvane graphics library.";
+constexpr const char* kAboutCaption = "About";
+
+constexpr const char* kFileMenu = "&File";
+constexpr const char* kHelpMenu = "&Help";
+constexpr const char* kLoadFontItem = "&Load Font\tCtrl-l";
+constexpr const char* kQuitItem = "&Quit\tCtrl-q";
+constexpr const char* kAboutItem = "&About";
+
+constexpr const char* kConfigurationLabel = "Font Configuration";
+constexpr const char* kFontHeightLabel = "Font Height";
+constexpr const char* kPixelsLabel = "px";
+constexpr const char* kCharactersLabel = "Characters to convert";
+constexpr const char* kExportLabel = "Export";
+constexpr const char* kInitialHeight = "16";
+constexpr const char* kInitialCharacters = "32-126";
+
+constexpr const char* kLoadFontTitle = "Choose File to Load Font From";
+constexpr const char* kFontFileFilter = "Font File (*.ttf)|*.ttf";
+constexpr const char* kSaveSourceTitle = "Choose File to Save Data To";
+constexpr const char* kSourceFileFilter = "C Source File (*.cpp)|*.cpp";
+
+constexpr const char* kErrorCaption = "Error";
+constexpr const char* kInvalidFontSize = "Invalid font size !";
+constexpr const char* kFontSizeOutOfRange = "Font size must be in between 6 and 256 !";
+constexpr const char* kErrorWritingFile = "Error writing file !";
+constexpr const char* kCodesBeyondFont = "Character codes above 255 cannot be exported !";
+constexpr const char* kNoFontLoaded = "No font loaded !";
+constexpr const char* kInvalidFileName = "Invalid file name !";
+
+// Console line when FreeType cannot start, with the FreeType message.
+constexpr const char* kFreeTypeStartFailure = "\nFreeType: %s\n\n";
+
+} // namespace glyphsmith

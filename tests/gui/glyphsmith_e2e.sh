@@ -1,0 +1,180 @@
+#!/usr/bin/env bash
+# Drives the real glyphsmith under its own Xvfb the way a user would:
+# window and title, Ctrl+L and the font dialog, the preview compared with
+# the rasteriser's rendering, a list committed with Enter, the height error
+# box, an export through the Save dialog, and Ctrl+Q with status 0.
+# Usage: glyphsmith_e2e.sh <glyphsmith> <preview-check helper> <artefact dir>
+# Screenshots are left in the artefact dir. Exit status 0 when all steps pass,
+# 77 when a needed program or the DejaVuSans font is missing.
+set -uo pipefail
+
+app="$1"
+helper="$2"
+artefacts="$3"
+step_timeout=20 # seconds any one window or file may take to appear
+title="Corvane Bitmap Font Generator v1.00"
+
+for tool in Xvfb xdotool import xclip fc-match; do
+  command -v "$tool" >/dev/null || { echo "SKIP: $tool is not installed"; exit 77; }
+done
+font="$(fc-match -f '%{file}' DejaVuSans)"
+[[ -f "$font" ]] || { echo "SKIP: DejaVuSans not found"; exit 77; }
+
+mkdir -p "$artefacts"
+work="$(mktemp -d)"
+xvfb_pid=""
+app_pid=""
+cleanup() {
+  [[ -n "$app_pid" ]] && kill "$app_pid" 2>/dev/null
+  [[ -n "$xvfb_pid" ]] && kill "$xvfb_pid" 2>/dev/null
+  wait 2>/dev/null
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+fail() {
+  echo "FAIL: $*"
+  [[ -n "${DISPLAY:-}" ]] && import -window root "$artefacts/failure.png" 2>/dev/null
+  [[ -s "$work/app.err" ]] && grep -v dconf "$work/app.err" | head -20
+  exit 1
+}
+
+# Polls `command...` every 0.1 s until it succeeds or step_timeout passes.
+wait_until() {
+  local deadline=$((SECONDS + step_timeout))
+  until "$@" >/dev/null 2>&1; do
+    ((SECONDS < deadline)) || return 1
+    sleep 0.1
+  done
+}
+
+# Prints the id of the window titled exactly $1, waiting for it to appear.
+window_named() {
+  timeout "$step_timeout" xdotool search --sync --onlyvisible --name "^$1\$" | head -1
+}
+
+window_gone() { ! xdotool search --onlyvisible --name "^$1\$" >/dev/null 2>&1; }
+
+shot() { import -window "$main_window" -depth 8 "$work/$1.ppm" && convert "$work/$1.ppm" "$artefacts/$1.png"; }
+
+# Waits until the preview stops changing, then keeps that screenshot.
+settled_shot() {
+  local previous=""
+  for _ in $(seq 1 50); do
+    shot "$1" || return 1
+    local sum
+    sum="$(md5sum <"$work/$1.ppm")"
+    [[ "$sum" == "$previous" ]] && return 0
+    previous="$sum"
+    sleep 0.2
+  done
+  return 1
+}
+
+# Reads the message of the open "Error" box: its text is a selectable label.
+error_text() {
+  local box
+  box="$(window_named Error)" || return 1
+  xdotool windowfocus --sync "$box"
+  for _ in 1 2 3; do
+    xdotool key shift+Tab ctrl+a
+    sleep 0.2
+    local text
+    text="$(xclip -o -selection primary 2>/dev/null)"
+    if [[ -n "$text" ]]; then
+      printf '%s\n' "$text"
+      return 0
+    fi
+  done
+  return 1
+}
+
+# Presses Return in the file dialog titled $1 until it closes: the first
+# Return may only dismiss the file chooser's completion pop-up.
+confirm_dialog() {
+  for _ in 1 2 3 4 5; do
+    xdotool key Return
+    step_timeout=2 wait_until window_gone "$1" && return 0
+  done
+  return 1
+}
+
+start_xvfb() {
+  local display_file="$work/display"
+  Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$display_file" >"$work/xvfb.log" 2>&1 &
+  xvfb_pid=$!
+  wait_until test -s "$display_file" || fail "Xvfb did not start"
+  export DISPLAY=":$(head -1 "$display_file")"
+}
+
+# GTK keeps its settings and recent files away from the user's own.
+mkdir -p "$work/home" "$work/out"
+export HOME="$work/home" XDG_CONFIG_HOME="$work/home/.config" XDG_DATA_HOME="$work/home/.local"
+export XDG_CACHE_HOME="$work/home/.cache" GSETTINGS_BACKEND=memory NO_AT_BRIDGE=1 LC_ALL=C.UTF-8
+start_xvfb
+
+"$app" >"$work/app.out" 2>"$work/app.err" &
+app_pid=$!
+main_window="$(window_named "$title")" || fail "no window titled '$title'"
+echo "ok: window '$title' is shown"
+xdotool windowfocus --sync "$main_window"
+settled_shot before_font || fail "cannot take a screenshot"
+places="$("$helper" locate "$work/before_font.ppm")" || fail "$places"
+read -r canvas_x canvas_y chars_x chars_y <<<"$places"
+echo "ok: empty white 800x600 preview at $canvas_x,$canvas_y"
+
+xdotool key ctrl+l
+load_dialog="$(window_named "Choose File to Load Font From")" || fail "Ctrl+L opened no font dialog"
+xdotool windowfocus --sync "$load_dialog"
+xdotool type --delay 10 "$font"
+confirm_dialog "Choose File to Load Font From" || fail "font dialog stayed open"
+settled_shot after_font || fail "cannot take a screenshot"
+"$helper" compare "$work/after_font.ppm" "$canvas_x" "$canvas_y" "$font" 32-126 ||
+  fail "preview of 32-126 differs from the rasteriser's glyphs"
+echo "ok: preview shows 32-126 as FreeType renders them"
+
+xdotool windowfocus --sync "$main_window"
+xdotool mousemove --window "$main_window" "$chars_x" "$chars_y" click 1
+xdotool key ctrl+a
+xdotool type --delay 10 "65-70"
+xdotool key Return
+settled_shot after_list || fail "cannot take a screenshot"
+"$helper" compare "$work/after_list.ppm" "$canvas_x" "$canvas_y" "$font" 65-70 ||
+  fail "Enter did not commit 65-70 to the preview"
+echo "ok: Enter committed 65-70 and the preview changed"
+
+# From the characters field: back to the height, then forward to Export.
+xdotool key shift+Tab ctrl+a
+xdotool type "5"
+xdotool key Tab Tab space
+message="$(error_text)" || fail "height 5 raised no error box"
+[[ "$message" == "Font size must be in between 6 and 256 !" ]] || fail "error box says '$message'"
+shot height_error
+xdotool key Return
+wait_until window_gone Error || fail "error box stayed open"
+echo "ok: height 5 shows '$message'"
+
+xdotool windowfocus --sync "$main_window"
+xdotool mousemove --window "$main_window" "$chars_x" "$chars_y" click 1
+xdotool key shift+Tab ctrl+a
+xdotool type "16"
+xdotool key Tab Tab space
+save_dialog="$(window_named "Choose File to Save Data To")" || fail "Export opened no save dialog"
+xdotool windowfocus --sync "$save_dialog"
+xdotool type --delay 10 "$work/out/myfont.CPP"
+confirm_dialog "Choose File to Save Data To" || fail "save dialog stayed open"
+wait_until test -s "$work/out/myfont.h" || fail "export wrote no myfont.h; out holds: $(ls "$work/out")"
+grep -q "font_myfont_270" "$work/out/myfont.h" || fail "header lacks font_myfont_270"
+grep -q "char_65_0" "$work/out/myfont.cpp" || fail "source lacks the committed code 65"
+grep -q "char_32_0" "$work/out/myfont.cpp" && fail "source holds code 32 of the old list"
+echo "ok: Export at 16 wrote myfont.cpp and myfont.h with the committed list"
+
+xdotool windowfocus --sync "$main_window"
+xdotool key ctrl+q
+wait_until window_gone "$title" || fail "Ctrl+Q left the window open"
+wait "$app_pid"
+status=$?
+app_pid=""
+[[ $status -eq 0 ]] || fail "glyphsmith exited with status $status"
+echo "ok: Ctrl+Q ended glyphsmith with status 0"
+echo "PASS (screenshots in $artefacts)"

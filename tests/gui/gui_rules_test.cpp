@@ -1,0 +1,154 @@
+#include "gui_rules.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+using glyphsmith::HeightStatus;
+
+namespace {
+
+CharacterList codesFrom(uint32_t first, uint32_t last)
+{
+    CharacterList codes;
+    for (uint32_t code = first; code <= last; ++code)
+        codes.push_back(code);
+    return codes;
+}
+
+CharacterList concat(CharacterList a, const CharacterList& b)
+{
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
+}
+
+struct ListCase {
+    const char* text;
+    CharacterList expected;
+};
+
+TEST(ParseCharList, ItemsAndRanges)
+{
+    const std::vector<ListCase> cases = {
+        {"", {}},
+        {"65", {65}},
+        {"65-70", codesFrom(65, 70)},
+        {"70-65", {}},
+        {"65-65", {65}},
+        {" 0x41 , 0101 ", {65, 65}},
+        {"0X41", {65}},
+        {"1-2-3", {}},
+        {"32-126,abc,160", concat(codesFrom(32, 126), {160})},
+        {"65 66", {}},
+        {",,65,,66,", {65, 66}},
+        {"66,65,66", {66, 65, 66}},
+        {"65 - 67", {65, 66, 67}},
+        {"65-", {}},
+        {"-65", {}},
+        {" - ", {}},
+        {"0x", {}},
+        {"09", {}},
+        {"\t65\r\n,\f66\v", {65, 66}},
+        {"65\n66", {}},
+        {"65,\n66", {65, 66}},
+        {"4294967295", {4294967295u}},
+    };
+    for (const ListCase& c : cases)
+        EXPECT_EQ(glyphsmith::parseCharList(c.text), c.expected) << "text: " << c.text;
+}
+
+TEST(ParseCharList, NumbersBeyondThirtyTwoBitsAreBadItems)
+{
+    // A cut to 32 bits would turn these into 65 and a range ending at 66.
+    EXPECT_EQ(glyphsmith::parseCharList("0x100000041"), CharacterList{});
+    EXPECT_EQ(glyphsmith::parseCharList("65-0x100000042,67"), CharacterList{67});
+    EXPECT_EQ(glyphsmith::parseCharList("99999999999999999999999,68"), CharacterList{68});
+}
+
+TEST(ParseCharList, RangesStopAtTheLargestUnicodeCode)
+{
+    EXPECT_EQ(glyphsmith::parseCharList("0x10FFFE-0x10FFFF"), codesFrom(0x10FFFE, 0x10FFFF));
+    EXPECT_EQ(glyphsmith::parseCharList("0x10FFFF-0x110000,5"), CharacterList{5});
+    EXPECT_EQ(glyphsmith::parseCharList("0-4294967295"), CharacterList{});
+    EXPECT_EQ(glyphsmith::parseCharList("0-0x10FFFF").size(), 0x110000u);
+}
+
+TEST(ParseCharList, TextWithEmbeddedZeroByteIsNotANumber)
+{
+    EXPECT_EQ(glyphsmith::parseCharList(std::string("65\0" "5,66", 7)), CharacterList{66});
+}
+
+struct HeightCase {
+    const char* text;
+    HeightStatus status;
+    uint32_t height;
+};
+
+TEST(CheckFontHeight, AcceptsSixToTwoHundredFiftySix)
+{
+    const std::vector<HeightCase> cases = {
+        {"16", HeightStatus::Valid, 16},
+        {"0x10", HeightStatus::Valid, 16},
+        {"020", HeightStatus::Valid, 16},
+        {" \t16\n ", HeightStatus::Valid, 16},
+        {"6", HeightStatus::Valid, 6},
+        {"256", HeightStatus::Valid, 256},
+        {"16px", HeightStatus::NotANumber, 0},
+        {"1 6", HeightStatus::NotANumber, 0},
+        {"0x", HeightStatus::NotANumber, 0},
+        {"", HeightStatus::OutOfRange, 0},
+        {"   ", HeightStatus::OutOfRange, 0},
+        {"0", HeightStatus::OutOfRange, 0},
+        {"5", HeightStatus::OutOfRange, 0},
+        {"257", HeightStatus::OutOfRange, 0},
+        {"-1", HeightStatus::OutOfRange, 0},
+        // Low 32 bits 16: the whole value counts.
+        {"0x100000010", HeightStatus::OutOfRange, 0},
+        {"99999999999999999999999", HeightStatus::OutOfRange, 0},
+    };
+    for (const HeightCase& c : cases) {
+        const glyphsmith::HeightCheck check = glyphsmith::checkFontHeight(c.text);
+        EXPECT_EQ(check.status, c.status) << "text: '" << c.text << "'";
+        if (c.status == HeightStatus::Valid) {
+            EXPECT_EQ(check.height, c.height) << "text: '" << c.text << "'";
+        }
+    }
+}
+
+TEST(ExportFontName, DropsSourceEndingInAnyCase)
+{
+    const std::vector<std::pair<std::string, std::string>> cases = {
+        {"myfont.cpp", "myfont"},   {"myfont.CPP", "myfont"}, {"myfont.Cpp", "myfont"},
+        {"myfont", "myfont"},       {"my font.cpp", "my font"}, {"a.cpp.cpp", "a.cpp"},
+        {"myfont.cxx", "myfont.cxx"}, {"cpp", "cpp"},         {".cpp", ""},
+        {"myfont.cp", "myfont.cp"},
+    };
+    for (const auto& [fileName, fontName] : cases)
+        EXPECT_EQ(glyphsmith::exportFontName(fileName), fontName) << fileName;
+}
+
+TEST(ExportTarget, DirectoryComesFromTheChosenPath)
+{
+    const std::vector<std::vector<std::string>> cases = {
+        {"/tmp/out/myfont.CPP", "/tmp/out/", "myfont"},
+        {"/tmp/out/my font.cpp", "/tmp/out/", "my font"},
+        {"/myfont", "/", "myfont"},
+        {"/a.cpp/b", "/a.cpp/", "b"},
+        {"myfont.cpp", "", "myfont"},
+    };
+    for (const auto& c : cases) {
+        const glyphsmith::ExportTarget target = glyphsmith::exportTarget(c[0]);
+        EXPECT_EQ(target.outputDir, c[1]) << c[0];
+        EXPECT_EQ(target.fontName, c[2]) << c[0];
+    }
+}
+
+TEST(HasCodeBeyondFont, OnlyCodesAbove255)
+{
+    EXPECT_FALSE(glyphsmith::hasCodeBeyondFont({}));
+    EXPECT_FALSE(glyphsmith::hasCodeBeyondFont(codesFrom(0, 255)));
+    EXPECT_TRUE(glyphsmith::hasCodeBeyondFont({65, 256, 66}));
+}
+
+} // namespace
