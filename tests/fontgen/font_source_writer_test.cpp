@@ -25,7 +25,7 @@ protected:
         std::string name = given;
         if (!rasterizer.writeFontSource(name, folder.prefix(), 16, codes))
             return "";
-        return readWholeFile(folder.prefix() + name + ".cpp");
+        return readFileBytes(folder.prefix() + name + ".cpp");
     }
 
     bool noFilesLeft(const std::string& name) const
@@ -33,7 +33,7 @@ protected:
         return !fileExists(folder.prefix() + name + ".cpp") && !fileExists(folder.prefix() + name + ".h");
     }
 
-    ScratchFolder folder;
+    TemporaryDirectory folder;
     FontRasterizer rasterizer;
 };
 
@@ -55,7 +55,7 @@ TEST_F(FontSourceWriterTest, EmptyListGivesFontsWithoutGlyphs)
     rasterizer.setPixelSize(16);
     appendFontRecords(expected, "empty_16", rasterizer.sizeMetrics(), PresenceTable{});
     EXPECT_EQ(exported({}, "empty_16"), expected);
-    EXPECT_EQ(readWholeFile(folder.prefix() + "empty_16.h"), headerText("empty_16"));
+    EXPECT_EQ(readFileBytes(folder.prefix() + "empty_16.h"), headerText("empty_16"));
 }
 
 TEST_F(FontSourceWriterTest, SanitizesTheNameInPlace)
@@ -64,7 +64,7 @@ TEST_F(FontSourceWriterTest, SanitizesTheNameInPlace)
     ASSERT_TRUE(rasterizer.writeFontSource(name, folder.prefix(), 16, {65}));
     EXPECT_EQ(name, "my_font_x");
     EXPECT_TRUE(fileExists(folder.prefix() + "my_font_x.cpp"));
-    EXPECT_NE(readWholeFile(folder.prefix() + "my_font_x.h").find("#ifndef _FONT_MY_FONT_X_H\n"),
+    EXPECT_NE(readFileBytes(folder.prefix() + "my_font_x.h").find("#ifndef _FONT_MY_FONT_X_H\n"),
               std::string::npos);
 }
 

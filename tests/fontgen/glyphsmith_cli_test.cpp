@@ -5,47 +5,9 @@
 
 #include <cstdio>
 #include <string>
-#include <sys/wait.h>
-#include <unistd.h>
 #include <vector>
 
 namespace {
-
-struct Transcript {
-    std::string output; // everything written to standard output
-    int status = -1;    // exit status, -1 when it did not exit normally
-};
-
-// Runs glyphsmith_cli with `arguments` inside `folder`.
-Transcript runCli(const std::vector<std::string>& arguments, const std::string& folder)
-{
-    int pipeEnds[2];
-    if (pipe(pipeEnds) != 0)
-        return {};
-    const pid_t child = fork();
-    if (child == 0) {
-        dup2(pipeEnds[1], STDOUT_FILENO);
-        close(pipeEnds[0]);
-        close(pipeEnds[1]);
-        std::vector<char*> argv = {const_cast<char*>(GLYPHSMITH_CLI)};
-        for (const std::string& argument : arguments)
-            argv.push_back(const_cast<char*>(argument.c_str()));
-        argv.push_back(nullptr);
-        if (chdir(folder.c_str()) == 0)
-            execv(GLYPHSMITH_CLI, argv.data());
-        _exit(127);
-    }
-    close(pipeEnds[1]);
-    Transcript transcript;
-    char buffer[4096];
-    for (ssize_t got; (got = read(pipeEnds[0], buffer, sizeof buffer)) > 0;)
-        transcript.output.append(buffer, size_t(got));
-    close(pipeEnds[0]);
-    int status = 0;
-    waitpid(child, &status, 0);
-    transcript.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return transcript;
-}
 
 const std::string kBanner =
     "\n\nCorvane Font Generator CLI v1.00. Asset tools for the Corvane embedded graphics library.\n\n";
@@ -89,7 +51,10 @@ protected:
             GTEST_SKIP() << "DejaVuSans is not installed (Debian package fonts-dejavu-core)";
     }
 
-    Transcript run(const std::vector<std::string>& arguments) { return runCli(arguments, folder.path()); }
+    ProgramResult run(const std::vector<std::string>& arguments)
+    {
+        return runProgram(GLYPHSMITH_CLI, arguments, folder.path());
+    }
 
     std::string result(const std::string& size) const
     {
@@ -102,7 +67,7 @@ protected:
     }
 
     std::string font;
-    ScratchFolder folder;
+    TemporaryDirectory folder;
 };
 
 struct ErrorCase {
@@ -137,7 +102,7 @@ TEST_F(GlyphsmithCliTest, ReportsOptionErrorsInOrder)
          optionError("--font", "duplicate option")},
     };
     for (const ErrorCase& test : cases) {
-        const Transcript transcript = run(test.arguments);
+        const ProgramResult transcript = run(test.arguments);
         EXPECT_EQ(transcript.output, kBanner + test.output) << testing::PrintToString(test.arguments);
         EXPECT_EQ(transcript.status, 1);
     }
@@ -146,7 +111,7 @@ TEST_F(GlyphsmithCliTest, ReportsOptionErrorsInOrder)
 
 TEST_F(GlyphsmithCliTest, HelpComesBeforeTheRequiredOptions)
 {
-    Transcript transcript = run({"--size", "3", "--help"});
+    ProgramResult transcript = run({"--size", "3", "--help"});
     EXPECT_EQ(transcript.output, kBanner + kUsage + kClosing);
     EXPECT_EQ(transcript.status, 0);
 
@@ -163,7 +128,7 @@ TEST_F(GlyphsmithCliTest, ExportsAtTheHeightLimits)
 {
     requireFont();
     for (const char* size : {"6", "256"}) {
-        const Transcript transcript =
+        const ProgramResult transcript =
             run({"--font", font, "--chars", "32-126", "--size", size, "--output_path", "out", "edge"});
         EXPECT_EQ(transcript.output, kBanner + result(size) + kClosing);
         EXPECT_EQ(transcript.status, 0);
@@ -174,7 +139,7 @@ TEST_F(GlyphsmithCliTest, ExportsAtTheHeightLimits)
 TEST_F(GlyphsmithCliTest, SilentPrintsOnlyTheResultLine)
 {
     requireFont();
-    const Transcript transcript =
+    const ProgramResult transcript =
         run({"--silent", "--font", font, "--chars", "65-70", "--size", "16", "--output_path", "out/", "my font"});
     EXPECT_EQ(transcript.output, result("16"));
     EXPECT_EQ(transcript.status, 0);
@@ -186,8 +151,8 @@ TEST_F(GlyphsmithCliTest, OutputPathWithOrWithoutSlashGivesTheSameFiles)
     requireFont();
     ASSERT_EQ(run({"--font", font, "--chars", "65", "--size", "16", "--output_path", "out", "a"}).status, 0);
     ASSERT_EQ(run({"--font", font, "--chars", "65", "--size", "16", "--output_path", "out/", "b"}).status, 0);
-    const std::string a = readWholeFile(folder.prefix() + "out/a_16.cpp");
-    std::string b = readWholeFile(folder.prefix() + "out/b_16.cpp");
+    const std::string a = readFileBytes(folder.prefix() + "out/a_16.cpp");
+    std::string b = readFileBytes(folder.prefix() + "out/b_16.cpp");
     ASSERT_NE(a, "");
     for (size_t at; (at = b.find("b_16")) != std::string::npos;)
         b.replace(at, 4, "a_16");
@@ -197,16 +162,16 @@ TEST_F(GlyphsmithCliTest, OutputPathWithOrWithoutSlashGivesTheSameFiles)
 TEST_F(GlyphsmithCliTest, CharsWithoutValueExportsAnEmptyFont)
 {
     requireFont();
-    const Transcript transcript = run({"--font", font, "--chars", "--size", "16", "--output_path", "out", "e"});
+    const ProgramResult transcript = run({"--font", font, "--chars", "--size", "16", "--output_path", "out", "e"});
     EXPECT_EQ(transcript.output, kBanner + result("16") + kClosing);
-    const std::string source = readWholeFile(folder.prefix() + "out/e_16.cpp");
+    const std::string source = readFileBytes(folder.prefix() + "out/e_16.cpp");
     EXPECT_EQ(source.find("ds_bitmap_font_char_t"), std::string::npos);
     EXPECT_NE(source.find("font_e_16_270"), std::string::npos);
 }
 
 TEST_F(GlyphsmithCliTest, RunTimeFailuresPrintOnlyTheErrorLine)
 {
-    Transcript transcript =
+    ProgramResult transcript =
         run({"--font", "missing.ttf", "--chars", "65", "--size", "16", "--output_path", "out", "x"});
     EXPECT_EQ(transcript.output, kBanner + "\n\nERROR: FreeType cannot load font file\n\n");
     EXPECT_EQ(transcript.status, 1);

@@ -1,6 +1,8 @@
 // Helpers shared by the font tests: the system font, scratch folders, files.
 #pragma once
 
+#include "run_program.h"
+
 #include <cstdint>
 #include <cstdlib>
 #include <fstream>
@@ -18,26 +20,12 @@ inline std::string testFontPath()
     return !path.empty() && stat(path.c_str(), &status) == 0 ? path : std::string();
 }
 
-inline bool fileExists(const std::string& path)
-{
-    struct stat status {};
-    return lstat(path.c_str(), &status) == 0;
-}
-
-inline std::string readWholeFile(const std::string& path)
-{
-    std::ifstream stream(path, std::ios::binary);
-    std::ostringstream text;
-    text << stream.rdbuf();
-    return text.str();
-}
-
 // Writes a copy of the TrueType font at `source` whose glyph outlines are
 // all overwritten with 0xFF bytes: the face still opens, and empty glyphs
 // (a space) still load, but every glyph with an outline fails to load.
 inline bool writeFontWithBrokenOutlines(const std::string& source, const std::string& target)
 {
-    std::string font = readWholeFile(source);
+    std::string font = readFileBytes(source);
     const auto word = [&](size_t at, size_t bytes) {
         uint32_t value = 0;
         for (size_t i = 0; i < bytes; ++i)
@@ -58,29 +46,3 @@ inline bool writeFontWithBrokenOutlines(const std::string& source, const std::st
     }
     return false;
 }
-
-// A fresh empty folder under the system's temporary directory, removed with
-// everything in it when the object goes.
-class ScratchFolder {
-public:
-    ScratchFolder()
-    {
-        char pattern[] = "/tmp/fontgen_test_XXXXXX";
-        const char* made = mkdtemp(pattern);
-        mPath = made ? made : "";
-    }
-    ~ScratchFolder()
-    {
-        if (!mPath.empty())
-            std::system(("rm -rf '" + mPath + "'").c_str());
-    }
-    ScratchFolder(const ScratchFolder&) = delete;
-    ScratchFolder& operator=(const ScratchFolder&) = delete;
-
-    // The folder's path followed by '/'.
-    std::string prefix() const { return mPath + "/"; }
-    const std::string& path() const { return mPath; }
-
-private:
-    std::string mPath;
-};

@@ -11,7 +11,8 @@
 #include <sstream>
 #include <stdexcept>
 
-ProgramResult runProgram(const std::string& program, const std::vector<std::string>& arguments)
+ProgramResult runProgram(const std::string& program, const std::vector<std::string>& arguments,
+                         const std::string& workingDirectory)
 {
     int pipeEnds[2];
     if (pipe(pipeEnds) != 0)
@@ -31,6 +32,8 @@ ProgramResult runProgram(const std::string& program, const std::vector<std::stri
         for (const std::string& argument : arguments)
             argv.push_back(const_cast<char*>(argument.c_str()));
         argv.push_back(nullptr);
+        if (!workingDirectory.empty() && chdir(workingDirectory.c_str()) != 0)
+            _exit(127);
         execv(program.c_str(), argv.data());
         _exit(127);
     }

@@ -11,8 +11,10 @@ struct ProgramResult {
 };
 
 // Starts `program` with `arguments` (passed as they are: empty arguments
-// included, no shell), with standard error discarded, and waits for it.
-ProgramResult runProgram(const std::string& program, const std::vector<std::string>& arguments);
+// included, no shell) in `workingDirectory` (empty: this process's own),
+// with standard error discarded, and waits for it.
+ProgramResult runProgram(const std::string& program, const std::vector<std::string>& arguments,
+                         const std::string& workingDirectory = "");
 
 // Small file helpers for test fixtures.
 std::string readFileBytes(const std::string& path);
@@ -29,6 +31,8 @@ public:
 
     const std::string& path() const { return mPath; }
     std::string file(const std::string& name) const { return mPath + "/" + name; }
+    std::string prefix() const { return mPath + "/"; } // the path followed by '/'
+
 
 private:
     std::string mPath;
