@@ -1,0 +1,128 @@
+// Resumable decoder for raw Deflate data (RFC 1951).
+//
+// The decoder allocates nothing: the whole state of a stream lives in one
+// caller-owned inflate_t, input arrives through a caller-owned bitstream_t,
+// and decoded bytes go to an output area the caller supplies. A call that
+// stops for lack of input or of output space resumes exactly where it stopped,
+// even inside a Huffman code or a stored block split between input pieces.
+//
+// Use:
+//     inflate_t inf = {};              // window null: the output is the history
+//     inflate_process(&inf, nullptr);  // reset
+//     inf.output = area; inf.output_space = size;
+//     bitstream_t in = {};
+//     for each piece: in.cur = piece; in.bytes_left = piece_size;
+//                     result = inflate_process(&inf, &in);
+//                     stop unless result is INFLATE_DONE or INFLATE_NEED_INPUT
+//
+// The record holds pointers into itself (the tables in use, the next code
+// length), so it must stay where it is from the reset to the end of the stream.
+#pragma once
+
+#include <cstdint>
+
+// Format limits of RFC 1951.
+constexpr uint16_t INFLATE_MAX_BITS = 15;          // maximum bits in a code
+constexpr uint16_t INFLATE_MAX_LITERALS = 286;     // literal/length symbols a header may declare
+constexpr uint16_t INFLATE_MAX_DISTANCES = 30;     // distance symbols a header may declare
+constexpr uint16_t INFLATE_CODE_LENGTH_CODES = 19; // symbols of the code-length code
+constexpr uint16_t INFLATE_FIXED_LITERALS = 288;   // literal/length symbols of the fixed code
+constexpr uint32_t INFLATE_MAX_DISTANCE = 32768;   // farthest a match may reach back
+
+// Result of bitstream_extract when the input runs out.
+constexpr uint32_t BITSTREAM_EOF = 0xFFFFFFFFu;
+
+// Results of huffman_decode besides a symbol.
+constexpr int HUFFMAN_NO_CODE = -1;    // no code matches, or the table is empty
+constexpr int HUFFMAN_NEED_INPUT = -2; // the input ran out; nothing was consumed
+
+// Results of inflate_process.
+enum inflate_result_t {
+    INFLATE_DONE = 0,        // the last block is complete; later calls return this at once
+    INFLATE_NEED_INPUT = 1,  // the input ran out; call again with more input
+    INFLATE_OUTPUT_FULL = 2, // no output space while bytes remain; call again with more space
+    INFLATE_DATA_ERROR = 3,  // the data break the format; reset before using the record again
+};
+
+// Input cursor. A new stream starts with all fields zero; for each further
+// piece of input set cur and bytes_left and keep the two bit fields, which
+// carry bits across the boundary between pieces.
+struct bitstream_t {
+    const uint8_t* cur;  // next unread input byte
+    uint32_t bytes_left; // number of input bytes from cur on
+    uint32_t bit_buffer; // bits fetched but not yet consumed; the oldest is bit 0
+    uint32_t bit_count;  // number of valid bits in bit_buffer
+};
+
+// Canonical Huffman code as counts and symbols. Never owns its arrays.
+struct huffman_t {
+    uint16_t max_length; // longest code length handled; 0 for an empty table
+    uint16_t* counts;    // counts[L]: symbols with an L-bit code; counts[0]: symbols without one
+    uint16_t* symbols;   // used symbols ordered by code length, then by value
+};
+
+// State of one stream.
+struct inflate_t {
+    uint16_t state;                            // resume point, 0 to 14
+    uint8_t last_block;                        // BFINAL of the block being decoded
+    int16_t symbol;                            // current symbol; index into the code-length order
+    uint16_t counter;                          // code lengths still to read
+    uint16_t length;                           // stored LEN; HLIT; remaining match length
+    uint16_t distance;                         // HDIST; distance of the match
+    const huffman_t* literal_table_in_use;     // fixed literal/length table or first_table
+    const huffman_t* distance_table_in_use;    // fixed distance table or distance_table
+    uint16_t code_counts[INFLATE_MAX_BITS + 1];           // code-length code, then literal/length code
+    uint16_t code_symbols[INFLATE_MAX_LITERALS];          // symbols of the same two codes
+    uint16_t distance_counts[INFLATE_MAX_BITS + 1];       // counts of the distance code
+    uint16_t distance_symbols[INFLATE_MAX_DISTANCES];     // symbols of the distance code
+    uint16_t code_lengths[INFLATE_MAX_LITERALS + INFLATE_MAX_DISTANCES]; // HLIT + HDIST lengths
+    uint16_t* next_length;                     // next slot of code_lengths to fill
+    huffman_t first_table;                     // code-length code, then literal/length code
+    huffman_t distance_table;                  // over distance_counts and distance_symbols
+    uint8_t* copy_source;                      // read position of a match
+    uint8_t* window;                           // circular window, or null for no window
+    uint32_t window_size;                      // bytes in the window
+    uint8_t* window_position;                  // next byte of the window to write
+    uint8_t* output;                           // where the next decoded byte goes
+    uint32_t output_space;                     // bytes that may still be written at output
+    uint32_t total;                            // bytes decoded since the reset
+};
+
+// The whole state of a stream, kept small enough for a stack or a static.
+static_assert(sizeof(inflate_t) < 2048, "inflate_t must stay under 2 KiB");
+
+// Takes the next count bits (0 to 24) and returns them with the first bit of
+// the stream in bit 0. Returns BITSTREAM_EOF when the input runs out first:
+// the bytes fetched until then stay in the bit buffer and no bit is consumed.
+uint32_t bitstream_extract(bitstream_t* stream, uint32_t count);
+
+// Drops the bits left of a partly consumed byte, so that the next whole byte
+// starts on a byte boundary of the input.
+void bitstream_align(bitstream_t* stream);
+
+// Gives the last n consumed bits back to the stream. The bytes they came from
+// must still be readable just before cur, contiguous with it.
+void bitstream_unread(bitstream_t* stream, uint32_t n);
+
+// Bits still available: 8 * bytes_left + bit_count, at most 0xFFFFFFFF.
+uint32_t bitstream_bits_left(const bitstream_t* stream);
+
+// Builds the canonical code of n code lengths (each at most max_length, which
+// is at most INFLATE_MAX_BITS) into the arrays of table: counts needs
+// max_length + 1 entries, symbols one per non-zero length. Returns 0 for a
+// complete code or for no code at all, a positive number (the codes missing)
+// for an incomplete code, and a negative number for an over-subscribed code,
+// whose symbols are then left unfilled.
+int huffman_build(huffman_t* table, const uint16_t* lengths, uint16_t n, uint16_t max_length);
+
+// Decodes one symbol. Returns the symbol (0 or more), HUFFMAN_NO_CODE when no
+// code of up to max_length bits matches, or HUFFMAN_NEED_INPUT when the input
+// ran out; then no bit is consumed and the bytes fetched stay buffered.
+int huffman_decode(const huffman_t* table, bitstream_t* stream);
+
+// With a null stream: resets the record for a new stream and returns
+// INFLATE_DONE. Set window and window_size (at least INFLATE_MAX_DISTANCE for
+// arbitrary data) before the reset for window mode, and output and
+// output_space after it. With a stream: decodes as far as input and output
+// space allow and returns one of the inflate_result_t values.
+inflate_result_t inflate_process(inflate_t* inflater, bitstream_t* stream);
