@@ -12,6 +12,8 @@ packages=(
   xclip
   # fuzzing
   clang libclang-rt-14-dev
+  # pixpack memory benchmark (GNU time, bc)
+  time bc
 )
 export DEBIAN_FRONTEND=noninteractive
 apt-get update

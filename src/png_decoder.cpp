@@ -1,0 +1,471 @@
+#include "png_decoder.h"
+
+#include "png_unfilter.h"
+#include "streams.h"
+
+#include <cstring>
+#include <new>
+
+namespace {
+
+constexpr uint8_t kSignature[8] = {137, 80, 78, 71, 13, 10, 26, 10};
+constexpr uint64_t kSignatureBytes = sizeof(kSignature);
+constexpr uint64_t kChunkOverhead = 12;   // length, type and CRC around the data
+constexpr uint32_t kIhdrLength = 13;      // IHDR data bytes
+constexpr uint64_t kFirstChunkEnd = 33;   // signature and the whole IHDR chunk
+constexpr uint64_t kLengthBytes = 4;      // the length field that starts a chunk
+constexpr uint32_t kZlibHeaderBytes = 2;  // CMF and FLG before the Deflate data
+constexpr uint32_t kMaxPaletteBytes = 768; // 256 entries of R, G, B
+constexpr uint32_t kGreyPaletteSize = 256; // the grey ramp of greyscale images
+constexpr uint32_t kSupportedDepth = 8;       // the only bit depth the pixel pass handles
+
+// Chunk types as big-endian words, with bit 5 of every letter cleared so
+// that letter case plays no part in the dispatch.
+constexpr uint32_t kCaseMask = 0xDFDFDFDFu;
+constexpr uint32_t kAncillaryBit = 0x20000000u; // bit 5 of the first letter
+constexpr uint32_t kTypeIhdr = 0x49484452u;     // IHDR
+constexpr uint32_t kTypePlte = 0x504C5445u;     // PLTE
+constexpr uint32_t kTypeTrns = 0x54524E53u;     // tRNS
+constexpr uint32_t kTypeIdat = 0x49444154u;     // IDAT
+constexpr uint32_t kTypeIend = 0x49454E44u;     // IEND
+
+enum PngColorType : uint8_t {
+    kGrey = 0,
+    kTruecolour = 2,
+    kIndexed = 3,
+    kGreyAlpha = 4,
+    kTruecolourAlpha = 6,
+};
+
+// A walk goes on to the next chunk.
+constexpr int kNextChunk = -1;
+
+uint32_t readBigEndian32(const uint8_t* bytes)
+{
+    return uint32_t(bytes[0]) << 24 | uint32_t(bytes[1]) << 16 | uint32_t(bytes[2]) << 8 | bytes[3];
+}
+
+// Everything one walk carries from chunk to chunk. It holds the inflater,
+// which points into itself, so it stays where it was made.
+struct Walk {
+    Walk(const uint8_t* bytes, uint64_t byteCount, PngInfo& header, DsSurface* target)
+        : data(bytes), size(byteCount), info(header), surface(target)
+    {
+    }
+
+    const uint8_t* data;                   // the whole file
+    uint64_t size;                         // its bytes
+    PngInfo& info;                         // filled as the chunks are read
+    DsSurface* surface;                    // null in the first walk
+    uint32_t fileBytesPerPixel = 0;        // bytes of one pixel in the scanlines
+    uint64_t filteredSize = 0;             // filter bytes and scanlines of the whole image
+    uint64_t idatBytes = 0;                // sum of the IDAT lengths so far
+    bool idatSeen = false;                 // an IDAT chunk has been read
+    bool paletteSeen = false;              // a PLTE chunk has been read
+    bool hasKey = false;                   // a tRNS chunk gave a grey or RGB colour key
+    uint16_t key[3] = {};                  // the key: grey, or R, G, B
+    PngPixelLayout layout = PngPixelLayout::Copy1; // chosen at the first IDAT of the second walk
+    inflate_result_t lastInflate = INFLATE_NEED_INPUT; // result of the last inflate call
+    inflate_t inflater{};                  // the stream of the second walk
+    bitstream_t stream{};                  // its input cursor, kept across IDAT chunks
+};
+
+// Sets of bit depths: each depth is a power of two, so the depths themselves
+// are the bits of the set.
+constexpr uint8_t kDepths1To8 = 1 | 2 | 4 | 8;
+constexpr uint8_t kDepths8And16 = 8 | 16;
+
+struct ColorTypeRule {
+    uint8_t colorType;     // IHDR colour type
+    uint8_t depths;        // bit depths the header accepts
+    uint32_t colorMode;    // surface mode
+    uint16_t paletteSize;  // palette entries set by the header
+    uint8_t fileBytes;     // bytes of one 8-bit pixel in the scanlines
+};
+
+constexpr ColorTypeRule kColorTypeRules[] = {
+    {kGrey, kDepths1To8 | 16, I8, kGreyPaletteSize, 1},
+    {kTruecolour, kDepths8And16, RGB888, 0, 3},
+    {kIndexed, kDepths1To8, I8, 0, 1},
+    {kGreyAlpha, kDepths8And16, AI88, kGreyPaletteSize, 2},
+    {kTruecolourAlpha, kDepths8And16, ARGB8888, 0, 4},
+};
+
+// Colour mode, palette size and scanline pixel size for a colour type and bit
+// depth of the header table. False for a combination outside the table.
+bool modeForColorType(PngInfo& info, uint32_t& fileBytesPerPixel)
+{
+    for (const ColorTypeRule& rule : kColorTypeRules) {
+        if (rule.colorType != info.colorType)
+            continue;
+        const bool powerOfTwo = info.bitDepth != 0 && (info.bitDepth & (info.bitDepth - 1)) == 0;
+        if (!powerOfTwo || info.bitDepth > 16 || !(rule.depths & info.bitDepth))
+            return false;
+        info.colorMode = rule.colorMode;
+        info.paletteSize = rule.paletteSize;
+        fileBytesPerPixel = rule.fileBytes;
+        return true;
+    }
+    return false;
+}
+
+// Checks the chunk at `offset` (length, type, data and CRC) against the
+// `remaining` bytes and returns its data length through `length`.
+bool readChunk(const Walk& walk, uint64_t offset, uint64_t remaining, uint32_t& length)
+{
+    if (remaining < kLengthBytes)
+        return false;
+    length = readBigEndian32(walk.data + offset);
+    if (uint64_t(length) + kChunkOverhead > remaining)
+        return false;
+    const uint8_t* typeAndData = walk.data + offset + kLengthBytes;
+    return crc32Update(typeAndData, uint64_t(length) + 4, 0) == readBigEndian32(typeAndData + 4 + length);
+}
+
+// The IHDR chunk at offset 8 and the header values in it.
+int readHeader(Walk& walk)
+{
+    uint32_t length = 0;
+    if (walk.size < kSignatureBytes || !readChunk(walk, kSignatureBytes, walk.size - kSignatureBytes, length) ||
+        (readBigEndian32(walk.data + kSignatureBytes + 4) & kCaseMask) != kTypeIhdr || length != kIhdrLength)
+        return PNG_INVALID;
+    const uint8_t* field = walk.data + kSignatureBytes + 8;
+    PngInfo& info = walk.info;
+    info = PngInfo{};
+    info.width = readBigEndian32(field);
+    info.height = readBigEndian32(field + 4);
+    info.bitDepth = field[8];
+    info.colorType = field[9];
+    info.compression = field[10];
+    info.filter = field[11];
+    info.interlace = field[12];
+    if (info.width == 0 || info.height == 0 || info.width > kPngMaxDimension || info.height > kPngMaxDimension)
+        return PNG_INVALID;
+    if (!modeForColorType(info, walk.fileBytesPerPixel))
+        return PNG_INVALID;
+    if (info.compression != 0 || info.filter != 0 || info.interlace > 1)
+        return PNG_INVALID;
+    if (info.bitDepth != kSupportedDepth || info.interlace == 1)
+        return PNG_UNSUPPORTED;
+    walk.filteredSize = uint64_t(info.height) * (uint64_t(info.width) * walk.fileBytesPerPixel + 1);
+    if (walk.filteredSize > kPngMaxBufferBytes)
+        return PNG_UNSUPPORTED;
+    return PNG_OK;
+}
+
+// Second walk: points the inflater at the tail of the pixel buffer, so that
+// the filtered data will end exactly at the buffer's end.
+int prepareInflater(Walk& walk)
+{
+    DsSurface& surface = *walk.surface;
+    if (!surface.isValid() || walk.filteredSize > surface.bufferSize())
+        return PNG_SURFACE_MISMATCH;
+    inflate_process(&walk.inflater, nullptr);
+    walk.inflater.output = surface.pixels() + (surface.bufferSize() - walk.filteredSize);
+    walk.inflater.output_space = uint32_t(walk.filteredSize);
+    return PNG_OK;
+}
+
+// The pixel layout that turns this image into the surface's colour mode.
+bool layoutFor(const Walk& walk, uint32_t surfaceMode, PngPixelLayout& layout)
+{
+    const PngInfo& info = walk.info;
+    if (surfaceMode == A8 && info.colorType == kGrey) {
+        layout = PngPixelLayout::Copy1;
+        return true;
+    }
+    if (surfaceMode != info.colorMode)
+        return false;
+    switch (info.colorType) {
+    case kGrey:
+        layout = walk.hasKey ? PngPixelLayout::GreyKeyAlpha : PngPixelLayout::Copy1;
+        return true;
+    case kIndexed:
+        layout = PngPixelLayout::Copy1;
+        return true;
+    case kGreyAlpha:
+        layout = PngPixelLayout::Copy2;
+        return true;
+    case kTruecolour:
+        layout = walk.hasKey ? PngPixelLayout::RgbKeyToBgra : PngPixelLayout::RgbToBgr;
+        return true;
+    default:
+        layout = PngPixelLayout::RgbaToBgra;
+        return true;
+    }
+}
+
+// True when the rows fit in the buffer and unfiltering in place never writes
+// a byte of the filtered data before reading it: pixel p of row r ends at
+// r * pitch + (p + 1) * s, and the first unread filtered byte then lies at
+// gap + r * (width * f + 1) + 1 + (p + 1) * f, where gap is the space before
+// the filtered data and f, s the file's and the surface's pixel sizes.
+bool fitsInPlace(const Walk& walk, const DsSurface& surface, PngPixelLayout layout)
+{
+    const uint64_t width = walk.info.width, height = walk.info.height, pitch = surface.pitch();
+    const uint64_t fileBytes = pngFileBytesPerPixel(layout), surfaceBytes = pngSurfaceBytesPerPixel(layout);
+    const uint64_t rowBytes = width * surfaceBytes;
+    uint64_t rowsEnd = 0;
+    if (surface.bytesPerPixel() != surfaceBytes || pitch < rowBytes ||
+        __builtin_mul_overflow(height - 1, pitch, &rowsEnd) || __builtin_add_overflow(rowsEnd, rowBytes, &rowsEnd) ||
+        rowsEnd > surface.bufferSize())
+        return false;
+    const uint64_t gap = surface.bufferSize() - walk.filteredSize;
+    uint64_t required = width * (surfaceBytes - fileBytes);
+    const uint64_t scanline = width * fileBytes + 1;
+    if (pitch > scanline) {
+        uint64_t drift = 0;
+        if (__builtin_mul_overflow(height - 1, pitch - scanline, &drift) ||
+            __builtin_add_overflow(required, drift, &required))
+            return false;
+    }
+    return gap + 1 >= required;
+}
+
+// Second walk, first IDAT: the surface must be the one made for this image.
+int checkSurface(Walk& walk)
+{
+    const DsSurface& surface = *walk.surface;
+    if (surface.rotation() != 0 || uint64_t(surface.width()) != walk.info.width ||
+        uint64_t(surface.height()) != walk.info.height || !layoutFor(walk, surface.colorMode(), walk.layout) ||
+        !fitsInPlace(walk, surface, walk.layout))
+        return PNG_SURFACE_MISMATCH;
+    return PNG_OK;
+}
+
+int handleIdat(Walk& walk, const uint8_t* data, uint32_t length)
+{
+    if (length < kZlibHeaderBytes)
+        return PNG_INVALID;
+    walk.idatBytes += length;
+    if (walk.surface) {
+        if (walk.info.colorType == kIndexed && walk.info.paletteSize == 0)
+            return PNG_INVALID;
+        if (!walk.idatSeen) {
+            const int fit = checkSurface(walk);
+            if (fit != PNG_OK)
+                return fit;
+            data += kZlibHeaderBytes;
+            length -= kZlibHeaderBytes;
+        }
+        if (walk.lastInflate != INFLATE_DONE) {
+            walk.stream.cur = data;
+            walk.stream.bytes_left = length;
+            const inflate_result_t result = inflate_process(&walk.inflater, &walk.stream);
+            if (result == INFLATE_OUTPUT_FULL || result == INFLATE_DATA_ERROR)
+                return PNG_INVALID;
+            walk.lastInflate = result;
+        }
+    }
+    walk.idatSeen = true;
+    return kNextChunk;
+}
+
+// A suggested palette in a truecolour image is ignored; only indexed images
+// take their palette from PLTE.
+int handlePalette(Walk& walk, const uint8_t* data, uint32_t length)
+{
+    PngInfo& info = walk.info;
+    if (walk.paletteSeen || info.paletteSize != 0 || length % 3 != 0 || length > kMaxPaletteBytes)
+        return PNG_INVALID;
+    walk.paletteSeen = true;
+    if (info.colorType != kIndexed)
+        return kNextChunk;
+    info.paletteSize = uint16_t(length / 3);
+    if (!walk.surface)
+        return kNextChunk;
+    DsSurface& surface = *walk.surface;
+    if (!surface.palette() || surface.paletteSize() < info.paletteSize)
+        return PNG_SURFACE_MISMATCH;
+    const uint32_t step = surface.paletteHasAlpha() ? 4 : 3;
+    uint8_t* entry = surface.palette();
+    for (uint32_t i = 0; i < info.paletteSize; ++i, data += 3, entry += step) {
+        entry[0] = data[2];
+        entry[1] = data[1];
+        entry[2] = data[0];
+        if (step == 4)
+            entry[3] = 255;
+    }
+    return kNextChunk;
+}
+
+// Palette alphas of an indexed image, or the colour key of a greyscale or
+// truecolour image (16-bit samples; a key outside the 8-bit range matches
+// no pixel).
+int handleTransparency(Walk& walk, const uint8_t* data, uint32_t length)
+{
+    PngInfo& info = walk.info;
+    if (walk.idatSeen || info.colorType == kGreyAlpha || info.colorType == kTruecolourAlpha)
+        return PNG_INVALID;
+    if (info.colorType == kIndexed) {
+        if (info.colorMode != I8 || length > info.paletteSize)
+            return PNG_INVALID;
+        info.paletteHasAlpha = 1;
+        if (!walk.surface)
+            return kNextChunk;
+        DsSurface& surface = *walk.surface;
+        if (!surface.palette() || !surface.paletteHasAlpha())
+            return PNG_SURFACE_MISMATCH;
+        for (uint32_t i = 0; i < surface.paletteSize(); ++i)
+            surface.palette()[4 * i + 3] = i < length ? data[i] : 255;
+        return kNextChunk;
+    }
+    const uint32_t samples = info.colorType == kTruecolour ? 3 : 1;
+    if (length != 2 * samples)
+        return PNG_INVALID;
+    info.colorMode = info.colorType == kTruecolour ? ARGB8888 : AI88;
+    walk.hasKey = true;
+    for (uint32_t i = 0; i < samples; ++i)
+        walk.key[i] = uint16_t(data[2 * i] << 8 | data[2 * i + 1]);
+    return kNextChunk;
+}
+
+void writeGreyRamp(DsSurface& surface)
+{
+    const uint32_t step = surface.paletteHasAlpha() ? 4 : 3;
+    uint8_t* entry = surface.palette();
+    for (uint32_t i = 0; i < surface.paletteSize(); ++i, entry += step) {
+        entry[0] = entry[1] = entry[2] = uint8_t(i);
+        if (step == 4)
+            entry[3] = 255;
+    }
+}
+
+// Second walk at IEND: palette ramp, filters undone, row padding cleared.
+int finishImage(Walk& walk)
+{
+    DsSurface& surface = *walk.surface;
+    const PngInfo& info = walk.info;
+    if ((info.colorType == kGrey || info.colorType == kGreyAlpha) && surface.palette())
+        writeGreyRamp(surface);
+    PngUnfilterJob job{};
+    job.pixels = surface.pixels();
+    job.pitch = surface.pitch();
+    job.width = info.width;
+    job.height = info.height;
+    job.filtered = surface.pixels() + (surface.bufferSize() - walk.filteredSize);
+    job.layout = walk.layout;
+    std::memcpy(job.key, walk.key, sizeof(job.key));
+    if (!pngUnfilter(job))
+        return PNG_INVALID;
+    const uint64_t rowBytes = uint64_t(info.width) * surface.bytesPerPixel();
+    for (uint64_t row = 0; row < info.height && surface.pitch() > rowBytes; ++row)
+        std::memset(surface.pixels() + row * surface.pitch() + rowBytes, 0, size_t(surface.pitch() - rowBytes));
+    return PNG_OK;
+}
+
+int handleEnd(Walk& walk)
+{
+    if (!walk.idatSeen || walk.filteredSize > walk.idatBytes * kDeflateMaxExpansion)
+        return PNG_INVALID;
+    if (walk.info.colorType == kIndexed && walk.info.paletteSize == 0)
+        return PNG_INVALID;
+    if (!walk.surface)
+        return PNG_OK;
+    // Data that end early would leave part of the rows unwritten.
+    if (walk.lastInflate != INFLATE_DONE || walk.inflater.total != walk.filteredSize)
+        return PNG_INVALID;
+    return finishImage(walk);
+}
+
+int handleChunk(Walk& walk, uint32_t type, const uint8_t* data, uint32_t length)
+{
+    switch (type & kCaseMask) {
+    case kTypeIdat:
+        return handleIdat(walk, data, length);
+    case kTypePlte:
+        return handlePalette(walk, data, length);
+    case kTypeTrns:
+        return handleTransparency(walk, data, length);
+    case kTypeIend:
+        return handleEnd(walk);
+    default:
+        return (type & kAncillaryBit) ? kNextChunk : PNG_UNSUPPORTED;
+    }
+}
+
+int walkChunks(Walk& walk)
+{
+    const int header = readHeader(walk);
+    if (header != PNG_OK)
+        return header;
+    if (walk.surface) {
+        const int prepared = prepareInflater(walk);
+        if (prepared != PNG_OK)
+            return prepared;
+    }
+    uint64_t offset = kFirstChunkEnd;
+    uint64_t remaining = walk.size - kFirstChunkEnd;
+    for (;;) {
+        uint32_t length = 0;
+        if (!readChunk(walk, offset, remaining, length))
+            return PNG_INVALID;
+        const uint8_t* chunk = walk.data + offset + kLengthBytes;
+        const int result = handleChunk(walk, readBigEndian32(chunk), chunk + 4, length);
+        if (result != kNextChunk)
+            return result;
+        offset += uint64_t(length) + kChunkOverhead;
+        remaining -= uint64_t(length) + kChunkOverhead;
+    }
+}
+
+bool hasSignature(const uint8_t* data, uint64_t size)
+{
+    return size >= kSignatureBytes && std::memcmp(data, kSignature, kSignatureBytes) == 0;
+}
+
+// Bytes of the pixel buffer decodePng asks for: rows without padding and a
+// reserve of one byte per row, rounded up to a multiple of 4.
+uint64_t surfaceBufferBytes(const PngInfo& info)
+{
+    return uint64_t(info.height) * info.width * dsBytesPerPixel(info.colorMode) + ((uint64_t(info.height) + 3) & ~3ull);
+}
+
+void destroySurface(DsSurface* surface)
+{
+    surface->release();
+    delete surface;
+}
+
+} // namespace
+
+int decodePngChunks(const uint8_t* data, uint64_t size, PngInfo& info, DsSurface* surface)
+{
+    if (!data)
+        return PNG_INVALID;
+    Walk walk(data, size, info, surface);
+    return walkChunks(walk);
+}
+
+DsSurface* decodePngWithAllocator(const uint8_t* data, uint64_t size, bool alphaOnly, int rotation,
+                                  DsAllocator allocator, DsFree free)
+{
+    PngInfo info{};
+    if (!data || !hasSignature(data, size) || decodePngChunks(data, size, info, nullptr) != PNG_OK)
+        return nullptr;
+    if (alphaOnly) {
+        if (info.colorType != kGrey)
+            return nullptr;
+        info.colorMode = A8;
+        info.paletteSize = 0;
+    }
+    if (surfaceBufferBytes(info) > kPngMaxBufferBytes)
+        return nullptr;
+    const int32_t noRotation = 0;
+    auto* surface = new (std::nothrow) DsSurface(int32_t(info.width), int32_t(info.height), &noRotation,
+                                                 info.colorMode, info.paletteHasAlpha != 0, info.paletteSize,
+                                                 allocator, free, 1, info.height);
+    if (!surface)
+        return nullptr;
+    PngInfo second{};
+    if (!surface->isValid() || decodePngChunks(data, size, second, surface) != PNG_OK || !surface->rotate(rotation)) {
+        destroySurface(surface);
+        return nullptr;
+    }
+    return surface;
+}
+
+DsSurface* decodePng(const uint8_t* data, uint64_t size, bool alphaOnly, int rotation)
+{
+    return decodePngWithAllocator(data, size, alphaOnly, rotation, dsMalloc, dsFree);
+}

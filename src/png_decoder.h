@@ -1,0 +1,62 @@
+// PNG decoder: 8-bit, non-interlaced PNG files held whole in memory become a
+// DsSurface. The file is walked twice: the first walk checks every chunk and
+// settles the surface's size and colour mode without decompressing anything;
+// the second fills the palette, decompresses the image data straight into the
+// tail of the surface's pixel buffer and undoes the scanline filters in place.
+#pragma once
+
+#include "ds_surface.h"
+
+#include <cstdint>
+
+// Results of one walk over the chunks.
+enum PngResult : int {
+    PNG_OK = 0,               // the walk reached IEND and everything was accepted
+    PNG_INVALID = 1,          // the file breaks the PNG format or a rule of this decoder
+    PNG_UNSUPPORTED = 2,      // a valid feature not handled here, or an image over the size limits
+    PNG_SURFACE_MISMATCH = 3, // the surface given for the second walk cannot take the image
+};
+
+// What a walk learnt from the file.
+struct PngInfo {
+    uint32_t width;          // IHDR width
+    uint32_t height;         // IHDR height
+    uint8_t bitDepth;        // IHDR bit depth
+    uint8_t colorType;       // IHDR colour type
+    uint8_t compression;     // IHDR compression method
+    uint8_t filter;          // IHDR filter method
+    uint8_t interlace;       // IHDR interlace method
+    uint8_t paletteHasAlpha; // set by a tRNS chunk of an indexed image
+    uint32_t colorMode;      // DsColorMode of the surface for this image
+    uint16_t paletteSize;    // palette entries the surface needs
+};
+
+// Safety limits against decompression bombs: the decoder never asks for a
+// surface whose buffer or filtered image data would not fit in 32 bits, nor
+// for more filtered data than the compressed data could expand to.
+constexpr uint32_t kPngMaxDimension = 0x7FFFFFFFu; // PNG's own bound on width and height
+constexpr uint64_t kPngMaxBufferBytes = 0xFFFFFFFFu;
+constexpr uint64_t kDeflateMaxExpansion = 1032; // the most output one byte of Deflate data gives
+
+// Decodes the PNG file of `size` bytes at `data` into a new surface owned by
+// the caller, turned by `rotation` degrees (0, 90, 180 or 270; any other angle
+// leaves it unturned). With `alphaOnly` a greyscale image becomes an A8
+// surface of its grey levels, and any other colour type fails. Returns null
+// when the image cannot be decoded, with nothing left allocated. The caller
+// calls release() on the surface and then deletes it.
+DsSurface* decodePng(const uint8_t* data, uint64_t size, bool alphaOnly, int rotation);
+
+// decodePng with the surface's allocator pair given by the caller; an
+// allocator that returns null makes the decode fail cleanly.
+DsSurface* decodePngWithAllocator(const uint8_t* data, uint64_t size, bool alphaOnly, int rotation,
+                                  DsAllocator allocator, DsFree free);
+
+// One walk over the chunks of the file (the signature is not looked at).
+// With a null surface it only checks the file and fills `info`; with a
+// surface made for `info` it also fills the surface's palette and pixels.
+int decodePngChunks(const uint8_t* data, uint64_t size, PngInfo& info, DsSurface* surface);
+
+// CRC-32 as PNG defines it (reflected polynomial 0xEDB88320) over `length`
+// bytes, continuing from `crc`; chunk CRCs start from 0. A length of 0
+// returns crc unchanged.
+uint32_t crc32Update(const uint8_t* bytes, uint64_t length, uint32_t crc);

@@ -1,0 +1,36 @@
+// Undoing PNG scanline filters in place, from the filtered data at the tail
+// of a surface's pixel buffer into the surface's rows at its start.
+#pragma once
+
+#include <cstdint>
+
+// How the bytes of one file pixel become the bytes of one surface pixel.
+enum class PngPixelLayout {
+    Copy1,         // grey level, palette index or alpha: 1 -> 1
+    Copy2,         // grey, alpha -> grey, alpha
+    RgbToBgr,      // R, G, B -> B, G, R
+    RgbaToBgra,    // R, G, B, A -> B, G, R, A
+    GreyKeyAlpha,  // grey -> grey, alpha from the colour key
+    RgbKeyToBgra,  // R, G, B -> B, G, R, alpha from the colour key
+};
+
+// Bytes of one pixel in the file and in the surface for a layout.
+uint32_t pngFileBytesPerPixel(PngPixelLayout layout);
+uint32_t pngSurfaceBytesPerPixel(PngPixelLayout layout);
+
+struct PngUnfilterJob {
+    uint8_t* pixels;         // surface row 0; row r starts at pixels + r * pitch
+    uint64_t pitch;          // bytes from one surface row to the next
+    uint32_t width;          // pixels per row
+    uint32_t height;         // rows
+    const uint8_t* filtered; // height filtered scanlines (type byte, then the row), inside the same buffer
+    PngPixelLayout layout;   // file pixel -> surface pixel
+    uint16_t key[3];         // colour key: grey, or R, G, B; alpha 0 where a pixel equals it
+};
+
+// Reconstructs every row, writing each surface pixel only after reading all
+// file bytes up to it, so the filtered data may share the buffer as long as
+// no surface pixel ends past the first file byte not yet read (the decoder
+// checks this before it calls). Returns false at a filter type above 4; the
+// rows are then partly written.
+bool pngUnfilter(const PngUnfilterJob& job);

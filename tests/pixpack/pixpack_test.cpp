@@ -1,0 +1,199 @@
+// End-to-end tests of the real pixpack binary: whole output, exit status, files.
+#include "png_builder.h"
+#include "run_program.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+const std::string kBanner =
+    "\n\nCorvane Surface Generator v1.00. Asset tools for the Corvane embedded graphics library.\n\n";
+const std::string kUsage = "\n\nUSAGE: pixpack [options]\n"
+                           "where [options] can be any of the following:\n\n"
+                           "\n --help                            -  Print this help screen\n"
+                           "\n --image <image file>              -  Input image file\n"
+                           "\n --rotation <90 | 180 | 270>       -  Specify image rotation\n"
+                           "\n --alphaonly                       -  Generate an alpha only surface\n"
+                           "\n --output <output file>            -  Output surface file\n";
+const std::string kClosing = "\n\n";
+
+ProgramResult pixpack(const std::vector<std::string>& arguments)
+{
+    return runProgram(PIXPACK_PATH, arguments);
+}
+
+std::string usageError(const std::string& line)
+{
+    return kBanner + kUsage + "\n\nERROR: " + line + "\n\n";
+}
+
+std::string runtimeError(const std::string& line)
+{
+    return kBanner + "\n\nERROR: " + line + "\n\n";
+}
+
+std::string success(const std::string& image, size_t bytes)
+{
+    return kBanner + "\nGenerated surface for '" + image + "', size " + std::to_string(bytes) + " bytes" + kClosing;
+}
+
+std::string asText(const Bytes& bytes)
+{
+    return std::string(bytes.begin(), bytes.end());
+}
+
+void appendLittleEndian32(std::string& out, uint32_t value)
+{
+    for (int shift = 0; shift < 32; shift += 8)
+        out.push_back(char(value >> shift));
+}
+
+// The surface file a correct pixpack writes, from libpng's decoding.
+std::string expectedSurfaceFile(const Bytes& png, bool alphaOnly, int rotation)
+{
+    const ReferenceSurface reference = referenceSurface(png, alphaOnly);
+    const uint32_t bpp = reference.colorMode == 0 ? 4 : reference.colorMode == 1 ? 3
+                         : reference.colorMode == 7 ? 2 : 1;
+    const bool quarter = rotation == 90 || rotation == 270;
+    const uint32_t width = quarter ? reference.height : reference.width;
+    const uint32_t height = quarter ? reference.width : reference.height;
+    std::string file;
+    for (uint32_t word : {uint32_t(rotation), reference.colorMode, width, height, width * bpp})
+        appendLittleEndian32(file, word);
+    file += asText(rotateReference(reference.pixels, reference.width, reference.height, bpp, rotation));
+    file.resize((file.size() + 3) & ~size_t(3), '\0');
+    return file;
+}
+
+class Pixpack : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        PngSpec spec;
+        spec.colorType = 2;
+        spec.width = 5;
+        spec.height = 3;
+        spec.pixels = randomBytes(45, 1);
+        spec.filters = {1, 4, 2};
+        colorPng = buildPng(spec);
+        writeFileBytes(color, asText(colorPng));
+        spec.colorType = 0;
+        spec.pixels = randomBytes(15, 2);
+        greyPng = buildPng(spec);
+        writeFileBytes(grey, asText(greyPng));
+    }
+
+    TemporaryDirectory directory;
+    const std::string color = directory.file("color.png");
+    const std::string grey = directory.file("grey.png");
+    const std::string output = directory.file("out.srf");
+    Bytes colorPng, greyPng;
+};
+
+TEST_F(Pixpack, HelpPrintsTheUsageListing)
+{
+    for (const std::vector<std::string>& arguments :
+         {std::vector<std::string>{"--help"}, {"--image", "x.png", "--help", "--output", "o"}}) {
+        const ProgramResult result = pixpack(arguments);
+        EXPECT_EQ(result.output, kBanner + kUsage + kClosing);
+        EXPECT_EQ(result.status, 0);
+    }
+}
+
+TEST_F(Pixpack, CommandLineErrors)
+{
+    const struct {
+        std::vector<std::string> arguments;
+        std::string error;
+    } cases[] = {
+        {{}, "'--image' missing file name"},
+        {{"--output", "o.srf"}, "'--image' missing file name"},
+        {{"--image", "a.png"}, "'--output' missing output file"},
+        {{"--image"}, "'--image' missing value"},
+        {{"--image", "a.png", "--rotation", "-90", "--output", "o"}, "'--rotation' missing value"},
+        {{"--image", "a.png", "--output", "o", "--output", "p"}, "'--output' duplicate option"},
+        {{"--image", "a.png", "--alphaonly", "--alphaonly", "--output", "o"}, "'--alphaonly' duplicate option"},
+        {{"--image", "a.png", "--output", "o", "stray"}, "invalid argument stray"},
+        {{"--image", "a.png", "--output", "o", "--verbose"}, "invalid argument --verbose"},
+    };
+    for (const auto& c : cases) {
+        const ProgramResult result = pixpack(c.arguments);
+        EXPECT_EQ(result.output, usageError(c.error)) << c.error;
+        EXPECT_EQ(result.status, 1) << c.error;
+    }
+}
+
+TEST_F(Pixpack, RunErrorsLeaveNoOutputFile)
+{
+    TemporaryDirectory scratch;
+    const std::string empty = scratch.file("empty.png"), broken = scratch.file("broken.png");
+    writeFileBytes(empty, "");
+    writeFileBytes(broken, asText(colorPng).substr(0, 40));
+    const std::string missing = scratch.file("missing.png");
+    const std::string badOutput = scratch.file("no/such/dir/out.srf");
+    const struct {
+        std::vector<std::string> arguments;
+        std::string error;
+    } cases[] = {
+        {{"--image", color, "--rotation", "0", "--output", output}, "invalid rotation"},
+        {{"--image", color, "--rotation", "90.0", "--output", output}, "invalid rotation"},
+        {{"--image", scratch.file("color.PNG"), "--output", output}, "unrecognized input file"},
+        {{"--image", "png", "--output", output}, "unrecognized input file"},
+        {{"--image", ".png", "--output", output}, "cannot open input file '.png'"},
+        {{"--image", missing, "--output", output}, "cannot open input file '" + missing + "'"},
+        {{"--image", color, "--output", badOutput}, "cannot create output file '" + badOutput + "'"},
+        {{"--image", empty, "--output", output}, "cannot read input file '" + empty + "'"},
+        {{"--image", broken, "--output", output}, "cannot decode PNG file"},
+        {{"--image", color, "--alphaonly", "--output", output}, "cannot decode PNG file"},
+        {{"--image", color, "--output", "/dev/full"}, "cannot write output file '/dev/full'"},
+    };
+    for (const auto& c : cases) {
+        const ProgramResult result = pixpack(c.arguments);
+        EXPECT_EQ(result.output, runtimeError(c.error)) << c.error;
+        EXPECT_EQ(result.status, 1) << c.error;
+        EXPECT_FALSE(fileExists(output)) << c.error << ": output left behind";
+    }
+}
+
+TEST_F(Pixpack, WritesTheSurfaceFile)
+{
+    const struct {
+        std::vector<std::string> options;
+        const Bytes* png;
+        bool alphaOnly;
+        int rotation;
+    } cases[] = {
+        {{}, &colorPng, false, 0},
+        {{"--rotation", "90"}, &colorPng, false, 90},
+        {{"--rotation", "180"}, &colorPng, false, 180},
+        {{"--rotation", "270"}, &colorPng, false, 270},
+        {{}, &greyPng, false, 0},
+        {{"--alphaonly"}, &greyPng, true, 0},
+        {{"--rotation", "90", "--alphaonly"}, &greyPng, true, 90},
+    };
+    for (const auto& c : cases) {
+        const std::string image = c.png == &colorPng ? color : grey;
+        std::vector<std::string> arguments{"--image", image, "--output", output};
+        arguments.insert(arguments.end(), c.options.begin(), c.options.end());
+        const std::string expected = expectedSurfaceFile(*c.png, c.alphaOnly, c.rotation);
+        const ProgramResult result = pixpack(arguments);
+        EXPECT_EQ(result.output, success(image, expected.size())) << "rotation " << c.rotation;
+        EXPECT_EQ(result.status, 0);
+        EXPECT_EQ(readFileBytes(output), expected) << "rotation " << c.rotation << " alpha only " << c.alphaOnly;
+    }
+}
+
+TEST_F(Pixpack, OptionsInAnyOrderAndAnExistingOutputReplaced)
+{
+    writeFileBytes(output, std::string(1000, 'x'));
+    const ProgramResult result = pixpack({"--output", output, "--alphaonly", "--rotation", "270", "--image", grey});
+    const std::string expected = expectedSurfaceFile(greyPng, true, 270);
+    EXPECT_EQ(result.output, success(grey, expected.size()));
+    EXPECT_EQ(result.status, 0);
+    EXPECT_EQ(readFileBytes(output), expected);
+}
+
+} // namespace

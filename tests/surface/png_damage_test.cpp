@@ -1,0 +1,294 @@
+// Damaged, hostile and unsupported PNG files are refused cleanly, and a
+// surface that cannot take the image is never written.
+#include "png_builder.h"
+#include "png_decoder.h"
+#include "surface_check.h"
+
+#include <gtest/gtest.h>
+#include <zlib.h>
+
+#include <cstring>
+#include <string>
+
+namespace {
+
+Bytes header(uint32_t width, uint32_t height, uint8_t depth, uint8_t colorType, uint8_t interlace = 0)
+{
+    return pngChunk("IHDR", ihdrData(width, height, depth, colorType, interlace));
+}
+
+// A 4 x 3 greyscale image: its filtered rows and their zlib stream.
+const PngSpec& greySpec()
+{
+    static const PngSpec spec = [] {
+        PngSpec s;
+        s.width = 4;
+        s.height = 3;
+        s.pixels = randomBytes(12, 3);
+        return s;
+    }();
+    return spec;
+}
+
+Bytes greyStream(const Bytes& filtered = filterRows(greySpec()))
+{
+    return zlibCompress(filtered, 6, Z_DEFAULT_STRATEGY);
+}
+
+Bytes greyFile(const std::vector<Bytes>& beforeData, const Bytes& stream, const std::vector<Bytes>& afterData = {})
+{
+    std::vector<Bytes> chunks{header(4, 3, 8, 0)};
+    chunks.insert(chunks.end(), beforeData.begin(), beforeData.end());
+    chunks.push_back(pngChunk("IDAT", stream));
+    chunks.insert(chunks.end(), afterData.begin(), afterData.end());
+    chunks.push_back(pngChunk("IEND", {}));
+    return assemblePng(chunks);
+}
+
+Bytes withHeaderByte(size_t index, uint8_t value)
+{
+    Bytes data = ihdrData(4, 3, 8, 0, 0);
+    data[index] = value;
+    return assemblePng({pngChunk("IHDR", data), pngChunk("IDAT", greyStream()), pngChunk("IEND", {})});
+}
+
+struct DamageCase {
+    const char* what;
+    Bytes file;
+    int firstWalk; // result of the first walk; PNG_OK when the second walk finds the fault
+};
+
+std::vector<DamageCase> damageCases()
+{
+    const Bytes stream = greyStream();
+    const Bytes filtered = filterRows(greySpec());
+    const Bytes palette = randomBytes(12, 4);
+    Bytes badCrc = greyFile({}, stream);
+    badCrc[badCrc.size() - 13] ^= 1;
+    Bytes noIend = greyFile({}, stream);
+    noIend.resize(noIend.size() - 12);
+    Bytes filterFive = filtered, lastRowFilter = filtered;
+    filterFive[0] = 5;
+    lastRowFilter[10] = 255;
+    Bytes extra = filtered;
+    extra.push_back(0);
+    const Bytes typeThree = {0x78, 0x9C, 0x07, 0x00};
+    Bytes ihdrData12 = ihdrData(4, 3, 8, 0, 0);
+    ihdrData12.pop_back();
+    const Bytes tinyStream = zlibCompress(Bytes(64, 0), 9, Z_DEFAULT_STRATEGY);
+    return {
+        {"signature only", pngSignature(), PNG_INVALID},
+        {"IHDR of 12 bytes", assemblePng({pngChunk("IHDR", ihdrData12), pngChunk("IEND", {})}), PNG_INVALID},
+        {"PLTE before IHDR", assemblePng({pngChunk("PLTE", palette), header(4, 3, 8, 3)}), PNG_INVALID},
+        {"width 0", withHeaderByte(3, 0), PNG_INVALID},
+        {"height 2^31", assemblePng({header(1, 0x80000000u, 8, 0), pngChunk("IEND", {})}), PNG_INVALID},
+        {"colour type 1", withHeaderByte(9, 1), PNG_INVALID},
+        {"colour type 5", withHeaderByte(9, 5), PNG_INVALID},
+        {"colour type 7", withHeaderByte(9, 7), PNG_INVALID},
+        {"grey of 3 bits", withHeaderByte(8, 3), PNG_INVALID},
+        {"indexed of 16 bits", assemblePng({header(4, 3, 16, 3), pngChunk("IEND", {})}), PNG_INVALID},
+        {"compression 1", withHeaderByte(10, 1), PNG_INVALID},
+        {"filter method 1", withHeaderByte(11, 1), PNG_INVALID},
+        {"interlace 2", withHeaderByte(12, 2), PNG_INVALID},
+        {"grey of 16 bits", withHeaderByte(8, 16), PNG_UNSUPPORTED},
+        {"grey of 1 bit", withHeaderByte(8, 1), PNG_UNSUPPORTED},
+        {"indexed of 4 bits", assemblePng({header(4, 3, 4, 3), pngChunk("PLTE", palette), pngChunk("IEND", {})}),
+         PNG_UNSUPPORTED},
+        {"interlaced", withHeaderByte(12, 1), PNG_UNSUPPORTED},
+        {"CRC mismatch", badCrc, PNG_INVALID},
+        {"no IEND", noIend, PNG_INVALID},
+        {"no IDAT", assemblePng({header(4, 3, 8, 0), pngChunk("IEND", {})}), PNG_INVALID},
+        {"IDAT of 1 byte", greyFile({}, stream, {pngChunk("IDAT", {0})}), PNG_INVALID},
+        {"IDAT of 0 bytes", greyFile({pngChunk("IDAT", {})}, stream), PNG_INVALID},
+        {"tRNS after IDAT", greyFile({}, stream, {pngChunk("tRNS", {0, 1})}), PNG_INVALID},
+        {"tRNS of 3 bytes in greyscale", greyFile({pngChunk("tRNS", {0, 1, 2})}, stream), PNG_INVALID},
+        {"tRNS in grey with alpha",
+         assemblePng({header(2, 3, 8, 4), pngChunk("tRNS", {0, 1}), pngChunk("IDAT", stream), pngChunk("IEND", {})}),
+         PNG_INVALID},
+        {"tRNS longer than the palette",
+         assemblePng({header(4, 3, 8, 3), pngChunk("PLTE", palette), pngChunk("tRNS", Bytes(5, 1)),
+                      pngChunk("IDAT", stream), pngChunk("IEND", {})}),
+         PNG_INVALID},
+        {"PLTE in greyscale", greyFile({pngChunk("PLTE", palette)}, stream), PNG_INVALID},
+        {"PLTE of 4 bytes", greyFile({pngChunk("PLTE", Bytes(4, 0))}, stream), PNG_INVALID},
+        {"second PLTE",
+         assemblePng({header(4, 3, 8, 3), pngChunk("PLTE", palette), pngChunk("PLTE", palette),
+                      pngChunk("IDAT", stream), pngChunk("IEND", {})}),
+         PNG_INVALID},
+        {"second PLTE in truecolour",
+         assemblePng({header(1, 3, 8, 2), pngChunk("PLTE", palette), pngChunk("PLTE", palette),
+                      pngChunk("IDAT", stream), pngChunk("IEND", {})}),
+         PNG_INVALID},
+        {"indexed without PLTE", assemblePng({header(4, 3, 8, 3), pngChunk("IDAT", stream), pngChunk("IEND", {})}),
+         PNG_INVALID},
+        {"unknown critical chunk", greyFile({pngChunk("CODE", {})}, stream), PNG_UNSUPPORTED},
+        {"filtered size over 32 bits", assemblePng({header(70000, 70000, 8, 0), pngChunk("IDAT", tinyStream),
+                                                    pngChunk("IEND", {})}),
+         PNG_UNSUPPORTED},
+        {"more image than the data could expand to",
+         assemblePng({header(20000, 20000, 8, 0), pngChunk("IDAT", tinyStream), pngChunk("IEND", {})}), PNG_INVALID},
+        {"block type 3", greyFile({}, typeThree), PNG_OK},
+        {"Deflate data cut short", greyFile({}, Bytes(stream.begin(), stream.end() - 8)), PNG_OK},
+        {"image data ending early", greyFile({}, greyStream(Bytes(filtered.begin(), filtered.end() - 5))), PNG_OK},
+        {"image data too long", greyFile({}, greyStream(extra)), PNG_OK},
+        {"filter type 5", greyFile({}, greyStream(filterFive)), PNG_OK},
+        {"filter type 255 in the last row", greyFile({}, greyStream(lastRowFilter)), PNG_OK},
+    };
+}
+
+TEST(PngDamage, RefusedWithTheRightResultAndNothingLeftAllocated)
+{
+    for (const DamageCase& c : damageCases()) {
+        PngInfo info{};
+        EXPECT_EQ(decodePngChunks(c.file.data(), c.file.size(), info, nullptr), c.firstWalk) << c.what;
+        gLog = AllocationLog{};
+        DsSurface* surface = decodePngWithAllocator(c.file.data(), c.file.size(), false, 90, countingAllocator,
+                                                    countingFree);
+        EXPECT_EQ(surface, nullptr) << c.what;
+        if (c.firstWalk != PNG_OK) {
+            EXPECT_EQ(gLog.allocations, 0) << c.what << ": nothing is allocated for a file the first walk refuses";
+        }
+        EXPECT_TRUE(gLog.live.empty()) << c.what;
+    }
+}
+
+// A file whose buffer, widened by a colour key, would not fit in 32 bits is
+// refused before anything is allocated, although its filtered size fits.
+TEST(PngDamage, BufferOverTheLimitIsNeverAllocated)
+{
+    const Bytes junk(2500000, 0);
+    const Bytes file = assemblePng({header(50000, 50000, 8, 0), pngChunk("tRNS", {0, 0}), pngChunk("IDAT", junk),
+                                    pngChunk("IEND", {})});
+    PngInfo info{};
+    ASSERT_EQ(decodePngChunks(file.data(), file.size(), info, nullptr), PNG_OK);
+    gLog = AllocationLog{};
+    EXPECT_EQ(decodePngWithAllocator(file.data(), file.size(), false, 0, countingAllocator, countingFree), nullptr);
+    EXPECT_EQ(gLog.allocations, 0);
+}
+
+Bytes richFile()
+{
+    PngSpec spec;
+    spec.colorType = 3;
+    spec.width = 7;
+    spec.height = 5;
+    spec.pixels = randomBytes(35, 9);
+    for (uint8_t& index : spec.pixels)
+        index %= 6;
+    spec.palette = randomBytes(18, 10);
+    spec.transparency = {0, 99};
+    spec.filters = {1, 4};
+    spec.idatPiece = 9;
+    return buildPng(spec);
+}
+
+TEST(PngDamage, EveryTruncationAndEveryBitFlipIsRefused)
+{
+    const Bytes file = richFile();
+    ASSERT_TRUE(decodeFile(file));
+    for (size_t length = 0; length < file.size(); ++length)
+        EXPECT_FALSE(decodeFile(Bytes(file.begin(), file.begin() + length))) << "prefix of " << length << " bytes";
+    for (size_t at = 0; at < file.size(); ++at) {
+        for (int bit : {0, 5, 7}) {
+            Bytes damaged = file;
+            damaged[at] ^= uint8_t(1 << bit);
+            EXPECT_FALSE(decodeFile(damaged)) << "bit " << bit << " of byte " << at;
+        }
+    }
+}
+
+TEST(PngDamage, AllocatorFailuresFailCleanly)
+{
+    const Bytes file = richFile();
+    for (int failAt = 0; failAt < 3; ++failAt) {
+        gLog = AllocationLog{};
+        gLog.failAt = failAt;
+        EXPECT_EQ(decodePngWithAllocator(file.data(), file.size(), false, 90, countingAllocator, countingFree), nullptr)
+            << "allocation " << failAt << " (pixels, palette, rotated pixels) failing";
+        EXPECT_TRUE(gLog.live.empty());
+    }
+    gLog = AllocationLog{};
+    DsSurface* surface = decodePngWithAllocator(file.data(), file.size(), false, 90, countingAllocator, countingFree);
+    ASSERT_NE(surface, nullptr);
+    EXPECT_EQ(gLog.allocations, 3);
+    surface->release();
+    delete surface;
+    EXPECT_TRUE(gLog.live.empty());
+}
+
+struct MismatchCase {
+    const char* what;
+    int32_t width, height, rotation;
+    uint32_t mode, alignment;
+    uint64_t reserve, paletteSize;
+    int result;
+};
+
+// The second walk on surfaces made by hand: only one that can take the image
+// is written, also with padded rows, whose padding is cleared.
+TEST(PngDamage, SecondWalkChecksTheSurface)
+{
+    PngSpec spec;
+    spec.colorType = 2;
+    spec.width = 5;
+    spec.height = 4;
+    spec.pixels = randomBytes(60, 2);
+    spec.filters = {4, 3};
+    spec.transparency = {0, 1, 0, 2, 0, 3};
+    const Bytes file = buildPng(spec);
+    const MismatchCase cases[] = {
+        {"the surface decodePng makes", 5, 4, 0, ARGB8888, 1, 4, 0, PNG_OK},
+        {"padded rows", 5, 4, 0, ARGB8888, 16, 4, 0, PNG_OK},
+        {"no reserve, the widening leaves room", 5, 4, 0, ARGB8888, 1, 0, 0, PNG_OK},
+        {"colour key without alpha", 5, 4, 0, RGB888, 1, 64, 0, PNG_SURFACE_MISMATCH},
+        {"one row less", 5, 3, 0, ARGB8888, 1, 64, 0, PNG_SURFACE_MISMATCH},
+        {"narrower", 4, 4, 0, ARGB8888, 1, 64, 0, PNG_SURFACE_MISMATCH},
+        {"stored turned", 5, 4, 180, ARGB8888, 1, 64, 0, PNG_SURFACE_MISMATCH},
+        {"alpha only from truecolour", 5, 4, 0, A8, 1, 64, 0, PNG_SURFACE_MISMATCH},
+        {"a mode without pixel size", 5, 4, 0, 6, 1, 64, 0, PNG_SURFACE_MISMATCH},
+    };
+    const ReferenceSurface reference = referenceSurface(file, false);
+    for (const MismatchCase& c : cases) {
+        gLog = AllocationLog{};
+        DsSurface surface(c.width, c.height, &c.rotation, c.mode, false, c.paletteSize, countingAllocator,
+                          countingFree, c.alignment, c.reserve);
+        if (surface.isValid())
+            std::memset(surface.pixels(), 0xAB, size_t(surface.bufferSize()));
+        PngInfo info{};
+        EXPECT_EQ(decodePngChunks(file.data(), file.size(), info, &surface), c.result) << c.what;
+        if (c.result == PNG_OK) {
+            for (int32_t row = 0; row < c.height; ++row) {
+                const uint8_t* start = surface.pixels() + row * surface.pitch();
+                EXPECT_EQ(Bytes(start, start + 20), Bytes(&reference.pixels[row * 20], &reference.pixels[row * 20] + 20))
+                    << c.what << " row " << row;
+                EXPECT_EQ(Bytes(start + 20, start + surface.pitch()), Bytes(surface.pitch() - 20, 0))
+                    << c.what << " padding of row " << row;
+            }
+        }
+        surface.release();
+    }
+}
+
+TEST(PngDamage, IndexedImageIntoASmallerPalette)
+{
+    const Bytes file = richFile();
+    const int32_t noRotation = 0;
+    for (uint64_t entries : {0, 5}) {
+        DsSurface surface(7, 5, &noRotation, I8, true, entries, dsMalloc, dsFree, 1, 8);
+        PngInfo info{};
+        EXPECT_EQ(decodePngChunks(file.data(), file.size(), info, &surface), PNG_SURFACE_MISMATCH) << entries;
+        surface.release();
+    }
+    DsSurface noReserve(7, 5, &noRotation, I8, true, 6, dsMalloc, dsFree, 1, 0);
+    PngInfo first{};
+    EXPECT_EQ(decodePngChunks(file.data(), file.size(), first, &noReserve), PNG_SURFACE_MISMATCH)
+        << "filtered data larger than the buffer";
+    noReserve.release();
+    DsSurface opaque(7, 5, &noRotation, I8, false, 6, dsMalloc, dsFree, 1, 8);
+    PngInfo info{};
+    EXPECT_EQ(decodePngChunks(file.data(), file.size(), info, &opaque), PNG_SURFACE_MISMATCH)
+        << "tRNS needs a palette with alpha";
+    opaque.release();
+}
+
+} // namespace

@@ -1,0 +1,39 @@
+// Decoding helpers shared by the decoder tests.
+#pragma once
+
+#include "png_builder.h"
+#include "png_decoder.h"
+
+#include <memory>
+#include <set>
+#include <string>
+
+struct SurfaceDeleter {
+    void operator()(DsSurface* surface) const
+    {
+        surface->release();
+        delete surface;
+    }
+};
+using SurfacePtr = std::unique_ptr<DsSurface, SurfaceDeleter>;
+
+// decodePng on an exact-size copy of the file, so that over-reads are caught.
+SurfacePtr decodeFile(const Bytes& file, bool alphaOnly = false, int rotation = 0);
+
+// The surface file of a surface.
+Bytes serialized(const DsSurface& surface);
+
+// Decodes `file` and checks mode, geometry, pixels and palette against what
+// libpng's decoding of the same file gives.
+void expectSurfaceMatchesReference(const Bytes& file, bool alphaOnly, int rotation, const std::string& label);
+
+// Allocator pair that counts outstanding blocks and fails on request.
+struct AllocationLog {
+    int allocations = 0;  // successful allocations so far
+    int failAt = -1;      // index of the allocation that returns null, or -1
+    std::set<void*> live; // blocks not freed yet
+};
+extern AllocationLog gLog;
+
+void* countingAllocator(uint64_t size);
+void countingFree(void* block);

@@ -1,0 +1,127 @@
+// pixpack: PNG image -> surface file, optionally turned or alpha only.
+#include "command_line.h"
+#include "ds_surface.h"
+#include "file_io.h"
+#include "png_decoder.h"
+#include "tool_frame.h"
+
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr ToolIdentity kIdentity = {"pixpack", "Corvane Surface Generator", 0x0100};
+constexpr const char* kImageSuffix = ".png";
+
+void registerOptions(CommandLine& commandLine)
+{
+    commandLine.addOption("--help", "Print this help screen");
+    commandLine.addOption("--image <image file>", "Input image file");
+    commandLine.addOption("--rotation <90 | 180 | 270>", "Specify image rotation");
+    commandLine.addOption("--alphaonly", "Generate an alpha only surface");
+    commandLine.addOption("--output <output file>", "Output surface file");
+}
+
+struct PackRequest {
+    std::string image;      // input PNG
+    std::string output;     // surface file to write
+    int rotation = 0;       // 0, 90, 180 or 270 degrees
+    bool alphaOnly = false; // keep only an alpha channel made from grey levels
+};
+
+int getRotation(CommandLine& commandLine)
+{
+    std::string text;
+    StringArgumentParser parser(text);
+    if (!commandLine.getOption("--rotation", "", parser))
+        return 0;
+    for (int angle : {90, 180, 270})
+        if (text == std::to_string(angle))
+            return angle;
+    raiseError("invalid rotation");
+}
+
+PackRequest readRequest(CommandLine& commandLine)
+{
+    PackRequest request;
+    StringArgumentParser imageParser(request.image);
+    if (!commandLine.getOption("--image", "", imageParser))
+        throw CommandLineException("--image", "missing file name");
+    NullArgumentParser flag;
+    request.alphaOnly = commandLine.getOption("--alphaonly", "", flag);
+    request.rotation = getRotation(commandLine);
+    StringArgumentParser outputParser(request.output);
+    if (!commandLine.getOption("--output", "", outputParser))
+        throw CommandLineException("--output", "missing output file");
+    commandLine.checkUnused();
+    return request;
+}
+
+bool hasImageSuffix(const std::string& name)
+{
+    const std::string suffix = kImageSuffix;
+    return name.size() >= suffix.size() && name.compare(name.size() - suffix.size(), suffix.size(), suffix) == 0;
+}
+
+struct SurfaceRelease {
+    void operator()(DsSurface* surface) const
+    {
+        surface->release();
+        delete surface;
+    }
+};
+using OwnedSurface = std::unique_ptr<DsSurface, SurfaceRelease>;
+
+// Reads the whole image, decodes it and frees the file's bytes at once.
+OwnedSurface decodeImage(const PackRequest& request, OutputFile& output)
+{
+    InputFile input;
+    if (!input.open(request.image))
+        raiseError("cannot open input file '%s'", request.image.c_str());
+    if (!output.create(request.output))
+        raiseError("cannot create output file '%s'", request.output.c_str());
+    std::vector<uint8_t> file;
+    if (!input.readAll(file))
+        raiseError("cannot read input file '%s'", request.image.c_str());
+    input.close();
+    OwnedSurface surface(decodePng(file.data(), file.size(), request.alphaOnly, request.rotation));
+    std::vector<uint8_t>().swap(file);
+    if (!surface)
+        raiseError("cannot decode PNG file");
+    return surface;
+}
+
+void pack(const PackRequest& request)
+{
+    if (!hasImageSuffix(request.image))
+        raiseError("unrecognized input file");
+    OutputFile output;
+    const OwnedSurface surface = decodeImage(request, output);
+    const uint64_t size = surface->serialize(nullptr);
+    std::vector<uint32_t> words(size_t(size / sizeof(uint32_t)));
+    surface->serialize(reinterpret_cast<uint8_t*>(words.data()));
+    output.write(words.data(), size_t(size));
+    if (!output.commit())
+        raiseError("cannot write output file '%s'", request.output.c_str());
+    std::printf("\nGenerated surface for '%s', size %lu bytes", request.image.c_str(), static_cast<unsigned long>(size));
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    printBanner(kIdentity);
+    CommandLine commandLine(kIdentity.usageName, argc, argv);
+    registerOptions(commandLine);
+    return runTool(commandLine, [&] {
+        NullArgumentParser flag;
+        if (commandLine.getOption("--help", "", flag)) {
+            commandLine.printUsage();
+            finishRun();
+        }
+        pack(readRequest(commandLine));
+        finishRun();
+    });
+}
