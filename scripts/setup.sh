@@ -9,4 +9,4 @@ font=$(fc-match -f '%{file}' 'DejaVu Sans')
 mkdir -p out
 build/tools/glyphsmith_cli --font "$font" --chars 32-126 --size 16 --output_path out dejavu_sans
 echo "The font's source and header are out/dejavu_sans_16.cpp and out/dejavu_sans_16.h;"
-echo "compile them with the header fontgen/include/ds_font.h on the include path."
+echo "compile them (C++20) with build/tools/ds_font.h on the include path."
