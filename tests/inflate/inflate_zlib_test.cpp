@@ -121,12 +121,17 @@ Bytes deflateMixed(const Bytes& data, std::mt19937& random)
 }
 
 // Decodes `stream` whole, a byte at a time, in random pieces with output
-// space in random pieces, and in window mode, and compares every result.
+// space in random pieces, in pieces around the limits of the table-driven
+// path (16 input bytes, 258 bytes of space), in big pieces that keep it on
+// that path for long, and in window mode, and compares every result.
 void expectEveryFeedingDecodes(const Bytes& stream, const Bytes& expected, uint32_t windowBits,
                                std::mt19937& random, const std::string& label)
 {
     auto randomPiece = [&random] { return static_cast<size_t>(random() % 700 + 1); };
     auto smallPiece = [&random] { return static_cast<size_t>(random() % 40 + 1); };
+    auto nearInputLimit = [&random] { return static_cast<size_t>(random() % 5 + 14); };
+    auto nearOutputLimit = [&random] { return static_cast<size_t>(random() % 5 + 256); };
+    auto bigPiece = [&random] { return static_cast<size_t>(random() % 20000 + 4000); };
     struct Feeding {
         const char* name;
         PieceSize input;
@@ -137,6 +142,8 @@ void expectEveryFeedingDecodes(const Bytes& stream, const Bytes& expected, uint3
         {"whole", fixedPieces(SIZE_MAX), fixedPieces(SIZE_MAX), 0},
         {"byte by byte", fixedPieces(1), fixedPieces(SIZE_MAX), 0},
         {"random pieces", randomPiece, randomPiece, 0},
+        {"pieces near the fast path's limits", nearInputLimit, nearOutputLimit, 0},
+        {"big pieces", bigPiece, bigPiece, 0},
         {"window of the stream's size", smallPiece, randomPiece, 1u << windowBits},
         {"largest window", randomPiece, smallPiece, INFLATE_MAX_DISTANCE},
     };
@@ -208,9 +215,12 @@ TEST(ZlibStreams, TruncatedStreamsAskForMoreInput)
         Bytes stream = deflateRaw(data, level, level == 1 ? Z_FIXED : Z_DEFAULT_STRATEGY, 15);
         for (size_t cut = 0; cut < stream.size(); cut += 1 + stream.size() / 97) {
             Bytes head(stream.begin(), stream.begin() + static_cast<long>(cut));
-            InflateRun run = inflatePieces(head, data.size(), fixedPieces(3), fixedPieces(SIZE_MAX));
-            ASSERT_EQ(run.result, INFLATE_NEED_INPUT) << "level " << level << " cut " << cut;
-            ASSERT_TRUE(std::equal(run.bytes.begin(), run.bytes.end(), data.begin()));
+            for (size_t piece : {size_t{3}, SIZE_MAX}) {
+                InflateRun run = inflatePieces(head, data.size(), fixedPieces(piece), fixedPieces(SIZE_MAX));
+                ASSERT_EQ(run.result, INFLATE_NEED_INPUT) << "level " << level << " cut " << cut;
+                ASSERT_FALSE(run.inputLeftOver) << "level " << level << " cut " << cut;
+                ASSERT_TRUE(std::equal(run.bytes.begin(), run.bytes.end(), data.begin()));
+            }
         }
     }
 }

@@ -185,6 +185,69 @@ const huffman_t FIXED_LITERAL_TABLE = {INFLATE_MAX_BITS, fixed_arrays.literal_co
 const huffman_t FIXED_DISTANCE_TABLE = {INFLATE_MAX_BITS, fixed_arrays.distance_counts,
                                         fixed_arrays.distance_symbols};
 
+// Layout of a root table entry: symbol << ROOT_SYMBOL_SHIFT | code length.
+constexpr uint32_t ROOT_SYMBOL_SHIFT = 4;
+constexpr uint16_t ROOT_LENGTH_MASK = 0xF;
+
+constexpr uint32_t reverse_bits(uint32_t code, uint32_t length)
+{
+    uint32_t reversed = 0;
+    for (uint32_t i = 0; i < length; ++i) {
+        reversed = (reversed << 1) | (code & 1);
+        code >>= 1;
+    }
+    return reversed;
+}
+
+// Fills the 2^root_bits entries of root from a built canonical code. Every
+// index whose low bits begin with a code of at most root_bits bits gets that
+// code's entry; the rest stay 0, to be decoded through the counts and symbols.
+//
+// Format notes: the input delivers a Huffman code most significant bit
+// first, so the code's bits appear reversed in the buffer's low bits; a code
+// of L bits fills every 2^L-th entry from its reversed value on.
+constexpr void build_root_table(const huffman_t* table, uint16_t* root, uint32_t root_bits)
+{
+    const uint32_t size = 1u << root_bits;
+    for (uint32_t i = 0; i < size; ++i) {
+        root[i] = 0;
+    }
+    uint32_t code = 0;  // canonical code of the next symbol
+    uint32_t index = 0; // index of that symbol in table->symbols
+    for (uint32_t len = 1; len <= table->max_length && len <= root_bits; ++len) {
+        for (uint32_t k = 0; k < table->counts[len]; ++k, ++code, ++index) {
+            const uint16_t entry = static_cast<uint16_t>(table->symbols[index] << ROOT_SYMBOL_SHIFT | len);
+            for (uint32_t i = reverse_bits(code, len); i < size; i += 1u << len) {
+                root[i] = entry;
+            }
+        }
+        code <<= 1;
+    }
+}
+
+constexpr inflate_root_tables_t make_fixed_root_tables()
+{
+    fixed_code_arrays_t arrays = make_fixed_code_arrays();
+    const huffman_t literal = {INFLATE_MAX_BITS, arrays.literal_counts, arrays.literal_symbols};
+    const huffman_t distance = {INFLATE_MAX_BITS, arrays.distance_counts, arrays.distance_symbols};
+    inflate_root_tables_t roots = {};
+    build_root_table(&literal, roots.literal, INFLATE_LITERAL_ROOT_BITS);
+    build_root_table(&distance, roots.distance, INFLATE_DISTANCE_ROOT_BITS);
+    return roots;
+}
+
+// Root tables of the fixed codes, built by the compiler. Codes 0000000,
+// 11000111 and 111111111 are symbols 256, 287 and 255, found at their
+// bit-reversed indices; distance codes 30 and 31 do not exist, so their
+// entries are empty.
+constexpr inflate_root_tables_t FIXED_ROOT_TABLES = make_fixed_root_tables();
+static_assert(FIXED_ROOT_TABLES.literal[0] == (256 << ROOT_SYMBOL_SHIFT | 7) &&
+                  FIXED_ROOT_TABLES.literal[0xE3] == (287 << ROOT_SYMBOL_SHIFT | 8) &&
+                  FIXED_ROOT_TABLES.literal[0x1FF] == (255 << ROOT_SYMBOL_SHIFT | 9) &&
+                  FIXED_ROOT_TABLES.distance[0] == (0 << ROOT_SYMBOL_SHIFT | 5) &&
+                  FIXED_ROOT_TABLES.distance[0x1F] == 0,
+              "fixed root tables must be built at compile time");
+
 // Order in which the code-length code lengths are stored (RFC 1951 3.2.7).
 constexpr uint16_t CODE_LENGTH_ORDER[INFLATE_CODE_LENGTH_CODES] = {
     16, 17, 18, 0, 8, 7, 9, 6, 10, 5, 11, 4, 12, 3, 13, 2, 14, 1, 15};
@@ -286,6 +349,13 @@ uint32_t window_room(const inflate_t* inflater)
     return static_cast<uint32_t>(inflater->window + inflater->window_size - inflater->window_position);
 }
 
+// bitstream_extract for the extra bits of a length or distance, most of
+// which have none: taking no bits cannot fail and needs no call.
+inline uint32_t extract_extra_bits(bitstream_t* stream, uint32_t count)
+{
+    return count == 0 ? 0 : bitstream_extract(stream, count);
+}
+
 int step_header(inflate_t* inflater, bitstream_t* stream)
 {
     if (inflater->last_block) {
@@ -371,39 +441,62 @@ int step_stored_copy(inflate_t* inflater, bitstream_t* stream)
     return STEP_CONTINUE;
 }
 
+// The steps of one literal or match. Each step that completes calls the next
+// one directly, and step_symbol loops over whole symbols, so the dispatcher
+// is not passed in between; they are inlined into that loop. A step that must
+// pause still leaves its own state behind, so the record resumes exactly as
+// if every step had been dispatched on its own.
+#define ALWAYS_INLINE __attribute__((always_inline))
+int step_length_extra(inflate_t* inflater, bitstream_t* stream);
+int step_distance_symbol(inflate_t* inflater, bitstream_t* stream);
+int step_distance_extra(inflate_t* inflater, bitstream_t* stream);
+int step_literal(inflate_t* inflater);
+int step_match_copy(inflate_t* inflater);
+bool fast_path_usable(const inflate_t* inflater, const bitstream_t* stream);
+
+// Decodes symbols of a Huffman block until the block ends, a step pauses or
+// fails, or the fast path becomes usable again; literals and matches go
+// through their steps without the dispatcher in between.
 int step_symbol(inflate_t* inflater, bitstream_t* stream)
 {
-    int symbol = huffman_decode(inflater->literal_table_in_use, stream);
-    if (symbol == HUFFMAN_NEED_INPUT) {
-        return INFLATE_NEED_INPUT;
+    int result = STEP_CONTINUE;
+    while (result == STEP_CONTINUE && !fast_path_usable(inflater, stream)) {
+        const int symbol = huffman_decode(inflater->literal_table_in_use, stream);
+        if (symbol == HUFFMAN_NEED_INPUT) {
+            return INFLATE_NEED_INPUT;
+        }
+        if (symbol < 0 || symbol > LAST_LENGTH_SYMBOL) {
+            return INFLATE_DATA_ERROR;
+        }
+        if (symbol == END_OF_BLOCK) {
+            inflater->state = STATE_HEADER;
+            return STEP_CONTINUE;
+        }
+        if (symbol < END_OF_BLOCK) {
+            inflater->symbol = static_cast<int16_t>(symbol);
+            inflater->state = STATE_LITERAL;
+            result = step_literal(inflater);
+        } else {
+            inflater->symbol = static_cast<int16_t>(symbol - FIRST_LENGTH_SYMBOL);
+            inflater->state = STATE_LENGTH_EXTRA;
+            result = step_length_extra(inflater, stream);
+        }
     }
-    if (symbol < 0 || symbol > LAST_LENGTH_SYMBOL) {
-        return INFLATE_DATA_ERROR;
-    }
-    if (symbol < END_OF_BLOCK) {
-        inflater->symbol = static_cast<int16_t>(symbol);
-        inflater->state = STATE_LITERAL;
-    } else if (symbol == END_OF_BLOCK) {
-        inflater->state = STATE_HEADER;
-    } else {
-        inflater->symbol = static_cast<int16_t>(symbol - FIRST_LENGTH_SYMBOL);
-        inflater->state = STATE_LENGTH_EXTRA;
-    }
-    return STEP_CONTINUE;
+    return result;
 }
 
-int step_length_extra(inflate_t* inflater, bitstream_t* stream)
+inline ALWAYS_INLINE int step_length_extra(inflate_t* inflater, bitstream_t* stream)
 {
-    uint32_t bits = bitstream_extract(stream, LENGTH_EXTRA[inflater->symbol]);
+    uint32_t bits = extract_extra_bits(stream, LENGTH_EXTRA[inflater->symbol]);
     if (bits == BITSTREAM_EOF) {
         return INFLATE_NEED_INPUT;
     }
     inflater->length = static_cast<uint16_t>(LENGTH_BASE[inflater->symbol] + bits);
     inflater->state = STATE_DISTANCE_SYMBOL;
-    return STEP_CONTINUE;
+    return step_distance_symbol(inflater, stream);
 }
 
-int step_distance_symbol(inflate_t* inflater, bitstream_t* stream)
+inline ALWAYS_INLINE int step_distance_symbol(inflate_t* inflater, bitstream_t* stream)
 {
     int symbol = huffman_decode(inflater->distance_table_in_use, stream);
     if (symbol == HUFFMAN_NEED_INPUT) {
@@ -414,14 +507,14 @@ int step_distance_symbol(inflate_t* inflater, bitstream_t* stream)
     }
     inflater->symbol = static_cast<int16_t>(symbol);
     inflater->state = STATE_DISTANCE_EXTRA;
-    return STEP_CONTINUE;
+    return step_distance_extra(inflater, stream);
 }
 
 // A match may only reach back into bytes already decoded, and with a window
 // only as far as the window holds, so that it never reads outside either.
-int step_distance_extra(inflate_t* inflater, bitstream_t* stream)
+inline ALWAYS_INLINE int step_distance_extra(inflate_t* inflater, bitstream_t* stream)
 {
-    uint32_t bits = bitstream_extract(stream, DISTANCE_EXTRA[inflater->symbol]);
+    uint32_t bits = extract_extra_bits(stream, DISTANCE_EXTRA[inflater->symbol]);
     if (bits == BITSTREAM_EOF) {
         return INFLATE_NEED_INPUT;
     }
@@ -434,10 +527,10 @@ int step_distance_extra(inflate_t* inflater, bitstream_t* stream)
     }
     inflater->distance = static_cast<uint16_t>(distance);
     inflater->state = STATE_MATCH_COPY;
-    return STEP_CONTINUE;
+    return step_match_copy(inflater);
 }
 
-int step_literal(inflate_t* inflater)
+inline ALWAYS_INLINE int step_literal(inflate_t* inflater)
 {
     if (inflater->output_space == 0) {
         return INFLATE_OUTPUT_FULL;
@@ -451,6 +544,36 @@ int step_literal(inflate_t* inflater)
     add_total(inflater, 1);
     inflater->state = STATE_SYMBOL;
     return STEP_CONTINUE;
+}
+
+inline void copy_8(uint8_t* to, const uint8_t* from)
+{
+    uint64_t word;
+    memcpy(&word, from, sizeof word);
+    memcpy(to, &word, sizeof word);
+}
+
+// Copies a match of length bytes from distance bytes back, writing nothing
+// past its end. From a distance of 8 on, each 8-byte block reads only bytes
+// written before it; the last block is moved back to end with the match.
+inline void copy_match_fast(uint8_t* out, uint32_t distance, uint32_t length)
+{
+    const uint8_t* from = out - distance;
+    if (distance >= 8 && length >= 8) {
+        uint32_t i = 0;
+        for (; i + 8 <= length; i += 8) {
+            copy_8(out + i, from + i);
+        }
+        if (i < length) {
+            copy_8(out + length - 8, from + length - 8);
+        }
+    } else if (distance == 1) {
+        memset(out, *from, length);
+    } else {
+        for (uint32_t i = 0; i < length; ++i) {
+            out[i] = from[i];
+        }
+    }
 }
 
 // Copies the match from the output area itself, which holds everything
@@ -508,6 +631,11 @@ int copy_match_from_window(inflate_t* inflater)
     }
     inflater->state = STATE_SYMBOL;
     return STEP_CONTINUE;
+}
+
+inline ALWAYS_INLINE int step_match_copy(inflate_t* inflater)
+{
+    return inflater->window != nullptr ? copy_match_from_window(inflater) : copy_match_from_output(inflater);
 }
 
 // Format notes: HLIT may declare up to 288 literal/length codes and HDIST up
@@ -647,8 +775,193 @@ int step_build_tables(inflate_t* inflater)
     if (!usable_code(built, &inflater->distance_table, distances)) {
         return INFLATE_DATA_ERROR;
     }
+    // The code lengths are no longer needed: the root tables take their place.
+    build_root_table(&inflater->first_table, inflater->root_tables.literal, INFLATE_LITERAL_ROOT_BITS);
+    build_root_table(&inflater->distance_table, inflater->root_tables.distance, INFLATE_DISTANCE_ROOT_BITS);
     inflater->state = STATE_SYMBOL;
     return STEP_CONTINUE;
+}
+
+// Fast path: Huffman blocks decoded through a 64-bit buffer and the root
+// tables while enough input and output space remain that no symbol can run
+// out of either.
+//
+// Input: a refill loads eight bytes, and the loop keeps FAST_MIN_INPUT bytes
+// ahead of it. Bits: a refill leaves at least 56 bits buffered, and one
+// literal/length code, its extra bits, a distance code and its extra bits
+// take at most 15 + 5 + 15 + 13 = 48. Output: one symbol writes at most one
+// match of MAX_MATCH bytes.
+constexpr uint32_t FAST_MIN_INPUT = 16;
+constexpr uint32_t MAX_MATCH = 258;
+constexpr uint32_t FAST_MIN_OUTPUT = MAX_MATCH;
+
+// The 64-bit bit buffer of the fast path.
+struct fast_bits_t {
+    uint64_t bits;      // buffered bits, the oldest in bit 0; above count: bits of the byte at in
+    uint32_t count;     // number of valid bits
+    const uint8_t* in;  // next input byte not yet counted in the buffer
+};
+
+// The codes of the block being decoded with their root tables.
+struct fast_codes_t {
+    const huffman_t* literal;     // literal/length code
+    const uint16_t* literal_root; // its root table
+    const huffman_t* distance;    // distance code
+    const uint16_t* distance_root; // its root table
+};
+
+bool fast_path_usable(const inflate_t* inflater, const bitstream_t* stream)
+{
+    return stream->bytes_left >= FAST_MIN_INPUT && inflater->output_space >= FAST_MIN_OUTPUT &&
+           inflater->window == nullptr;
+}
+
+fast_codes_t codes_in_use(const inflate_t* inflater)
+{
+    if (inflater->literal_table_in_use == &FIXED_LITERAL_TABLE) {
+        return {&FIXED_LITERAL_TABLE, FIXED_ROOT_TABLES.literal, &FIXED_DISTANCE_TABLE,
+                FIXED_ROOT_TABLES.distance};
+    }
+    return {&inflater->first_table, inflater->root_tables.literal, &inflater->distance_table,
+            inflater->root_tables.distance};
+}
+
+inline uint64_t load_little_endian_64(const uint8_t* bytes)
+{
+    uint64_t word;
+    memcpy(&word, bytes, sizeof word);
+#if __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
+    word = __builtin_bswap64(word);
+#endif
+    return word;
+}
+
+// Tops the buffer up to 56 to 63 bits with one unaligned load, counting only
+// the whole bytes that fit. The part of the next byte that also lands in the
+// buffer is loaded again, at the same place, by the next refill.
+inline void refill(fast_bits_t* f)
+{
+    f->bits |= load_little_endian_64(f->in) << f->count;
+    f->in += (63 - f->count) >> 3;
+    f->count |= 56;
+}
+
+inline uint32_t take_bits(fast_bits_t* f, uint32_t n)
+{
+    const uint32_t value = static_cast<uint32_t>(f->bits & ((1ull << n) - 1));
+    f->bits >>= n;
+    f->count -= n;
+    return value;
+}
+
+// huffman_decode over the 64-bit buffer, which holds at least 15 bits: for
+// codes longer than the root table's index, and for bits that match no code.
+int decode_through_counts(const huffman_t* table, fast_bits_t* f)
+{
+    int code = 0;
+    int first = 0;
+    int index = 0;
+    for (uint32_t len = 1; len <= table->max_length; ++len) {
+        code |= static_cast<int>((f->bits >> (len - 1)) & 1);
+        const int count = table->counts[len];
+        if (static_cast<uint16_t>(code - first) < count) {
+            take_bits(f, len);
+            return table->symbols[index + code - first];
+        }
+        index += count;
+        first = (first + count) << 1;
+        code <<= 1;
+    }
+    return HUFFMAN_NO_CODE;
+}
+
+// Decodes and consumes one symbol, or returns HUFFMAN_NO_CODE.
+inline int decode_symbol(const uint16_t* root, uint32_t root_bits, const huffman_t* table, fast_bits_t* f)
+{
+    const uint16_t entry = root[f->bits & ((1u << root_bits) - 1)];
+    if (entry == 0) {
+        return decode_through_counts(table, f);
+    }
+    take_bits(f, entry & ROOT_LENGTH_MASK);
+    return entry >> ROOT_SYMBOL_SHIFT;
+}
+
+// Decodes the rest of a match whose length symbol has been read and copies
+// it. `history` is the number of bytes decoded before out.
+inline int decode_match(const fast_codes_t& codes, int symbol, uint64_t history, fast_bits_t* f, uint8_t** out)
+{
+    if (symbol < 0 || symbol > LAST_LENGTH_SYMBOL) {
+        return INFLATE_DATA_ERROR;
+    }
+    const uint32_t index = static_cast<uint32_t>(symbol - FIRST_LENGTH_SYMBOL);
+    const uint32_t length = LENGTH_BASE[index] + take_bits(f, LENGTH_EXTRA[index]);
+    const int code = decode_symbol(codes.distance_root, INFLATE_DISTANCE_ROOT_BITS, codes.distance, f);
+    if (code < 0 || code >= INFLATE_MAX_DISTANCES) {
+        return INFLATE_DATA_ERROR;
+    }
+    const uint32_t distance = DISTANCE_BASE[code] + take_bits(f, DISTANCE_EXTRA[code]);
+    if (distance > history) {
+        return INFLATE_DATA_ERROR;
+    }
+    copy_match_fast(*out, distance, length);
+    *out += length;
+    return STEP_CONTINUE;
+}
+
+// Gives the whole unread bytes of the 64-bit buffer back to the input. Bits
+// that came from an earlier piece of input (buffered on entry, at most 32)
+// cannot go back there and stay in the stream's buffer.
+void hand_back(bitstream_t* stream, fast_bits_t* f)
+{
+    const uint32_t fetched = static_cast<uint32_t>(f->in - stream->cur);
+    const uint32_t whole = least(f->count / 8, fetched);
+    f->in -= whole;
+    f->count -= 8 * whole;
+    stream->bytes_left -= static_cast<uint32_t>(f->in - stream->cur);
+    stream->cur = f->in;
+    stream->bit_buffer = static_cast<uint32_t>(f->bits & ((1ull << f->count) - 1));
+    stream->bit_count = f->count;
+}
+
+// Decodes literals and matches of the current Huffman block while at least
+// FAST_MIN_INPUT input bytes and FAST_MIN_OUTPUT bytes of output space
+// remain. Stops at the end of the block (state STATE_HEADER) or when either
+// runs low (state unchanged), with the unread whole bytes handed back.
+// Returns STEP_CONTINUE or INFLATE_DATA_ERROR, with the same bytes written
+// before the error as the bit-by-bit steps would write. Kept out of line so
+// that the bit-by-bit loop that calls it stays compact.
+__attribute__((noinline)) int decode_fast(inflate_t* inflater, bitstream_t* stream)
+{
+    const fast_codes_t codes = codes_in_use(inflater);
+    fast_bits_t f = {stream->bit_buffer, stream->bit_count, stream->cur};
+    const uint8_t* const in_end = stream->cur + stream->bytes_left;
+    uint8_t* out = inflater->output;
+    uint8_t* const out_begin = out;
+    uint8_t* const out_end = out + inflater->output_space;
+    int result = STEP_CONTINUE;
+    while (in_end - f.in >= FAST_MIN_INPUT && out_end - out >= FAST_MIN_OUTPUT) {
+        refill(&f);
+        const int symbol = decode_symbol(codes.literal_root, INFLATE_LITERAL_ROOT_BITS, codes.literal, &f);
+        if (symbol >= 0 && symbol < END_OF_BLOCK) {
+            *out++ = static_cast<uint8_t>(symbol);
+            continue;
+        }
+        if (symbol == END_OF_BLOCK) {
+            inflater->state = STATE_HEADER;
+            break;
+        }
+        const uint64_t history = inflater->total + static_cast<uint64_t>(out - out_begin);
+        result = decode_match(codes, symbol, history, &f, &out);
+        if (result != STEP_CONTINUE) {
+            break;
+        }
+    }
+    hand_back(stream, &f);
+    const uint32_t produced = static_cast<uint32_t>(out - out_begin);
+    inflater->output = out;
+    inflater->output_space -= produced;
+    add_total(inflater, produced);
+    return result;
 }
 
 int run_step(inflate_t* inflater, bitstream_t* stream)
@@ -658,14 +971,13 @@ int run_step(inflate_t* inflater, bitstream_t* stream)
     case STATE_STORED_LENGTH: return step_stored_length(inflater, stream);
     case STATE_STORED_CHECK: return step_stored_check(inflater, stream);
     case STATE_STORED_COPY: return step_stored_copy(inflater, stream);
-    case STATE_SYMBOL: return step_symbol(inflater, stream);
+    case STATE_SYMBOL:
+        return fast_path_usable(inflater, stream) ? decode_fast(inflater, stream) : step_symbol(inflater, stream);
     case STATE_LENGTH_EXTRA: return step_length_extra(inflater, stream);
     case STATE_DISTANCE_SYMBOL: return step_distance_symbol(inflater, stream);
     case STATE_DISTANCE_EXTRA: return step_distance_extra(inflater, stream);
     case STATE_LITERAL: return step_literal(inflater);
-    case STATE_MATCH_COPY:
-        return inflater->window != nullptr ? copy_match_from_window(inflater)
-                                           : copy_match_from_output(inflater);
+    case STATE_MATCH_COPY: return step_match_copy(inflater);
     case STATE_DYNAMIC_HEADER: return step_dynamic_header(inflater, stream);
     case STATE_CODE_LENGTH_LENGTHS: return step_code_length_lengths(inflater, stream);
     case STATE_CODE_LENGTHS: return step_code_lengths(inflater, stream);

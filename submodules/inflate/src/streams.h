@@ -15,6 +15,12 @@
 //                     result = inflate_process(&inf, &in);
 //                     stop unless result is INFLATE_DONE or INFLATE_NEED_INPUT
 //
+// While at least 16 input bytes and 258 bytes of output space remain, and
+// there is no window, literals and matches are decoded through a 64-bit bit
+// buffer and small root lookup tables. Near the end of either, the whole
+// unread bytes go back to the bitstream_t and decoding goes on bit by bit,
+// so results, result codes and every pause are the same as bit by bit alone.
+//
 // The record holds pointers into itself (the tables in use, the next code
 // length), so it must stay where it is from the reset to the end of the stream.
 #pragma once
@@ -28,6 +34,12 @@ constexpr uint16_t INFLATE_MAX_DISTANCES = 30;     // distance symbols a header 
 constexpr uint16_t INFLATE_CODE_LENGTH_CODES = 19; // symbols of the code-length code
 constexpr uint16_t INFLATE_FIXED_LITERALS = 288;   // literal/length symbols of the fixed code
 constexpr uint32_t INFLATE_MAX_DISTANCE = 32768;   // farthest a match may reach back
+
+// Index widths of the root lookup tables of the fast path: codes up to these
+// lengths decode with one lookup, longer ones through the canonical code.
+// Nine bits hold every fixed literal/length code and most dynamic ones.
+constexpr uint32_t INFLATE_LITERAL_ROOT_BITS = 9;
+constexpr uint32_t INFLATE_DISTANCE_ROOT_BITS = 6;
 
 // Result of bitstream_extract when the input runs out.
 constexpr uint32_t BITSTREAM_EOF = 0xFFFFFFFFu;
@@ -61,6 +73,14 @@ struct huffman_t {
     uint16_t* symbols;   // used symbols ordered by code length, then by value
 };
 
+// Root lookup tables of one block's codes, indexed by the next input bits
+// (first bit in bit 0). An entry is symbol << 4 | code length, or 0 where no
+// code of at most the index width matches.
+struct inflate_root_tables_t {
+    uint16_t literal[1u << INFLATE_LITERAL_ROOT_BITS];   // literal/length code
+    uint16_t distance[1u << INFLATE_DISTANCE_ROOT_BITS]; // distance code
+};
+
 // State of one stream.
 struct inflate_t {
     uint16_t state;                            // resume point, 0 to 14
@@ -75,7 +95,10 @@ struct inflate_t {
     uint16_t code_symbols[INFLATE_MAX_LITERALS];          // symbols of the same two codes
     uint16_t distance_counts[INFLATE_MAX_BITS + 1];       // counts of the distance code
     uint16_t distance_symbols[INFLATE_MAX_DISTANCES];     // symbols of the distance code
-    uint16_t code_lengths[INFLATE_MAX_LITERALS + INFLATE_MAX_DISTANCES]; // HLIT + HDIST lengths
+    union {
+        uint16_t code_lengths[INFLATE_MAX_LITERALS + INFLATE_MAX_DISTANCES]; // HLIT + HDIST lengths
+        inflate_root_tables_t root_tables; // the block's codes once built; the lengths are done then
+    };
     uint16_t* next_length;                     // next slot of code_lengths to fill
     huffman_t first_table;                     // code-length code, then literal/length code
     huffman_t distance_table;                  // over distance_counts and distance_symbols

@@ -1,0 +1,282 @@
+// Hand-made streams long enough for the table-driven path: every data error
+// it can meet, every kind of match copy, and the hand-over to the bit-by-bit
+// steps. Each stream is also decoded a byte at a time, which keeps it on the
+// bit-by-bit steps, and both must agree.
+#include "deflate_writer.h"
+#include "inflate_driver.h"
+#include "streams.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+
+constexpr size_t kPadding = 40;     // zero bytes after each stream: the fast path needs 16 ahead
+constexpr size_t kOutputLimit = 8192;
+
+// A fixed block of `count` literals "abc...z" repeated; returns the literals.
+std::string writeFixedLiterals(BitWriter& w, bool last, size_t count)
+{
+    w.bits(last ? 1 : 0, 1);
+    w.bits(1, 2);
+    std::string literals;
+    for (size_t i = 0; i < count; ++i) {
+        char ch = static_cast<char>('a' + i % 26);
+        writeFixedSymbol(w, static_cast<uint8_t>(ch));
+        literals += ch;
+    }
+    return literals;
+}
+
+Bytes padded(const BitWriter& w)
+{
+    Bytes stream = w.finish();
+    stream.insert(stream.end(), kPadding, 0);
+    return stream;
+}
+
+Bytes bytesOf(const std::string& text)
+{
+    return Bytes(text.begin(), text.end());
+}
+
+// Decodes whole (table-driven), a byte at a time (bit by bit) and in pieces
+// around the fast path's limits, and expects the same result and bytes.
+void expectSameEveryWay(const Bytes& stream, inflate_result_t result, const Bytes& expected,
+                        const std::string& label)
+{
+    size_t turn = 0;
+    const size_t inputSizes[] = {15, 16, 17, 40};
+    const size_t outputSizes[] = {257, 258, 259, 1};
+    PieceSize nearInput = [&] { return inputSizes[turn++ % 4]; };
+    PieceSize nearOutput = [&] { return outputSizes[turn % 4]; };
+    const InflateRun runs[] = {
+        inflateWhole(stream, kOutputLimit),
+        inflatePieces(stream, kOutputLimit, fixedPieces(1), fixedPieces(SIZE_MAX)),
+        inflatePieces(stream, kOutputLimit, nearInput, nearOutput),
+    };
+    const char* const names[] = {"whole", "byte by byte", "pieces near the limits"};
+    for (size_t i = 0; i < 3; ++i) {
+        EXPECT_EQ(runs[i].result, result) << label << ", " << names[i];
+        EXPECT_EQ(runs[i].bytes, expected) << label << ", " << names[i];
+    }
+}
+
+struct FastErrorCase {
+    const char* name;
+    std::function<std::string(BitWriter&)> write; // writes the stream, returns the bytes before the error
+};
+
+// Dynamic-block code lengths: 'a' at one bit, 256 and 257 at two.
+std::vector<int> literalOrMatchLengths()
+{
+    std::vector<int> lengths(258, 0);
+    lengths['a'] = 1;
+    lengths[256] = 2;
+    lengths[257] = 2;
+    return lengths;
+}
+
+const FastErrorCase kFastErrorCases[] = {
+    {"distance one beyond the bytes decoded",
+     [](BitWriter& w) {
+         std::string before = writeFixedLiterals(w, true, 30);
+         writeFixedMatch(w, 10, 31);
+         return before;
+     }},
+    {"length symbol 286",
+     [](BitWriter& w) {
+         std::string before = writeFixedLiterals(w, true, 30);
+         writeFixedSymbol(w, 286);
+         return before;
+     }},
+    {"length symbol 287",
+     [](BitWriter& w) {
+         std::string before = writeFixedLiterals(w, true, 30);
+         writeFixedSymbol(w, 287);
+         return before;
+     }},
+    {"distance code 30",
+     [](BitWriter& w) {
+         std::string before = writeFixedLiterals(w, true, 30);
+         writeFixedSymbol(w, 257);
+         writeFixedDistance(w, 30);
+         return before;
+     }},
+    {"distance code 31",
+     [](BitWriter& w) {
+         std::string before = writeFixedLiterals(w, true, 30);
+         writeFixedSymbol(w, 260);
+         writeFixedDistance(w, 31);
+         return before;
+     }},
+    {"literal/length bits matching no code",
+     [](BitWriter& w) {
+         std::string before = writeFixedLiterals(w, false, 30);
+         writeFixedSymbol(w, 256);
+         std::vector<int> lengths(257, 0);
+         lengths[256] = 1; // only code 0 exists
+         writeDynamicCodes(w, true, lengths, {1});
+         w.bits(0xFFFF, 16);
+         return before;
+     }},
+    {"distance bits matching no code",
+     [](BitWriter& w) {
+         std::vector<int> lengths = literalOrMatchLengths();
+         writeDynamicCodes(w, true, lengths, {1}); // only distance code 0 exists
+         std::vector<uint32_t> codes = canonicalCodes(lengths);
+         for (int i = 0; i < 20; ++i) {
+             w.code(codes['a'], 1);
+         }
+         w.code(codes[257], 2);
+         w.code(1, 1);
+         return std::string(20, 'a');
+     }},
+    {"distance code on an empty distance table",
+     [](BitWriter& w) {
+         std::vector<int> lengths = literalOrMatchLengths();
+         writeDynamicCodes(w, true, lengths, {0});
+         std::vector<uint32_t> codes = canonicalCodes(lengths);
+         w.code(codes['a'], 1);
+         w.code(codes[257], 2);
+         return std::string("a");
+     }},
+};
+
+TEST(InflateFastPath, DataErrorsMatchTheBitByBitSteps)
+{
+    for (const FastErrorCase& c : kFastErrorCases) {
+        BitWriter w;
+        std::string before = c.write(w);
+        expectSameEveryWay(padded(w), INFLATE_DATA_ERROR, bytesOf(before), c.name);
+    }
+}
+
+// Every copy strategy (distance 1, 2 to 7, 8 and more; lengths below, at and
+// across 8-byte blocks) against a byte-by-byte reference.
+TEST(InflateFastPath, MatchCopiesRepeatTheirSource)
+{
+    const int kDistances[] = {1, 2, 3, 5, 7, 8, 9, 15, 16, 17, 31, 100};
+    const int kLengths[] = {3, 4, 7, 8, 9, 15, 16, 17, 23, 24, 25, 64, 100, 255, 257, 258};
+    for (int distance : kDistances) {
+        for (int length : kLengths) {
+            BitWriter w;
+            std::string text = writeFixedLiterals(w, true, static_cast<size_t>(distance) + 5);
+            writeFixedMatch(w, length, distance);
+            writeFixedMatch(w, 3, 1); // a match right after another one
+            writeFixedSymbol(w, 'z');
+            writeFixedSymbol(w, 256);
+            for (int i = 0; i < length; ++i) {
+                text += text[text.size() - static_cast<size_t>(distance)];
+            }
+            text += std::string(3, text.back()) + "z";
+            expectSameEveryWay(padded(w), INFLATE_DONE, bytesOf(text),
+                               "distance " + std::to_string(distance) + " length " + std::to_string(length));
+        }
+    }
+}
+
+TEST(InflateFastPath, MatchesReachBackExactlyToTheFirstByte)
+{
+    BitWriter w;
+    std::string text = writeFixedLiterals(w, true, 300);
+    writeFixedMatch(w, 258, 300);
+    writeFixedSymbol(w, 256);
+    text += text.substr(0, 258);
+    expectSameEveryWay(padded(w), INFLATE_DONE, bytesOf(text), "distance 300 after 300 bytes");
+}
+
+// Output space handed out in pieces: after every call, nothing may have been
+// written past the last decoded byte, though the space allows it.
+TEST(InflateFastPath, WritesNothingPastTheDecodedBytes)
+{
+    BitWriter w;
+    std::string text = writeFixedLiterals(w, true, 26);
+    for (int i = 0; i < 400; ++i) {
+        const int length = 3 + i % 13;
+        const int distance = 8 + i % 19;
+        writeFixedMatch(w, length, distance);
+        for (int k = 0; k < length; ++k) {
+            text += text[text.size() - static_cast<size_t>(distance)];
+        }
+    }
+    writeFixedSymbol(w, 256);
+    const Bytes stream = padded(w);
+    constexpr uint8_t kGuard = 0xA5;
+    Bytes area(text.size() + 700, kGuard);
+    inflate_t inflater = {};
+    inflate_process(&inflater, nullptr);
+    inflater.output = area.data();
+    bitstream_t bits = {stream.data(), static_cast<uint32_t>(stream.size()), 0, 0};
+    inflate_result_t result = INFLATE_OUTPUT_FULL;
+    while (result == INFLATE_OUTPUT_FULL) {
+        inflater.output_space += 700;
+        result = inflate_process(&inflater, &bits);
+        const size_t written = static_cast<size_t>(inflater.output - area.data());
+        for (size_t i = written; i < area.size(); ++i) {
+            ASSERT_EQ(area[i], kGuard) << "byte " << i << " written after " << written << " decoded";
+        }
+    }
+    ASSERT_EQ(result, INFLATE_DONE);
+    EXPECT_EQ(Bytes(area.begin(), area.begin() + static_cast<long>(text.size())), bytesOf(text));
+}
+
+// The table-driven path hands the unread bytes back: after the stream ends,
+// the input cursor is just past its last byte, as bit by bit.
+TEST(InflateFastPath, StopsReadingAtTheEndOfTheStream)
+{
+    BitWriter w;
+    writeFixedLiterals(w, true, 50);
+    writeFixedSymbol(w, 256);
+    const size_t length = w.finish().size();
+    const Bytes stream = padded(w);
+    Bytes area(100);
+    inflate_t inflater = {};
+    inflate_process(&inflater, nullptr);
+    inflater.output = area.data();
+    inflater.output_space = 300;
+    bitstream_t bits = {stream.data(), static_cast<uint32_t>(stream.size()), 0, 0};
+    ASSERT_EQ(inflate_process(&inflater, &bits), INFLATE_DONE);
+    EXPECT_EQ(bits.cur, stream.data() + length);
+    EXPECT_EQ(bits.bytes_left, kPadding);
+    EXPECT_LT(bits.bit_count, 8u);
+}
+
+// A caller may start a piece with whole bytes of an earlier piece still in
+// the bit buffer (after bitstream_unread, say). Those bits cannot be given
+// back to the new piece, whose buffer here has foreign bytes just before it.
+TEST(InflateFastPath, BitsOfAnEarlierPieceStayBuffered)
+{
+    BitWriter w;
+    std::string text = writeFixedLiterals(w, true, 60);
+    writeFixedSymbol(w, 256);
+    const Bytes stream = padded(w);
+    constexpr size_t kBuffered = 3;
+    for (size_t pieceSize : {16, 17, 20, 24}) {
+        Bytes rest(8 + stream.size() - kBuffered, 0xFF);
+        std::copy(stream.begin() + kBuffered, stream.end(), rest.begin() + 8);
+        Bytes area(300);
+        inflate_t inflater = {};
+        inflate_process(&inflater, nullptr);
+        inflater.output = area.data();
+        inflater.output_space = static_cast<uint32_t>(area.size());
+        const uint32_t buffered = stream[0] | stream[1] << 8u | stream[2] << 16u;
+        bitstream_t bits = {nullptr, 0, buffered, 8 * kBuffered};
+        inflate_result_t result = INFLATE_NEED_INPUT;
+        for (size_t at = 8; at < rest.size() && result == INFLATE_NEED_INPUT; at += pieceSize) {
+            bits.cur = rest.data() + at;
+            bits.bytes_left = static_cast<uint32_t>(std::min(pieceSize, rest.size() - at));
+            result = inflate_process(&inflater, &bits);
+        }
+        EXPECT_EQ(result, INFLATE_DONE) << "pieces of " << pieceSize;
+        EXPECT_EQ(std::string(area.data(), inflater.output), text) << "pieces of " << pieceSize;
+    }
+}
+
+} // namespace
