@@ -28,9 +28,23 @@ struct PngUnfilterJob {
     uint16_t key[3];         // colour key: grey, or R, G, B; alpha 0 where a pixel equals it
 };
 
-// Reconstructs every row, writing each surface pixel only after reading all
-// file bytes up to it, so the filtered data may share the buffer as long as
-// no surface pixel ends past the first file byte not yet read (the decoder
-// checks this before it calls). Returns false at a filter type above 4; the
-// rows are then partly written.
+// The two implementations of the row loops. Both give the same bytes; the
+// vector one uses SSE2 where the compiler targets it and is the default there.
+enum class PngUnfilterPath {
+    Portable, // plain C++, one loop per filter type and pixel layout
+    Vector,   // SSE2 rows for Up and None, and for Sub, Average and Paeth on 3- and 4-byte pixels
+};
+
+// True when the vector rows are compiled in; without them a request for the
+// vector path runs the portable one.
+bool pngUnfilterHasVectorPath();
+
+// Reconstructs every row, writing surface bytes only after reading every file
+// byte of the same row up to them, so the filtered data may share the buffer
+// as long as no surface pixel ends past the first file byte not yet read (the
+// decoder checks this before it calls). Returns false at a filter type above
+// 4; the rows are then partly written.
 bool pngUnfilter(const PngUnfilterJob& job);
+
+// pngUnfilter on the given path.
+bool pngUnfilterOnPath(const PngUnfilterJob& job, PngUnfilterPath path);
