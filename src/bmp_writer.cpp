@@ -1,6 +1,12 @@
 #include "bmp_writer.h"
 
+#include <fcntl.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cassert>
+#include <cstdint>
 #include <cstring>
 
 namespace {
@@ -82,17 +88,105 @@ uint64_t requiredDumpSize(const FramebufferGeometry& geometry)
     return uint64_t(geometry.height - 1) * geometry.pitch + bmpRowLength(geometry);
 }
 
-std::vector<uint8_t> encodeBmp(const FramebufferGeometry& geometry, const uint8_t* dump)
+namespace {
+
+constexpr size_t kHugePageBytes = size_t(2) << 20; // x86-64 transparent huge page
+constexpr uint8_t kZeroPadding[3] = {};            // the most padding a row needs
+
+// Sends every byte of `buffers` through `writer`, taking up short writes
+// where they stopped. `buffers` is consumed.
+bool writeAllBuffers(iovec* buffers, int count, const VectorWriter& writer)
+{
+    while (count > 0) {
+        const ssize_t written = writer(buffers, count);
+        if (written <= 0)
+            return false;
+        size_t left = size_t(written);
+        while (count > 0 && left >= buffers->iov_len) {
+            left -= buffers->iov_len;
+            ++buffers;
+            --count;
+        }
+        if (count > 0) {
+            buffers->iov_base = static_cast<uint8_t*>(buffers->iov_base) + left;
+            buffers->iov_len -= left;
+        }
+    }
+    return true;
+}
+
+} // namespace
+
+bool writeBmp(const FramebufferGeometry& geometry, const uint8_t* dump, const VectorWriter& writer)
 {
     assert(geometry.width >= 1 && geometry.width <= kSnapshotMaxDimension);
     assert(geometry.height >= 1 && geometry.height <= kSnapshotMaxDimension);
     assert(geometry.pitch >= bmpRowLength(geometry));
 
-    std::vector<uint8_t> file(bmpFileSize(geometry), 0);
-    writeHeaders(geometry, file.data());
     const uint32_t rowLength = bmpRowLength(geometry);
-    uint8_t* row = file.data() + bmpPixelOffset(geometry);
-    for (uint32_t line = geometry.height; line-- > 0; row += bmpStride(geometry))
-        std::memcpy(row, dump + uint64_t(line) * geometry.pitch, rowLength);
-    return file;
+    const uint32_t padding = bmpStride(geometry) - rowLength;
+    uint8_t headers[kFileHeaderSize + kInfoHeaderSize + kBitFieldMasksSize];
+    writeHeaders(geometry, headers);
+
+    iovec buffers[kBmpBuffersPerWrite];
+    int count = 0;
+    buffers[count++] = {headers, bmpPixelOffset(geometry)};
+    for (uint32_t line = geometry.height; line-- > 0;) {
+        if (count + 2 > kBmpBuffersPerWrite) {
+            if (!writeAllBuffers(buffers, count, writer))
+                return false;
+            count = 0;
+        }
+        buffers[count++] = {const_cast<uint8_t*>(dump + uint64_t(line) * geometry.pitch), rowLength};
+        if (padding != 0)
+            buffers[count++] = {const_cast<uint8_t*>(kZeroPadding), padding};
+    }
+    return writeAllBuffers(buffers, count, writer);
+}
+
+bool writeBmpToFile(const FramebufferGeometry& geometry, const uint8_t* dump, int fd)
+{
+    return writeBmp(geometry, dump, [fd](const iovec* buffers, int count) { return ::writev(fd, buffers, count); });
+}
+
+bool SnapshotDump::open(const std::string& path)
+{
+    close();
+    mFd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    return mFd >= 0;
+}
+
+bool SnapshotDump::readAll()
+{
+    struct stat status {};
+    if (mFd < 0 || ::fstat(mFd, &status) != 0 || !S_ISREG(status.st_mode))
+        return false; // a directory or device has no size to read whole
+    const off_t end = ::lseek(mFd, 0, SEEK_END);
+    if (end <= 0 || ::lseek(mFd, 0, SEEK_SET) != 0)
+        return false;
+    const uint64_t size = uint64_t(end);
+    if (size > SIZE_MAX - kHugePageBytes)
+        return false;
+    const size_t capacity = (size_t(size) + kHugePageBytes - 1) / kHugePageBytes * kHugePageBytes;
+    mBytes.reset(static_cast<uint8_t*>(std::aligned_alloc(kHugePageBytes, capacity)));
+    if (!mBytes)
+        return false;
+    ::madvise(mBytes.get(), capacity, MADV_HUGEPAGE); // advice only: small pages work as well
+    for (uint64_t done = 0; done < size;) {
+        const ssize_t got = ::read(mFd, mBytes.get() + done, size_t(size - done));
+        if (got <= 0) {
+            mBytes.reset();
+            return false;
+        }
+        done += uint64_t(got);
+    }
+    mSize = size;
+    return true;
+}
+
+void SnapshotDump::close()
+{
+    if (mFd >= 0)
+        ::close(mFd);
+    mFd = -1;
 }

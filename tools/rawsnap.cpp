@@ -6,7 +6,6 @@
 
 #include <cstdio>
 #include <string>
-#include <vector>
 
 namespace {
 
@@ -79,24 +78,25 @@ SnapshotRequest readRequest(CommandLine& commandLine)
 
 void convert(const SnapshotRequest& request)
 {
-    InputFile input;
+    SnapshotDump input;
     if (!input.open(request.input))
         raiseError("cannot open input file '%s'", request.input.c_str());
     OutputFile output;
     if (!output.create(request.output))
         raiseError("cannot create output file '%s'", request.output.c_str());
-    std::vector<uint8_t> dump;
-    if (!input.readAll(dump))
+    if (!input.readAll())
         raiseError("cannot read input file '%s'", request.input.c_str());
     input.close();
-    if (dump.size() < requiredDumpSize(request.geometry))
+    if (input.size() < requiredDumpSize(request.geometry))
         raiseError("input file '%s' is too small for the given geometry", request.input.c_str());
 
-    const std::vector<uint8_t> bmp = encodeBmp(request.geometry, dump.data());
-    output.write(bmp.data(), bmp.size());
-    if (!output.commit())
+    // Rows bypass the stream's buffer, so nothing may be pending in it.
+    const bool written = std::fflush(output.handle()) == 0 &&
+                         writeBmpToFile(request.geometry, input.data(), fileno(output.handle()));
+    if (!written || !output.commit())
         raiseError("cannot write output file '%s'", request.output.c_str());
-    std::printf("\nGenerated BMP file '%s', size %u bytes", request.output.c_str(), unsigned(bmp.size()));
+    std::printf("\nGenerated BMP file '%s', size %u bytes", request.output.c_str(),
+                unsigned(bmpFileSize(request.geometry)));
 }
 
 } // namespace

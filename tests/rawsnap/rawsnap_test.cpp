@@ -175,6 +175,11 @@ TEST_F(Rawsnap, ReportsRunTimeErrorsWithoutUsageAndLeavesNoOutput)
         EXPECT_FALSE(fileExists(output)) << c.error;
     }
 
+    std::vector<std::string> fromDirectory = withArguments({});
+    fromDirectory[1] = directory.file("");
+    EXPECT_EQ(rawsnap(fromDirectory).output, runtimeError("cannot read input file '" + fromDirectory[1] + "'"));
+    EXPECT_FALSE(fileExists(output));
+
     writeFileBytes(dump, std::string(18, 'x'));
     const std::string noDirectory = directory.file("missing/out.bmp");
     std::vector<std::string> arguments = withArguments({});
@@ -195,6 +200,7 @@ TEST_F(Rawsnap, WritesRowsBottomUpCutToTheRowLengthAndPadded)
     const Case cases[] = {
         {3, 2, 9, 24, 0},   {3, 3, 12, 24, 5}, {4, 3, 12, 24, 0}, {3, 2, 6, 16, 0},
         {3, 4, 11, 16, 1},  {1, 1, 2, 16, 0},  {5, 2, 17, 24, 0}, {4096, 1, 12288, 24, 0},
+        {5, 1500, 17, 24, 2}, {4096, 3, 12290, 16, 0},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << c.width << "x" << c.height << " pitch " << c.pitch << " bpp " << c.bits);
