@@ -14,6 +14,8 @@ packages=(
   clang libclang-rt-14-dev
   # pixpack memory benchmark (GNU time, bc)
   time bc
+  # benchmarks
+  libspng-dev libstb-dev liblodepng-dev
 )
 export DEBIAN_FRONTEND=noninteractive
 apt-get update

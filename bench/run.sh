@@ -1,0 +1,154 @@
+#!/usr/bin/env bash
+# Side-by-side speed of the tool kit against what a user would pick instead.
+#
+# Usage: bench/run.sh BUILD_DIR [RUNS]
+# BUILD_DIR is a Release build with the benchmarks on:
+#   cmake -S . -B build-bench -G Ninja -DCMAKE_BUILD_TYPE=Release \
+#         -DCORVANE_BUILD_BENCH=ON -DCORVANE_BUILD_GUI=OFF
+#   cmake --build build-bench
+# Makes its own images, dump and font outputs in a temporary folder and
+# prints, in one run:
+#   1. PNG decoding: decodePng, libpng, libspng, stb_image, lodepng (best of RUNS, default 5);
+#   2. pixpack's peak memory against input + surface size (pixpack_memory.sh);
+#   3. glyphsmith_cli (0-255 at 256 pixels, four rotations) against lv_font_conv
+#      (0x20-0xFF at 256 pixels, one rotation; fetched with npm), best of 3;
+#      lv_font_conv takes --range only after --font.
+#   4. rawsnap on a 4096 x 4096 RGB888 dump against cp and ImageMagick, best of 5.
+# Figures are printed, never judged: the status is 1 only when something could
+# not be measured (a missing program, a failed command).
+
+# The parts below are only called through run_part, which shellcheck cannot follow.
+# shellcheck disable=SC2317
+set -euo pipefail
+
+build=${1:?usage: $0 BUILD_DIR [RUNS]}
+runs=${2:-5}
+[[ $runs =~ ^[1-9][0-9]{0,2}$ ]] || { echo "error: RUNS must be a number from 1 to 999"; exit 1; }
+here=$(cd "$(dirname "$0")" && pwd)
+decoders_bench=$build/bench/png_decoders_bench
+pixpack=$build/tools/pixpack
+glyphsmith_cli=$build/tools/glyphsmith_cli
+rawsnap=$build/tools/rawsnap
+
+for program in "$decoders_bench" "$pixpack" "$glyphsmith_cli" "$rawsnap"; do
+  [ -x "$program" ] || { echo "error: $program is not built (see the usage above)"; exit 1; }
+done
+for command in convert cp npm node fc-match /usr/bin/time bc; do
+  command -v "$command" >/dev/null || { echo "error: $command is not installed (scripts/install-deps.sh)"; exit 1; }
+done
+
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+
+# Best wall time of `count` runs of a command, in milliseconds; its output is discarded.
+best_ms() {
+  local count=$1 best='' start end elapsed
+  shift
+  for _ in $(seq "$count"); do
+    start=$(date +%s%N)
+    "$@" >/dev/null 2>&1 || { echo "error: '$*' failed" >&2; return 1; }
+    end=$(date +%s%N)
+    elapsed=$(( (end - start) / 1000 ))
+    if [ -z "$best" ] || [ "$elapsed" -lt "$best" ]; then best=$elapsed; fi
+  done
+  echo "$best" | awk '{ printf "%.1f", $1 / 1000 }'
+}
+
+ratio() {
+  awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", a / b }'
+}
+
+section() {
+  printf '\n== %s\n' "$1"
+}
+
+# Photo-like, screenshot-like and greyscale test images, all 8 bits per channel.
+make_images() {
+  local font
+  font=$(fc-match -f '%{file}' DejaVuSans)
+  convert -seed 11 -size 2048x2048 plasma:fractal -depth 8 "PNG24:$work/photo_rgb.png"
+  convert -seed 12 -size 2048x2048 plasma:fractal \
+    \( -seed 13 -size 2048x2048 plasma:fractal -colorspace Gray \) \
+    -alpha off -compose CopyOpacity -composite -depth 8 "PNG32:$work/photo_rgba.png"
+  local draw=(-fill '#2b2d30' -draw 'rectangle 0,0 1919,47' -fill '#dfe1e5' -draw 'rectangle 0,48 279,1079')
+  local y
+  for y in $(seq 80 36 1040); do
+    draw+=(-fill '#1e1f22' -annotate "+16+$y" "Project item $y"
+           -fill '#3574f0' -draw "roundrectangle 320,$((y - 22)) 900,$((y + 6)) 6,6"
+           -fill white -annotate "+336+$y" "Button label $((y * 7)) - OK / Cancel"
+           -fill '#00000040' -draw "rectangle 940,$((y - 20)) 1880,$((y + 4))"
+           -fill '#202020' -annotate "+952+$y" "status: $((y * 13)) items, 0x$(printf %04X "$y") flags set")
+  done
+  convert -size 1920x1080 xc:'#f7f8fa' -font "$font" -pointsize 16 "${draw[@]}" \
+    -alpha set -region 400x400+1500+600 -alpha transparent +region -depth 8 "PNG32:$work/screenshot_rgba.png"
+  convert -size 4096x4096 gradient:black-white -attenuate 0.15 +noise Gaussian -colorspace Gray -depth 8 \
+    -define png:color-type=0 -define png:bit-depth=8 "PNG:$work/grey.png"
+}
+
+decoders() {
+  section "PNG decoding, best of $runs (ms and ratio to libpng)"
+  make_images
+  identify -format '%f: %w x %h, %[channels], %b\n' "$work"/*.png
+  "$decoders_bench" --runs "$runs" "$work/photo_rgb.png" "$work/photo_rgba.png" \
+    "$work/screenshot_rgba.png" "$work/grey.png"
+}
+
+memory() {
+  section "pixpack peak memory (GNU time) against input + surface"
+  "$here/pixpack_memory.sh" "$pixpack" 2048 4096
+}
+
+fonts() {
+  section "font export: DejaVuSans at 256 pixels, best of 3"
+  local font lv_font_conv
+  font=$(fc-match -f '%{file}' DejaVuSans)
+  npm install --silent --no-audit --no-fund --prefix "$work/npm" lv_font_conv >/dev/null
+  lv_font_conv=$work/npm/node_modules/.bin/lv_font_conv
+  mkdir -p "$work/glyphsmith" "$work/lv"
+  local ours theirs
+  ours=$(best_ms 3 "$glyphsmith_cli" --silent --font "$font" --chars 0-255 --size 256 \
+           --output_path "$work/glyphsmith/" dejavu)
+  theirs=$(best_ms 3 "$lv_font_conv" --bpp 8 --no-compress --format lvgl --font "$font" --range 0x20-0xFF \
+             --size 256 -o "$work/lv/dejavu_256.c")
+  printf '  %-44s %10s %12s %9s\n' tool ms output_bytes x_lv
+  printf '  %-44s %10s %12d %9s\n' "glyphsmith_cli 0-255, four rotations" "$ours" \
+    "$(stat -c %s "$work/glyphsmith/dejavu_256.cpp")" "$(ratio "$ours" "$theirs")"
+  printf '  %-44s %10s %12d %9s\n' "lv_font_conv $("$lv_font_conv" --version) 0x20-0xFF, one rotation" \
+    "$theirs" "$(stat -c %s "$work/lv/dejavu_256.c")" 1.00
+}
+
+snapshots() {
+  section "4096 x 4096 RGB888 dump to BMP, best of 5"
+  local dump=$work/fb.raw
+  head -c $((4096 * 4096 * 3)) /dev/urandom >"$dump"
+  local copy bmp magick
+  copy=$(best_ms 5 cp "$dump" "$work/copy.raw")
+  bmp=$(best_ms 5 "$rawsnap" --fb "$dump" --width 4096 --height 4096 --pitch 12288 --format RGB888 \
+          --output "$work/rawsnap.bmp")
+  magick=$(best_ms 5 convert -size 4096x4096 -depth 8 "bgr:$dump" "BMP3:$work/convert.bmp")
+  printf '  %-24s %10s %12s %7s\n' tool ms output_bytes x_cp
+  printf '  %-24s %10s %12d %7s\n' cp "$copy" "$(stat -c %s "$work/copy.raw")" 1.00
+  printf '  %-24s %10s %12d %7s\n' rawsnap "$bmp" "$(stat -c %s "$work/rawsnap.bmp")" "$(ratio "$bmp" "$copy")"
+  printf '  %-24s %10s %12d %7s\n' "convert bgr: BMP3:" "$magick" "$(stat -c %s "$work/convert.bmp")" \
+    "$(ratio "$magick" "$copy")"
+}
+
+# Each part runs in its own subshell, so a failure in one still lets the
+# others print their figures; the status says whether all of them ran.
+status=0
+run_part() {
+  local result
+  set +e
+  # Not in a condition: there, bash would ignore set -e inside the subshell.
+  (set -e; "$1")
+  result=$?
+  set -e
+  [ "$result" -eq 0 ] || { echo "error: part '$1' did not complete"; status=1; }
+}
+
+echo "machine: $(nproc) cores, load $(cut -d' ' -f1-3 /proc/loadavg); build: $build"
+run_part decoders
+run_part memory
+run_part fonts
+run_part snapshots
+exit "$status"
