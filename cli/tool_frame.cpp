@@ -49,6 +49,15 @@ void finishRun()
     throw 0u;
 }
 
+void answerHelp(CommandLine& commandLine)
+{
+    NullArgumentParser flag;
+    if (commandLine.getOption("--help", "", flag)) {
+        commandLine.printUsage();
+        finishRun();
+    }
+}
+
 int runTool(const CommandLine& commandLine, const std::function<void()>& work, const ToolRunOptions& options)
 {
     int status = 1;

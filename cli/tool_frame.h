@@ -23,6 +23,9 @@ void printBanner(const ToolIdentity& identity);
 // Ends a run normally: throws the exit marker (the unsigned integer 0).
 [[noreturn]] void finishRun();
 
+// Looks up "--help"; when it is given, prints the usage listing and ends the run.
+void answerHelp(CommandLine& commandLine);
+
 struct ToolRunOptions {
     bool closingLine = true; // write the closing line after the exit marker
     // Reports an exception type the frame does not know (FreeType failures

@@ -103,10 +103,7 @@ int main(int argc, char** argv)
             options.closingLine = !silent;
             if (!silent)
                 printBanner(kIdentity);
-            if (hasFlag(commandLine, "--help")) {
-                commandLine.printUsage();
-                finishRun();
-            }
+            answerHelp(commandLine);
             exportFont(readRequest(commandLine));
             finishRun();
         },

@@ -116,11 +116,7 @@ int main(int argc, char** argv)
     CommandLine commandLine(kIdentity.usageName, argc, argv);
     registerOptions(commandLine);
     return runTool(commandLine, [&] {
-        NullArgumentParser flag;
-        if (commandLine.getOption("--help", "", flag)) {
-            commandLine.printUsage();
-            finishRun();
-        }
+        answerHelp(commandLine);
         pack(readRequest(commandLine));
         finishRun();
     });

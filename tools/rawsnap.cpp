@@ -107,11 +107,7 @@ int main(int argc, char** argv)
     CommandLine commandLine(kIdentity.usageName, argc, argv);
     registerOptions(commandLine);
     return runTool(commandLine, [&] {
-        NullArgumentParser flag;
-        if (commandLine.getOption("--help", "", flag)) {
-            commandLine.printUsage();
-            finishRun();
-        }
+        answerHelp(commandLine);
         convert(readRequest(commandLine));
         finishRun();
     });
