@@ -158,12 +158,15 @@ TEST(InflateFastPath, DataErrorsMatchTheBitByBitSteps)
     }
 }
 
-// Every copy strategy (distance 1, 2 to 7, 8 and more; lengths below, at and
-// across 8-byte blocks) against a byte-by-byte reference.
+// Every copy strategy (distance 1; 2 to 7, whose pattern is widened to 8 or
+// more bytes; 8 to 15 in 8-byte blocks; 16 and more in 16-byte blocks) with
+// lengths below, at and across the block sizes and the widened patterns,
+// against a byte-by-byte reference.
 TEST(InflateFastPath, MatchCopiesRepeatTheirSource)
 {
-    const int kDistances[] = {1, 2, 3, 5, 7, 8, 9, 15, 16, 17, 31, 100};
-    const int kLengths[] = {3, 4, 7, 8, 9, 15, 16, 17, 23, 24, 25, 64, 100, 255, 257, 258};
+    const int kDistances[] = {1, 2, 3, 4, 5, 6, 7, 8, 9, 15, 16, 17, 31, 32, 33, 100};
+    const int kLengths[] = {3,  4,  5,  6,  7,  8,  9,  15, 16, 17, 18, 21,  22,  23,
+                            24, 25, 31, 32, 33, 64, 100, 255, 257, 258};
     for (int distance : kDistances) {
         for (int length : kLengths) {
             BitWriter w;
@@ -180,6 +183,49 @@ TEST(InflateFastPath, MatchCopiesRepeatTheirSource)
                                "distance " + std::to_string(distance) + " length " + std::to_string(length));
         }
     }
+}
+
+// Every match length, and the shortest and longest distance of every distance
+// code, over bytes without a period, so that a wrong length base, extra-bit
+// count or distance shows in the output.
+TEST(InflateFastPath, EveryLengthAndDistanceCodeDecodes)
+{
+    std::vector<int> distances;
+    for (int base : {1, 2, 3, 4, 5, 7, 9, 13, 17, 25, 33, 49, 65, 97, 129, 193, 257, 385, 513, 769, 1025,
+                     1537, 2049, 3073, 4097, 6145, 8193, 12289, 16385, 24577, 32769}) {
+        distances.push_back(base);
+        distances.push_back(base - 1);
+    }
+    distances.erase(distances.begin() + 1);  // distance 0 does not exist
+    distances.erase(distances.end() - 2);    // 32769 is beyond the format; 32768 stays
+    BitWriter w;
+    w.bits(1, 1);
+    w.bits(1, 2);
+    std::string text;
+    uint32_t random = 12345;
+    while (text.size() < INFLATE_MAX_DISTANCE) {
+        random = random * 1103515245u + 12345u;
+        const char literal = static_cast<char>(random >> 24);
+        writeFixedSymbol(w, static_cast<uint8_t>(literal));
+        text += literal;
+    }
+    for (int length = 3; length <= 258; ++length) {
+        const int distance = distances[static_cast<size_t>(length) % distances.size()];
+        writeFixedMatch(w, length, distance);
+        for (int k = 0; k < length; ++k) {
+            text += text[text.size() - static_cast<size_t>(distance)];
+        }
+        writeFixedSymbol(w, 'q');
+        text += 'q';
+    }
+    writeFixedSymbol(w, 256);
+    const Bytes stream = padded(w);
+    const InflateRun whole = inflateWhole(stream, text.size() + 300);
+    const InflateRun slow = inflatePieces(stream, text.size() + 300, fixedPieces(1), fixedPieces(SIZE_MAX));
+    EXPECT_EQ(whole.result, INFLATE_DONE);
+    EXPECT_EQ(slow.result, INFLATE_DONE);
+    EXPECT_EQ(whole.bytes, bytesOf(text));
+    EXPECT_EQ(slow.bytes, bytesOf(text));
 }
 
 TEST(InflateFastPath, MatchesReachBackExactlyToTheFirstByte)
@@ -225,6 +271,40 @@ TEST(InflateFastPath, WritesNothingPastTheDecodedBytes)
     }
     ASSERT_EQ(result, INFLATE_DONE);
     EXPECT_EQ(Bytes(area.begin(), area.begin() + static_cast<long>(text.size())), bytesOf(text));
+}
+
+// Output space that ends inside the longest match, which follows a run of
+// literals: wherever the space ends, the table-driven path must hand over
+// in time, write nothing past the space and resume once more is given.
+TEST(InflateFastPath, MatchesNearTheEndOfTheOutputSpaceStayInside)
+{
+    constexpr uint8_t kGuard = 0xA5;
+    BitWriter w;
+    std::string text = writeFixedLiterals(w, true, 300);
+    writeFixedMatch(w, 258, 26);
+    for (int k = 0; k < 258; ++k) {
+        text += text[text.size() - 26];
+    }
+    for (int k = 0; k < 10; ++k) {
+        writeFixedSymbol(w, 'z');
+        text += 'z';
+    }
+    writeFixedSymbol(w, 256);
+    const Bytes stream = padded(w);
+    for (uint32_t space = 300 + 258 - 24; space < 300 + 258; ++space) {
+        Bytes area(text.size() + 16, kGuard);
+        inflate_t inflater = {};
+        inflate_process(&inflater, nullptr);
+        inflater.output = area.data();
+        inflater.output_space = space;
+        bitstream_t bits = {stream.data(), static_cast<uint32_t>(stream.size()), 0, 0};
+        EXPECT_EQ(inflate_process(&inflater, &bits), INFLATE_OUTPUT_FULL) << "space " << space;
+        EXPECT_EQ(Bytes(area.begin() + space, area.end()), Bytes(area.size() - space, kGuard)) << "space " << space;
+        inflater.output_space += static_cast<uint32_t>(text.size()) - space;
+        EXPECT_EQ(inflate_process(&inflater, &bits), INFLATE_DONE) << "space " << space;
+        EXPECT_EQ(Bytes(area.begin(), area.begin() + static_cast<long>(text.size())), bytesOf(text))
+            << "space " << space;
+    }
 }
 
 // The table-driven path hands the unread bytes back: after the stream ends,

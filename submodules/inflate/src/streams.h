@@ -74,8 +74,10 @@ struct huffman_t {
 };
 
 // Root lookup tables of one block's codes, indexed by the next input bits
-// (first bit in bit 0). An entry is symbol << 4 | code length, or 0 where no
-// code of at most the index width matches.
+// (first bit in bit 0). The code length is in the low four bits of an entry,
+// and an entry is 0 where no code of at most the index width matches. A
+// literal/length entry also carries the literal, or the base and extra-bit
+// count of a match length; a distance entry is symbol << 4 | code length.
 struct inflate_root_tables_t {
     uint16_t literal[1u << INFLATE_LITERAL_ROOT_BITS];   // literal/length code
     uint16_t distance[1u << INFLATE_DISTANCE_ROOT_BITS]; // distance code
