@@ -8,6 +8,8 @@
 // between), and 15-byte pieces, which keep it on the bit-at-a-time path.
 #include "streams.h"
 
+#include "zlib_deflate.h"
+
 #include <zlib.h>
 
 #include <algorithm>
@@ -54,21 +56,6 @@ Bytes makeFilteredImage()
         }
     }
     return image;
-}
-
-Bytes deflateRaw(const Bytes& data)
-{
-    z_stream z = {};
-    deflateInit2(&z, 6, Z_DEFLATED, -15, 8, Z_DEFAULT_STRATEGY);
-    Bytes out(deflateBound(&z, data.size()));
-    z.next_in = const_cast<Bytes::value_type*>(data.data());
-    z.avail_in = static_cast<uInt>(data.size());
-    z.next_out = out.data();
-    z.avail_out = static_cast<uInt>(out.size());
-    deflate(&z, Z_FINISH);
-    out.resize(z.total_out);
-    deflateEnd(&z);
-    return out;
 }
 
 // Our decoder, given the input in pieces of `piece` bytes and all output space at once.
@@ -125,7 +112,7 @@ double bestTime(const Bytes& stream, const Bytes& expected, Decode decode)
 int main()
 {
     Bytes data = makeFilteredImage();
-    Bytes stream = deflateRaw(data);
+    Bytes stream = deflateRaw(data, 6, Z_DEFAULT_STRATEGY, 15);
     struct Entry {
         const char* name;
         double seconds;

@@ -3,6 +3,8 @@
 // the three bytes that choose how the fuzz target feeds it.
 #include "deflate_writer.h"
 
+#include "zlib_deflate.h"
+
 #include <zlib.h>
 
 #include <cstdio>
@@ -12,21 +14,6 @@
 namespace {
 
 using Bytes = std::vector<uint8_t>;
-
-Bytes deflateRaw(const Bytes& data, int level, int strategy, int windowBits)
-{
-    z_stream z = {};
-    deflateInit2(&z, level, Z_DEFLATED, -windowBits, 8, strategy);
-    Bytes out(deflateBound(&z, data.size()) + 16);
-    z.next_in = const_cast<Bytes::value_type*>(data.data());
-    z.avail_in = static_cast<uInt>(data.size());
-    z.next_out = out.data();
-    z.avail_out = static_cast<uInt>(out.size());
-    deflate(&z, Z_FINISH);
-    out.resize(z.total_out);
-    deflateEnd(&z);
-    return out;
-}
 
 Bytes sampleText()
 {

@@ -4,6 +4,8 @@
 #include "streams.h"
 
 #include <gtest/gtest.h>
+#include "zlib_deflate.h"
+
 #include <zlib.h>
 
 #include <random>
@@ -62,27 +64,6 @@ Bytes makeData(Kind kind, size_t size, std::mt19937& random)
     }
     data.resize(size);
     return data;
-}
-
-// Raw Deflate (no zlib wrapper), as one call to deflate.
-Bytes deflateRaw(const Bytes& data, int level, int strategy, int windowBits)
-{
-    z_stream z = {};
-    if (deflateInit2(&z, level, Z_DEFLATED, -windowBits, 8, strategy) != Z_OK) {
-        throw std::runtime_error("deflateInit2 failed");
-    }
-    Bytes out(deflateBound(&z, data.size()) + 16);
-    z.next_in = const_cast<Bytes::value_type*>(data.data());
-    z.avail_in = static_cast<uInt>(data.size());
-    z.next_out = out.data();
-    z.avail_out = static_cast<uInt>(out.size());
-    int result = deflate(&z, Z_FINISH);
-    out.resize(z.total_out);
-    deflateEnd(&z);
-    if (result != Z_STREAM_END) {
-        throw std::runtime_error("deflate did not finish");
-    }
-    return out;
 }
 
 // Raw Deflate whose settings and flush mode change every segment, so that
