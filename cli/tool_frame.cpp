@@ -79,3 +79,16 @@ int runTool(const CommandLine& commandLine, const std::function<void()>& work, c
     std::fflush(stdout);
     return status;
 }
+
+int runStandardTool(const ToolIdentity& identity, int argc, const char* const* argv,
+                    void (*registerOptions)(CommandLine&), const std::function<void(CommandLine&)>& work)
+{
+    printBanner(identity);
+    CommandLine commandLine(identity.usageName, argc, argv);
+    registerOptions(commandLine);
+    return runTool(commandLine, [&] {
+        answerHelp(commandLine);
+        work(commandLine);
+        finishRun();
+    });
+}

@@ -33,6 +33,12 @@ struct ToolRunOptions {
     std::function<bool(const std::exception&)> reportOtherError;
 };
 
+// The whole run of a tool without a silent mode: banner, options, "--help",
+// then `work` (which reads the remaining options and does the job), then the
+// exit marker. Returns the process exit status.
+int runStandardTool(const ToolIdentity& identity, int argc, const char* const* argv,
+                    void (*registerOptions)(CommandLine&), const std::function<void(CommandLine&)>& work);
+
 // Runs `work`, which ends by throwing the exit marker, a CommandLineException
 // or a std::runtime_error, and returns the process exit status (0 or 1).
 int runTool(const CommandLine& commandLine, const std::function<void()>& work,

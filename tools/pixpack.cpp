@@ -112,12 +112,6 @@ void pack(const PackRequest& request)
 
 int main(int argc, char** argv)
 {
-    printBanner(kIdentity);
-    CommandLine commandLine(kIdentity.usageName, argc, argv);
-    registerOptions(commandLine);
-    return runTool(commandLine, [&] {
-        answerHelp(commandLine);
-        pack(readRequest(commandLine));
-        finishRun();
-    });
+    return runStandardTool(kIdentity, argc, argv, registerOptions,
+                           [](CommandLine& commandLine) { pack(readRequest(commandLine)); });
 }

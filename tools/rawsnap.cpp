@@ -103,12 +103,6 @@ void convert(const SnapshotRequest& request)
 
 int main(int argc, char** argv)
 {
-    printBanner(kIdentity);
-    CommandLine commandLine(kIdentity.usageName, argc, argv);
-    registerOptions(commandLine);
-    return runTool(commandLine, [&] {
-        answerHelp(commandLine);
-        convert(readRequest(commandLine));
-        finishRun();
-    });
+    return runStandardTool(kIdentity, argc, argv, registerOptions,
+                           [](CommandLine& commandLine) { convert(readRequest(commandLine)); });
 }
