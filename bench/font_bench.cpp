@@ -100,7 +100,7 @@ int main(int argc, char** argv)
         PresenceTable present{};
         double writeMs = 0;
         OutputFile output;
-        bool written = output.create(folder + "formatted.cpp", true);
+        bool written = output.create(folder + "formatted.cpp");
         appendIncludeLine(text, "bench.h");
         for (size_t i = 0; i < codes.size(); ++i) {
             present[codes[i]] = true;

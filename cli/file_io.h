@@ -1,4 +1,5 @@
-// Whole-file input and output files that never leave a partial result.
+// Whole-file input, and output files that replace their target only once
+// they are complete.
 #pragma once
 
 #include <cstddef>
@@ -6,6 +7,11 @@
 #include <cstdio>
 #include <string>
 #include <vector>
+
+// True when `size` bytes could be held in memory at all: no more than the
+// machine's memory and swap together. Checked before a whole file is read,
+// so that a huge (or sparse) file is refused rather than attempted.
+bool fitsInMemory(uint64_t size);
 
 // An input file opened first and read whole later, so that the tools can
 // report "cannot open" and "cannot read" at the moments they happen.
@@ -17,8 +23,9 @@ public:
     ~InputFile();
 
     bool open(const std::string& path);
-    // Reads the whole file into `contents`. Fails for an empty file, as a
-    // block of zero bytes never arrives, and for a short read.
+    // Reads the whole file into `contents`. Fails for anything but a regular
+    // file, for an empty file (a block of zero bytes never arrives), for a
+    // file too big to hold in memory and for a short read.
     bool readAll(std::vector<uint8_t>& contents);
     void close();
 
@@ -26,9 +33,16 @@ private:
     std::FILE* mFile = nullptr;
 };
 
-// An output file that is removed again unless the run commits it. Only a
-// regular file that this object created or truncated is ever removed, so
-// devices, FIFOs and standard streams named as outputs are left alone.
+// An output file that never loses data. A regular file (or a path that does
+// not exist yet) is written to a new temporary file in the folder of the
+// final file - for a symlink, the folder of the file it resolves to - and
+// renamed over the final name only by `publish`. Until then every file that
+// existed stays exactly as it was, so the input of a run may also be its
+// output. A replaced file keeps its permission bits (and its owner, where
+// the process may keep it). The temporary file is an unnamed one where the
+// file system offers them; otherwise it is named, and removed again on
+// SIGINT, SIGTERM and SIGHUP. Targets that are not regular files (devices,
+// FIFOs, terminals) are written directly.
 class OutputFile {
 public:
     OutputFile() = default;
@@ -36,23 +50,39 @@ public:
     OutputFile& operator=(const OutputFile&) = delete;
     ~OutputFile();
 
-    // Creates or truncates the file; `textMode` opens it with "w", else "wb".
-    bool create(const std::string& path, bool textMode = false);
-    // Remembers any failure; `commit` reports it.
+    // Prepares the file that will replace `path`. Fails when `path` names a
+    // folder, lies in a folder that does not exist or cannot be written, or
+    // names an existing file this process may not write.
+    bool create(const std::string& path);
+    // Remembers any failure; `finish` reports it.
     void write(const void* data, size_t size);
     void write(const std::string& text) { write(text.data(), text.size()); }
-    // Flushes and closes the file; true when every write and the close
-    // succeeded. On failure the file is removed.
-    bool commit();
-    // Closes and removes the file now (a run that stopped half-way).
+    // Closes the written file; true when every write and the close succeeded.
+    // Nothing is replaced yet; on failure the file is dropped.
+    bool finish();
+    // Puts the finished file in place of the final name, atomically; true on
+    // success. On failure the previous file stays and the new one is dropped.
+    bool publish();
+    // finish() and publish(): for an output that stands alone.
+    bool commit() { return finish() && publish(); }
+    // Drops whatever was written; the final name stays as it was.
     void discard();
 
-    std::FILE* handle() const { return mFile; }
+    // The descriptor being written, for writes that bypass `write`; -1 when
+    // no file is open. A failure there must be reported by its writer.
+    int descriptor() const { return mFd; }
 
 private:
-    std::FILE* mFile = nullptr;
-    std::string mPath;
-    bool mRemovable = false; // a regular file this object created or truncated
-    bool mFailed = false;    // a write has failed
-    unsigned long long mDevice = 0, mInode = 0; // identity of the file opened
+    bool createDirect(const std::string& path);
+    bool createReplacement(const std::string& folder, const std::string& name);
+    bool nameUnnamedFile();
+    bool placeReplacement();
+
+    int mFd = -1;             // file being written, or -1
+    int mFolderFd = -1;       // folder of the final file when it is replaced
+    std::string mName;        // final file name inside that folder
+    std::string mTemporary;   // name of a named temporary file; empty when it has no name
+    bool mFinished = false;   // written and closed, waiting for publish
+    bool mFailed = false;     // a write has failed
+    bool mDirect = false;     // writing straight into a device, FIFO or terminal
 };

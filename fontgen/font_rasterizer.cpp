@@ -13,14 +13,6 @@ int32_t wholePixels(FT_Pos value)
     return int32_t(value >> kFixedPointShift);
 }
 
-// Code as a signed 8-bit character widened back with its sign, which is how
-// kerning looks up its glyphs: 128 to 255 become negative and find no glyph.
-FT_ULong narrowedKerningCode(uint32_t code)
-{
-    const auto narrowed = static_cast<signed char>(static_cast<unsigned char>(code & 0xFF));
-    return static_cast<FT_ULong>(static_cast<long>(narrowed));
-}
-
 } // namespace
 
 FontRasterizer::FontRasterizer()
@@ -95,8 +87,8 @@ int32_t FontRasterizer::kerning(uint32_t left, uint32_t right) const
 {
     if (!face)
         return 0;
-    const FT_UInt leftIndex = FT_Get_Char_Index(face, narrowedKerningCode(left));
-    const FT_UInt rightIndex = FT_Get_Char_Index(face, narrowedKerningCode(right));
+    const FT_UInt leftIndex = FT_Get_Char_Index(face, left);
+    const FT_UInt rightIndex = FT_Get_Char_Index(face, right);
     FT_Vector vector{0, 0};
     FT_Get_Kerning(face, leftIndex, rightIndex, FT_KERNING_DEFAULT, &vector);
     return wholePixels(vector.x);

@@ -88,8 +88,7 @@ public:
     void renderGlyph(uint32_t code, RenderedGlyph& glyph);
 
     // Horizontal kerning in whole pixels (rounded down) when `right` follows
-    // `left`. Each code is narrowed to a signed 8-bit character first, so
-    // codes 128 to 255 look up the missing-glyph. 0 without a face.
+    // `left`, both looked up by their full codes. 0 without a face.
     int32_t kerning(uint32_t left, uint32_t right) const;
 
     // Writes <outputDir><name>.cpp and <outputDir><name>.h, the bitmap font

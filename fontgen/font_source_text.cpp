@@ -9,6 +9,7 @@ namespace {
 
 constexpr size_t kPixelTextLength = 6; // "0xAB, "
 constexpr int64_t kPixelsPerUnit = 64; // 26.6 fixed point
+constexpr uint8_t kLargestSignedChar = 127; // larger codes do not fit a signed char as they are
 
 // "0x00, " to "0xFF, " side by side, so a pixel costs one copy.
 constexpr std::array<char, 256 * kPixelTextLength> makePixelTexts()
@@ -94,6 +95,10 @@ void appendKerningArrays(std::string& out, uint32_t code, const KerningPairs& pa
     appendNumber(out, code);
     out += "_ktp[] = {";
     for (const KerningPair& pair : pairs) {
+        // A code above 127 is cast so that the array compiles whether char is
+        // signed or unsigned, and holds that byte either way.
+        if (pair.prev > kLargestSignedChar)
+            out += "(char)";
         appendNumber(out, unsigned(pair.prev));
         out += ", ";
     }

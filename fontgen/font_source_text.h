@@ -15,8 +15,8 @@
 // One kerning entry of a glyph: when the character `prev` precedes it, the
 // glyph moves `delta` pixels.
 struct KerningPair {
-    uint8_t prev; // low 8 bits of the preceding character's code
-    int8_t delta; // horizontal offset in pixels
+    uint8_t prev; // code of the preceding character, 1 to 255
+    int8_t delta; // horizontal offset in pixels, clamped to the field
 };
 using KerningPairs = std::vector<KerningPair>;
 

@@ -4,8 +4,8 @@
 #include "font_rasterizer.h"
 #include "font_source_text.h"
 
-#include <sys/stat.h>
-#include <unistd.h>
+#include <algorithm>
+#include <cstdint>
 
 namespace {
 
@@ -28,24 +28,43 @@ CharacterList fontCodes(const CharacterList& codes)
     return distinct;
 }
 
-// Removes a file this export has already committed, when its companion
-// could not be written; only a regular file is ever removed.
-void removeWrittenFile(const std::string& path)
+struct NamedOutput {
+    OutputFile* file;
+    const std::string* path;
+};
+
+// Completes both files, then puts both in place, so that neither replaces
+// its old version unless both were written. Returns the path of the file
+// that failed, or an empty text.
+std::string placeBoth(NamedOutput source, NamedOutput header)
 {
-    struct stat status {};
-    if (lstat(path.c_str(), &status) == 0 && S_ISREG(status.st_mode))
-        unlink(path.c_str());
+    for (const NamedOutput& output : {source, header}) {
+        if (!output.file->finish())
+            return *output.path;
+    }
+    for (const NamedOutput& output : {source, header}) {
+        if (!output.file->publish())
+            return *output.path;
+    }
+    return std::string();
+}
+
+// A kerning delta as its signed 8-bit field holds it: clamped, never wrapped.
+int8_t kerningDelta(int32_t pixels)
+{
+    return int8_t(std::clamp<int32_t>(pixels, INT8_MIN, INT8_MAX));
 }
 
 // Kerning pairs of `code` against every font code that may precede it, the
-// code itself included, in list order.
+// code itself included, in list order. Code 0 would end the 0-terminated
+// table of preceding codes, so its pairs are left out.
 KerningPairs kerningPairs(const FontRasterizer& rasterizer, const CharacterList& codes, uint32_t code)
 {
     KerningPairs pairs;
     for (uint32_t prev : codes) {
-        const int32_t delta = rasterizer.kerning(prev, code);
+        const int32_t delta = prev == 0 ? 0 : rasterizer.kerning(prev, code);
         if (delta != 0)
-            pairs.push_back({uint8_t(prev & 0xFF), static_cast<int8_t>(uint8_t(delta & 0xFF))});
+            pairs.push_back({uint8_t(prev), kerningDelta(delta)});
     }
     return pairs;
 }
@@ -61,10 +80,10 @@ bool FontRasterizer::writeFontSource(std::string& name, const std::string& outpu
     const std::string headerPath = outputDir + name + ".h";
     failedPath.clear();
 
-    // Both files stay uncommitted until everything is written, so a failure
-    // or an exception anywhere removes whatever was created.
+    // Both files replace their old versions only once both are complete, so
+    // a failure or an exception anywhere leaves the old pair as it was.
     OutputFile source;
-    if (!source.create(sourcePath, true)) {
+    if (!source.create(sourcePath)) {
         failedPath = sourcePath;
         return false;
     }
@@ -86,19 +105,11 @@ bool FontRasterizer::writeFontSource(std::string& name, const std::string& outpu
     source.write(text);
 
     OutputFile header;
-    if (!header.create(headerPath, true)) {
+    if (!header.create(headerPath)) {
         failedPath = headerPath;
         return false;
     }
     header.write(headerText(name));
-    if (!source.commit()) {
-        failedPath = sourcePath;
-        return false;
-    }
-    if (!header.commit()) {
-        failedPath = headerPath;
-        removeWrittenFile(sourcePath);
-        return false;
-    }
-    return true;
+    failedPath = placeBoth({&source, &sourcePath}, {&header, &headerPath});
+    return failedPath.empty();
 }

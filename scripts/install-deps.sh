@@ -7,7 +7,7 @@ packages=(
   # libraries the tools link against
   libfreetype-dev libwxgtk3.2-dev
   # tests
-  libgtest-dev imagemagick zlib1g-dev libpng-dev fonts-dejavu-core fontconfig
+  libgtest-dev imagemagick zlib1g-dev libpng-dev fonts-dejavu-core fonts-dustin fontconfig
   xvfb xdotool x11-utils
   xclip
   # fuzzing

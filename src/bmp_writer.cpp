@@ -1,5 +1,7 @@
 #include "bmp_writer.h"
 
+#include "file_io.h"
+
 #include <fcntl.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
@@ -165,7 +167,7 @@ bool SnapshotDump::readAll()
     if (end <= 0 || ::lseek(mFd, 0, SEEK_SET) != 0)
         return false;
     const uint64_t size = uint64_t(end);
-    if (size > SIZE_MAX - kHugePageBytes)
+    if (size > SIZE_MAX - kHugePageBytes || !fitsInMemory(size))
         return false;
     const size_t capacity = (size_t(size) + kHugePageBytes - 1) / kHugePageBytes * kHugePageBytes;
     mBytes.reset(static_cast<uint8_t*>(std::aligned_alloc(kHugePageBytes, capacity)));

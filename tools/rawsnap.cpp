@@ -90,9 +90,7 @@ void convert(const SnapshotRequest& request)
     if (input.size() < requiredDumpSize(request.geometry))
         raiseError("input file '%s' is too small for the given geometry", request.input.c_str());
 
-    // Rows bypass the stream's buffer, so nothing may be pending in it.
-    const bool written = std::fflush(output.handle()) == 0 &&
-                         writeBmpToFile(request.geometry, input.data(), fileno(output.handle()));
+    const bool written = writeBmpToFile(request.geometry, input.data(), output.descriptor());
     if (!written || !output.commit())
         raiseError("cannot write output file '%s'", request.output.c_str());
     std::printf("\nGenerated BMP file '%s', size %u bytes", request.output.c_str(),

@@ -1,72 +1,154 @@
 #include "file_io.h"
+#include "folder_state.h"
+#include "output_target.h"
 #include "run_program.h"
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
-TEST(OutputFile, KeepsACommittedFileAndRemovesAnAbandonedOne)
+#include <csignal>
+#include <functional>
+
+namespace {
+
+// Runs `body` in a child process and returns how the child ended.
+int statusOfChild(const std::function<void()>& body)
 {
-    TemporaryDirectory directory;
-    const std::string kept = directory.file("kept.bin");
-    const std::string dropped = directory.file("dropped.bin");
-    writeFileBytes(dropped, "old contents");
-    {
-        OutputFile keep;
-        ASSERT_TRUE(keep.create(kept));
-        keep.write("abc", 3);
-        EXPECT_TRUE(keep.commit());
-
-        OutputFile drop; // truncates the old file, then the run stops
-        ASSERT_TRUE(drop.create(dropped));
-        drop.write("partial", 7);
+    const pid_t child = fork();
+    if (child == 0) {
+        body();
+        _exit(0);
     }
-    EXPECT_EQ(readFileBytes(kept), "abc");
-    EXPECT_FALSE(fileExists(dropped));
+    int status = 0;
+    waitpid(child, &status, 0);
+    return status;
 }
 
-TEST(OutputFile, ReportsWriteFailuresAndNeverRemovesDevices)
+class OutputFileTest : public testing::Test {
+protected:
+    void SetUp() override { umask(022); }
+
+    std::string path(const std::string& name) const { return directory.file(name); }
+
+    TemporaryDirectory directory;
+};
+
+TEST_F(OutputFileTest, ReplacesOnlyOnPublishAndLeavesNoTemporaryFile)
+{
+    makeEntries(directory.path(), {{"kept.bin", fileEntry("old", 0640)}, {"dropped.bin", fileEntry("old")}});
+    const FolderState before = folderState(directory.path());
+    {
+        OutputFile keep;
+        ASSERT_TRUE(keep.create(path("kept.bin")));
+        keep.write("new", 3);
+        ASSERT_TRUE(keep.finish());
+        EXPECT_EQ(folderState(directory.path()), before) << "finished but not yet published";
+        EXPECT_TRUE(keep.publish());
+
+        OutputFile drop; // the run stops half-way
+        ASSERT_TRUE(drop.create(path("dropped.bin")));
+        drop.write("partial", 7);
+        OutputFile fresh;
+        ASSERT_TRUE(fresh.create(path("fresh.bin")));
+        fresh.write("x", 1);
+    }
+    EXPECT_EQ(folderState(directory.path()), withChanges(before, {{"kept.bin", fileEntry("new", 0640)}}));
+}
+
+TEST_F(OutputFileTest, RefusesWhatCannotBeReplaced)
+{
+    makeEntries(directory.path(), {{"folder", kFolderEntry}, {"loop", linkEntry("loop")}});
+    for (const std::string& target : {path("folder"), path("folder/"), path("loop"), path("missing/x.bin"),
+                                      directory.prefix()}) {
+        OutputFile output;
+        EXPECT_FALSE(output.create(target)) << target;
+    }
+}
+
+TEST_F(OutputFileTest, WritesDevicesDirectlyAndReportsTheirFailures)
 {
     OutputFile full;
     ASSERT_TRUE(full.create("/dev/full"));
     full.write(std::string(70000, 'x'));
     EXPECT_FALSE(full.commit());
-    EXPECT_TRUE(fileExists("/dev/full"));
 
     OutputFile null;
     ASSERT_TRUE(null.create("/dev/null"));
-    null.discard();
+    null.write("x", 1);
+    EXPECT_TRUE(null.commit());
     EXPECT_TRUE(fileExists("/dev/null"));
-
-    OutputFile missingDirectory;
-    EXPECT_FALSE(missingDirectory.create("/nonexistent-dir/x.bin"));
+    EXPECT_TRUE(fileExists("/dev/full"));
 }
 
-TEST(OutputFile, LeavesAFileThatReplacedItsOutputAlone)
+// Whatever stops the process between create and publish, the old file
+// stays and no temporary file is left.
+TEST_F(OutputFileTest, AKilledProcessLeavesThePreviousFile)
 {
-    TemporaryDirectory directory;
-    const std::string path = directory.file("out.bin");
-    OutputFile output;
-    ASSERT_TRUE(output.create(path));
-    ASSERT_EQ(std::remove(path.c_str()), 0);
-    writeFileBytes(path, "someone else's");
-    output.discard();
-    EXPECT_EQ(readFileBytes(path), "someone else's");
+    makeEntries(directory.path(), {{"out.bin", fileEntry("previous")}});
+    const FolderState before = folderState(directory.path());
+    for (int signal : {SIGKILL, SIGTERM, SIGINT, SIGHUP}) {
+        const int status = statusOfChild([&] {
+            OutputFile output;
+            if (!output.create(path("out.bin")))
+                _exit(2);
+            output.write(std::string(100000, 'n'));
+            output.finish();
+            raise(signal);
+        });
+        EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == signal) << signal;
+        EXPECT_EQ(folderState(directory.path()), before) << signal;
+    }
 }
 
-TEST(InputFile, ReadsWholeFilesAndRefusesMissingOrEmptyOnes)
+// Named temporary files (on file systems without unnamed ones) go away on
+// the termination signals; a signal the process ignores stays ignored.
+TEST_F(OutputFileTest, NamedTemporaryFilesAreRemovedOnTerminationSignals)
+{
+    const auto makeNamedFile = [&](const std::string& name) {
+        const int folder = open(directory.path().c_str(), O_PATH | O_DIRECTORY);
+        close(open(path(name).c_str(), O_CREAT | O_WRONLY, 0644));
+        if (!registerTemporaryFile(folder, name))
+            _exit(2);
+    };
+    for (int signal : {SIGTERM, SIGINT, SIGHUP}) {
+        const int status = statusOfChild([&] {
+            makeNamedFile(".out.tmp1");
+            makeNamedFile(".other.tmp2");
+            raise(signal);
+        });
+        EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == signal) << signal;
+        EXPECT_EQ(folderState(directory.path()), FolderState{}) << signal;
+    }
+    const int ignored = statusOfChild([&] {
+        std::signal(SIGINT, SIG_IGN);
+        makeNamedFile(".kept.tmp");
+        raise(SIGINT);
+    });
+    EXPECT_TRUE(WIFEXITED(ignored) && WEXITSTATUS(ignored) == 0);
+    EXPECT_EQ(folderState(directory.path()).count(".kept.tmp"), 1u);
+}
+
+TEST(InputFile, ReadsWholeRegularFilesOnly)
 {
     TemporaryDirectory directory;
-    writeFileBytes(directory.file("data"), std::string("\0\1\2", 3));
-    writeFileBytes(directory.file("empty"), "");
-
+    makeEntries(directory.path(), {{"data", fileEntry(std::string("\0\1\2", 3))},
+                                   {"empty", fileEntry("")},
+                                   {"folder", kFolderEntry}});
     InputFile input;
     std::vector<uint8_t> contents;
     ASSERT_TRUE(input.open(directory.file("data")));
     ASSERT_TRUE(input.readAll(contents));
     EXPECT_EQ(contents, (std::vector<uint8_t>{0, 1, 2}));
 
-    ASSERT_TRUE(input.open(directory.file("empty")));
-    EXPECT_FALSE(input.readAll(contents));
+    for (const char* unreadable : {"empty", "folder"}) {
+        ASSERT_TRUE(input.open(directory.file(unreadable)));
+        EXPECT_FALSE(input.readAll(contents)) << unreadable;
+    }
     EXPECT_FALSE(input.open(directory.file("missing")));
 }
+
+} // namespace

@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <vector>
 
 namespace {
@@ -50,13 +51,14 @@ protected:
         return face->glyph;
     }
 
-    // Kerning in whole pixels; codes above 127 kern as the missing-glyph.
+    // Kerning in whole pixels between full codes, clamped to the signed
+    // 8-bit field; 0 for a preceding code 0, which cannot be listed.
     int kerning(unsigned left, unsigned right)
     {
-        const auto index = [&](unsigned code) { return code < 128 ? FT_Get_Char_Index(face, code) : 0u; };
         FT_Vector vector{0, 0};
-        FT_Get_Kerning(face, index(left), index(right), FT_KERNING_DEFAULT, &vector);
-        return int(vector.x >> 6);
+        FT_Get_Kerning(face, FT_Get_Char_Index(face, left), FT_Get_Char_Index(face, right), FT_KERNING_DEFAULT,
+                       &vector);
+        return left == 0 ? 0 : std::clamp(int(vector.x >> 6), -128, 127);
     }
 
     FT_Library library = nullptr;
@@ -136,6 +138,13 @@ TEST_F(ExportedFontTest, KerningTablesHoldEveryPairFreeTypeKerns)
             EXPECT_EQ(glyph->kerning_table_prev == nullptr, expected.empty()) << code;
         }
     }
+    unsigned highPairs = 0;
+    for (unsigned code : codes) {
+        const ds_bitmap_font_char_t* glyph = font_dejavu_16_0.chars[code];
+        for (size_t i = 0; glyph->kerning_table_prev && glyph->kerning_table_prev[i]; ++i)
+            highPairs += uint8_t(glyph->kerning_table_prev[i]) > 127;
+    }
+    EXPECT_GT(highPairs, 0u) << "the export should hold preceding codes above 127";
     const int av = kerning('A', 'V');
     EXPECT_LT(av, 0);
     const ds_bitmap_font_char_t* v = font_dejavu_16_0.chars[unsigned('V')];

@@ -58,13 +58,20 @@ TEST_F(FontRasterizerTest, UnmappedCodeRendersTheMissingGlyph)
     EXPECT_EQ(std::vector<uint8_t>(again.bitmap.buffer, again.bitmap.buffer + first.size()), first);
 }
 
-TEST_F(FontRasterizerTest, KerningNarrowsCodesToSignedCharacters)
+// Kerning looks glyphs up by their full codes, above 127 and 255 included.
+TEST_F(FontRasterizerTest, KerningLooksUpFullCodes)
 {
-    EXPECT_LT(rasterizer.kerning('A', 'V'), 0);
-    // The low 8 bits of 0x141 are 'A'.
-    EXPECT_EQ(rasterizer.kerning(0x141, 'V'), rasterizer.kerning('A', 'V'));
-    EXPECT_EQ(rasterizer.kerning(0xC1, 'V'), 0);
-    EXPECT_EQ(rasterizer.kerning('A', 0xD6), 0);
+    rasterizer.setPixelSize(48);
+    const struct {
+        uint32_t left, right;
+        int32_t pixels; // FreeType's kerning of DejaVuSans at 48 pixels
+    } pairs[] = {
+        {'A', 'V', -3}, {'T', 0xE9, -8}, {'Y', 0xE9, -6}, {0xC0, 'T', -4}, {'V', 0xE0, -4},
+        {0x141, 'V', 0},  // not 'A', although 0x141 ends in 0x41
+        {0x1C1, 'V', 0},  // nor 0xC1
+    };
+    for (const auto& pair : pairs)
+        EXPECT_EQ(rasterizer.kerning(pair.left, pair.right), pair.pixels) << pair.left << " " << pair.right;
 }
 
 TEST_F(FontRasterizerTest, FailedLoadKeepsTheOpenFace)

@@ -156,9 +156,9 @@ TEST(FontSourceText, KernedGlyphWithoutPixels)
     RenderedGlyph glyph;
     glyph.xadvance = 5;
     std::string text;
-    appendGlyph(text, 65, glyph, {{84, -1}, {86, -2}, {200, 127}});
-    std::string expected = "static const char char_65_ktp[] = {84, 86, 200, 0};\n"
-                           "static const int8_t char_65_ktd[] = {-1, -2, 127, 0};\n";
+    appendGlyph(text, 65, glyph, {{84, -1}, {127, -2}, {128, 127}, {255, -128}});
+    std::string expected = "static const char char_65_ktp[] = {84, 127, (char)128, (char)255, 0};\n"
+                           "static const int8_t char_65_ktd[] = {-1, -2, 127, -128, 0};\n";
     for (const char* rotation : {"0", "90", "180", "270"}) {
         expected += std::string("static const ds_bitmap_font_char_t char_65_") + rotation +
                     " = \n{\n.w = 0,\n.h = 0,\n.xoff = 0,\n.yoff = 0,\n.xadvance = 5,\n"

@@ -1,4 +1,6 @@
 // Transcripts of the real glyphsmith_cli: whole standard output and exit status.
+#include "folder_state.h"
+#include "font_rasterizer.h"
 #include "test_support.h"
 
 #include <gtest/gtest.h>
@@ -89,6 +91,8 @@ TEST_F(GlyphsmithCliTest, ReportsOptionErrorsInOrder)
         {{"--font", f, "--chars", "65", "--size", "257", "--output_path", "out", "x"},
          optionError("--size", "height has to be between 6 and 256")},
         {{"--font", f, "--chars", "65", "--size", "16", "--output_path", "out"},
+         kUsage + "\n\nERROR: missing output font name\n\n"},
+        {{"--font", f, "--chars", "65", "--size", "16", "--output_path", "out", ""},
          kUsage + "\n\nERROR: missing output font name\n\n"},
         {{"x", "--font", f, "--chars", "65", "--size", "16", "--output_path", "out", "y"},
          kUsage + "\n\nERROR: invalid argument y\n\n"},
@@ -187,6 +191,85 @@ TEST_F(GlyphsmithCliTest, RunTimeFailuresPrintOnlyTheErrorLine)
     transcript = run({"--silent", "--font", font, "--chars", "65", "--size", "16", "--output_path", "nowhere", "x"});
     EXPECT_EQ(transcript.output, "\n\nERROR: cannot write file 'nowhere/x_16.cpp'\n\n");
     EXPECT_EQ(transcript.status, 1);
+}
+
+// Whatever the outputs' spellings, and whether the export succeeds or fails,
+// no file that existed is lost and no temporary file stays behind; the two
+// files are replaced together or not at all.
+TEST_F(GlyphsmithCliTest, OutputsNeverLoseData)
+{
+    requireFont();
+    umask(022);
+    const std::vector<std::string> export16 = {"--silent", "--chars", "65-70", "--size", "16", "--output_path", "."};
+    ASSERT_EQ(mkdir((folder.prefix() + "ref").c_str(), 0755), 0);
+    std::vector<std::string> reference = export16;
+    reference[6] = "ref";
+    reference.insert(reference.end(), {"--font", font, "n"});
+    ASSERT_EQ(run(reference).status, 0);
+    const std::string sourceBytes = readFileBytes(folder.prefix() + "ref/n_16.cpp");
+    const std::string source = fileEntry(sourceBytes);
+    const std::string headerBytes = readFileBytes(folder.prefix() + "ref/n_16.h");
+    const std::string header = fileEntry(headerBytes);
+    const std::string oldSource = fileEntry("old source"), oldHeader = fileEntry("old header");
+    const std::string brokenGlyph = "\n\nERROR: FreeType cannot load glyph\n\n";
+    struct Case {
+        const char* what;
+        FolderSetup before;  // besides the font f.ttf and its broken copy b.ttf
+        std::string font;    // --font, run in the folder
+        std::string output;  // empty for a run that succeeds, else its error
+        FolderState changes; // entries that differ afterwards
+    };
+    const Case cases[] = {
+        {"the font is the output source", {{"n_16.cpp", hardLinkEntry("f.ttf")}}, "n_16.cpp", "",
+         {{"n_16.cpp", source}, {"n_16.h", header}}},
+        {"the output source links to the font", {{"n_16.cpp", linkEntry("f.ttf")}}, "n_16.cpp", "",
+         {{"f.ttf", source}, {"n_16.h", header}}},
+        {"a failed export keeps the old pair", {{"n_16.cpp", oldSource}, {"n_16.h", oldHeader}}, "b.ttf",
+         brokenGlyph, {}},
+        {"a header that cannot be made keeps the old source", {{"n_16.cpp", oldSource}, {"n_16.h", kFolderEntry}},
+         "f.ttf", "\n\nERROR: cannot write file './n_16.h'\n\n", {}},
+        {"symlinked outputs keep their links",
+         {{"t.cpp", oldSource}, {"n_16.cpp", linkEntry("t.cpp")}, {"n_16.h", linkEntry("t.h")}}, "f.ttf", "",
+         {{"t.cpp", source}, {"t.h", header}}},
+        {"replaced files keep their modes", {{"n_16.cpp", fileEntry("x", 0600)}, {"n_16.h", fileEntry("x", 0640)}},
+         "f.ttf", "", {{"n_16.cpp", fileEntry(sourceBytes, 0600)}, {"n_16.h", fileEntry(headerBytes, 0640)}}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        TemporaryDirectory run;
+        writeFileBytes(run.file("f.ttf"), readFileBytes(font));
+        ASSERT_TRUE(writeFontWithBrokenOutlines(font, run.file("b.ttf")));
+        makeEntries(run.path(), c.before);
+        const FolderState expected = withChanges(folderState(run.path()), c.changes);
+        std::vector<std::string> arguments = export16;
+        arguments.insert(arguments.end(), {"--font", c.font, "n"});
+        const ProgramResult transcript = runProgram(GLYPHSMITH_CLI, arguments, run.path());
+        const std::string success = "Generated bitmap font for '" + c.font + "', size 16\n";
+        EXPECT_EQ(transcript.output, c.output.empty() ? success : c.output);
+        EXPECT_EQ(transcript.status, c.output.empty() ? 0 : 1);
+        EXPECT_EQ(folderState(run.path()), expected);
+    }
+}
+
+// Balker (Debian's fonts-dustin) kerns T and Y before j by more than a
+// signed byte holds at large sizes: the deltas are clamped, never wrapped.
+TEST_F(GlyphsmithCliTest, KerningBeyondTheFieldIsClamped)
+{
+    const std::string balker = "/usr/share/fonts/truetype/dustin/Balker.ttf";
+    if (!fileExists(balker))
+        GTEST_SKIP() << "Balker is not installed (Debian package fonts-dustin)";
+    FontRasterizer rasterizer;
+    rasterizer.loadFont(balker);
+    rasterizer.setPixelSize(244);
+    ASSERT_LT(rasterizer.kerning('T', 'j'), -128);
+    ASSERT_LT(rasterizer.kerning('Y', 'j'), -128);
+    const ProgramResult transcript =
+        run({"--silent", "--font", balker, "--chars", "84,89,106", "--size", "244", "--output_path", "out", "b"});
+    ASSERT_EQ(transcript.status, 0);
+    const std::string source = readFileBytes(folder.prefix() + "out/b_244.cpp");
+    EXPECT_NE(source.find("static const char char_106_ktp[] = {84, 89, 0};\n"
+                          "static const int8_t char_106_ktd[] = {-128, -128, 0};\n"),
+              std::string::npos);
 }
 
 } // namespace

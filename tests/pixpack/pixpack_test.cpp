@@ -1,8 +1,12 @@
 // End-to-end tests of the real pixpack binary: whole output, exit status, files.
+#include "folder_state.h"
 #include "png_builder.h"
 #include "run_program.h"
 
 #include <gtest/gtest.h>
+
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <string>
 #include <vector>
@@ -126,7 +130,7 @@ TEST_F(Pixpack, CommandLineErrors)
     }
 }
 
-TEST_F(Pixpack, RunErrorsLeaveNoOutputFile)
+TEST_F(Pixpack, RunErrorsLeaveFilesAsTheyWere)
 {
     TemporaryDirectory scratch;
     const std::string empty = scratch.file("empty.png"), broken = scratch.file("broken.png");
@@ -151,10 +155,11 @@ TEST_F(Pixpack, RunErrorsLeaveNoOutputFile)
         {{"--image", color, "--output", "/dev/full"}, "cannot write output file '/dev/full'"},
     };
     for (const auto& c : cases) {
+        writeFileBytes(output, "an older surface");
         const ProgramResult result = pixpack(c.arguments);
         EXPECT_EQ(result.output, runtimeError(c.error)) << c.error;
         EXPECT_EQ(result.status, 1) << c.error;
-        EXPECT_FALSE(fileExists(output)) << c.error << ": output left behind";
+        EXPECT_EQ(readFileBytes(output), "an older surface") << c.error;
     }
 }
 
@@ -194,6 +199,70 @@ TEST_F(Pixpack, OptionsInAnyOrderAndAnExistingOutputReplaced)
     EXPECT_EQ(result.output, success(grey, expected.size()));
     EXPECT_EQ(result.status, 0);
     EXPECT_EQ(readFileBytes(output), expected);
+}
+
+// Whatever the spelling of the output, and whether the run succeeds or
+// fails, no file that existed is lost and no temporary file stays behind.
+TEST_F(Pixpack, OutputsNeverLoseData)
+{
+    umask(022);
+    const std::string png = asText(colorPng);
+    const std::string surfaceBytes = expectedSurfaceFile(colorPng, false, 0);
+    const std::string surface = fileEntry(surfaceBytes);
+    const std::string old = fileEntry("an older surface");
+    struct Case {
+        const char* what;
+        FolderSetup before;  // besides g.png, the colour image
+        std::string input;   // --image, run in the folder
+        std::string output;  // --output
+        std::string error;   // empty for a run that succeeds
+        FolderState changes; // entries that differ afterwards
+    };
+    const Case cases[] = {
+        {"output is the input", {}, "g.png", "g.png", "", {{"g.png", surface}}},
+        {"the input spelled otherwise", {}, "g.png", "./g.png", "", {{"g.png", surface}}},
+        {"a hard link to the input", {{"h.png", hardLinkEntry("g.png")}}, "h.png", "g.png", "",
+         {{"g.png", surface}}},
+        {"a symlink to the input", {{"s.srf", linkEntry("g.png")}}, "g.png", "s.srf", "", {{"g.png", surface}}},
+        {"a replaced file keeps its mode", {{"o.srf", fileEntry("x", 0604)}}, "g.png", "o.srf", "",
+         {{"o.srf", fileEntry(surfaceBytes, 0604)}}},
+        {"a dangling symlink", {{"s.srf", linkEntry("t.srf")}}, "g.png", "s.srf", "", {{"t.srf", surface}}},
+        {"undecodable image, old output", {{"b.png", fileEntry("not a PNG")}, {"o.srf", old}}, "b.png", "o.srf",
+         "cannot decode PNG file", {}},
+        {"undecodable image, output is the input", {{"b.png", fileEntry("not a PNG")}}, "b.png", "b.png",
+         "cannot decode PNG file", {}},
+        {"undecodable image, symlinked output",
+         {{"b.png", fileEntry("not a PNG")}, {"t.srf", old}, {"s.srf", linkEntry("t.srf")}}, "b.png", "s.srf",
+         "cannot decode PNG file", {}},
+        {"undecodable image, dangling symlink", {{"b.png", fileEntry("not a PNG")}, {"s.srf", linkEntry("t.srf")}},
+         "b.png", "s.srf", "cannot decode PNG file", {}},
+        {"a folder as the input", {{"f.png", kFolderEntry}, {"o.srf", old}}, "f.png", "o.srf",
+         "cannot read input file 'f.png'", {}},
+        {"output is a folder", {{"o.srf", kFolderEntry}}, "g.png", "o.srf", "cannot create output file 'o.srf'", {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        TemporaryDirectory folder;
+        writeFileBytes(folder.file("g.png"), png);
+        makeEntries(folder.path(), c.before);
+        const FolderState expected = withChanges(folderState(folder.path()), c.changes);
+        const ProgramResult result = runProgram(PIXPACK_PATH, {"--image", c.input, "--output", c.output}, folder.path());
+        EXPECT_EQ(result.output, c.error.empty() ? success(c.input, surfaceBytes.size()) : runtimeError(c.error));
+        EXPECT_EQ(result.status, c.error.empty() ? 0 : 1);
+        EXPECT_EQ(folderState(folder.path()), expected);
+    }
+}
+
+// A file far larger than the machine's memory (sparse, so it costs no disk)
+// is refused before anything is allocated for it.
+TEST_F(Pixpack, RefusesAnInputTooBigToHold)
+{
+    const std::string huge = directory.file("huge.png");
+    writeFileBytes(huge, asText(colorPng));
+    ASSERT_EQ(truncate(huge.c_str(), off_t(1) << 40), 0);
+    const ProgramResult result = pixpack({"--image", huge, "--output", output});
+    EXPECT_EQ(result.output, runtimeError("cannot read input file '" + huge + "'"));
+    EXPECT_EQ(result.status, 1);
 }
 
 } // namespace

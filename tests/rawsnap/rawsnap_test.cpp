@@ -1,8 +1,12 @@
 // End-to-end tests of the real rawsnap binary: whole output, exit status, files.
+#include "folder_state.h"
 #include "run_program.h"
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
+#include <csignal>
 #include <cstdlib>
 #include <random>
 #include <string>
@@ -148,7 +152,7 @@ TEST_F(Rawsnap, RefusesBadCommandLinesInLookupOrder)
     }
 }
 
-TEST_F(Rawsnap, ReportsRunTimeErrorsWithoutUsageAndLeavesNoOutput)
+TEST_F(Rawsnap, ReportsRunTimeErrorsWithoutUsageAndLeavesFilesAsTheyWere)
 {
     const ProgramResult format = rawsnap({"--fb", "a", "--width", "3", "--height", "1", "--format", "rgb888"});
     EXPECT_EQ(format.output, runtimeError("invalid color format"));
@@ -172,13 +176,13 @@ TEST_F(Rawsnap, ReportsRunTimeErrorsWithoutUsageAndLeavesNoOutput)
         const ProgramResult result = rawsnap(withArguments({}));
         EXPECT_EQ(result.output, runtimeError(c.error));
         EXPECT_EQ(result.status, 1);
-        EXPECT_FALSE(fileExists(output)) << c.error;
+        EXPECT_EQ(readFileBytes(output), "an older image") << c.error;
     }
 
     std::vector<std::string> fromDirectory = withArguments({});
     fromDirectory[1] = directory.file("");
     EXPECT_EQ(rawsnap(fromDirectory).output, runtimeError("cannot read input file '" + fromDirectory[1] + "'"));
-    EXPECT_FALSE(fileExists(output));
+    EXPECT_EQ(readFileBytes(output), "an older image");
 
     writeFileBytes(dump, std::string(18, 'x'));
     const std::string noDirectory = directory.file("missing/out.bmp");
@@ -258,5 +262,83 @@ TEST_F(Rawsnap, ImagesReadBackAsTheDumpsPixels)
                 }
             }
         }
+    }
+}
+
+// Whatever the spelling of the output, and whether the run succeeds or
+// fails, no file that existed is lost and no temporary file stays behind.
+TEST(RawsnapOutputs, NeverLoseData)
+{
+    umask(022);
+    const std::string dumpBytes = randomBytes(18, 7); // 3 x 2 RGB888, pitch 9
+    const std::string bmp = fileEntry(expectedBmp(dumpBytes, 3, 2, 9, 24));
+    const std::string dump = fileEntry(dumpBytes);
+    const std::string shortDump = fileEntry(dumpBytes.substr(1));
+    const std::string old = fileEntry("an older image");
+    const std::string tooSmall = "input file 'fb.raw' is too small for the given geometry";
+    struct Case {
+        const char* what;
+        FolderSetup before;
+        std::string output;  // --output, run in the folder; the input is fb.raw
+        std::string error;   // empty for a run that succeeds
+        FolderState changes; // entries that differ afterwards
+    };
+    const Case cases[] = {
+        {"output is the input", {{"fb.raw", dump}}, "fb.raw", "", {{"fb.raw", bmp}}},
+        {"the input spelled otherwise", {{"fb.raw", dump}}, "./fb.raw", "", {{"fb.raw", bmp}}},
+        {"a hard link to the input", {{"fb.raw", dump}, {"h.bmp", hardLinkEntry("fb.raw")}}, "h.bmp", "",
+         {{"h.bmp", bmp}}},
+        {"a symlink to the input", {{"fb.raw", dump}, {"s.bmp", linkEntry("fb.raw")}}, "s.bmp", "",
+         {{"fb.raw", bmp}}},
+        {"a replaced file keeps its mode", {{"fb.raw", dump}, {"o.bmp", fileEntry("x", 0600)}}, "o.bmp", "",
+         {{"o.bmp", fileEntry(expectedBmp(dumpBytes, 3, 2, 9, 24), 0600)}}},
+        {"a dangling symlink", {{"fb.raw", dump}, {"s.bmp", linkEntry("t.bmp")}}, "s.bmp", "", {{"t.bmp", bmp}}},
+        {"short dump, old output", {{"fb.raw", shortDump}, {"o.bmp", old}}, "o.bmp", tooSmall, {}},
+        {"short dump, output is the input", {{"fb.raw", shortDump}}, "fb.raw", tooSmall, {}},
+        {"short dump, symlinked output", {{"fb.raw", shortDump}, {"t.bmp", old}, {"s.bmp", linkEntry("t.bmp")}},
+         "s.bmp", tooSmall, {}},
+        {"short dump, dangling symlink", {{"fb.raw", shortDump}, {"s.bmp", linkEntry("t.bmp")}}, "s.bmp",
+         tooSmall, {}},
+        {"empty dump, old output", {{"fb.raw", fileEntry("")}, {"o.bmp", old}}, "o.bmp",
+         "cannot read input file 'fb.raw'", {}},
+        {"output is a folder", {{"fb.raw", dump}, {"o.bmp", kFolderEntry}}, "o.bmp",
+         "cannot create output file 'o.bmp'", {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        TemporaryDirectory folder;
+        makeEntries(folder.path(), c.before);
+        const FolderState expected = withChanges(folderState(folder.path()), c.changes);
+        const ProgramResult result = runProgram(RAWSNAP_PATH,
+                                                {"--fb", "fb.raw", "--width", "3", "--height", "2", "--pitch", "9",
+                                                 "--format", "RGB888", "--output", c.output},
+                                                folder.path());
+        const std::string success = kBanner + "\nGenerated BMP file '" + c.output + "', size 78 bytes" + kClosing;
+        EXPECT_EQ(result.output, c.error.empty() ? success : runtimeError(c.error));
+        EXPECT_EQ(result.status, c.error.empty() ? 0 : 1);
+        EXPECT_EQ(folderState(folder.path()), expected);
+    }
+}
+
+// A run stopped at any moment leaves either the old image or the new one,
+// and no temporary file.
+TEST(RawsnapOutputs, AnInterruptedRunLeavesThePreviousOutput)
+{
+    TemporaryDirectory folder;
+    const std::string dumpBytes = randomBytes(size_t(2048) * 2048 * 3, 3);
+    writeFileBytes(folder.file("fb.raw"), dumpBytes);
+    writeFileBytes(folder.file("o.bmp"), "an older image");
+    const std::string converted = expectedBmp(dumpBytes, 2048, 2048, 2048 * 3, 24);
+    const std::vector<std::string> arguments = {"--fb", "fb.raw", "--width", "2048", "--height", "2048", "--pitch",
+                                                "6144", "--format", "RGB888", "--output", "o.bmp"};
+    int delayMicroseconds = 0;
+    for (int signal : {SIGKILL, SIGTERM, SIGINT, SIGKILL, SIGTERM, SIGINT, SIGKILL, SIGKILL}) {
+        runProgramInterrupted(RAWSNAP_PATH, arguments, folder.path(), std::chrono::microseconds(delayMicroseconds),
+                              signal);
+        const FolderState after = folderState(folder.path());
+        EXPECT_EQ(after.size(), 2u) << "a temporary file was left, signal " << signal;
+        const std::string image = readFileBytes(folder.file("o.bmp"));
+        EXPECT_TRUE(image == "an older image" || image == converted) << "delay " << delayMicroseconds;
+        delayMicroseconds += 2500;
     }
 }

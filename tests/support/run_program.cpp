@@ -5,28 +5,29 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
+#include <thread>
 
-ProgramResult runProgram(const std::string& program, const std::vector<std::string>& arguments,
-                         const std::string& workingDirectory)
+namespace {
+
+// Starts `program` with standard output into `outputEnd` (or /dev/null when
+// it is -1), standard error and input on /dev/null.
+pid_t startProgram(const std::string& program, const std::vector<std::string>& arguments,
+                   const std::string& workingDirectory, int outputEnd)
 {
-    int pipeEnds[2];
-    if (pipe(pipeEnds) != 0)
-        throw std::runtime_error("pipe failed");
     const pid_t child = fork();
     if (child < 0)
         throw std::runtime_error("fork failed");
     if (child == 0) {
-        dup2(pipeEnds[1], STDOUT_FILENO);
         const int devNull = open("/dev/null", O_RDWR);
+        dup2(outputEnd >= 0 ? outputEnd : devNull, STDOUT_FILENO);
         dup2(devNull, STDERR_FILENO);
         dup2(devNull, STDIN_FILENO);
-        close(pipeEnds[0]);
-        close(pipeEnds[1]);
         std::vector<char*> argv;
         argv.push_back(const_cast<char*>(program.c_str()));
         for (const std::string& argument : arguments)
@@ -37,6 +38,18 @@ ProgramResult runProgram(const std::string& program, const std::vector<std::stri
         execv(program.c_str(), argv.data());
         _exit(127);
     }
+    return child;
+}
+
+} // namespace
+
+ProgramResult runProgram(const std::string& program, const std::vector<std::string>& arguments,
+                         const std::string& workingDirectory)
+{
+    int pipeEnds[2];
+    if (pipe2(pipeEnds, O_CLOEXEC) != 0)
+        throw std::runtime_error("pipe failed");
+    const pid_t child = startProgram(program, arguments, workingDirectory, pipeEnds[1]);
     close(pipeEnds[1]);
     ProgramResult result{"", -1};
     char buffer[4096];
@@ -49,6 +62,17 @@ ProgramResult runProgram(const std::string& program, const std::vector<std::stri
     if (WIFEXITED(status))
         result.status = WEXITSTATUS(status);
     return result;
+}
+
+int runProgramInterrupted(const std::string& program, const std::vector<std::string>& arguments,
+                          const std::string& workingDirectory, std::chrono::microseconds delay, int signal)
+{
+    const pid_t child = startProgram(program, arguments, workingDirectory, -1);
+    std::this_thread::sleep_for(delay);
+    kill(child, signal);
+    int status = 0;
+    waitpid(child, &status, 0);
+    return status;
 }
 
 std::string readFileBytes(const std::string& path)

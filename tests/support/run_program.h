@@ -1,6 +1,7 @@
 // Runs a real tool binary the way a user's shell would, for end-to-end tests.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -15,6 +16,11 @@ struct ProgramResult {
 // with standard error discarded, and waits for it.
 ProgramResult runProgram(const std::string& program, const std::vector<std::string>& arguments,
                          const std::string& workingDirectory = "");
+
+// Starts `program` like runProgram (standard output discarded), sends it
+// `signal` after `delay`, and returns its wait status.
+int runProgramInterrupted(const std::string& program, const std::vector<std::string>& arguments,
+                          const std::string& workingDirectory, std::chrono::microseconds delay, int signal);
 
 // Small file helpers for test fixtures.
 std::string readFileBytes(const std::string& path);
