@@ -2,7 +2,7 @@
 // RGBA rows turned into the surface's B, G, R order), and of the chunk
 // CRC-32. Prints MB/s of surface bytes written (filters) or bytes read (CRC);
 // it checks nothing.
-#include "png_decoder.h"
+#include "png_crc.h"
 #include "png_unfilter.h"
 
 #include <chrono>

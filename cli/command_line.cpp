@@ -53,7 +53,7 @@ ArgumentPosition UnsignedArgumentParser::parse(ArgumentPosition position, Argume
 }
 
 CommandLine::CommandLine(std::string programName, int argc, const char* const* argv)
-    : mProgramName(std::move(programName)), mProgramPath(argc > 0 ? argv[0] : "")
+    : mProgramName(std::move(programName))
 {
     for (int i = 1; i < argc; ++i)
         mArguments.emplace_back(argv[i]);

@@ -106,6 +106,5 @@ private:
 
     std::vector<OptionEntry> mOptions; // in registration order
     std::string mProgramName;          // usage name printed in the listing header
-    std::string mProgramPath;          // copy of argv[0]
     ArgumentList mArguments;           // arguments not consumed yet, in command-line order
 };

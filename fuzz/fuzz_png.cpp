@@ -2,6 +2,7 @@
 // bit 0 alpha only, bits 1-2 the rotation (0, 90, 180, 270), bit 3 chunk
 // CRCs rewritten before decoding, so that mutated chunks reach the checks
 // behind the CRC. The rest is the PNG file.
+#include "png_crc.h"
 #include "png_decoder.h"
 
 #include <cstddef>

@@ -33,7 +33,8 @@ for target in "$build_dir"/fuzz/fuzz_*; do
     kept="$build_dir/fuzz/findings/$name"
     mkdir -p "$kept"
     cp -r "$artifacts/." "$kept/"
-    echo "!! inputs that reproduce it are in $kept"
+    echo "!! inputs that reproduce it are in $kept;"
+    echo "!! once mended, add them to tests/data/crashers/$name/, where a test replays each one"
     status=1
   else
     grep -E "^stat::number_of_executed_units|^stat::new_units_added" "$work/$name/log"

@@ -1,4 +1,4 @@
-#include "png_decoder.h"
+#include "png_crc.h"
 
 #include <array>
 

@@ -1,5 +1,6 @@
 #include "png_decoder.h"
 
+#include "png_crc.h"
 #include "png_unfilter.h"
 #include "streams.h"
 
@@ -37,8 +38,27 @@ enum PngColorType : uint8_t {
     kTruecolourAlpha = 6,
 };
 
-// A walk goes on to the next chunk.
-constexpr int kNextChunk = -1;
+// What a step of a walk leads to: the next chunk, or the end of the walk
+// with one of the public results (converted by pngResultOf).
+enum class WalkStep {
+    NextChunk,       // go on with the chunk that follows
+    Ok,              // PNG_OK
+    Invalid,         // PNG_INVALID
+    Unsupported,     // PNG_UNSUPPORTED
+    SurfaceMismatch, // PNG_SURFACE_MISMATCH
+};
+
+PngResult pngResultOf(WalkStep step)
+{
+    switch (step) {
+    case WalkStep::Ok: return PNG_OK;
+    case WalkStep::Unsupported: return PNG_UNSUPPORTED;
+    case WalkStep::SurfaceMismatch: return PNG_SURFACE_MISMATCH;
+    case WalkStep::NextChunk:
+    case WalkStep::Invalid: break;
+    }
+    return PNG_INVALID;
+}
 
 uint32_t readBigEndian32(const uint8_t* bytes)
 {
@@ -123,12 +143,12 @@ bool readChunk(const Walk& walk, uint64_t offset, uint64_t remaining, uint32_t& 
 }
 
 // The IHDR chunk at offset 8 and the header values in it.
-int readHeader(Walk& walk)
+WalkStep readHeader(Walk& walk)
 {
     uint32_t length = 0;
     if (walk.size < kSignatureBytes || !readChunk(walk, kSignatureBytes, walk.size - kSignatureBytes, length) ||
         (readBigEndian32(walk.data + kSignatureBytes + 4) & kCaseMask) != kTypeIhdr || length != kIhdrLength)
-        return PNG_INVALID;
+        return WalkStep::Invalid;
     const uint8_t* field = walk.data + kSignatureBytes + 8;
     PngInfo& info = walk.info;
     info = PngInfo{};
@@ -140,30 +160,30 @@ int readHeader(Walk& walk)
     info.filter = field[11];
     info.interlace = field[12];
     if (info.width == 0 || info.height == 0 || info.width > kPngMaxDimension || info.height > kPngMaxDimension)
-        return PNG_INVALID;
+        return WalkStep::Invalid;
     if (!modeForColorType(info, walk.fileBytesPerPixel))
-        return PNG_INVALID;
+        return WalkStep::Invalid;
     if (info.compression != 0 || info.filter != 0 || info.interlace > 1)
-        return PNG_INVALID;
+        return WalkStep::Invalid;
     if (info.bitDepth != kSupportedDepth || info.interlace == 1)
-        return PNG_UNSUPPORTED;
+        return WalkStep::Unsupported;
     walk.filteredSize = uint64_t(info.height) * (uint64_t(info.width) * walk.fileBytesPerPixel + 1);
     if (walk.filteredSize > kPngMaxBufferBytes)
-        return PNG_UNSUPPORTED;
-    return PNG_OK;
+        return WalkStep::Unsupported;
+    return WalkStep::Ok;
 }
 
 // Second walk: points the inflater at the tail of the pixel buffer, so that
 // the filtered data will end exactly at the buffer's end.
-int prepareInflater(Walk& walk)
+WalkStep prepareInflater(Walk& walk)
 {
     DsSurface& surface = *walk.surface;
     if (!surface.isValid() || walk.filteredSize > surface.bufferSize())
-        return PNG_SURFACE_MISMATCH;
+        return WalkStep::SurfaceMismatch;
     inflate_process(&walk.inflater, nullptr);
     walk.inflater.output = surface.pixels() + (surface.bufferSize() - walk.filteredSize);
     walk.inflater.output_space = uint32_t(walk.filteredSize);
-    return PNG_OK;
+    return WalkStep::Ok;
 }
 
 // The pixel layout that turns this image into the surface's colour mode.
@@ -223,27 +243,27 @@ bool fitsInPlace(const Walk& walk, const DsSurface& surface, PngPixelLayout layo
 }
 
 // Second walk, first IDAT: the surface must be the one made for this image.
-int checkSurface(Walk& walk)
+WalkStep checkSurface(Walk& walk)
 {
     const DsSurface& surface = *walk.surface;
     if (surface.rotation() != 0 || uint64_t(surface.width()) != walk.info.width ||
         uint64_t(surface.height()) != walk.info.height || !layoutFor(walk, surface.colorMode(), walk.layout) ||
         !fitsInPlace(walk, surface, walk.layout))
-        return PNG_SURFACE_MISMATCH;
-    return PNG_OK;
+        return WalkStep::SurfaceMismatch;
+    return WalkStep::Ok;
 }
 
-int handleIdat(Walk& walk, const uint8_t* data, uint32_t length)
+WalkStep handleIdat(Walk& walk, const uint8_t* data, uint32_t length)
 {
     if (length < kZlibHeaderBytes)
-        return PNG_INVALID;
+        return WalkStep::Invalid;
     walk.idatBytes += length;
     if (walk.surface) {
         if (walk.info.colorType == kIndexed && walk.info.paletteSize == 0)
-            return PNG_INVALID;
+            return WalkStep::Invalid;
         if (!walk.idatSeen) {
-            const int fit = checkSurface(walk);
-            if (fit != PNG_OK)
+            const WalkStep fit = checkSurface(walk);
+            if (fit != WalkStep::Ok)
                 return fit;
             data += kZlibHeaderBytes;
             length -= kZlibHeaderBytes;
@@ -253,30 +273,30 @@ int handleIdat(Walk& walk, const uint8_t* data, uint32_t length)
             walk.stream.bytes_left = length;
             const inflate_result_t result = inflate_process(&walk.inflater, &walk.stream);
             if (result == INFLATE_OUTPUT_FULL || result == INFLATE_DATA_ERROR)
-                return PNG_INVALID;
+                return WalkStep::Invalid;
             walk.lastInflate = result;
         }
     }
     walk.idatSeen = true;
-    return kNextChunk;
+    return WalkStep::NextChunk;
 }
 
 // A suggested palette in a truecolour image is ignored; only indexed images
 // take their palette from PLTE.
-int handlePalette(Walk& walk, const uint8_t* data, uint32_t length)
+WalkStep handlePalette(Walk& walk, const uint8_t* data, uint32_t length)
 {
     PngInfo& info = walk.info;
     if (walk.paletteSeen || info.paletteSize != 0 || length % 3 != 0 || length > kMaxPaletteBytes)
-        return PNG_INVALID;
+        return WalkStep::Invalid;
     walk.paletteSeen = true;
     if (info.colorType != kIndexed)
-        return kNextChunk;
+        return WalkStep::NextChunk;
     info.paletteSize = uint16_t(length / 3);
     if (!walk.surface)
-        return kNextChunk;
+        return WalkStep::NextChunk;
     DsSurface& surface = *walk.surface;
     if (!surface.palette() || surface.paletteSize() < info.paletteSize)
-        return PNG_SURFACE_MISMATCH;
+        return WalkStep::SurfaceMismatch;
     const uint32_t step = surface.paletteHasAlpha() ? 4 : 3;
     uint8_t* entry = surface.palette();
     for (uint32_t i = 0; i < info.paletteSize; ++i, data += 3, entry += step) {
@@ -286,38 +306,38 @@ int handlePalette(Walk& walk, const uint8_t* data, uint32_t length)
         if (step == 4)
             entry[3] = 255;
     }
-    return kNextChunk;
+    return WalkStep::NextChunk;
 }
 
 // Palette alphas of an indexed image, or the colour key of a greyscale or
 // truecolour image (16-bit samples; a key outside the 8-bit range matches
 // no pixel).
-int handleTransparency(Walk& walk, const uint8_t* data, uint32_t length)
+WalkStep handleTransparency(Walk& walk, const uint8_t* data, uint32_t length)
 {
     PngInfo& info = walk.info;
     if (walk.idatSeen || info.colorType == kGreyAlpha || info.colorType == kTruecolourAlpha)
-        return PNG_INVALID;
+        return WalkStep::Invalid;
     if (info.colorType == kIndexed) {
         if (info.colorMode != I8 || length > info.paletteSize)
-            return PNG_INVALID;
+            return WalkStep::Invalid;
         info.paletteHasAlpha = 1;
         if (!walk.surface)
-            return kNextChunk;
+            return WalkStep::NextChunk;
         DsSurface& surface = *walk.surface;
         if (!surface.palette() || !surface.paletteHasAlpha())
-            return PNG_SURFACE_MISMATCH;
+            return WalkStep::SurfaceMismatch;
         for (uint32_t i = 0; i < surface.paletteSize(); ++i)
             surface.palette()[4 * i + 3] = i < length ? data[i] : 255;
-        return kNextChunk;
+        return WalkStep::NextChunk;
     }
     const uint32_t samples = info.colorType == kTruecolour ? 3 : 1;
     if (length != 2 * samples)
-        return PNG_INVALID;
+        return WalkStep::Invalid;
     info.colorMode = info.colorType == kTruecolour ? ARGB8888 : AI88;
     walk.hasKey = true;
     for (uint32_t i = 0; i < samples; ++i)
         walk.key[i] = uint16_t(data[2 * i] << 8 | data[2 * i + 1]);
-    return kNextChunk;
+    return WalkStep::NextChunk;
 }
 
 void writeGreyRamp(DsSurface& surface)
@@ -332,7 +352,7 @@ void writeGreyRamp(DsSurface& surface)
 }
 
 // Second walk at IEND: palette ramp, filters undone, row padding cleared.
-int finishImage(Walk& walk)
+WalkStep finishImage(Walk& walk)
 {
     DsSurface& surface = *walk.surface;
     const PngInfo& info = walk.info;
@@ -347,28 +367,28 @@ int finishImage(Walk& walk)
     job.layout = walk.layout;
     std::memcpy(job.key, walk.key, sizeof(job.key));
     if (!pngUnfilter(job))
-        return PNG_INVALID;
+        return WalkStep::Invalid;
     const uint64_t rowBytes = uint64_t(info.width) * surface.bytesPerPixel();
     for (uint64_t row = 0; row < info.height && surface.pitch() > rowBytes; ++row)
         std::memset(surface.pixels() + row * surface.pitch() + rowBytes, 0, size_t(surface.pitch() - rowBytes));
-    return PNG_OK;
+    return WalkStep::Ok;
 }
 
-int handleEnd(Walk& walk)
+WalkStep handleEnd(Walk& walk)
 {
     if (!walk.idatSeen || walk.filteredSize > walk.idatBytes * kDeflateMaxExpansion)
-        return PNG_INVALID;
+        return WalkStep::Invalid;
     if (walk.info.colorType == kIndexed && walk.info.paletteSize == 0)
-        return PNG_INVALID;
+        return WalkStep::Invalid;
     if (!walk.surface)
-        return PNG_OK;
+        return WalkStep::Ok;
     // Data that end early would leave part of the rows unwritten.
     if (walk.lastInflate != INFLATE_DONE || walk.inflater.total != walk.filteredSize)
-        return PNG_INVALID;
+        return WalkStep::Invalid;
     return finishImage(walk);
 }
 
-int handleChunk(Walk& walk, uint32_t type, const uint8_t* data, uint32_t length)
+WalkStep handleChunk(Walk& walk, uint32_t type, const uint8_t* data, uint32_t length)
 {
     switch (type & kCaseMask) {
     case kTypeIdat:
@@ -380,18 +400,18 @@ int handleChunk(Walk& walk, uint32_t type, const uint8_t* data, uint32_t length)
     case kTypeIend:
         return handleEnd(walk);
     default:
-        return (type & kAncillaryBit) ? kNextChunk : PNG_UNSUPPORTED;
+        return (type & kAncillaryBit) ? WalkStep::NextChunk : WalkStep::Unsupported;
     }
 }
 
-int walkChunks(Walk& walk)
+WalkStep walkChunks(Walk& walk)
 {
-    const int header = readHeader(walk);
-    if (header != PNG_OK)
+    const WalkStep header = readHeader(walk);
+    if (header != WalkStep::Ok)
         return header;
     if (walk.surface) {
-        const int prepared = prepareInflater(walk);
-        if (prepared != PNG_OK)
+        const WalkStep prepared = prepareInflater(walk);
+        if (prepared != WalkStep::Ok)
             return prepared;
     }
     uint64_t offset = kFirstChunkEnd;
@@ -399,10 +419,10 @@ int walkChunks(Walk& walk)
     for (;;) {
         uint32_t length = 0;
         if (!readChunk(walk, offset, remaining, length))
-            return PNG_INVALID;
+            return WalkStep::Invalid;
         const uint8_t* chunk = walk.data + offset + kLengthBytes;
-        const int result = handleChunk(walk, readBigEndian32(chunk), chunk + 4, length);
-        if (result != kNextChunk)
+        const WalkStep result = handleChunk(walk, readBigEndian32(chunk), chunk + 4, length);
+        if (result != WalkStep::NextChunk)
             return result;
         offset += uint64_t(length) + kChunkOverhead;
         remaining -= uint64_t(length) + kChunkOverhead;
@@ -434,7 +454,7 @@ int decodePngChunks(const uint8_t* data, uint64_t size, PngInfo& info, DsSurface
     if (!data)
         return PNG_INVALID;
     Walk walk(data, size, info, surface);
-    return walkChunks(walk);
+    return pngResultOf(walkChunks(walk));
 }
 
 DsSurface* decodePngWithAllocator(const uint8_t* data, uint64_t size, bool alphaOnly, int rotation,

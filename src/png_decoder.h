@@ -55,8 +55,3 @@ DsSurface* decodePngWithAllocator(const uint8_t* data, uint64_t size, bool alpha
 // With a null surface it only checks the file and fills `info`; with a
 // surface made for `info` it also fills the surface's palette and pixels.
 int decodePngChunks(const uint8_t* data, uint64_t size, PngInfo& info, DsSurface* surface);
-
-// CRC-32 as PNG defines it (reflected polynomial 0xEDB88320) over `length`
-// bytes, continuing from `crc`; chunk CRCs start from 0. A length of 0
-// returns crc unchanged.
-uint32_t crc32Update(const uint8_t* bytes, uint64_t length, uint32_t crc);

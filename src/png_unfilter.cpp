@@ -447,68 +447,37 @@ bool unfilterOnPath(const PngUnfilterJob& job, PngUnfilterPath path)
     return unfilterImage<Layout>(job, path == PngUnfilterPath::Vector ? kVector : kPortable);
 }
 
+// Calls `visit` with the traits of `layout`: the one place that maps the
+// layout names to their traits.
+template <class Visit>
+auto withLayoutTraits(PngPixelLayout layout, Visit visit)
+{
+    switch (layout) {
+    case PngPixelLayout::Copy2: return visit(Copy2{});
+    case PngPixelLayout::RgbToBgr: return visit(RgbToBgr{});
+    case PngPixelLayout::RgbaToBgra: return visit(RgbaToBgra{});
+    case PngPixelLayout::GreyKeyAlpha: return visit(GreyKeyAlpha{});
+    case PngPixelLayout::RgbKeyToBgra: return visit(RgbKeyToBgra{});
+    case PngPixelLayout::Copy1: break;
+    }
+    return visit(Copy1{});
+}
+
 } // namespace
 
 uint32_t pngFileBytesPerPixel(PngPixelLayout layout)
 {
-    switch (layout) {
-    case PngPixelLayout::Copy1:
-    case PngPixelLayout::GreyKeyAlpha:
-        return 1;
-    case PngPixelLayout::Copy2:
-        return 2;
-    case PngPixelLayout::RgbToBgr:
-    case PngPixelLayout::RgbKeyToBgra:
-        return 3;
-    case PngPixelLayout::RgbaToBgra:
-        return 4;
-    }
-    return 0;
+    return withLayoutTraits(layout, [](auto traits) { return decltype(traits)::kIn; });
 }
 
 uint32_t pngSurfaceBytesPerPixel(PngPixelLayout layout)
 {
-    switch (layout) {
-    case PngPixelLayout::Copy1:
-        return 1;
-    case PngPixelLayout::Copy2:
-    case PngPixelLayout::GreyKeyAlpha:
-        return 2;
-    case PngPixelLayout::RgbToBgr:
-        return 3;
-    case PngPixelLayout::RgbaToBgra:
-    case PngPixelLayout::RgbKeyToBgra:
-        return 4;
-    }
-    return 0;
-}
-
-bool pngUnfilterHasVectorPath()
-{
-#if defined(__SSE2__)
-    return true;
-#else
-    return false;
-#endif
+    return withLayoutTraits(layout, [](auto traits) { return decltype(traits)::kOut; });
 }
 
 bool pngUnfilterOnPath(const PngUnfilterJob& job, PngUnfilterPath path)
 {
-    switch (job.layout) {
-    case PngPixelLayout::Copy1:
-        return unfilterOnPath<Copy1>(job, path);
-    case PngPixelLayout::Copy2:
-        return unfilterOnPath<Copy2>(job, path);
-    case PngPixelLayout::RgbToBgr:
-        return unfilterOnPath<RgbToBgr>(job, path);
-    case PngPixelLayout::RgbaToBgra:
-        return unfilterOnPath<RgbaToBgra>(job, path);
-    case PngPixelLayout::GreyKeyAlpha:
-        return unfilterOnPath<GreyKeyAlpha>(job, path);
-    case PngPixelLayout::RgbKeyToBgra:
-        return unfilterOnPath<RgbKeyToBgra>(job, path);
-    }
-    return false;
+    return withLayoutTraits(job.layout, [&](auto traits) { return unfilterOnPath<decltype(traits)>(job, path); });
 }
 
 bool pngUnfilter(const PngUnfilterJob& job)

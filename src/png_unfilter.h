@@ -29,15 +29,12 @@ struct PngUnfilterJob {
 };
 
 // The two implementations of the row loops. Both give the same bytes; the
-// vector one uses SSE2 where the compiler targets it and is the default there.
+// vector one uses SSE2 where the compiler targets it and is the default.
+// Without SSE2 a request for the vector path runs the portable one.
 enum class PngUnfilterPath {
     Portable, // plain C++, one loop per filter type and pixel layout
     Vector,   // SSE2 rows for Up and None, and for Sub, Average and Paeth on 3- and 4-byte pixels
 };
-
-// True when the vector rows are compiled in; without them a request for the
-// vector path runs the portable one.
-bool pngUnfilterHasVectorPath();
 
 // Reconstructs every row, writing surface bytes only after reading every file
 // byte of the same row up to them, so the filtered data may share the buffer

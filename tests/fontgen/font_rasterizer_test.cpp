@@ -1,3 +1,4 @@
+#include "missing_data.h"
 #include "coverage_bitmap.h"
 #include "font_rasterizer.h"
 #include "test_support.h"
@@ -26,7 +27,7 @@ protected:
     {
         fontPath = testFontPath();
         if (fontPath.empty())
-            GTEST_SKIP() << "DejaVuSans is not installed (Debian package fonts-dejavu-core)";
+            SKIP_FOR_MISSING("DejaVuSans is not installed (Debian package fonts-dejavu-core)");
         rasterizer.loadFont(fontPath);
         rasterizer.setPixelSize(16);
     }

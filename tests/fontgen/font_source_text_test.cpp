@@ -34,7 +34,7 @@ std::string fontRecordText(const std::string& rotation)
     return text + "}\n};\n";
 }
 
-// The made-up glyph of the format's worked example: 2 x 2 pixels.
+// A made-up glyph of 2 x 2 pixels, small enough to write its text out whole.
 struct TinyGlyph {
     const uint8_t pixels[4] = {0x40, 0xFF, 0x80, 0xC0};
     RenderedGlyph glyph;
@@ -59,7 +59,7 @@ std::string tinySource(const SizeMetrics& metrics)
     return text;
 }
 
-TEST(FontSourceText, ReproducesTheWorkedExample)
+TEST(FontSourceText, TinyFontWithOneGlyphByteForByte)
 {
     std::string expected = "#include <tiny_16.h>\n\n";
     expected += "static const uint8_t char_46_pixels_0[] = {\n0x40, 0xFF, \n0x80, 0xC0, \n};\n\n";

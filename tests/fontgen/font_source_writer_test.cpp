@@ -1,3 +1,4 @@
+#include "missing_data.h"
 #include "font_rasterizer.h"
 #include "font_source_text.h"
 #include "test_support.h"
@@ -14,7 +15,7 @@ protected:
     {
         const std::string fontPath = testFontPath();
         if (fontPath.empty())
-            GTEST_SKIP() << "DejaVuSans is not installed (Debian package fonts-dejavu-core)";
+            SKIP_FOR_MISSING("DejaVuSans is not installed (Debian package fonts-dejavu-core)");
         ASSERT_FALSE(folder.path().empty());
         rasterizer.loadFont(fontPath);
     }
@@ -81,7 +82,7 @@ TEST_F(FontSourceWriterTest, FailuresLeaveNoFiles)
     EXPECT_FALSE(fileExists(folder.prefix() + "dir.cpp"));
 
     if (!fileExists("/dev/full"))
-        GTEST_SKIP() << "no /dev/full";
+        SKIP_FOR_MISSING("no /dev/full");
     // A full disk while the source is written, then while the header is.
     ASSERT_EQ(symlink("/dev/full", (folder.prefix() + "src.cpp").c_str()), 0);
     name = "src";

@@ -1,4 +1,5 @@
 // Transcripts of the real glyphsmith_cli: whole standard output and exit status.
+#include "missing_data.h"
 #include "folder_state.h"
 #include "font_rasterizer.h"
 #include "test_support.h"
@@ -50,7 +51,7 @@ protected:
     void requireFont()
     {
         if (font.empty())
-            GTEST_SKIP() << "DejaVuSans is not installed (Debian package fonts-dejavu-core)";
+            SKIP_FOR_MISSING("DejaVuSans is not installed (Debian package fonts-dejavu-core)");
     }
 
     ProgramResult run(const std::vector<std::string>& arguments)
@@ -257,7 +258,7 @@ TEST_F(GlyphsmithCliTest, KerningBeyondTheFieldIsClamped)
 {
     const std::string balker = "/usr/share/fonts/truetype/dustin/Balker.ttf";
     if (!fileExists(balker))
-        GTEST_SKIP() << "Balker is not installed (Debian package fonts-dustin)";
+        SKIP_FOR_MISSING("Balker is not installed (Debian package fonts-dustin)");
     FontRasterizer rasterizer;
     rasterizer.loadFont(balker);
     rasterizer.setPixelSize(244);

@@ -1,3 +1,4 @@
+#include "missing_data.h"
 #include "preview.h"
 
 #include <gtest/gtest.h>
@@ -143,7 +144,7 @@ protected:
         font = dejaVuSans();
         std::FILE* probe = font.empty() ? nullptr : std::fopen(font.c_str(), "rb");
         if (probe == nullptr)
-            GTEST_SKIP() << "DejaVuSans not found (fonts-dejavu-core)";
+            SKIP_FOR_MISSING("DejaVuSans not found (fonts-dejavu-core)");
         std::fclose(probe);
     }
     std::string font;

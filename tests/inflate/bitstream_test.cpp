@@ -73,9 +73,9 @@ TEST(BitstreamExtractDeathTest, MoreThan24BitsStopsTheProgram)
 {
     bitstream_t stream = {};
     // g++ names the function "uint32_t bitstream_extract(bitstream_t*, uint32_t)";
-    // clang writes "bitstream_t *".
+    // clang writes "bitstream_t *". The line number is whatever the source has.
     EXPECT_DEATH(bitstream_extract(&stream, 25),
-                 "submodules/inflate/src/streams\\.cpp:51: uint32_t bitstream_extract\\(bitstream_t ?\\*, "
+                 "submodules/inflate/src/streams\\.cpp:[0-9]+: uint32_t bitstream_extract\\(bitstream_t ?\\*, "
                  "uint32_t\\): Assertion `count <= 24' failed");
 }
 

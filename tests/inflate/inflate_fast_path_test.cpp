@@ -1,9 +1,12 @@
 // Hand-made streams long enough for the table-driven path: every data error
 // it can meet, every kind of match copy, and the hand-over to the bit-by-bit
 // steps. Each stream is also decoded a byte at a time, which keeps it on the
-// bit-by-bit steps, and both must agree.
+// bit-by-bit steps, and both must agree. Every test runs with each compiled
+// variant of the fast loop (the BMI2 one where the processor has it, and the
+// plain one).
 #include "deflate_writer.h"
 #include "inflate_driver.h"
+#include "inflate_internal.h"
 #include "streams.h"
 
 #include <gtest/gtest.h>
@@ -149,7 +152,21 @@ const FastErrorCase kFastErrorCases[] = {
      }},
 };
 
-TEST(InflateFastPath, DataErrorsMatchTheBitByBitSteps)
+using inflate_detail::fast_variant_t;
+
+class InflateFastPath : public testing::TestWithParam<fast_variant_t> {
+protected:
+    void SetUp() override { inflate_detail::force_fast_variant(GetParam()); }
+    void TearDown() override { inflate_detail::force_fast_variant(fast_variant_t::BEST); }
+};
+
+INSTANTIATE_TEST_SUITE_P(EachVariant, InflateFastPath,
+                         testing::Values(fast_variant_t::BEST, fast_variant_t::PORTABLE),
+                         [](const testing::TestParamInfo<fast_variant_t>& info) {
+                             return info.param == fast_variant_t::BEST ? std::string("Best") : std::string("Portable");
+                         });
+
+TEST_P(InflateFastPath, DataErrorsMatchTheBitByBitSteps)
 {
     for (const FastErrorCase& c : kFastErrorCases) {
         BitWriter w;
@@ -162,7 +179,7 @@ TEST(InflateFastPath, DataErrorsMatchTheBitByBitSteps)
 // more bytes; 8 to 15 in 8-byte blocks; 16 and more in 16-byte blocks) with
 // lengths below, at and across the block sizes and the widened patterns,
 // against a byte-by-byte reference.
-TEST(InflateFastPath, MatchCopiesRepeatTheirSource)
+TEST_P(InflateFastPath, MatchCopiesRepeatTheirSource)
 {
     const int kDistances[] = {1, 2, 3, 4, 5, 6, 7, 8, 9, 15, 16, 17, 31, 32, 33, 100};
     const int kLengths[] = {3,  4,  5,  6,  7,  8,  9,  15, 16, 17, 18, 21,  22,  23,
@@ -188,7 +205,7 @@ TEST(InflateFastPath, MatchCopiesRepeatTheirSource)
 // Every match length, and the shortest and longest distance of every distance
 // code, over bytes without a period, so that a wrong length base, extra-bit
 // count or distance shows in the output.
-TEST(InflateFastPath, EveryLengthAndDistanceCodeDecodes)
+TEST_P(InflateFastPath, EveryLengthAndDistanceCodeDecodes)
 {
     std::vector<int> distances;
     for (int base : {1, 2, 3, 4, 5, 7, 9, 13, 17, 25, 33, 49, 65, 97, 129, 193, 257, 385, 513, 769, 1025,
@@ -228,7 +245,7 @@ TEST(InflateFastPath, EveryLengthAndDistanceCodeDecodes)
     EXPECT_EQ(slow.bytes, bytesOf(text));
 }
 
-TEST(InflateFastPath, MatchesReachBackExactlyToTheFirstByte)
+TEST_P(InflateFastPath, MatchesReachBackExactlyToTheFirstByte)
 {
     BitWriter w;
     std::string text = writeFixedLiterals(w, true, 300);
@@ -240,7 +257,7 @@ TEST(InflateFastPath, MatchesReachBackExactlyToTheFirstByte)
 
 // Output space handed out in pieces: after every call, nothing may have been
 // written past the last decoded byte, though the space allows it.
-TEST(InflateFastPath, WritesNothingPastTheDecodedBytes)
+TEST_P(InflateFastPath, WritesNothingPastTheDecodedBytes)
 {
     BitWriter w;
     std::string text = writeFixedLiterals(w, true, 26);
@@ -276,7 +293,7 @@ TEST(InflateFastPath, WritesNothingPastTheDecodedBytes)
 // Output space that ends inside the longest match, which follows a run of
 // literals: wherever the space ends, the table-driven path must hand over
 // in time, write nothing past the space and resume once more is given.
-TEST(InflateFastPath, MatchesNearTheEndOfTheOutputSpaceStayInside)
+TEST_P(InflateFastPath, MatchesNearTheEndOfTheOutputSpaceStayInside)
 {
     constexpr uint8_t kGuard = 0xA5;
     BitWriter w;
@@ -309,7 +326,7 @@ TEST(InflateFastPath, MatchesNearTheEndOfTheOutputSpaceStayInside)
 
 // The table-driven path hands the unread bytes back: after the stream ends,
 // the input cursor is just past its last byte, as bit by bit.
-TEST(InflateFastPath, StopsReadingAtTheEndOfTheStream)
+TEST_P(InflateFastPath, StopsReadingAtTheEndOfTheStream)
 {
     BitWriter w;
     writeFixedLiterals(w, true, 50);
@@ -331,7 +348,7 @@ TEST(InflateFastPath, StopsReadingAtTheEndOfTheStream)
 // A caller may start a piece with whole bytes of an earlier piece still in
 // the bit buffer (after bitstream_unread, say). Those bits cannot be given
 // back to the new piece, whose buffer here has foreign bytes just before it.
-TEST(InflateFastPath, BitsOfAnEarlierPieceStayBuffered)
+TEST_P(InflateFastPath, BitsOfAnEarlierPieceStayBuffered)
 {
     BitWriter w;
     std::string text = writeFixedLiterals(w, true, 60);

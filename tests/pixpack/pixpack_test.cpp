@@ -76,17 +76,17 @@ class Pixpack : public testing::Test {
 protected:
     void SetUp() override
     {
-        PngSpec spec;
-        spec.colorType = 2;
-        spec.width = 5;
-        spec.height = 3;
-        spec.pixels = randomBytes(45, 1);
-        spec.filters = {1, 4, 2};
-        colorPng = buildPng(spec);
+        PngRecipe recipe;
+        recipe.colorType = 2;
+        recipe.width = 5;
+        recipe.height = 3;
+        recipe.pixels = randomBytes(45, 1);
+        recipe.filters = {1, 4, 2};
+        colorPng = buildPng(recipe);
         writeFileBytes(color, asText(colorPng));
-        spec.colorType = 0;
-        spec.pixels = randomBytes(15, 2);
-        greyPng = buildPng(spec);
+        recipe.colorType = 0;
+        recipe.pixels = randomBytes(15, 2);
+        greyPng = buildPng(recipe);
         writeFileBytes(grey, asText(greyPng));
     }
 

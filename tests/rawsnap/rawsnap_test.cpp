@@ -1,4 +1,5 @@
 // End-to-end tests of the real rawsnap binary: whole output, exit status, files.
+#include "missing_data.h"
 #include "folder_state.h"
 #include "run_program.h"
 
@@ -226,7 +227,7 @@ TEST_F(Rawsnap, WritesRowsBottomUpCutToTheRowLengthAndPadded)
 TEST_F(Rawsnap, ImagesReadBackAsTheDumpsPixels)
 {
     if (std::system("command -v convert >/dev/null 2>&1") != 0)
-        GTEST_SKIP() << "ImageMagick's convert is not installed";
+        SKIP_FOR_MISSING("ImageMagick's convert is not installed");
     struct Case {
         uint32_t width, height, pitch, bits;
     };

@@ -18,16 +18,16 @@ Bytes header(uint32_t width, uint32_t height, uint8_t depth, uint8_t colorType, 
 }
 
 // A 4 x 3 greyscale image: its filtered rows and their zlib stream.
-const PngSpec& greySpec()
+const PngRecipe& greySpec()
 {
-    static const PngSpec spec = [] {
-        PngSpec s;
+    static const PngRecipe recipe = [] {
+        PngRecipe s;
         s.width = 4;
         s.height = 3;
         s.pixels = randomBytes(12, 3);
         return s;
     }();
-    return spec;
+    return recipe;
 }
 
 Bytes greyStream(const Bytes& filtered = filterRows(greySpec()))
@@ -168,18 +168,18 @@ TEST(PngDamage, BufferOverTheLimitIsNeverAllocated)
 
 Bytes richFile()
 {
-    PngSpec spec;
-    spec.colorType = 3;
-    spec.width = 7;
-    spec.height = 5;
-    spec.pixels = randomBytes(35, 9);
-    for (uint8_t& index : spec.pixels)
+    PngRecipe recipe;
+    recipe.colorType = 3;
+    recipe.width = 7;
+    recipe.height = 5;
+    recipe.pixels = randomBytes(35, 9);
+    for (uint8_t& index : recipe.pixels)
         index %= 6;
-    spec.palette = randomBytes(18, 10);
-    spec.transparency = {0, 99};
-    spec.filters = {1, 4};
-    spec.idatPiece = 9;
-    return buildPng(spec);
+    recipe.palette = randomBytes(18, 10);
+    recipe.transparency = {0, 99};
+    recipe.filters = {1, 4};
+    recipe.idatPiece = 9;
+    return buildPng(recipe);
 }
 
 TEST(PngDamage, EveryTruncationAndEveryBitFlipIsRefused)
@@ -228,14 +228,14 @@ struct MismatchCase {
 // is written, also with padded rows, whose padding is cleared.
 TEST(PngDamage, SecondWalkChecksTheSurface)
 {
-    PngSpec spec;
-    spec.colorType = 2;
-    spec.width = 5;
-    spec.height = 4;
-    spec.pixels = randomBytes(60, 2);
-    spec.filters = {4, 3};
-    spec.transparency = {0, 1, 0, 2, 0, 3};
-    const Bytes file = buildPng(spec);
+    PngRecipe recipe;
+    recipe.colorType = 2;
+    recipe.width = 5;
+    recipe.height = 4;
+    recipe.pixels = randomBytes(60, 2);
+    recipe.filters = {4, 3};
+    recipe.transparency = {0, 1, 0, 2, 0, 3};
+    const Bytes file = buildPng(recipe);
     const MismatchCase cases[] = {
         {"the surface decodePng makes", 5, 4, 0, ARGB8888, 1, 4, 0, PNG_OK},
         {"padded rows", 5, 4, 0, ARGB8888, 16, 4, 0, PNG_OK},

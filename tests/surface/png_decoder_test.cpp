@@ -1,5 +1,6 @@
 // PNG decoder against libpng on images made here with zlib, and on damaged files.
 #include "png_builder.h"
+#include "png_crc.h"
 #include "png_decoder.h"
 #include "surface_check.h"
 
@@ -12,35 +13,35 @@
 namespace {
 
 // An image whose content exercises literals, long matches and distance 1.
-PngSpec imageSpec(uint8_t colorType, uint32_t width, uint32_t height, uint32_t seed)
+PngRecipe imageSpec(uint8_t colorType, uint32_t width, uint32_t height, uint32_t seed)
 {
-    PngSpec spec;
-    spec.colorType = colorType;
-    spec.width = width;
-    spec.height = height;
+    PngRecipe recipe;
+    recipe.colorType = colorType;
+    recipe.width = width;
+    recipe.height = height;
     const size_t rowBytes = size_t(width) * pngChannels(colorType);
-    spec.pixels = randomBytes(rowBytes * height, seed);
+    recipe.pixels = randomBytes(rowBytes * height, seed);
     for (uint32_t row = 1; row < height; row += 2)
         for (size_t i = 0; i < rowBytes; ++i)
-            spec.pixels[row * rowBytes + i] = uint8_t(row * 3 + i / 2);
+            recipe.pixels[row * rowBytes + i] = uint8_t(row * 3 + i / 2);
     if (colorType == 3) {
-        spec.palette = randomBytes(16 * 3, seed + 1);
-        for (uint8_t& index : spec.pixels)
+        recipe.palette = randomBytes(16 * 3, seed + 1);
+        for (uint8_t& index : recipe.pixels)
             index %= 16;
     }
-    return spec;
+    return recipe;
 }
 
 // A colour key equal to the first pixel, so that some pixels match it.
-void addTransparency(PngSpec& spec)
+void addTransparency(PngRecipe& recipe)
 {
-    const uint8_t* first = spec.pixels.data();
-    if (spec.colorType == 0)
-        spec.transparency = {0, first[0]};
-    else if (spec.colorType == 2)
-        spec.transparency = {0, first[0], 0, first[1], 0, first[2]};
-    else if (spec.colorType == 3)
-        spec.transparency = {0, 128, 255, 7, 64};
+    const uint8_t* first = recipe.pixels.data();
+    if (recipe.colorType == 0)
+        recipe.transparency = {0, first[0]};
+    else if (recipe.colorType == 2)
+        recipe.transparency = {0, first[0], 0, first[1], 0, first[2]};
+    else if (recipe.colorType == 3)
+        recipe.transparency = {0, 128, 255, 7, 64};
 }
 
 struct Compression {
@@ -63,17 +64,17 @@ TEST(PngDecoder, MatchesLibpngForEveryColourTypeFilterAndCompression)
             for (const Bytes& filters : filterSets) {
                 for (const Compression& compression : kCompressions) {
                     for (size_t piece : {0, 2, 5, 61}) {
-                        PngSpec spec = imageSpec(colorType, 13, 7, ++seed);
+                        PngRecipe recipe = imageSpec(colorType, 13, 7, ++seed);
                         if (keyed)
-                            addTransparency(spec);
-                        spec.filters = filters;
-                        spec.level = compression.level;
-                        spec.strategy = compression.strategy;
-                        spec.idatPiece = piece;
+                            addTransparency(recipe);
+                        recipe.filters = filters;
+                        recipe.level = compression.level;
+                        recipe.strategy = compression.strategy;
+                        recipe.idatPiece = piece;
                         const std::string label = "type " + std::to_string(colorType) + (keyed ? " keyed" : "") +
                                                   " filter " + std::to_string(filters[0]) + " " + compression.name +
                                                   " pieces " + std::to_string(piece);
-                        expectSurfaceMatchesReference(buildPng(spec), false, 0, label);
+                        expectSurfaceMatchesReference(buildPng(recipe), false, 0, label);
                     }
                 }
             }
@@ -84,16 +85,16 @@ TEST(PngDecoder, MatchesLibpngForEveryColourTypeFilterAndCompression)
 TEST(PngDecoder, LargeImagesWithManyBlocksAndOneByOneAndWideImages)
 {
     for (const Compression& compression : kCompressions) {
-        PngSpec spec = imageSpec(6, 300, 80, 77);
-        spec.filters = {0, 1, 2, 3, 4};
-        spec.level = compression.level;
-        spec.strategy = compression.strategy;
-        spec.idatPiece = 8192;
-        expectSurfaceMatchesReference(buildPng(spec), false, 0, std::string("300x80 ") + compression.name);
+        PngRecipe recipe = imageSpec(6, 300, 80, 77);
+        recipe.filters = {0, 1, 2, 3, 4};
+        recipe.level = compression.level;
+        recipe.strategy = compression.strategy;
+        recipe.idatPiece = 8192;
+        expectSurfaceMatchesReference(buildPng(recipe), false, 0, std::string("300x80 ") + compression.name);
     }
     for (uint8_t colorType : {0, 2, 6}) {
         expectSurfaceMatchesReference(buildPng(imageSpec(colorType, 1, 1, 5)), false, 0, "1x1");
-        PngSpec wide = imageSpec(colorType, 3000, 2, 6);
+        PngRecipe wide = imageSpec(colorType, 3000, 2, 6);
         wide.filters = {4, 3};
         expectSurfaceMatchesReference(buildPng(wide), false, 0, "3000x2");
     }
@@ -103,11 +104,11 @@ TEST(PngDecoder, RotationsAndAlphaOnly)
 {
     for (int rotation : {0, 90, 180, 270}) {
         for (uint8_t colorType : {0, 2, 3, 4, 6}) {
-            PngSpec spec = imageSpec(colorType, 5, 3, rotation + colorType);
-            spec.filters = {1, 4, 2};
-            expectSurfaceMatchesReference(buildPng(spec), false, rotation, "rotated type " + std::to_string(colorType));
+            PngRecipe recipe = imageSpec(colorType, 5, 3, rotation + colorType);
+            recipe.filters = {1, 4, 2};
+            expectSurfaceMatchesReference(buildPng(recipe), false, rotation, "rotated type " + std::to_string(colorType));
         }
-        PngSpec grey = imageSpec(0, 6, 4, 3);
+        PngRecipe grey = imageSpec(0, 6, 4, 3);
         expectSurfaceMatchesReference(buildPng(grey), true, rotation, "alpha only");
         addTransparency(grey);
         expectSurfaceMatchesReference(buildPng(grey), true, rotation, "alpha only, colour key ignored");
@@ -121,7 +122,7 @@ TEST(PngDecoder, RotationsAndAlphaOnly)
 // The colour key becomes an alpha channel: 0 where a pixel equals the key.
 TEST(PngDecoder, ColourKeysBecomeAlpha)
 {
-    PngSpec grey = imageSpec(0, 2, 1, 1);
+    PngRecipe grey = imageSpec(0, 2, 1, 1);
     grey.pixels = {9, 10};
     grey.transparency = {0, 10};
     SurfacePtr surface = decodeFile(buildPng(grey));
@@ -129,7 +130,7 @@ TEST(PngDecoder, ColourKeysBecomeAlpha)
     EXPECT_EQ(surface->colorMode(), uint32_t(AI88));
     EXPECT_EQ(Bytes(surface->pixels(), surface->pixels() + 4), (Bytes{9, 255, 10, 0}));
 
-    PngSpec rgb = imageSpec(2, 2, 1, 1);
+    PngRecipe rgb = imageSpec(2, 2, 1, 1);
     rgb.pixels = {1, 2, 3, 1, 2, 4};
     rgb.transparency = {0, 1, 0, 2, 0, 3};
     surface = decodeFile(buildPng(rgb));
@@ -145,26 +146,26 @@ TEST(PngDecoder, ColourKeysBecomeAlpha)
 
 TEST(PngDecoder, PalettesAndTheirTransparency)
 {
-    PngSpec spec = imageSpec(3, 4, 2, 4);
-    spec.palette = randomBytes(768, 8);
-    for (size_t i = 0; i < spec.pixels.size(); ++i)
-        spec.pixels[i] = uint8_t(i * 37);
-    spec.transparency = {1, 2, 3};
-    SurfacePtr surface = decodeFile(buildPng(spec));
+    PngRecipe recipe = imageSpec(3, 4, 2, 4);
+    recipe.palette = randomBytes(768, 8);
+    for (size_t i = 0; i < recipe.pixels.size(); ++i)
+        recipe.pixels[i] = uint8_t(i * 37);
+    recipe.transparency = {1, 2, 3};
+    SurfacePtr surface = decodeFile(buildPng(recipe));
     ASSERT_TRUE(surface);
     ASSERT_EQ(surface->paletteSize(), 256);
     ASSERT_TRUE(surface->paletteHasAlpha());
     const uint8_t* entry = surface->palette();
-    EXPECT_EQ(Bytes(entry, entry + 8), (Bytes{spec.palette[2], spec.palette[1], spec.palette[0], 1, spec.palette[5],
-                                              spec.palette[4], spec.palette[3], 2}));
+    EXPECT_EQ(Bytes(entry, entry + 8), (Bytes{recipe.palette[2], recipe.palette[1], recipe.palette[0], 1, recipe.palette[5],
+                                              recipe.palette[4], recipe.palette[3], 2}));
     for (int i = 3; i < 256; ++i)
         EXPECT_EQ(entry[4 * i + 3], 255) << "entry " << i << " beyond tRNS is opaque";
 
-    spec.palette.insert(spec.palette.end(), {1, 2, 3});
-    const Bytes tooLarge = buildPng(spec);
+    recipe.palette.insert(recipe.palette.end(), {1, 2, 3});
+    const Bytes tooLarge = buildPng(recipe);
     EXPECT_EQ(decodePng(tooLarge.data(), tooLarge.size(), false, 0), nullptr) << "257 palette entries";
 
-    PngSpec truecolour = imageSpec(2, 4, 3, 4);
+    PngRecipe truecolour = imageSpec(2, 4, 3, 4);
     truecolour.palette = randomBytes(30, 2);
     expectSurfaceMatchesReference(buildPng(truecolour), false, 0, "suggested palette in a truecolour image");
 }
@@ -173,14 +174,14 @@ TEST(PngDecoder, PalettesAndTheirTransparency)
 // chunks are skipped and unknown critical ones refused.
 TEST(PngDecoder, ChunkNamesAndUnknownChunks)
 {
-    PngSpec spec = imageSpec(3, 5, 5, 12);
-    spec.transparency = {10, 20};
-    const Bytes reference = buildPng(spec);
-    const Bytes stream = zlibCompress(filterRows(spec), 6, Z_DEFAULT_STRATEGY);
+    PngRecipe recipe = imageSpec(3, 5, 5, 12);
+    recipe.transparency = {10, 20};
+    const Bytes reference = buildPng(recipe);
+    const Bytes stream = zlibCompress(filterRows(recipe), 6, Z_DEFAULT_STRATEGY);
     const Bytes half(stream.begin(), stream.begin() + stream.size() / 2), rest(stream.begin() + stream.size() / 2, stream.end());
     const Bytes ihdr = pngChunk("IHDR", ihdrData(5, 5, 8, 3, 0));
     const Bytes mixedCase = assemblePng({pngChunk("ihdr", ihdrData(5, 5, 8, 3, 0)), pngChunk("teXt", {'a', 0, 'b'}),
-                                         pngChunk("pLtE", spec.palette), pngChunk("TRNS", spec.transparency),
+                                         pngChunk("pLtE", recipe.palette), pngChunk("TRNS", recipe.transparency),
                                          pngChunk("idat", half), pngChunk("zzzz", {}), pngChunk("IdAt", rest),
                                          pngChunk("iEnD", {})});
     SurfacePtr expected = decodeFile(reference);
@@ -189,7 +190,7 @@ TEST(PngDecoder, ChunkNamesAndUnknownChunks)
     EXPECT_EQ(serialized(*mixed), serialized(*expected));
     EXPECT_EQ(Bytes(mixed->palette(), mixed->palette() + 20), Bytes(expected->palette(), expected->palette() + 20));
 
-    const Bytes critical = assemblePng({ihdr, pngChunk("PLTE", spec.palette), pngChunk("ABCD", {}),
+    const Bytes critical = assemblePng({ihdr, pngChunk("PLTE", recipe.palette), pngChunk("ABCD", {}),
                                         pngChunk("IDAT", stream), pngChunk("IEND", {})});
     PngInfo info{};
     EXPECT_EQ(decodePngChunks(critical.data(), critical.size(), info, nullptr), PNG_UNSUPPORTED);

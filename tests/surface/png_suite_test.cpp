@@ -1,5 +1,6 @@
 // The PngSuite images: each decodes as libpng decodes it, or is refused for
 // a reason listed here.
+#include "missing_data.h"
 #include "png_builder.h"
 #include "png_decoder.h"
 #include "surface_check.h"
@@ -17,7 +18,7 @@
 
 namespace {
 
-const std::string kSuiteDir = std::string(CORVANE_SHARED_DIR) + "/testdata/pngsuite";
+const std::string kSuiteDir = CORVANE_PNGSUITE_DIR;
 
 std::vector<std::string> suiteFiles()
 {
@@ -94,7 +95,7 @@ TEST(PngSuite, DecodesAsLibpngOrRefusesForANamedReason)
 {
     const std::vector<std::string> names = suiteFiles();
     if (names.empty())
-        GTEST_SKIP() << "no PngSuite images under " << kSuiteDir;
+        SKIP_FOR_MISSING("no PngSuite images under " << kSuiteDir);
     size_t accepted = 0;
     for (const std::string& name : names) {
         const Bytes file = readSuiteFile(name);

@@ -1,6 +1,6 @@
 // Scanline filters on both row paths against a plain reference, in separate
 // buffers and in the decoder's in-place arrangement, and the CRC-32 against zlib.
-#include "png_decoder.h"
+#include "png_crc.h"
 #include "png_unfilter.h"
 
 #include <gtest/gtest.h>

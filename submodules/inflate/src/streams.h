@@ -85,7 +85,7 @@ struct inflate_root_tables_t {
 
 // State of one stream.
 struct inflate_t {
-    uint16_t state;                            // resume point, 0 to 14
+    uint16_t state;                            // resume point (a state_t of the decoder)
     uint8_t last_block;                        // BFINAL of the block being decoded
     int16_t symbol;                            // current symbol; index into the code-length order
     uint16_t counter;                          // code lengths still to read
