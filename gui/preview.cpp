@@ -5,24 +5,24 @@
 namespace glyphsmith {
 
 PreviewLayout::PreviewLayout(int canvasWidth, int cellSize)
-    : width(canvasWidth), lineHeight(cellSize), y(cellSize)
+    : mWidth(canvasWidth), mLineHeight(cellSize), mY(cellSize)
 {
 }
 
 PenPosition PreviewLayout::nextCell()
 {
-    if (width - x < lineHeight) {
-        x = 0;
-        y += lineHeight;
+    if (mWidth - mX < mLineHeight) {
+        mX = 0;
+        mY += mLineHeight;
     }
-    const PenPosition position{int(x), int(y)};
-    x += lineHeight;
+    const PenPosition position{int(mX), int(mY)};
+    mX += mLineHeight;
     return position;
 }
 
 bool PreviewLayout::belowCanvas(int rowBaseline, int canvasHeight) const
 {
-    const int64_t margin = int64_t(kHiddenRowMargin) * std::max(lineHeight, 0);
+    const int64_t margin = int64_t(kHiddenRowMargin) * std::max(mLineHeight, 0);
     return int64_t(rowBaseline) >= int64_t(canvasHeight) + margin;
 }
 
@@ -70,10 +70,10 @@ void PreviewImage::copyRgb(uint8_t* rgb) const
 
 const CachedGlyph* GlyphCache::find(FontRasterizer& rasterizer, uint32_t code)
 {
-    const auto hit = glyphs.find(code);
-    if (hit != glyphs.end())
+    const auto hit = mGlyphs.find(code);
+    if (hit != mGlyphs.end())
         return &hit->second;
-    if (failed.count(code) != 0)
+    if (mFailed.count(code) != 0)
         return nullptr;
     if (size() >= kMaxEntries)
         clear();
@@ -81,10 +81,10 @@ const CachedGlyph* GlyphCache::find(FontRasterizer& rasterizer, uint32_t code)
     try {
         rasterizer.renderGlyph(code, rendered);
     } catch (const FTException&) {
-        failed.insert(code);
+        mFailed.insert(code);
         return nullptr;
     }
-    CachedGlyph& glyph = glyphs[code];
+    CachedGlyph& glyph = mGlyphs[code];
     glyph.xoff = rendered.xoff;
     glyph.yoff = rendered.yoff;
     if (rendered.bitmap.buffer == nullptr)

@@ -44,10 +44,10 @@ public:
     bool belowCanvas(int y, int canvasHeight) const;
 
 private:
-    int width;      // canvas width in pixels
-    int lineHeight; // cell size in pixels
-    int64_t x = 0;  // left edge of the next cell
-    int64_t y;      // baseline of the current row
+    int mWidth;      // canvas width in pixels
+    int mLineHeight; // cell size in pixels
+    int64_t mX = 0;  // left edge of the next cell
+    int64_t mY;      // baseline of the current row
 };
 
 // The result of blending one point of coverage `a` (grey 255 - a, opacity
@@ -94,15 +94,15 @@ public:
     // The glyph of `code`, rendered on first use; null when FreeType could
     // not render it (the glyph is then skipped, and not tried again).
     const CachedGlyph* find(FontRasterizer& rasterizer, uint32_t code);
-    void clear() { glyphs.clear(); failed.clear(); }
-    size_t size() const { return glyphs.size() + failed.size(); }
+    void clear() { mGlyphs.clear(); mFailed.clear(); }
+    size_t size() const { return mGlyphs.size() + mFailed.size(); }
 
 private:
     // Bound on the glyphs kept; beyond it the cache starts afresh.
     static constexpr size_t kMaxEntries = 8192;
 
-    std::unordered_map<uint32_t, CachedGlyph> glyphs; // rendered glyphs by code
-    std::unordered_set<uint32_t> failed;              // codes FreeType failed on
+    std::unordered_map<uint32_t, CachedGlyph> mGlyphs; // rendered glyphs by code
+    std::unordered_set<uint32_t> mFailed;              // codes FreeType failed on
 };
 
 // Draws the preview of `codes` into `image` (which must still be white) with
