@@ -15,10 +15,10 @@ namespace {
 using Bytes = std::vector<uint8_t>;
 using Clock = std::chrono::steady_clock;
 
-constexpr uint32_t kWidth = 2048;             // pixels per row of the filter image
-constexpr uint32_t kHeight = 512;             // rows of the filter image
+constexpr uint32_t kWidth = 2048;              // pixels per row of the filter image
+constexpr uint32_t kHeight = 512;              // rows of the filter image
 constexpr size_t kCrcBytes = 16 * 1024 * 1024; // bytes checksummed per CRC run
-constexpr int kRuns = 7;                      // the best of these is reported
+constexpr int kRuns = 7;                       // the best of these is reported
 constexpr double kMegabyte = 1e6;
 
 const char* const kFilterNames[] = {"none", "sub", "up", "average", "paeth"};
@@ -65,7 +65,7 @@ void benchFilter(PngPixelLayout layout, uint8_t filter)
     bool accepted = true;
     const double seconds = bestSeconds([&] { accepted = pngUnfilter(job) && accepted; });
     std::printf("filter %-8s bpp %u: %8.1f MB/s%s\n", kFilterNames[filter], bytesPerPixel,
-                double(pixels.size()) / seconds / kMegabyte, accepted ? "" : " (refused)");
+        double(pixels.size()) / seconds / kMegabyte, accepted ? "" : " (refused)");
 }
 
 void benchCrc()

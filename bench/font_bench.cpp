@@ -41,7 +41,7 @@ std::string defaultFont()
 
 long long fileSize(const std::string& path)
 {
-    struct stat status {};
+    struct stat status { };
     return stat(path.c_str(), &status) == 0 ? (long long)status.st_size : -1;
 }
 
@@ -87,10 +87,9 @@ int main(int argc, char** argv)
         Clock::time_point start = Clock::now();
         std::vector<KerningPairs> pairs(codes.size());
         for (size_t i = 0; i < codes.size(); ++i) {
-            for (uint32_t prev : codes) {
+            for (uint32_t prev : codes)
                 if (const int32_t delta = rasterizer.kerning(prev, codes[i]))
                     pairs[i].push_back({uint8_t(prev), int8_t(delta)});
-            }
         }
         const double kerningMs = millisecondsSince(start);
 
@@ -132,7 +131,7 @@ int main(int argc, char** argv)
         std::printf("  of which writing:            %8.1f ms\n", writeMs);
         std::printf("whole writeFontSource:         %8.1f ms%s\n", exportMs, exported ? "" : " (failed)");
         std::printf("bytes written:                 %lld (.cpp) + %lld (.h)\n", fileSize(folder + name + ".cpp"),
-                    fileSize(folder + name + ".h"));
+            fileSize(folder + name + ".h"));
     } catch (const FTException& error) {
         std::printf("font_bench: FreeType %s\n", error.what());
     }

@@ -24,12 +24,12 @@ namespace {
 using Bytes = std::vector<uint8_t>;
 using Clock = std::chrono::steady_clock;
 
-constexpr uint32_t kSide = 2048;            // width and height of the image
-constexpr uint32_t kChannels = 4;           // RGBA
+constexpr uint32_t kSide = 2048;                      // width and height of the image
+constexpr uint32_t kChannels = 4;                     // RGBA
 constexpr uint32_t kRowBytes = 1 + kSide * kChannels; // filter byte and pixels
-constexpr int kRuns = 5;                    // the best of these is reported
-constexpr size_t kIdatPiece = 8192;         // what PNG encoders usually put in one IDAT
-constexpr size_t kSlowPiece = 15;           // below the fast path's input threshold
+constexpr int kRuns = 5;                              // the best of these is reported
+constexpr size_t kIdatPiece = 8192;                   // what PNG encoders usually put in one IDAT
+constexpr size_t kSlowPiece = 15;                     // below the fast path's input threshold
 
 // Smooth gradients and a few soft blobs with sensor-like noise, each row
 // filtered with the Sub filter as PNG encoders do for photos.
@@ -99,9 +99,8 @@ double bestTime(const Bytes& stream, const Bytes& expected, Decode decode)
         Clock::time_point start = Clock::now();
         bool ok = decode(stream, out);
         double seconds = std::chrono::duration<double>(Clock::now() - start).count();
-        if (!ok || out != expected) {
+        if (!ok || out != expected)
             return -1;
-        }
         best = std::min(best, seconds);
     }
     return best;
@@ -118,9 +117,12 @@ int main()
         double seconds;
     };
     const Entry entries[] = {
-        {"corvane, whole stream", bestTime(stream, data, [](const Bytes& s, Bytes& o) { return decodeOurs(s, o, s.size()); })},
-        {"corvane, 8 KiB pieces", bestTime(stream, data, [](const Bytes& s, Bytes& o) { return decodeOurs(s, o, kIdatPiece); })},
-        {"corvane, 15-byte pieces", bestTime(stream, data, [](const Bytes& s, Bytes& o) { return decodeOurs(s, o, kSlowPiece); })},
+        {"corvane, whole stream",
+            bestTime(stream, data, [](const Bytes& s, Bytes& o) { return decodeOurs(s, o, s.size()); })},
+        {"corvane, 8 KiB pieces",
+            bestTime(stream, data, [](const Bytes& s, Bytes& o) { return decodeOurs(s, o, kIdatPiece); })},
+        {"corvane, 15-byte pieces",
+            bestTime(stream, data, [](const Bytes& s, Bytes& o) { return decodeOurs(s, o, kSlowPiece); })},
         {"zlib inflate", bestTime(stream, data, decodeZlib)},
     };
     const double zlib = entries[3].seconds;
@@ -131,11 +133,11 @@ int main()
         }
     }
     double megabytes = data.size() / 1e6;
-    std::printf("photo-like %ux%u RGBA, zlib level 6: %.1f MB decoded from %.1f MB, best of %d runs\n", kSide,
-                kSide, megabytes, stream.size() / 1e6, kRuns);
+    std::printf("photo-like %ux%u RGBA, zlib level 6: %.1f MB decoded from %.1f MB, best of %d runs\n", kSide, kSide,
+        megabytes, stream.size() / 1e6, kRuns);
     for (const Entry& entry : entries) {
         std::printf("%-24s %8.1f MB/s  %.4f s  %.2f x zlib's time\n", entry.name, megabytes / entry.seconds,
-                    entry.seconds, entry.seconds / zlib);
+            entry.seconds, entry.seconds / zlib);
     }
     return 0;
 }

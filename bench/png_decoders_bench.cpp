@@ -43,9 +43,9 @@ namespace {
 using Bytes = std::vector<uint8_t>;
 using Clock = std::chrono::steady_clock;
 
-constexpr int kDefaultRuns = 5;   // best of this many runs is reported
-constexpr int kMaxRuns = 1000;    // more would only make a run take forever
-constexpr size_t kRefused = 0;    // pixel byte count of a decode that failed
+constexpr int kDefaultRuns = 5; // best of this many runs is reported
+constexpr int kMaxRuns = 1000;  // more would only make a run take forever
+constexpr size_t kRefused = 0;  // pixel byte count of a decode that failed
 
 // One decode of a whole file held in memory; returns the pixel bytes it
 // produced, kRefused on failure. The pixels are released before returning.
@@ -165,8 +165,11 @@ struct NamedDecoder {
 
 // libpng first: it is what every ratio is taken against.
 constexpr NamedDecoder kDecoders[] = {
-    {"libpng", decodeWithLibpng},   {"decodePng", decodeWithOurs}, {"libspng", decodeWithSpng},
-    {"stb_image", decodeWithStb}, {"lodepng", decodeWithLodepng},
+    {"libpng", decodeWithLibpng},
+    {"decodePng", decodeWithOurs},
+    {"libspng", decodeWithSpng},
+    {"stb_image", decodeWithStb},
+    {"lodepng", decodeWithLodepng},
 };
 
 // Best wall time of `runs` decodes in milliseconds, or a negative value when
@@ -229,7 +232,7 @@ bool benchmarkFile(const char* path, int runs)
         }
         const double ratio = reference > 0 ? milliseconds / reference : 0;
         std::printf("  %-10s %10.1f %10.2f %14zu%s\n", decoder.name, milliseconds, ratio, bytes,
-                    bytes == referenceBytes ? "" : "  (size differs from libpng)");
+            bytes == referenceBytes ? "" : "  (size differs from libpng)");
         agreed = agreed && bytes == referenceBytes;
     }
     return agreed;

@@ -22,8 +22,8 @@ namespace {
 constexpr int kDefaultRepaints = 200;
 const wxSize kCanvas(800, 600);
 
-double paintMilliseconds(glyphsmith::PreviewPainter& painter, FontRasterizer& rasterizer,
-                         const CharacterList& codes, wxBitmap& target)
+double paintMilliseconds(
+    glyphsmith::PreviewPainter& painter, FontRasterizer& rasterizer, const CharacterList& codes, wxBitmap& target)
 {
     const auto start = std::chrono::steady_clock::now();
     {
@@ -37,8 +37,8 @@ double paintMilliseconds(glyphsmith::PreviewPainter& painter, FontRasterizer& ra
 void report(const char* what, std::vector<double> times)
 {
     std::sort(times.begin(), times.end());
-    std::printf("%s: median %.2f ms, min %.2f ms, max %.2f ms (budget 16 ms)\n", what,
-                times[times.size() / 2], times.front(), times.back());
+    std::printf("%s: median %.2f ms, min %.2f ms, max %.2f ms (budget 16 ms)\n", what, times[times.size() / 2],
+        times.front(), times.back());
 }
 
 class BenchApp : public wxApp {

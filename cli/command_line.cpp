@@ -64,8 +64,8 @@ void CommandLine::addOption(std::string syntax, std::string help)
     mOptions.push_back({std::move(syntax), std::move(help)});
 }
 
-bool CommandLine::getOption(const std::string& name, const std::string& alias, ArgumentParser& parser,
-                            bool allowMultiple)
+bool CommandLine::getOption(
+    const std::string& name, const std::string& alias, ArgumentParser& parser, bool allowMultiple)
 {
     std::string displayName = name;
     if (!name.empty() && !alias.empty())
@@ -88,10 +88,9 @@ bool CommandLine::getOption(const std::string& name, const std::string& alias, A
         throw CommandLineException(displayName, error.what());
     }
     if (!allowMultiple) {
-        for (const std::string& argument : mArguments) {
+        for (const std::string& argument : mArguments)
             if (matches(argument))
                 throw CommandLineException(displayName, "duplicate option");
-        }
     }
     return true;
 }

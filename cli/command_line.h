@@ -54,7 +54,7 @@ public:
 // One value text that does not begin with '-' and is not empty.
 class StringArgumentParser final : public ArgumentParser {
 public:
-    explicit StringArgumentParser(std::string& target) : mTarget(target) {}
+    explicit StringArgumentParser(std::string& target) : mTarget(target) { }
     ArgumentPosition parse(ArgumentPosition position, ArgumentList& arguments) override;
 
 private:
@@ -64,7 +64,7 @@ private:
 // One unsigned number in the given strtoul base that fits in 32 bits.
 class UnsignedArgumentParser final : public ArgumentParser {
 public:
-    UnsignedArgumentParser(uint32_t& target, int base) : mTarget(target), mBase(base) {}
+    UnsignedArgumentParser(uint32_t& target, int base) : mTarget(target), mBase(base) { }
     ArgumentPosition parse(ArgumentPosition position, ArgumentList& arguments) override;
 
 private:
@@ -83,8 +83,8 @@ public:
     // lets `parser` consume its value. Returns false when the option is
     // absent. Throws CommandLineException (with the option's display name)
     // on a bad value, and on a second occurrence unless allowMultiple.
-    bool getOption(const std::string& name, const std::string& alias, ArgumentParser& parser,
-                   bool allowMultiple = false);
+    bool getOption(
+        const std::string& name, const std::string& alias, ArgumentParser& parser, bool allowMultiple = false);
 
     // Hands the first stand-alone argument (one that is not an option's
     // value) to `parser`. Returns false when there is none.

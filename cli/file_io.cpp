@@ -13,7 +13,7 @@
 
 namespace {
 
-constexpr mode_t kNewFileMode = 0666;  // narrowed by the umask, as any new file is
+constexpr mode_t kNewFileMode = 0666; // narrowed by the umask, as any new file is
 constexpr mode_t kPermissionBits = 07777;
 constexpr int kMostNameAttempts = 100; // temporary names tried before giving up
 
@@ -62,7 +62,7 @@ int openNamedFile(int folderFd, const std::string& finalName, std::string& name)
 // owner where the process may (an unprivileged one keeps it as its own).
 bool keepOwnerAndMode(int fd, const struct stat& previous)
 {
-    struct stat current {};
+    struct stat current { };
     if (::fstat(fd, &current) != 0)
         return false;
     if (current.st_uid != previous.st_uid || current.st_gid != previous.st_gid) {
@@ -76,7 +76,7 @@ bool keepOwnerAndMode(int fd, const struct stat& previous)
 
 bool fitsInMemory(uint64_t size)
 {
-    struct sysinfo machine {};
+    struct sysinfo machine { };
     if (::sysinfo(&machine) != 0)
         return true; // unknown: the allocation itself will tell
     const uint64_t unit = machine.mem_unit;
@@ -97,7 +97,7 @@ bool InputFile::open(const std::string& path)
 
 bool InputFile::readAll(std::vector<uint8_t>& contents)
 {
-    struct stat status {};
+    struct stat status { };
     if (!mFile || ::fstat(fileno(mFile), &status) != 0 || !S_ISREG(status.st_mode) || status.st_size <= 0 ||
         !fitsInMemory(uint64_t(status.st_size)))
         return false;
@@ -128,13 +128,10 @@ bool OutputFile::create(const std::string& path)
     discard();
     const OutputTarget target = resolveOutputTarget(path);
     switch (target.kind) {
-    case OutputTarget::Kind::Special:
-        return createDirect(path);
+    case OutputTarget::Kind::Special: return createDirect(path);
     case OutputTarget::Kind::Missing:
-    case OutputTarget::Kind::Regular:
-        return createReplacement(target.folder, target.name);
-    case OutputTarget::Kind::Unusable:
-        break;
+    case OutputTarget::Kind::Regular: return createReplacement(target.folder, target.name);
+    case OutputTarget::Kind::Unusable: break;
     }
     return false;
 }
@@ -149,7 +146,7 @@ bool OutputFile::createDirect(const std::string& path)
 bool OutputFile::createReplacement(const std::string& folder, const std::string& name)
 {
     mFolderFd = ::open(folder.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
-    struct stat previous {};
+    struct stat previous { };
     const bool replacing = mFolderFd >= 0 && ::fstatat(mFolderFd, name.c_str(), &previous, AT_SYMLINK_NOFOLLOW) == 0;
     // A file the process may not write stays protected, as it was when
     // outputs were opened in place.

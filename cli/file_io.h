@@ -78,11 +78,11 @@ private:
     bool nameUnnamedFile();
     bool placeReplacement();
 
-    int mFd = -1;             // file being written, or -1
-    int mFolderFd = -1;       // folder of the final file when it is replaced
-    std::string mName;        // final file name inside that folder
-    std::string mTemporary;   // name of a named temporary file; empty when it has no name
-    bool mFinished = false;   // written and closed, waiting for publish
-    bool mFailed = false;     // a write has failed
-    bool mDirect = false;     // writing straight into a device, FIFO or terminal
+    int mFd = -1;           // file being written, or -1
+    int mFolderFd = -1;     // folder of the final file when it is replaced
+    std::string mName;      // final file name inside that folder
+    std::string mTemporary; // name of a named temporary file; empty when it has no name
+    bool mFinished = false; // written and closed, waiting for publish
+    bool mFailed = false;   // a write has failed
+    bool mDirect = false;   // writing straight into a device, FIFO or terminal
 };

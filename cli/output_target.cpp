@@ -48,9 +48,9 @@ bool followLink(std::string& path)
 }
 
 struct PendingFile {
-    volatile sig_atomic_t inUse;      // set once the fields below are complete
-    int folderFd;                     // folder the file was made in
-    char name[kLongestFileName + 1];  // its name there
+    volatile sig_atomic_t inUse;     // set once the fields below are complete
+    int folderFd;                    // folder the file was made in
+    char name[kLongestFileName + 1]; // its name there
 };
 
 PendingFile gPendingFiles[kMostPendingFiles];
@@ -62,14 +62,12 @@ bool gHandlersInstalled = false;
 void removePendingFiles(int signal)
 {
     const int savedErrno = errno;
-    for (PendingFile& file : gPendingFiles) {
+    for (PendingFile& file : gPendingFiles)
         if (file.inUse)
             ::unlinkat(file.folderFd, file.name, 0);
-    }
-    for (size_t i = 0; i < std::size(kCleanupSignals); ++i) {
+    for (size_t i = 0; i < std::size(kCleanupSignals); ++i)
         if (kCleanupSignals[i] == signal)
             ::sigaction(signal, &gPreviousActions[i], nullptr);
-    }
     errno = savedErrno;
     ::raise(signal); // delivered with the previous action once this handler returns
 }
@@ -79,7 +77,7 @@ void installCleanupHandlers()
     if (gHandlersInstalled)
         return;
     gHandlersInstalled = true;
-    struct sigaction cleanup {};
+    struct sigaction cleanup { };
     cleanup.sa_handler = removePendingFiles;
     sigemptyset(&cleanup.sa_mask);
     for (int signal : kCleanupSignals)
@@ -94,7 +92,7 @@ void installCleanupHandlers()
 uint32_t temporarySuffix()
 {
     static uint32_t counter = 0;
-    timespec now {};
+    timespec now{};
     ::clock_gettime(CLOCK_MONOTONIC, &now);
     uint64_t mixed = (uint64_t(::getpid()) << 32) ^ uint64_t(now.tv_nsec) ^ (uint64_t(++counter) << 20);
     mixed *= 0x9E3779B97F4A7C15ull;
@@ -105,7 +103,7 @@ uint32_t temporarySuffix()
 
 OutputTarget resolveOutputTarget(const std::string& path)
 {
-    struct stat status {};
+    struct stat status { };
     if (::stat(path.c_str(), &status) == 0 && !S_ISREG(status.st_mode)) {
         // Devices and FIFOs are written where they are, through the path as
         // given: /dev/stdout may lead to a pipe that has no name to follow.
@@ -119,9 +117,8 @@ OutputTarget resolveOutputTarget(const std::string& path)
     for (int hop = 0; hop <= kMostSymlinks; ++hop) {
         if (::lstat(current.c_str(), &status) != 0)
             return errno == ENOENT ? targetAt(OutputTarget::Kind::Missing, current) : OutputTarget{};
-        if (!S_ISLNK(status.st_mode)) {
+        if (!S_ISLNK(status.st_mode))
             return S_ISREG(status.st_mode) ? targetAt(OutputTarget::Kind::Regular, current) : OutputTarget{};
-        }
         if (!followLink(current))
             return {};
     }
@@ -154,10 +151,9 @@ bool registerTemporaryFile(int folderFd, const std::string& name)
 
 void unregisterTemporaryFile(int folderFd, const std::string& name)
 {
-    for (PendingFile& file : gPendingFiles) {
+    for (PendingFile& file : gPendingFiles)
         if (file.inUse && file.folderFd == folderFd && name == file.name)
             file.inUse = 0;
-    }
 }
 
 TerminationSignalsBlocked::TerminationSignalsBlocked()

@@ -23,7 +23,7 @@ void printCommandLineError(const CommandLineException& error)
 void printBanner(const ToolIdentity& identity)
 {
     std::printf("\n\n%s v%X.%02X. %s\n\n", identity.title, unsigned(identity.version >> 8),
-                unsigned(identity.version & 0xFF), kMakersNotice);
+        unsigned(identity.version & 0xFF), kMakersNotice);
 }
 
 void raiseError(const char* format, ...)
@@ -81,7 +81,7 @@ int runTool(const CommandLine& commandLine, const std::function<void()>& work, c
 }
 
 int runStandardTool(const ToolIdentity& identity, int argc, const char* const* argv,
-                    void (*registerOptions)(CommandLine&), const std::function<void(CommandLine&)>& work)
+    void (*registerOptions)(CommandLine&), const std::function<void(CommandLine&)>& work)
 {
     printBanner(identity);
     CommandLine commandLine(identity.usageName, argc, argv);

@@ -37,9 +37,8 @@ struct ToolRunOptions {
 // then `work` (which reads the remaining options and does the job), then the
 // exit marker. Returns the process exit status.
 int runStandardTool(const ToolIdentity& identity, int argc, const char* const* argv,
-                    void (*registerOptions)(CommandLine&), const std::function<void(CommandLine&)>& work);
+    void (*registerOptions)(CommandLine&), const std::function<void(CommandLine&)>& work);
 
 // Runs `work`, which ends by throwing the exit marker, a CommandLineException
 // or a std::runtime_error, and returns the process exit status (0 or 1).
-int runTool(const CommandLine& commandLine, const std::function<void()>& work,
-            const ToolRunOptions& options = {});
+int runTool(const CommandLine& commandLine, const std::function<void()>& work, const ToolRunOptions& options = {});

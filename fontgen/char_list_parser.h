@@ -10,7 +10,7 @@
 // written, duplicates kept.
 class CharListArgumentParser final : public ArgumentParser {
 public:
-    explicit CharListArgumentParser(CharacterList& target) : target(target) {}
+    explicit CharListArgumentParser(CharacterList& target) : target(target) { }
 
     // Joins every following word that does not begin with '-' (empty words
     // are consumed and add nothing) into one value text and reads it. No

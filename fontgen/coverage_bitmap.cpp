@@ -26,22 +26,15 @@ uint8_t packedCoverage(const uint8_t* row, uint32_t column, unsigned bits, unsig
 bool coverageAt(const FT_Bitmap& source, const uint8_t* row, uint32_t column, uint8_t& value)
 {
     switch (source.pixel_mode) {
-    case FT_PIXEL_MODE_MONO:
-        value = packedCoverage(row, column, 1, kMonoLevels);
-        return true;
-    case FT_PIXEL_MODE_GRAY2:
-        value = packedCoverage(row, column, 2, kGray2Levels);
-        return true;
-    case FT_PIXEL_MODE_GRAY4:
-        value = packedCoverage(row, column, 4, kGray4Levels);
-        return true;
+    case FT_PIXEL_MODE_MONO: value = packedCoverage(row, column, 1, kMonoLevels); return true;
+    case FT_PIXEL_MODE_GRAY2: value = packedCoverage(row, column, 2, kGray2Levels); return true;
+    case FT_PIXEL_MODE_GRAY4: value = packedCoverage(row, column, 4, kGray4Levels); return true;
     case FT_PIXEL_MODE_GRAY:
         value = source.num_grays > 1 && source.num_grays != kGrayLevels
-                    ? uint8_t(unsigned(row[column]) * kFullCoverage / unsigned(source.num_grays - 1))
-                    : row[column];
+            ? uint8_t(unsigned(row[column]) * kFullCoverage / unsigned(source.num_grays - 1))
+            : row[column];
         return true;
-    default:
-        return false;
+    default: return false;
     }
 }
 
@@ -50,14 +43,10 @@ size_t minimumRowBytes(const FT_Bitmap& source)
 {
     const size_t width = source.width;
     switch (source.pixel_mode) {
-    case FT_PIXEL_MODE_MONO:
-        return (width + 7) / 8;
-    case FT_PIXEL_MODE_GRAY2:
-        return (width + 3) / 4;
-    case FT_PIXEL_MODE_GRAY4:
-        return (width + 1) / 2;
-    default:
-        return width;
+    case FT_PIXEL_MODE_MONO: return (width + 7) / 8;
+    case FT_PIXEL_MODE_GRAY2: return (width + 3) / 4;
+    case FT_PIXEL_MODE_GRAY4: return (width + 1) / 2;
+    default: return width;
     }
 }
 
@@ -89,13 +78,11 @@ GlyphBitmap coverageBitmap(const FT_Bitmap& source, std::vector<uint8_t>& conver
     for (uint32_t r = 0; r < source.rows; ++r) {
         const size_t stored = source.pitch < 0 ? size_t(source.rows - 1 - r) : r;
         const uint8_t* row = source.buffer + stored * rowBytes;
-        for (uint32_t c = 0; c < source.width; ++c) {
+        for (uint32_t c = 0; c < source.width; ++c)
             if (!coverageAt(source, row, c, converted[size_t(r) * source.width + c]))
                 throw FTException("cannot render glyph");
-        }
     }
     view.pitch = int32_t(source.width);
     view.buffer = converted.data();
     return view;
 }
-

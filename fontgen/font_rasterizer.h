@@ -20,7 +20,7 @@
 // glyph", ...); FreeType's error code is not kept.
 class FTException : public std::exception {
 public:
-    explicit FTException(const char* message) : mMessage(message) {}
+    explicit FTException(const char* message) : mMessage(message) { }
     ~FTException() override = default;
     const char* what() const noexcept override { return mMessage.c_str(); }
 
@@ -99,8 +99,7 @@ public:
     // neither file behind, when a file cannot be created or written. Throws
     // FTException when the size cannot be set or a glyph cannot be rendered;
     // no file is left behind then either.
-    bool writeFontSource(std::string& name, const std::string& outputDir, uint32_t height,
-                         const CharacterList& codes);
+    bool writeFontSource(std::string& name, const std::string& outputDir, uint32_t height, const CharacterList& codes);
 
     // The file that the last writeFontSource returning false could not
     // create or write; empty after a successful export.

@@ -7,8 +7,8 @@
 
 namespace {
 
-constexpr size_t kPixelTextLength = 6; // "0xAB, "
-constexpr int64_t kPixelsPerUnit = 64; // 26.6 fixed point
+constexpr size_t kPixelTextLength = 6;      // "0xAB, "
+constexpr int64_t kPixelsPerUnit = 64;      // 26.6 fixed point
 constexpr uint8_t kLargestSignedChar = 127; // larger codes do not fit a signed char as they are
 
 // "0x00, " to "0xFF, " side by side, so a pixel costs one copy.
@@ -41,10 +41,10 @@ void appendNumber(std::string& out, Integer value)
 // Walks a bitmap as one rotation sees it: `lines` lines of `values` pixels,
 // pixel k of line l at offset start + l * lineStep + k * valueStep.
 struct RotatedWalk {
-    uint32_t lines;     // lines of the rotated image
-    uint32_t values;    // pixels per line of the rotated image
-    ptrdiff_t start;    // offset of the first pixel written
-    ptrdiff_t lineStep; // offset from one line to the next
+    uint32_t lines;      // lines of the rotated image
+    uint32_t values;     // pixels per line of the rotated image
+    ptrdiff_t start;     // offset of the first pixel written
+    ptrdiff_t lineStep;  // offset from one line to the next
     ptrdiff_t valueStep; // offset from one pixel of a line to the next
 };
 
@@ -55,14 +55,10 @@ RotatedWalk rotatedWalk(const GlyphBitmap& bitmap, uint32_t rotation)
     const ptrdiff_t lastRow = ptrdiff_t(bitmap.rows) - 1;
     const ptrdiff_t lastColumn = ptrdiff_t(bitmap.width) - 1;
     switch (rotation) {
-    case 90:
-        return {bitmap.width, bitmap.rows, lastColumn, -1, pitch};
-    case 180:
-        return {bitmap.rows, bitmap.width, lastRow * pitch + lastColumn, -pitch, -1};
-    case 270:
-        return {bitmap.width, bitmap.rows, lastRow * pitch, 1, -pitch};
-    default:
-        return {bitmap.rows, bitmap.width, 0, pitch, 1};
+    case 90: return {bitmap.width, bitmap.rows, lastColumn, -1, pitch};
+    case 180: return {bitmap.rows, bitmap.width, lastRow * pitch + lastColumn, -pitch, -1};
+    case 270: return {bitmap.width, bitmap.rows, lastRow * pitch, 1, -pitch};
+    default: return {bitmap.rows, bitmap.width, 0, pitch, 1};
     }
 }
 
@@ -113,8 +109,7 @@ void appendKerningArrays(std::string& out, uint32_t code, const KerningPairs& pa
     out += "0};\n";
 }
 
-void appendGlyphRecord(std::string& out, uint32_t code, const RenderedGlyph& glyph, bool kerned,
-                       uint32_t rotation)
+void appendGlyphRecord(std::string& out, uint32_t code, const RenderedGlyph& glyph, bool kerned, uint32_t rotation)
 {
     out += "static const ds_bitmap_font_char_t char_";
     appendNumber(out, code);
@@ -153,7 +148,7 @@ void appendGlyphRecord(std::string& out, uint32_t code, const RenderedGlyph& gly
 }
 
 void appendFontRecord(std::string& out, const std::string& name, const SizeMetrics& metrics,
-                      const PresenceTable& present, uint32_t rotation)
+    const PresenceTable& present, uint32_t rotation)
 {
     out += "\n\nconst ds_bitmap_font_t font_";
     out += name;
@@ -185,8 +180,8 @@ void appendFontRecord(std::string& out, const std::string& name, const SizeMetri
 void sanitizeFontName(std::string& name)
 {
     for (char& byte : name) {
-        const bool letterOrDigit = (byte >= 'a' && byte <= 'z') || (byte >= 'A' && byte <= 'Z') ||
-                                   (byte >= '0' && byte <= '9');
+        const bool letterOrDigit =
+            (byte >= 'a' && byte <= 'z') || (byte >= 'A' && byte <= 'Z') || (byte >= '0' && byte <= '9');
         if (!letterOrDigit && byte != '_')
             byte = '_';
     }
@@ -203,16 +198,15 @@ void appendGlyph(std::string& out, uint32_t code, const RenderedGlyph& glyph, co
 {
     if (!pairs.empty())
         appendKerningArrays(out, code, pairs);
-    if (glyph.bitmap.buffer) {
+    if (glyph.bitmap.buffer)
         for (uint32_t rotation : kFontRotations)
             appendPixelArray(out, code, glyph.bitmap, rotation);
-    }
     for (uint32_t rotation : kFontRotations)
         appendGlyphRecord(out, code, glyph, !pairs.empty(), rotation);
 }
 
-void appendFontRecords(std::string& out, const std::string& name, const SizeMetrics& metrics,
-                       const PresenceTable& present)
+void appendFontRecords(
+    std::string& out, const std::string& name, const SizeMetrics& metrics, const PresenceTable& present)
 {
     for (uint32_t rotation : kFontRotations)
         appendFontRecord(out, name, metrics, present, rotation);

@@ -38,8 +38,8 @@ void appendGlyph(std::string& out, uint32_t code, const RenderedGlyph& glyph, co
 
 // The four font records that close the source file. `metrics` are in 26.6
 // fixed point and are written in whole pixels, truncated toward zero.
-void appendFontRecords(std::string& out, const std::string& name, const SizeMetrics& metrics,
-                       const PresenceTable& present);
+void appendFontRecords(
+    std::string& out, const std::string& name, const SizeMetrics& metrics, const PresenceTable& present);
 
 // The whole header declaring the four fonts of `name`.
 std::string headerText(const std::string& name);

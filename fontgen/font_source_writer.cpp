@@ -38,14 +38,12 @@ struct NamedOutput {
 // that failed, or an empty text.
 std::string placeBoth(NamedOutput source, NamedOutput header)
 {
-    for (const NamedOutput& output : {source, header}) {
+    for (const NamedOutput& output : {source, header})
         if (!output.file->finish())
             return *output.path;
-    }
-    for (const NamedOutput& output : {source, header}) {
+    for (const NamedOutput& output : {source, header})
         if (!output.file->publish())
             return *output.path;
-    }
     return std::string();
 }
 
@@ -71,8 +69,8 @@ KerningPairs kerningPairs(const FontRasterizer& rasterizer, const CharacterList&
 
 } // namespace
 
-bool FontRasterizer::writeFontSource(std::string& name, const std::string& outputDir, uint32_t height,
-                                     const CharacterList& codes)
+bool FontRasterizer::writeFontSource(
+    std::string& name, const std::string& outputDir, uint32_t height, const CharacterList& codes)
 {
     setPixelSize(height);
     sanitizeFontName(name);

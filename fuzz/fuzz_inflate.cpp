@@ -13,7 +13,7 @@
 
 namespace {
 
-constexpr size_t kHeaderBytes = 3;          // piece size, output piece size, window choice
+constexpr size_t kHeaderBytes = 3;         // piece size, output piece size, window choice
 constexpr size_t kOutputLimit = 64 * 1024; // keeps one run fast; Deflate may expand 1032:1
 
 // Window sizes from 512 bytes to the largest distance; a zero low bit means no window.
@@ -24,26 +24,24 @@ uint32_t windowSizeFor(uint8_t choice)
 
 void check(bool condition)
 {
-    if (!condition) {
+    if (!condition)
         abort();
-    }
 }
 
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    if (size < kHeaderBytes) {
+    if (size < kHeaderBytes)
         return 0;
-    }
     const size_t inputPiece = data[0] % 64 + 1;
     const size_t outputPiece = data[1] % 64 + 1;
     const uint32_t windowSize = windowSizeFor(data[2]);
     const std::vector<uint8_t> stream(data + kHeaderBytes, data + size);
 
     InflateRun whole = inflateWhole(stream, kOutputLimit);
-    InflateRun pieces = inflatePieces(stream, kOutputLimit, fixedPieces(inputPiece), fixedPieces(outputPiece),
-                                      windowSize);
+    InflateRun pieces =
+        inflatePieces(stream, kOutputLimit, fixedPieces(inputPiece), fixedPieces(outputPiece), windowSize);
     check(!whole.inputLeftOver && !pieces.inputLeftOver);
     check(pieces.windowIntact);
     if (windowSize == 0 || windowSize == INFLATE_MAX_DISTANCE || pieces.result != INFLATE_DATA_ERROR) {

@@ -18,22 +18,19 @@ using Bytes = std::vector<uint8_t>;
 Bytes sampleText()
 {
     std::string text;
-    for (int i = 0; i < 60; ++i) {
+    for (int i = 0; i < 60; ++i)
         text += "glyph " + std::to_string(i * 37 % 101) + " pixel surface rotation; ";
-    }
     text += std::string(300, '=');
     return Bytes(text.begin(), text.end());
 }
 
-bool writeSeed(const std::string& path, uint8_t inputPiece, uint8_t outputPiece, uint8_t window,
-               const Bytes& stream)
+bool writeSeed(const std::string& path, uint8_t inputPiece, uint8_t outputPiece, uint8_t window, const Bytes& stream)
 {
     Bytes seed = {inputPiece, outputPiece, window};
     seed.insert(seed.end(), stream.begin(), stream.end());
     std::FILE* file = std::fopen(path.c_str(), "wb");
-    if (file == nullptr) {
+    if (file == nullptr)
         return false;
-    }
     bool written = std::fwrite(seed.data(), 1, seed.size(), file) == seed.size();
     return std::fclose(file) == 0 && written;
 }

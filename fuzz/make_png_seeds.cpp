@@ -28,10 +28,9 @@ Bytes makePng(const Seed& seed)
     recipe.colorType = seed.colorType;
     const size_t bytes = size_t(recipe.width) * recipe.height * pngChannels(seed.colorType);
     recipe.pixels = randomBytes(bytes, seed.request + seed.colorType);
-    if (seed.colorType == 3) {
+    if (seed.colorType == 3)
         for (uint8_t& index : recipe.pixels)
             index %= 4;
-    }
     recipe.filters = {0, 1, 2, 3, 4};
     recipe.palette = seed.palette;
     recipe.transparency = seed.transparency;

@@ -18,8 +18,8 @@ namespace {
 
 // A frame with the usual decorations but no resizing border.
 constexpr long kFrameStyle = wxDEFAULT_FRAME_STYLE & ~wxRESIZE_BORDER;
-constexpr int kBorder = 5;                   // pixels around every sizer item
-const wxSize kPreviewSize(800, 600);         // drawable area of the preview
+constexpr int kBorder = 5;           // pixels around every sizer item
+const wxSize kPreviewSize(800, 600); // drawable area of the preview
 const wxSize kExportButtonSize(120, 40);
 
 // Converts `text` with the locale's multibyte conversion. False when it
@@ -52,8 +52,7 @@ wxString fromNarrow(const char* text)
 } // namespace
 
 GuiMain::GuiMain(const wxString& title, FontRasterizer* fontRasterizer)
-    : wxFrame(nullptr, wxID_ANY, title, wxDefaultPosition, wxDefaultSize, kFrameStyle),
-      rasterizer(fontRasterizer)
+    : wxFrame(nullptr, wxID_ANY, title, wxDefaultPosition, wxDefaultSize, kFrameStyle), rasterizer(fontRasterizer)
 {
     wxIcon icon;
     icon.CopyFromBitmap(wxBitmap::NewFromPNGData(kLogoPngData, sizeof kLogoPngData));
@@ -83,30 +82,27 @@ void GuiMain::createLayout()
 {
     wxBoxSizer* top = new wxBoxSizer(wxHORIZONTAL);
     SetSizer(top);
-    wxStaticBoxSizer* configuration =
-        new wxStaticBoxSizer(wxVERTICAL, this, glyphsmith::kConfigurationLabel);
+    wxStaticBoxSizer* configuration = new wxStaticBoxSizer(wxVERTICAL, this, glyphsmith::kConfigurationLabel);
     top->Add(configuration, 0, wxEXPAND | wxALL, kBorder);
     previewCanvas = new wxWindow(this, wxID_ANY, wxDefaultPosition, kPreviewSize, 0, wxPanelNameStr);
     top->Add(previewCanvas, 1, wxEXPAND | wxALL, kBorder);
 
     wxBoxSizer* heightRow = new wxBoxSizer(wxHORIZONTAL);
     configuration->Add(heightRow, 0, wxALL, kBorder);
-    heightRow->Add(new wxStaticText(this, wxID_ANY, glyphsmith::kFontHeightLabel), 0,
-                   wxALIGN_CENTER_VERTICAL | wxALL, kBorder);
+    heightRow->Add(
+        new wxStaticText(this, wxID_ANY, glyphsmith::kFontHeightLabel), 0, wxALIGN_CENTER_VERTICAL | wxALL, kBorder);
     heightText = new wxTextCtrl(this, ID_FONT_HEIGHT, "", wxDefaultPosition, wxDefaultSize, 0);
     heightText->SetValue(glyphsmith::kInitialHeight);
     heightRow->Add(heightText, 0, wxALL, kBorder);
-    heightRow->Add(new wxStaticText(this, wxID_ANY, glyphsmith::kPixelsLabel), 0,
-                   wxALIGN_CENTER_VERTICAL | wxALL, kBorder);
+    heightRow->Add(
+        new wxStaticText(this, wxID_ANY, glyphsmith::kPixelsLabel), 0, wxALIGN_CENTER_VERTICAL | wxALL, kBorder);
 
-    configuration->Add(new wxStaticText(this, wxID_ANY, glyphsmith::kCharactersLabel), 0, wxALL,
-                       kBorder);
-    charsText = new wxTextCtrl(this, ID_CHARS, "", wxDefaultPosition, wxDefaultSize,
-                               wxTE_MULTILINE | wxTE_PROCESS_ENTER);
+    configuration->Add(new wxStaticText(this, wxID_ANY, glyphsmith::kCharactersLabel), 0, wxALL, kBorder);
+    charsText =
+        new wxTextCtrl(this, ID_CHARS, "", wxDefaultPosition, wxDefaultSize, wxTE_MULTILINE | wxTE_PROCESS_ENTER);
     charsText->SetValue(glyphsmith::kInitialCharacters);
     configuration->Add(charsText, 1, wxEXPAND | wxALL, kBorder);
-    exportButton = new wxButton(this, ID_EXPORT, glyphsmith::kExportLabel, wxDefaultPosition,
-                                kExportButtonSize, 0);
+    exportButton = new wxButton(this, ID_EXPORT, glyphsmith::kExportLabel, wxDefaultPosition, kExportButtonSize, 0);
     configuration->Add(exportButton, 0, wxALIGN_CENTER_HORIZONTAL | wxALL, kBorder);
 
     top->SetSizeHints(this);
@@ -148,8 +144,8 @@ void GuiMain::onClose(wxCloseEvent&)
 void GuiMain::onLoadFont(wxCommandEvent&)
 {
     {
-        wxFileDialog dialog(this, glyphsmith::kLoadFontTitle, "", "", glyphsmith::kFontFileFilter,
-                            wxFD_OPEN | wxFD_FILE_MUST_EXIST);
+        wxFileDialog dialog(
+            this, glyphsmith::kLoadFontTitle, "", "", glyphsmith::kFontFileFilter, wxFD_OPEN | wxFD_FILE_MUST_EXIST);
         if (dialog.ShowModal() == wxID_OK)
             loadChosenFont(dialog.GetPath());
     }
@@ -188,8 +184,7 @@ void GuiMain::onPaintPreview(wxPaintEvent&)
 
 void GuiMain::onExport(wxCommandEvent&)
 {
-    const glyphsmith::HeightCheck check =
-        glyphsmith::checkFontHeight(narrowOrEmpty(heightText->GetValue()));
+    const glyphsmith::HeightCheck check = glyphsmith::checkFontHeight(narrowOrEmpty(heightText->GetValue()));
     if (check.status == glyphsmith::HeightStatus::NotANumber) {
         showError(glyphsmith::kInvalidFontSize);
         return;
@@ -213,8 +208,8 @@ void GuiMain::exportAtHeight(uint32_t height)
 {
     wxString chosenPath;
     {
-        wxFileDialog dialog(this, glyphsmith::kSaveSourceTitle, "", "",
-                            glyphsmith::kSourceFileFilter, wxFD_SAVE | wxFD_OVERWRITE_PROMPT);
+        wxFileDialog dialog(this, glyphsmith::kSaveSourceTitle, "", "", glyphsmith::kSourceFileFilter,
+            wxFD_SAVE | wxFD_OVERWRITE_PROMPT);
         if (dialog.ShowModal() != wxID_OK)
             return;
         chosenPath = dialog.GetPath();

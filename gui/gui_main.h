@@ -48,12 +48,12 @@ private:
     void exportAtHeight(uint32_t height);
     void showError(const wxString& message);
 
-    FontRasterizer* rasterizer;       // borrowed from the application, never deleted here
-    wxMenuBar* menuBar = nullptr;     // owned by the frame once set
-    wxButton* exportButton = nullptr; // "Export"
-    wxTextCtrl* heightText = nullptr; // font height in pixels
-    wxTextCtrl* charsText = nullptr;  // characters to convert
-    wxWindow* previewCanvas = nullptr; // plain window the preview is painted on
-    CharacterList charCodes;           // committed list, read by the preview and the export
+    FontRasterizer* rasterizer;         // borrowed from the application, never deleted here
+    wxMenuBar* menuBar = nullptr;       // owned by the frame once set
+    wxButton* exportButton = nullptr;   // "Export"
+    wxTextCtrl* heightText = nullptr;   // font height in pixels
+    wxTextCtrl* charsText = nullptr;    // characters to convert
+    wxWindow* previewCanvas = nullptr;  // plain window the preview is painted on
+    CharacterList charCodes;            // committed list, read by the preview and the export
     glyphsmith::PreviewPainter preview; // cached glyphs and image of the preview
 };

@@ -47,8 +47,7 @@ bool convertWhole(const std::string& text, uint64_t& value)
 bool readCode(const std::string& piece, uint64_t& value)
 {
     const std::string number = trimWhitespace(piece);
-    return !number.empty() && convertWhole(number, value) &&
-           value <= std::numeric_limits<uint32_t>::max();
+    return !number.empty() && convertWhole(number, value) && value <= std::numeric_limits<uint32_t>::max();
 }
 
 // Appends the codes of one comma-separated item; a bad item appends nothing.
@@ -133,8 +132,7 @@ ExportTarget exportTarget(const std::string& chosenPath)
 
 bool hasCodeBeyondFont(const CharacterList& codes)
 {
-    return std::any_of(codes.begin(), codes.end(),
-                       [](uint32_t code) { return code > kLargestFontCode; });
+    return std::any_of(codes.begin(), codes.end(), [](uint32_t code) { return code > kLargestFontCode; });
 }
 
 } // namespace glyphsmith

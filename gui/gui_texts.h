@@ -5,8 +5,7 @@ namespace glyphsmith {
 
 constexpr const char* kTitleFormat = "Corvane Bitmap Font Generator %s";
 constexpr const char* kVersionText = "v1.00";
-constexpr const char* kAboutFormat =
-    "%s\nTurns TrueType fonts into bitmap fonts for the Corvane graphics library.";
+constexpr const char* kAboutFormat = "%s\nTurns TrueType fonts into bitmap fonts for the Corvane graphics library.";
 constexpr const char* kAboutCaption = "About";
 
 constexpr const char* kFileMenu = "&File";

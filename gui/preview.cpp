@@ -4,8 +4,7 @@
 
 namespace glyphsmith {
 
-PreviewLayout::PreviewLayout(int canvasWidth, int cellSize)
-    : mWidth(canvasWidth), mLineHeight(cellSize), mY(cellSize)
+PreviewLayout::PreviewLayout(int canvasWidth, int cellSize) : mWidth(canvasWidth), mLineHeight(cellSize), mY(cellSize)
 {
 }
 
@@ -52,10 +51,9 @@ void PreviewImage::drawGlyph(int x, int y, const CachedGlyph& glyph)
         uint8_t* target = &mGrey[size_t(py) * size_t(mWidth)];
         const int64_t firstColumn = std::max<int64_t>(0, -left);
         const int64_t endColumn = std::min<int64_t>(glyph.width, int64_t(mWidth) - left);
-        for (int64_t c = firstColumn; c < endColumn; ++c) {
+        for (int64_t c = firstColumn; c < endColumn; ++c)
             if (source[c] != 0)
                 target[left + c] = blendPoint(target[left + c], source[c]);
-        }
     }
 }
 
@@ -99,8 +97,7 @@ const CachedGlyph* GlyphCache::find(FontRasterizer& rasterizer, uint32_t code)
     return &glyph;
 }
 
-void composePreview(FontRasterizer& rasterizer, GlyphCache& cache, const CharacterList& codes,
-                    PreviewImage& image)
+void composePreview(FontRasterizer& rasterizer, GlyphCache& cache, const CharacterList& codes, PreviewImage& image)
 {
     if (!rasterizer.hasFont())
         return;

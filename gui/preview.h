@@ -94,7 +94,11 @@ public:
     // The glyph of `code`, rendered on first use; null when FreeType could
     // not render it (the glyph is then skipped, and not tried again).
     const CachedGlyph* find(FontRasterizer& rasterizer, uint32_t code);
-    void clear() { mGlyphs.clear(); mFailed.clear(); }
+    void clear()
+    {
+        mGlyphs.clear();
+        mFailed.clear();
+    }
     size_t size() const { return mGlyphs.size() + mFailed.size(); }
 
 private:
@@ -108,7 +112,6 @@ private:
 // Draws the preview of `codes` into `image` (which must still be white) with
 // the rasteriser's face at kPreviewPixelSize. Does nothing without a face or
 // when the size cannot be set; a glyph that fails to render is skipped.
-void composePreview(FontRasterizer& rasterizer, GlyphCache& cache, const CharacterList& codes,
-                    PreviewImage& image);
+void composePreview(FontRasterizer& rasterizer, GlyphCache& cache, const CharacterList& codes, PreviewImage& image);
 
 } // namespace glyphsmith

@@ -6,8 +6,7 @@
 
 namespace glyphsmith {
 
-void PreviewPainter::paint(wxDC& dc, const wxSize& size, FontRasterizer& rasterizer,
-                           const CharacterList& codes)
+void PreviewPainter::paint(wxDC& dc, const wxSize& size, FontRasterizer& rasterizer, const CharacterList& codes)
 {
     if (!rasterizer.hasFont() || size.x <= 0 || size.y <= 0) {
         dc.SetPen(wxPen(*wxWHITE, 1, wxPENSTYLE_SOLID));
@@ -27,8 +26,7 @@ void PreviewPainter::forgetFont()
     pictureValid = false;
 }
 
-void PreviewPainter::compose(const wxSize& size, FontRasterizer& rasterizer,
-                             const CharacterList& codes)
+void PreviewPainter::compose(const wxSize& size, FontRasterizer& rasterizer, const CharacterList& codes)
 {
     PreviewImage image(size.x, size.y);
     composePreview(rasterizer, cache, codes, image);

@@ -17,8 +17,7 @@ public:
     // Fills `size` with white and, when a face is loaded, draws the glyphs of
     // `codes` at the preview size. Never throws for FreeType failures: a
     // glyph that cannot be rendered is left out.
-    void paint(wxDC& dc, const wxSize& size, FontRasterizer& rasterizer,
-               const CharacterList& codes);
+    void paint(wxDC& dc, const wxSize& size, FontRasterizer& rasterizer, const CharacterList& codes);
 
     // Drops every cached glyph and image; call after another face is loaded.
     void forgetFont();

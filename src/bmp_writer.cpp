@@ -28,7 +28,7 @@ bool usesBitFields(const FramebufferGeometry& geometry)
 
 class LittleEndianWriter {
 public:
-    explicit LittleEndianWriter(uint8_t* out) : mOut(out) {}
+    explicit LittleEndianWriter(uint8_t* out) : mOut(out) { }
     void u16(uint32_t value) { put(value, 2); }
     void u32(uint32_t value) { put(value, 4); }
 
@@ -57,10 +57,9 @@ void writeHeaders(const FramebufferGeometry& geometry, uint8_t* out)
     header.u32(usesBitFields(geometry) ? kCompressionBitFields : kCompressionNone);
     for (int field = 0; field < 5; ++field) // image size, resolutions, colour counts
         header.u32(0);
-    if (usesBitFields(geometry)) {
+    if (usesBitFields(geometry))
         for (uint32_t mask : kRgb565Masks)
             header.u32(mask);
-    }
 }
 
 } // namespace
@@ -160,7 +159,7 @@ bool SnapshotDump::open(const std::string& path)
 
 bool SnapshotDump::readAll()
 {
-    struct stat status {};
+    struct stat status { };
     if (mFd < 0 || ::fstat(mFd, &status) != 0 || !S_ISREG(status.st_mode))
         return false; // a directory or device has no size to read whole
     const off_t end = ::lseek(mFd, 0, SEEK_END);

@@ -51,9 +51,9 @@ private:
     struct FreeBytes {
         void operator()(uint8_t* bytes) const { std::free(bytes); }
     };
-    int mFd = -1;                             // open input, or -1
+    int mFd = -1;                               // open input, or -1
     std::unique_ptr<uint8_t, FreeBytes> mBytes; // the file's contents once read
-    uint64_t mSize = 0;                       // bytes read
+    uint64_t mSize = 0;                         // bytes read
 };
 
 // Writes some leading part of `count` buffers and returns the number of

@@ -5,13 +5,12 @@
 
 // Common base of the library's rectangles (integer and float). The surface
 // code only stores rectangles; the region geometry lives elsewhere.
-class DsRegion {
-};
+class DsRegion { };
 
 class DsRect : public DsRegion {
 public:
     DsRect() = default;
-    DsRect(int32_t left, int32_t top, int32_t w, int32_t h) : x(left), y(top), width(w), height(h) {}
+    DsRect(int32_t left, int32_t top, int32_t w, int32_t h) : x(left), y(top), width(w), height(h) { }
 
     bool operator==(const DsRect& other) const
     {

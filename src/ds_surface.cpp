@@ -64,12 +64,10 @@ uint64_t dsPitch(uint64_t pixels, uint64_t bytesPerPixel, uint64_t alignment)
     return pitch;
 }
 
-DsSurface::DsSurface(int32_t width, int32_t height, const int32_t* rotation, uint32_t colorMode,
-                     bool paletteHasAlpha, uint64_t paletteSize, DsAllocator allocator, DsFree free,
-                     uint32_t alignment, uint64_t reserve)
+DsSurface::DsSurface(int32_t width, int32_t height, const int32_t* rotation, uint32_t colorMode, bool paletteHasAlpha,
+    uint64_t paletteSize, DsAllocator allocator, DsFree free, uint32_t alignment, uint64_t reserve)
     : mAllocator(allocator), mFree(free), mRotation(rotation ? *rotation : 0), mWidth(width), mHeight(height),
-      mColorMode(colorMode), mAlignment(alignment), mPaletteHasAlpha(paletteHasAlpha ? 1 : 0),
-      mPaletteSize(paletteSize)
+      mColorMode(colorMode), mAlignment(alignment), mPaletteHasAlpha(paletteHasAlpha ? 1 : 0), mPaletteSize(paletteSize)
 {
     if (mRotation == 90 || mRotation == 270) {
         mWidth = height;

@@ -47,7 +47,7 @@ public:
     // returns null or is missing) owns no buffer and reports !isValid(); its
     // pitch, reserve and buffer size are 0.
     DsSurface(int32_t width, int32_t height, const int32_t* rotation, uint32_t colorMode, bool paletteHasAlpha,
-              uint64_t paletteSize, DsAllocator allocator, DsFree free, uint32_t alignment, uint64_t reserve);
+        uint64_t paletteSize, DsAllocator allocator, DsFree free, uint32_t alignment, uint64_t reserve);
     DsSurface(const DsSurface&) = delete;
     DsSurface& operator=(const DsSurface&) = delete;
 
@@ -94,23 +94,23 @@ private:
     void makeEmpty();
     void copyRotated(uint8_t* target, uint64_t targetPitch, int32_t angle) const;
 
-    void* mTag = nullptr;           // for the owner's use; no operation reads it
-    DsAllocator mAllocator;         // allocates pixel and palette buffers
-    DsFree mFree;                   // frees them
-    int32_t mRotation;              // quarter turn in which the pixels are stored
-    int32_t mWidth;                 // width of the stored rows, in pixels
-    int32_t mHeight;                // number of stored rows
-    uint32_t mColorMode;            // DsColorMode
-    uint64_t mReserve = 0;          // spare bytes after the last row, a multiple of 4
-    uint64_t mAlignment;            // alignment factor for the pitch
-    uint64_t mBytesPerPixel = 0;    // from the colour mode
-    uint64_t mPitch = 0;            // bytes from one row start to the next
-    uint64_t mPitchPixels = 0;      // mPitch / mBytesPerPixel
-    uint8_t mPaletteHasAlpha;       // palette entries are B, G, R, A instead of B, G, R
-    uint64_t mPaletteSize;          // number of palette entries
-    DsRect mClip;                   // clipping rectangle in stored coordinates
-    uint8_t* mPixels = nullptr;     // mHeight x mPitch + mReserve bytes, rows from the top
-    uint8_t* mPalette = nullptr;    // palette for I8 and AI88, else null
+    void* mTag = nullptr;        // for the owner's use; no operation reads it
+    DsAllocator mAllocator;      // allocates pixel and palette buffers
+    DsFree mFree;                // frees them
+    int32_t mRotation;           // quarter turn in which the pixels are stored
+    int32_t mWidth;              // width of the stored rows, in pixels
+    int32_t mHeight;             // number of stored rows
+    uint32_t mColorMode;         // DsColorMode
+    uint64_t mReserve = 0;       // spare bytes after the last row, a multiple of 4
+    uint64_t mAlignment;         // alignment factor for the pitch
+    uint64_t mBytesPerPixel = 0; // from the colour mode
+    uint64_t mPitch = 0;         // bytes from one row start to the next
+    uint64_t mPitchPixels = 0;   // mPitch / mBytesPerPixel
+    uint8_t mPaletteHasAlpha;    // palette entries are B, G, R, A instead of B, G, R
+    uint64_t mPaletteSize;       // number of palette entries
+    DsRect mClip;                // clipping rectangle in stored coordinates
+    uint8_t* mPixels = nullptr;  // mHeight x mPitch + mReserve bytes, rows from the top
+    uint8_t* mPalette = nullptr; // palette for I8 and AI88, else null
 };
 
 // Pitch of a row of `pixels` pixels of `bytesPerPixel` bytes: the row length

@@ -42,8 +42,8 @@ inline uint32_t foldEightBytes(uint32_t value, const uint8_t* bytes)
     const uint32_t low = value ^ readLittleEndian32(bytes);
     const uint32_t high = readLittleEndian32(bytes + 4);
     return kCrcTables[7][low & 0xFF] ^ kCrcTables[6][(low >> 8) & 0xFF] ^ kCrcTables[5][(low >> 16) & 0xFF] ^
-           kCrcTables[4][low >> 24] ^ kCrcTables[3][high & 0xFF] ^ kCrcTables[2][(high >> 8) & 0xFF] ^
-           kCrcTables[1][(high >> 16) & 0xFF] ^ kCrcTables[0][high >> 24];
+        kCrcTables[4][low >> 24] ^ kCrcTables[3][high & 0xFF] ^ kCrcTables[2][(high >> 8) & 0xFF] ^
+        kCrcTables[1][(high >> 16) & 0xFF] ^ kCrcTables[0][high >> 24];
 }
 
 } // namespace

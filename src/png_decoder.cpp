@@ -11,14 +11,14 @@ namespace {
 
 constexpr uint8_t kSignature[8] = {137, 80, 78, 71, 13, 10, 26, 10};
 constexpr uint64_t kSignatureBytes = sizeof(kSignature);
-constexpr uint64_t kChunkOverhead = 12;   // length, type and CRC around the data
-constexpr uint32_t kIhdrLength = 13;      // IHDR data bytes
-constexpr uint64_t kFirstChunkEnd = 33;   // signature and the whole IHDR chunk
-constexpr uint64_t kLengthBytes = 4;      // the length field that starts a chunk
-constexpr uint32_t kZlibHeaderBytes = 2;  // CMF and FLG before the Deflate data
+constexpr uint64_t kChunkOverhead = 12;    // length, type and CRC around the data
+constexpr uint32_t kIhdrLength = 13;       // IHDR data bytes
+constexpr uint64_t kFirstChunkEnd = 33;    // signature and the whole IHDR chunk
+constexpr uint64_t kLengthBytes = 4;       // the length field that starts a chunk
+constexpr uint32_t kZlibHeaderBytes = 2;   // CMF and FLG before the Deflate data
 constexpr uint32_t kMaxPaletteBytes = 768; // 256 entries of R, G, B
 constexpr uint32_t kGreyPaletteSize = 256; // the grey ramp of greyscale images
-constexpr uint32_t kSupportedDepth = 8;       // the only bit depth the pixel pass handles
+constexpr uint32_t kSupportedDepth = 8;    // the only bit depth the pixel pass handles
 
 // Chunk types as big-endian words, with bit 5 of every letter cleared so
 // that letter case plays no part in the dispatch.
@@ -73,21 +73,21 @@ struct Walk {
     {
     }
 
-    const uint8_t* data;                   // the whole file
-    uint64_t size;                         // its bytes
-    PngInfo& info;                         // filled as the chunks are read
-    DsSurface* surface;                    // null in the first walk
-    uint32_t fileBytesPerPixel = 0;        // bytes of one pixel in the scanlines
-    uint64_t filteredSize = 0;             // filter bytes and scanlines of the whole image
-    uint64_t idatBytes = 0;                // sum of the IDAT lengths so far
-    bool idatSeen = false;                 // an IDAT chunk has been read
-    bool paletteSeen = false;              // a PLTE chunk has been read
-    bool hasKey = false;                   // a tRNS chunk gave a grey or RGB colour key
-    uint16_t key[3] = {};                  // the key: grey, or R, G, B
-    PngPixelLayout layout = PngPixelLayout::Copy1; // chosen at the first IDAT of the second walk
+    const uint8_t* data;                               // the whole file
+    uint64_t size;                                     // its bytes
+    PngInfo& info;                                     // filled as the chunks are read
+    DsSurface* surface;                                // null in the first walk
+    uint32_t fileBytesPerPixel = 0;                    // bytes of one pixel in the scanlines
+    uint64_t filteredSize = 0;                         // filter bytes and scanlines of the whole image
+    uint64_t idatBytes = 0;                            // sum of the IDAT lengths so far
+    bool idatSeen = false;                             // an IDAT chunk has been read
+    bool paletteSeen = false;                          // a PLTE chunk has been read
+    bool hasKey = false;                               // a tRNS chunk gave a grey or RGB colour key
+    uint16_t key[3] = {};                              // the key: grey, or R, G, B
+    PngPixelLayout layout = PngPixelLayout::Copy1;     // chosen at the first IDAT of the second walk
     inflate_result_t lastInflate = INFLATE_NEED_INPUT; // result of the last inflate call
-    inflate_t inflater{};                  // the stream of the second walk
-    bitstream_t stream{};                  // its input cursor, kept across IDAT chunks
+    inflate_t inflater{};                              // the stream of the second walk
+    bitstream_t stream{};                              // its input cursor, kept across IDAT chunks
 };
 
 // Sets of bit depths: each depth is a power of two, so the depths themselves
@@ -96,11 +96,11 @@ constexpr uint8_t kDepths1To8 = 1 | 2 | 4 | 8;
 constexpr uint8_t kDepths8And16 = 8 | 16;
 
 struct ColorTypeRule {
-    uint8_t colorType;     // IHDR colour type
-    uint8_t depths;        // bit depths the header accepts
-    uint32_t colorMode;    // surface mode
-    uint16_t paletteSize;  // palette entries set by the header
-    uint8_t fileBytes;     // bytes of one 8-bit pixel in the scanlines
+    uint8_t colorType;    // IHDR colour type
+    uint8_t depths;       // bit depths the header accepts
+    uint32_t colorMode;   // surface mode
+    uint16_t paletteSize; // palette entries set by the header
+    uint8_t fileBytes;    // bytes of one 8-bit pixel in the scanlines
 };
 
 constexpr ColorTypeRule kColorTypeRules[] = {
@@ -197,21 +197,11 @@ bool layoutFor(const Walk& walk, uint32_t surfaceMode, PngPixelLayout& layout)
     if (surfaceMode != info.colorMode)
         return false;
     switch (info.colorType) {
-    case kGrey:
-        layout = walk.hasKey ? PngPixelLayout::GreyKeyAlpha : PngPixelLayout::Copy1;
-        return true;
-    case kIndexed:
-        layout = PngPixelLayout::Copy1;
-        return true;
-    case kGreyAlpha:
-        layout = PngPixelLayout::Copy2;
-        return true;
-    case kTruecolour:
-        layout = walk.hasKey ? PngPixelLayout::RgbKeyToBgra : PngPixelLayout::RgbToBgr;
-        return true;
-    default:
-        layout = PngPixelLayout::RgbaToBgra;
-        return true;
+    case kGrey: layout = walk.hasKey ? PngPixelLayout::GreyKeyAlpha : PngPixelLayout::Copy1; return true;
+    case kIndexed: layout = PngPixelLayout::Copy1; return true;
+    case kGreyAlpha: layout = PngPixelLayout::Copy2; return true;
+    case kTruecolour: layout = walk.hasKey ? PngPixelLayout::RgbKeyToBgra : PngPixelLayout::RgbToBgr; return true;
+    default: layout = PngPixelLayout::RgbaToBgra; return true;
     }
 }
 
@@ -391,16 +381,11 @@ WalkStep handleEnd(Walk& walk)
 WalkStep handleChunk(Walk& walk, uint32_t type, const uint8_t* data, uint32_t length)
 {
     switch (type & kCaseMask) {
-    case kTypeIdat:
-        return handleIdat(walk, data, length);
-    case kTypePlte:
-        return handlePalette(walk, data, length);
-    case kTypeTrns:
-        return handleTransparency(walk, data, length);
-    case kTypeIend:
-        return handleEnd(walk);
-    default:
-        return (type & kAncillaryBit) ? WalkStep::NextChunk : WalkStep::Unsupported;
+    case kTypeIdat: return handleIdat(walk, data, length);
+    case kTypePlte: return handlePalette(walk, data, length);
+    case kTypeTrns: return handleTransparency(walk, data, length);
+    case kTypeIend: return handleEnd(walk);
+    default: return (type & kAncillaryBit) ? WalkStep::NextChunk : WalkStep::Unsupported;
     }
 }
 
@@ -457,8 +442,8 @@ int decodePngChunks(const uint8_t* data, uint64_t size, PngInfo& info, DsSurface
     return pngResultOf(walkChunks(walk));
 }
 
-DsSurface* decodePngWithAllocator(const uint8_t* data, uint64_t size, bool alphaOnly, int rotation,
-                                  DsAllocator allocator, DsFree free)
+DsSurface* decodePngWithAllocator(
+    const uint8_t* data, uint64_t size, bool alphaOnly, int rotation, DsAllocator allocator, DsFree free)
 {
     PngInfo info{};
     if (!data || !hasSignature(data, size) || decodePngChunks(data, size, info, nullptr) != PNG_OK)
@@ -472,9 +457,8 @@ DsSurface* decodePngWithAllocator(const uint8_t* data, uint64_t size, bool alpha
     if (surfaceBufferBytes(info) > kPngMaxBufferBytes)
         return nullptr;
     const int32_t noRotation = 0;
-    auto* surface = new (std::nothrow) DsSurface(int32_t(info.width), int32_t(info.height), &noRotation,
-                                                 info.colorMode, info.paletteHasAlpha != 0, info.paletteSize,
-                                                 allocator, free, 1, info.height);
+    auto* surface = new (std::nothrow) DsSurface(int32_t(info.width), int32_t(info.height), &noRotation, info.colorMode,
+        info.paletteHasAlpha != 0, info.paletteSize, allocator, free, 1, info.height);
     if (!surface)
         return nullptr;
     PngInfo second{};

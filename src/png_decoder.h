@@ -48,8 +48,8 @@ DsSurface* decodePng(const uint8_t* data, uint64_t size, bool alphaOnly, int rot
 
 // decodePng with the surface's allocator pair given by the caller; an
 // allocator that returns null makes the decode fail cleanly.
-DsSurface* decodePngWithAllocator(const uint8_t* data, uint64_t size, bool alphaOnly, int rotation,
-                                  DsAllocator allocator, DsFree free);
+DsSurface* decodePngWithAllocator(
+    const uint8_t* data, uint64_t size, bool alphaOnly, int rotation, DsAllocator allocator, DsFree free);
 
 // One walk over the chunks of the file (the signature is not looked at).
 // With a null surface it only checks the file and fills `info`; with a

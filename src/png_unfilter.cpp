@@ -53,8 +53,8 @@ constexpr uint8_t kOpaque = 255;
 // Fills one row of surface pixels from one filtered scanline (without its
 // type byte). `above` is the previous surface row; the first row's
 // functions never read it.
-using RowFunction = void (*)(uint8_t* out, const uint8_t* in, const uint8_t* above, uint32_t width,
-                             const uint16_t* key);
+using RowFunction = void (*)(
+    uint8_t* out, const uint8_t* in, const uint8_t* above, uint32_t width, const uint16_t* key);
 
 // The row functions of one layout: for the first row and for the others,
 // indexed by filter type.
@@ -134,11 +134,11 @@ constexpr RowTable portableTable()
 {
     return RowTable{
         {portableRow<Layout, PredictNone, false>, portableRow<Layout, PredictSub, false>,
-         portableRow<Layout, PredictNone, false>, portableRow<Layout, PredictAverage, false>,
-         portableRow<Layout, PredictSub, false>},
+            portableRow<Layout, PredictNone, false>, portableRow<Layout, PredictAverage, false>,
+            portableRow<Layout, PredictSub, false>},
         {portableRow<Layout, PredictNone, true>, portableRow<Layout, PredictSub, true>,
-         portableRow<Layout, PredictUp, true>, portableRow<Layout, PredictAverage, true>,
-         portableRow<Layout, PredictPaeth, true>},
+            portableRow<Layout, PredictUp, true>, portableRow<Layout, PredictAverage, true>,
+            portableRow<Layout, PredictPaeth, true>},
     };
 }
 
@@ -235,7 +235,7 @@ inline void swapRedBlue3(const uint8_t* in, __m128i out[3])
     for (uint32_t i = 0; i < 3; ++i) {
         const __m128i kept = _mm_and_si128(part[i], loadMask(kRgbSwapMasks.keep[i]));
         const __m128i moved = _mm_or_si128(_mm_and_si128(right[i], loadMask(kRgbSwapMasks.fromRight[i])),
-                                           _mm_and_si128(left[i], loadMask(kRgbSwapMasks.fromLeft[i])));
+            _mm_and_si128(left[i], loadMask(kRgbSwapMasks.fromLeft[i])));
         out[i] = _mm_or_si128(kept, moved);
     }
 }
@@ -276,8 +276,8 @@ void blockRow(uint8_t* out, const uint8_t* in, const uint8_t* above, uint32_t wi
     if (done == width)
         return;
     const size_t outDone = size_t(done) * Layout::kOut;
-    portableRow<Layout, Predictor, AddAbove>(out + outDone, in + size_t(done) * Layout::kIn,
-                                             AddAbove ? above + outDone : nullptr, width - done, key);
+    portableRow<Layout, Predictor, AddAbove>(
+        out + outDone, in + size_t(done) * Layout::kIn, AddAbove ? above + outDone : nullptr, width - done, key);
 }
 
 // Predictors of the vector pixel rows on the low four bytes of a register.

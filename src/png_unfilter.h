@@ -6,12 +6,12 @@
 
 // How the bytes of one file pixel become the bytes of one surface pixel.
 enum class PngPixelLayout {
-    Copy1,         // grey level, palette index or alpha: 1 -> 1
-    Copy2,         // grey, alpha -> grey, alpha
-    RgbToBgr,      // R, G, B -> B, G, R
-    RgbaToBgra,    // R, G, B, A -> B, G, R, A
-    GreyKeyAlpha,  // grey -> grey, alpha from the colour key
-    RgbKeyToBgra,  // R, G, B -> B, G, R, alpha from the colour key
+    Copy1,        // grey level, palette index or alpha: 1 -> 1
+    Copy2,        // grey, alpha -> grey, alpha
+    RgbToBgr,     // R, G, B -> B, G, R
+    RgbaToBgra,   // R, G, B, A -> B, G, R, A
+    GreyKeyAlpha, // grey -> grey, alpha from the colour key
+    RgbKeyToBgra, // R, G, B -> B, G, R, alpha from the colour key
 };
 
 // Bytes of one pixel in the file and in the surface for a layout.

@@ -10,8 +10,8 @@
 namespace {
 
 constexpr ToolIdentity kIdentity = {"glyphsmith_cli", "Corvane Font Generator CLI", 0x0100};
-constexpr uint32_t kSmallestHeight = 6;   // smaller glyphs are not legible
-constexpr uint32_t kLargestHeight = 256;  // keeps the generated tables within reason
+constexpr uint32_t kSmallestHeight = 6;  // smaller glyphs are not legible
+constexpr uint32_t kLargestHeight = 256; // keeps the generated tables within reason
 
 void registerOptions(CommandLine& commandLine)
 {

@@ -105,13 +105,14 @@ void pack(const PackRequest& request)
     output.write(words.data(), size_t(size));
     if (!output.commit())
         raiseError("cannot write output file '%s'", request.output.c_str());
-    std::printf("\nGenerated surface for '%s', size %lu bytes", request.image.c_str(), static_cast<unsigned long>(size));
+    std::printf(
+        "\nGenerated surface for '%s', size %lu bytes", request.image.c_str(), static_cast<unsigned long>(size));
 }
 
 } // namespace
 
 int main(int argc, char** argv)
 {
-    return runStandardTool(kIdentity, argc, argv, registerOptions,
-                           [](CommandLine& commandLine) { pack(readRequest(commandLine)); });
+    return runStandardTool(
+        kIdentity, argc, argv, registerOptions, [](CommandLine& commandLine) { pack(readRequest(commandLine)); });
 }

@@ -66,8 +66,8 @@ SnapshotRequest readRequest(CommandLine& commandLine)
     if (!commandLine.getOption("--pitch", "", pitchParser))
         throw CommandLineException("--pitch", "missing argument");
     if (bmpRowLength(request.geometry) > request.geometry.pitch)
-        throw CommandLineException("--pitch",
-                                   "invalid argument. Must be the same or larger than the width on one line.");
+        throw CommandLineException(
+            "--pitch", "invalid argument. Must be the same or larger than the width on one line.");
 
     StringArgumentParser outputParser(request.output);
     if (!commandLine.getOption("--output", "", outputParser))
@@ -93,14 +93,14 @@ void convert(const SnapshotRequest& request)
     const bool written = writeBmpToFile(request.geometry, input.data(), output.descriptor());
     if (!written || !output.commit())
         raiseError("cannot write output file '%s'", request.output.c_str());
-    std::printf("\nGenerated BMP file '%s', size %u bytes", request.output.c_str(),
-                unsigned(bmpFileSize(request.geometry)));
+    std::printf(
+        "\nGenerated BMP file '%s', size %u bytes", request.output.c_str(), unsigned(bmpFileSize(request.geometry)));
 }
 
 } // namespace
 
 int main(int argc, char** argv)
 {
-    return runStandardTool(kIdentity, argc, argv, registerOptions,
-                           [](CommandLine& commandLine) { convert(readRequest(commandLine)); });
+    return runStandardTool(
+        kIdentity, argc, argv, registerOptions, [](CommandLine& commandLine) { convert(readRequest(commandLine)); });
 }

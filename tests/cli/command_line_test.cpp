@@ -206,8 +206,9 @@ TEST(PrintUsage, ListsRowsInRegistrationOrderAndPushesLongSyntax)
     testing::internal::CaptureStdout();
     commandLine.printUsage();
     EXPECT_EQ(testing::internal::GetCapturedStdout(),
-              std::string("\n\nUSAGE: tool [options]\n"
-              "where [options] can be any of the following:\n\n")
-              + "\n --b <x>" + std::string(32 - 7, ' ') + "  -  Second\n"
-              "\n --a-very-long-option-syntax <value text>  -  Long\n");
+        std::string("\n\nUSAGE: tool [options]\n"
+                    "where [options] can be any of the following:\n\n") +
+            "\n --b <x>" + std::string(32 - 7, ' ') +
+            "  -  Second\n"
+            "\n --a-very-long-option-syntax <value text>  -  Long\n");
 }

@@ -62,8 +62,8 @@ TEST_F(OutputFileTest, ReplacesOnlyOnPublishAndLeavesNoTemporaryFile)
 TEST_F(OutputFileTest, RefusesWhatCannotBeReplaced)
 {
     makeEntries(directory.path(), {{"folder", kFolderEntry}, {"loop", linkEntry("loop")}});
-    for (const std::string& target : {path("folder"), path("folder/"), path("loop"), path("missing/x.bin"),
-                                      directory.prefix()}) {
+    for (const std::string& target :
+        {path("folder"), path("folder/"), path("loop"), path("missing/x.bin"), directory.prefix()}) {
         OutputFile output;
         EXPECT_FALSE(output.create(target)) << target;
     }
@@ -135,9 +135,8 @@ TEST_F(OutputFileTest, NamedTemporaryFilesAreRemovedOnTerminationSignals)
 TEST(InputFile, ReadsWholeRegularFilesOnly)
 {
     TemporaryDirectory directory;
-    makeEntries(directory.path(), {{"data", fileEntry(std::string("\0\1\2", 3))},
-                                   {"empty", fileEntry("")},
-                                   {"folder", kFolderEntry}});
+    makeEntries(directory.path(),
+        {{"data", fileEntry(std::string("\0\1\2", 3))}, {"empty", fileEntry("")}, {"folder", kFolderEntry}});
     InputFile input;
     std::vector<uint8_t> contents;
     ASSERT_TRUE(input.open(directory.file("data")));

@@ -25,8 +25,8 @@ std::vector<unsigned> exportedCodes()
     return codes;
 }
 
-const ds_bitmap_font_t* const kFonts[] = {&font_dejavu_16_0, &font_dejavu_16_90, &font_dejavu_16_180,
-                                          &font_dejavu_16_270};
+const ds_bitmap_font_t* const kFonts[] = {
+    &font_dejavu_16_0, &font_dejavu_16_90, &font_dejavu_16_180, &font_dejavu_16_270};
 
 class ExportedFontTest : public ::testing::Test {
 protected:
@@ -56,8 +56,8 @@ protected:
     int kerning(unsigned left, unsigned right)
     {
         FT_Vector vector{0, 0};
-        FT_Get_Kerning(face, FT_Get_Char_Index(face, left), FT_Get_Char_Index(face, right), FT_KERNING_DEFAULT,
-                       &vector);
+        FT_Get_Kerning(
+            face, FT_Get_Char_Index(face, left), FT_Get_Char_Index(face, right), FT_KERNING_DEFAULT, &vector);
         return left == 0 ? 0 : std::clamp(int(vector.x >> 6), -128, 127);
     }
 
@@ -80,10 +80,9 @@ TEST_F(ExportedFontTest, EveryListedCodeHasItsRecordAndNoOtherDoes)
     std::vector<bool> listed(256, false);
     for (unsigned code : exportedCodes())
         listed[code] = true;
-    for (unsigned code = 0; code < 256; ++code) {
+    for (unsigned code = 0; code < 256; ++code)
         for (const ds_bitmap_font_t* font : kFonts)
             EXPECT_EQ(font->chars[code] != nullptr, bool(listed[code])) << code;
-    }
 }
 
 TEST_F(ExportedFontTest, RecordsMatchFreeTypeInAllFourRotations)
@@ -106,7 +105,7 @@ TEST_F(ExportedFontTest, RecordsMatchFreeTypeInAllFourRotations)
         if (rows == 0 || width == 0)
             continue;
         const uint8_t* turned[4] = {kFonts[0]->chars[code]->pixels, kFonts[1]->chars[code]->pixels,
-                                    kFonts[2]->chars[code]->pixels, kFonts[3]->chars[code]->pixels};
+            kFonts[2]->chars[code]->pixels, kFonts[3]->chars[code]->pixels};
         unsigned mismatches = 0;
         for (unsigned r = 0; r < rows; ++r) {
             for (unsigned c = 0; c < width; ++c) {
@@ -125,10 +124,9 @@ TEST_F(ExportedFontTest, KerningTablesHoldEveryPairFreeTypeKerns)
     const std::vector<unsigned> codes = exportedCodes();
     for (unsigned code : codes) {
         std::vector<std::pair<unsigned, int>> expected;
-        for (unsigned prev : codes) {
+        for (unsigned prev : codes)
             if (const int delta = kerning(prev, code))
                 expected.emplace_back(prev, delta);
-        }
         for (const ds_bitmap_font_t* font : kFonts) {
             const ds_bitmap_font_char_t* glyph = font->chars[code];
             std::vector<std::pair<unsigned, int>> actual;

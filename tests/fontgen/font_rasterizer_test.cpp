@@ -1,6 +1,6 @@
-#include "missing_data.h"
 #include "coverage_bitmap.h"
 #include "font_rasterizer.h"
+#include "missing_data.h"
 #include "test_support.h"
 
 #include <gtest/gtest.h>
@@ -51,8 +51,8 @@ TEST_F(FontRasterizerTest, UnmappedCodeRendersTheMissingGlyph)
     RenderedGlyph missing;
     rasterizer.renderGlyph(kMissingCode, missing);
     ASSERT_NE(missing.bitmap.buffer, nullptr);
-    const std::vector<uint8_t> first(missing.bitmap.buffer,
-                                     missing.bitmap.buffer + missing.bitmap.rows * missing.bitmap.pitch);
+    const std::vector<uint8_t> first(
+        missing.bitmap.buffer, missing.bitmap.buffer + missing.bitmap.rows * missing.bitmap.pitch);
     RenderedGlyph again;
     rasterizer.renderGlyph(kMissingCode + 1, again);
     ASSERT_EQ(again.bitmap.rows, missing.bitmap.rows);
@@ -68,8 +68,8 @@ TEST_F(FontRasterizerTest, KerningLooksUpFullCodes)
         int32_t pixels; // FreeType's kerning of DejaVuSans at 48 pixels
     } pairs[] = {
         {'A', 'V', -3}, {'T', 0xE9, -8}, {'Y', 0xE9, -6}, {0xC0, 'T', -4}, {'V', 0xE0, -4},
-        {0x141, 'V', 0},  // not 'A', although 0x141 ends in 0x41
-        {0x1C1, 'V', 0},  // nor 0xC1
+        {0x141, 'V', 0}, // not 'A', although 0x141 ends in 0x41
+        {0x1C1, 'V', 0}, // nor 0xC1
     };
     for (const auto& pair : pairs)
         EXPECT_EQ(rasterizer.kerning(pair.left, pair.right), pair.pixels) << pair.left << " " << pair.right;
@@ -135,7 +135,7 @@ TEST(CoverageBitmap, ConvertsEveryPixelModeToEightBits)
 {
     std::vector<CoverageCase> cases = {
         {"mono", FT_PIXEL_MODE_MONO, 2, 10, 2, {0xA0, 0x40, 0x01, 0x80},
-         {255, 0, 255, 0, 0, 0, 0, 0, 0, 255, 0, 0, 0, 0, 0, 0, 0, 255, 255, 0}},
+            {255, 0, 255, 0, 0, 0, 0, 0, 0, 255, 0, 0, 0, 0, 0, 0, 0, 255, 255, 0}},
         {"gray2", FT_PIXEL_MODE_GRAY2, 1, 5, 2, {0x1B, 0xC0}, {0, 85, 170, 255, 255}},
         {"gray4", FT_PIXEL_MODE_GRAY4, 1, 3, 2, {0x0F, 0x80}, {0, 255, 136}},
         {"bottom-up gray", FT_PIXEL_MODE_GRAY, 2, 2, -3, {1, 2, 0, 3, 4, 0}, {3, 4, 1, 2}},

@@ -21,14 +21,16 @@ std::vector<std::string> linesOf(const std::string& text)
 
 std::string recordText(const std::string& rotation, const std::string& kerning, const std::string& pixels)
 {
-    return "static const ds_bitmap_font_char_t char_46_" + rotation + " = \n{\n.w = 2,\n.h = 2,\n.xoff = 1,\n"
-           ".yoff = 2,\n.xadvance = 4,\n" + kerning + ".pixels = " + pixels + "\n};\n\n\n";
+    return "static const ds_bitmap_font_char_t char_46_" + rotation +
+        " = \n{\n.w = 2,\n.h = 2,\n.xoff = 1,\n"
+        ".yoff = 2,\n.xadvance = 4,\n" +
+        kerning + ".pixels = " + pixels + "\n};\n\n\n";
 }
 
 std::string fontRecordText(const std::string& rotation)
 {
     std::string text = "\n\nconst ds_bitmap_font_t font_tiny_16_" + rotation +
-                       " = {\n.height = 19,\n.ascender = 15,\n.descender = -4,\n.chars = {\n";
+        " = {\n.height = 19,\n.ascender = 15,\n.descender = -4,\n.chars = {\n";
     for (int code = 0; code < 256; ++code)
         text += code == 46 ? "&char_46_" + rotation + ",\n" : "nullptr,\n";
     return text + "}\n};\n";
@@ -91,18 +93,22 @@ TEST(FontSourceText, TruncatesMetricsTowardZero)
 TEST(FontSourceText, WritesTheHeader)
 {
     EXPECT_EQ(headerText("tiny_16"),
-              "#ifndef _FONT_TINY_16_H\n#define _FONT_TINY_16_H\n\n#include <ds_font.h>\n\n"
-              "extern const ds_bitmap_font_t font_tiny_16_0;\n"
-              "extern const ds_bitmap_font_t font_tiny_16_90;\n"
-              "extern const ds_bitmap_font_t font_tiny_16_180;\n"
-              "extern const ds_bitmap_font_t font_tiny_16_270;\n\n#endif\n");
+        "#ifndef _FONT_TINY_16_H\n#define _FONT_TINY_16_H\n\n#include <ds_font.h>\n\n"
+        "extern const ds_bitmap_font_t font_tiny_16_0;\n"
+        "extern const ds_bitmap_font_t font_tiny_16_90;\n"
+        "extern const ds_bitmap_font_t font_tiny_16_180;\n"
+        "extern const ds_bitmap_font_t font_tiny_16_270;\n\n#endif\n");
 }
 
 TEST(FontSourceText, SanitizesNames)
 {
     const std::pair<std::string, std::string> cases[] = {
-        {"a.b", "a_b"},   {"a b", "a_b"},         {"my-font 16", "my_font_16"},
-        {"Ab_9z", "Ab_9z"}, {"caf\xC3\xA9", "caf__"}, {"", ""},
+        {"a.b", "a_b"},
+        {"a b", "a_b"},
+        {"my-font 16", "my_font_16"},
+        {"Ab_9z", "Ab_9z"},
+        {"caf\xC3\xA9", "caf__"},
+        {"", ""},
     };
     for (const auto& [given, expected] : cases) {
         std::string name = given;
@@ -131,8 +137,8 @@ TEST(FontSourceText, TurnsPixelsForEachRotation)
         {270, "0x0D, 0x0A, \n0x0E, 0x0B, \n0x0F, 0x0C, \n"},
     };
     for (const RotationCase& test : cases) {
-        const std::string array = "static const uint8_t char_7_pixels_" + std::to_string(test.rotation) +
-                                  "[] = {\n" + test.lines + "};\n\n";
+        const std::string array =
+            "static const uint8_t char_7_pixels_" + std::to_string(test.rotation) + "[] = {\n" + test.lines + "};\n\n";
         EXPECT_NE(text.find(array), std::string::npos) << test.rotation;
     }
     EXPECT_EQ(text.find("0xEE"), std::string::npos);
@@ -161,9 +167,9 @@ TEST(FontSourceText, KernedGlyphWithoutPixels)
                            "static const int8_t char_65_ktd[] = {-1, -2, 127, -128, 0};\n";
     for (const char* rotation : {"0", "90", "180", "270"}) {
         expected += std::string("static const ds_bitmap_font_char_t char_65_") + rotation +
-                    " = \n{\n.w = 0,\n.h = 0,\n.xoff = 0,\n.yoff = 0,\n.xadvance = 5,\n"
-                    ".kerning_table_prev = char_65_ktp,\n.kerning_table_delta = char_65_ktd,\n"
-                    ".pixels = nullptr\n};\n\n\n";
+            " = \n{\n.w = 0,\n.h = 0,\n.xoff = 0,\n.yoff = 0,\n.xadvance = 5,\n"
+            ".kerning_table_prev = char_65_ktp,\n.kerning_table_delta = char_65_ktd,\n"
+            ".pixels = nullptr\n};\n\n\n";
     }
     EXPECT_EQ(text, expected);
 }

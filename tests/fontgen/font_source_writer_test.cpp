@@ -1,6 +1,6 @@
-#include "missing_data.h"
 #include "font_rasterizer.h"
 #include "font_source_text.h"
+#include "missing_data.h"
 #include "test_support.h"
 
 #include <gtest/gtest.h>
@@ -65,8 +65,7 @@ TEST_F(FontSourceWriterTest, SanitizesTheNameInPlace)
     ASSERT_TRUE(rasterizer.writeFontSource(name, folder.prefix(), 16, {65}));
     EXPECT_EQ(name, "my_font_x");
     EXPECT_TRUE(fileExists(folder.prefix() + "my_font_x.cpp"));
-    EXPECT_NE(readFileBytes(folder.prefix() + "my_font_x.h").find("#ifndef _FONT_MY_FONT_X_H\n"),
-              std::string::npos);
+    EXPECT_NE(readFileBytes(folder.prefix() + "my_font_x.h").find("#ifndef _FONT_MY_FONT_X_H\n"), std::string::npos);
 }
 
 TEST_F(FontSourceWriterTest, FailuresLeaveNoFiles)

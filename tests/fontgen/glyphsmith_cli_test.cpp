@@ -1,7 +1,7 @@
 // Transcripts of the real glyphsmith_cli: whole standard output and exit status.
-#include "missing_data.h"
 #include "folder_state.h"
 #include "font_rasterizer.h"
+#include "missing_data.h"
 #include "test_support.h"
 
 #include <gtest/gtest.h>
@@ -25,8 +25,7 @@ std::string usageRow(const std::string& syntax, const std::string& help)
 }
 
 // The listing as the shared option parser prints it (see tests/cli).
-const std::string kUsage =
-    "\n\nUSAGE: glyphsmith_cli [options]\nwhere [options] can be any of the following:\n\n" +
+const std::string kUsage = "\n\nUSAGE: glyphsmith_cli [options]\nwhere [options] can be any of the following:\n\n" +
     usageRow("--help", "Print this help screen") +
     usageRow("--silent", "Print minimal information on the screen (useful for running from scripts)") +
     usageRow("--font <font file>", "Input font file") +
@@ -66,7 +65,8 @@ protected:
 
     bool outputExists(const std::string& name) const
     {
-        return fileExists(folder.prefix() + "out/" + name + ".cpp") && fileExists(folder.prefix() + "out/" + name + ".h");
+        return fileExists(folder.prefix() + "out/" + name + ".cpp") &&
+            fileExists(folder.prefix() + "out/" + name + ".h");
     }
 
     std::string font;
@@ -88,23 +88,23 @@ TEST_F(GlyphsmithCliTest, ReportsOptionErrorsInOrder)
         {{"--font", f, "--chars", "65", "--output_path", "out"}, optionError("--size", "missing font height")},
         {{"--font", f, "--chars", "65", "--size", "16"}, optionError("--output_path", "missing path")},
         {{"--font", f, "--chars", "65", "--size", "5", "--output_path", "out", "x"},
-         optionError("--size", "height has to be between 6 and 256")},
+            optionError("--size", "height has to be between 6 and 256")},
         {{"--font", f, "--chars", "65", "--size", "257", "--output_path", "out", "x"},
-         optionError("--size", "height has to be between 6 and 256")},
+            optionError("--size", "height has to be between 6 and 256")},
         {{"--font", f, "--chars", "65", "--size", "16", "--output_path", "out"},
-         kUsage + "\n\nERROR: missing output font name\n\n"},
+            kUsage + "\n\nERROR: missing output font name\n\n"},
         {{"--font", f, "--chars", "65", "--size", "16", "--output_path", "out", ""},
-         kUsage + "\n\nERROR: missing output font name\n\n"},
+            kUsage + "\n\nERROR: missing output font name\n\n"},
         {{"x", "--font", f, "--chars", "65", "--size", "16", "--output_path", "out", "y"},
-         kUsage + "\n\nERROR: invalid argument y\n\n"},
+            kUsage + "\n\nERROR: invalid argument y\n\n"},
         {{"--font", f, "--chars", "32-126", "x", "--size", "16", "--output_path", "out"},
-         optionError("--chars", "invalid value")},
+            optionError("--chars", "invalid value")},
         {{"--font", f, "--chars", "0-256", "--size", "16", "--output_path", "out", "x"},
-         optionError("--chars", "invalid range")},
+            optionError("--chars", "invalid range")},
         {{"--font", f, "--chars", "4294967361", "--size", "16", "--output_path", "out", "x"},
-         optionError("--chars", "invalid range")},
+            optionError("--chars", "invalid range")},
         {{"--font", f, "--font", f, "--chars", "65", "--size", "16", "--output_path", "out", "x"},
-         optionError("--font", "duplicate option")},
+            optionError("--font", "duplicate option")},
     };
     for (const ErrorCase& test : cases) {
         const ProgramResult transcript = run(test.arguments);
@@ -222,18 +222,18 @@ TEST_F(GlyphsmithCliTest, OutputsNeverLoseData)
     };
     const Case cases[] = {
         {"the font is the output source", {{"n_16.cpp", hardLinkEntry("f.ttf")}}, "n_16.cpp", "",
-         {{"n_16.cpp", source}, {"n_16.h", header}}},
+            {{"n_16.cpp", source}, {"n_16.h", header}}},
         {"the output source links to the font", {{"n_16.cpp", linkEntry("f.ttf")}}, "n_16.cpp", "",
-         {{"f.ttf", source}, {"n_16.h", header}}},
-        {"a failed export keeps the old pair", {{"n_16.cpp", oldSource}, {"n_16.h", oldHeader}}, "b.ttf",
-         brokenGlyph, {}},
+            {{"f.ttf", source}, {"n_16.h", header}}},
+        {"a failed export keeps the old pair", {{"n_16.cpp", oldSource}, {"n_16.h", oldHeader}}, "b.ttf", brokenGlyph,
+            {}},
         {"a header that cannot be made keeps the old source", {{"n_16.cpp", oldSource}, {"n_16.h", kFolderEntry}},
-         "f.ttf", "\n\nERROR: cannot write file './n_16.h'\n\n", {}},
+            "f.ttf", "\n\nERROR: cannot write file './n_16.h'\n\n", {}},
         {"symlinked outputs keep their links",
-         {{"t.cpp", oldSource}, {"n_16.cpp", linkEntry("t.cpp")}, {"n_16.h", linkEntry("t.h")}}, "f.ttf", "",
-         {{"t.cpp", source}, {"t.h", header}}},
+            {{"t.cpp", oldSource}, {"n_16.cpp", linkEntry("t.cpp")}, {"n_16.h", linkEntry("t.h")}}, "f.ttf", "",
+            {{"t.cpp", source}, {"t.h", header}}},
         {"replaced files keep their modes", {{"n_16.cpp", fileEntry("x", 0600)}, {"n_16.h", fileEntry("x", 0640)}},
-         "f.ttf", "", {{"n_16.cpp", fileEntry(sourceBytes, 0600)}, {"n_16.h", fileEntry(headerBytes, 0640)}}},
+            "f.ttf", "", {{"n_16.cpp", fileEntry(sourceBytes, 0600)}, {"n_16.h", fileEntry(headerBytes, 0640)}}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -270,7 +270,7 @@ TEST_F(GlyphsmithCliTest, KerningBeyondTheFieldIsClamped)
     const std::string source = readFileBytes(folder.prefix() + "out/b_244.cpp");
     EXPECT_NE(source.find("static const char char_106_ktp[] = {84, 89, 0};\n"
                           "static const int8_t char_106_ktd[] = {-128, -128, 0};\n"),
-              std::string::npos);
+        std::string::npos);
 }
 
 } // namespace

@@ -16,7 +16,7 @@
 inline std::string testFontPath()
 {
     const std::string path = CORVANE_TEST_FONT;
-    struct stat status {};
+    struct stat status { };
     return !path.empty() && stat(path.c_str(), &status) == 0 ? path : std::string();
 }
 

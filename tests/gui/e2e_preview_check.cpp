@@ -21,7 +21,7 @@ namespace {
 
 constexpr int kCanvasWidth = 800;
 constexpr int kCanvasHeight = 600;
-constexpr int kGreyTolerance = 3;           // rounding differences of the blend
+constexpr int kGreyTolerance = 3; // rounding differences of the blend
 constexpr double kLargestMismatchShare = 0.005;
 
 struct Screenshot {
@@ -54,8 +54,8 @@ Screenshot readPpm(const std::string& path)
     Screenshot shot;
     in >> magic >> shot.width >> shot.height >> maxValue;
     in.get();
-    if (!in || magic != "P6" || maxValue != 255 || shot.width <= 0 || shot.height <= 0 ||
-        shot.width > 16384 || shot.height > 16384)
+    if (!in || magic != "P6" || maxValue != 255 || shot.width <= 0 || shot.height <= 0 || shot.width > 16384 ||
+        shot.height > 16384)
         fail("cannot read " + path);
     shot.rgb.resize(size_t(shot.width) * shot.height * 3);
     in.read(reinterpret_cast<char*>(shot.rgb.data()), std::streamsize(shot.rgb.size()));
@@ -77,8 +77,9 @@ int locate(const std::string& path)
     std::vector<std::pair<int, int>> found;
     for (int y = 0; y + kCanvasHeight <= h; ++y)
         for (int x = 0; x + kCanvasWidth <= w; ++x)
-            if (at(x + kCanvasWidth, y + kCanvasHeight) - at(x, y + kCanvasHeight) -
-                    at(x + kCanvasWidth, y) + at(x, y) == 0)
+            if (at(x + kCanvasWidth, y + kCanvasHeight) - at(x, y + kCanvasHeight) - at(x + kCanvasWidth, y) +
+                    at(x, y) ==
+                0)
                 found.emplace_back(x, y);
     if (found.size() != 1)
         fail("expected one white 800x600 preview, found " + std::to_string(found.size()));
@@ -94,8 +95,7 @@ int locate(const std::string& path)
     }
     if (bestLength < 50)
         fail("no characters field left of the preview");
-    std::cout << canvasX << " " << canvasY << " " << column << " " << bestStart + bestLength / 2
-              << "\n";
+    std::cout << canvasX << " " << canvasY << " " << column << " " << bestStart + bestLength / 2 << "\n";
     return 0;
 }
 
@@ -129,15 +129,13 @@ std::vector<int> expectedPreview(const std::string& font, unsigned first, unsign
     return grey;
 }
 
-int compare(const std::string& path, int canvasX, int canvasY, const std::string& font,
-            const std::string& range)
+int compare(const std::string& path, int canvasX, int canvasY, const std::string& font, const std::string& range)
 {
     unsigned first = 0, last = 0;
     if (std::sscanf(range.c_str(), "%u-%u", &first, &last) != 2 || first > last || last > 0xFFFF)
         fail("bad range " + range);
     const Screenshot shot = readPpm(path);
-    if (canvasX < 0 || canvasY < 0 || canvasX + kCanvasWidth > shot.width ||
-        canvasY + kCanvasHeight > shot.height)
+    if (canvasX < 0 || canvasY < 0 || canvasX + kCanvasWidth > shot.width || canvasY + kCanvasHeight > shot.height)
         fail("preview outside the screenshot");
     const std::vector<int> expected = expectedPreview(font, first, last);
     long inked = 0, mismatched = 0;
@@ -148,8 +146,7 @@ int compare(const std::string& path, int canvasX, int canvasY, const std::string
             inked += want != 255;
             mismatched += std::abs(want - got) > kGreyTolerance;
         }
-    std::cout << "preview check: " << inked << " inked pixels expected, " << mismatched
-              << " pixels differ\n";
+    std::cout << "preview check: " << inked << " inked pixels expected, " << mismatched << " pixels differ\n";
     if (inked == 0 || double(mismatched) > kLargestMismatchShare * double(inked))
         return 1;
     return 0;
@@ -164,8 +161,7 @@ int main(int argc, char** argv)
         if (args.size() == 2 && args[0] == "locate")
             return locate(args[1]);
         if (args.size() == 6 && args[0] == "compare")
-            return compare(args[1], std::atoi(args[2].c_str()), std::atoi(args[3].c_str()),
-                           args[4], args[5]);
+            return compare(args[1], std::atoi(args[2].c_str()), std::atoi(args[3].c_str()), args[4], args[5]);
     } catch (const FTException& error) {
         fail(std::string("FreeType ") + error.what());
     }

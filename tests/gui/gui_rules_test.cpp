@@ -76,7 +76,10 @@ TEST(ParseCharList, RangesStopAtTheLargestUnicodeCode)
 
 TEST(ParseCharList, TextWithEmbeddedZeroByteIsNotANumber)
 {
-    EXPECT_EQ(glyphsmith::parseCharList(std::string("65\0" "5,66", 7)), CharacterList{66});
+    EXPECT_EQ(glyphsmith::parseCharList(std::string("65\0"
+                                                    "5,66",
+                  7)),
+        CharacterList{66});
 }
 
 struct HeightCase {
@@ -110,18 +113,23 @@ TEST(CheckFontHeight, AcceptsSixToTwoHundredFiftySix)
     for (const HeightCase& c : cases) {
         const glyphsmith::HeightCheck check = glyphsmith::checkFontHeight(c.text);
         EXPECT_EQ(check.status, c.status) << "text: '" << c.text << "'";
-        if (c.status == HeightStatus::Valid) {
+        if (c.status == HeightStatus::Valid)
             EXPECT_EQ(check.height, c.height) << "text: '" << c.text << "'";
-        }
     }
 }
 
 TEST(ExportFontName, DropsSourceEndingInAnyCase)
 {
     const std::vector<std::pair<std::string, std::string>> cases = {
-        {"myfont.cpp", "myfont"},   {"myfont.CPP", "myfont"}, {"myfont.Cpp", "myfont"},
-        {"myfont", "myfont"},       {"my font.cpp", "my font"}, {"a.cpp.cpp", "a.cpp"},
-        {"myfont.cxx", "myfont.cxx"}, {"cpp", "cpp"},         {".cpp", ""},
+        {"myfont.cpp", "myfont"},
+        {"myfont.CPP", "myfont"},
+        {"myfont.Cpp", "myfont"},
+        {"myfont", "myfont"},
+        {"my font.cpp", "my font"},
+        {"a.cpp.cpp", "a.cpp"},
+        {"myfont.cxx", "myfont.cxx"},
+        {"cpp", "cpp"},
+        {".cpp", ""},
         {"myfont.cp", "myfont.cp"},
     };
     for (const auto& [fileName, fontName] : cases)

@@ -39,8 +39,7 @@ TEST(PreviewLayout, SquareCellsWrapWhenLessThanOneCellRemains)
         {20, 30, {{0, 60}, {0, 90}}}, // narrower than a cell: one cell per row
     };
     for (const LayoutCase& c : cases) {
-        const std::vector<PenPosition> cells =
-            layCells(c.width, c.lineHeight, int(c.cells.size()));
+        const std::vector<PenPosition> cells = layCells(c.width, c.lineHeight, int(c.cells.size()));
         for (size_t i = 0; i < cells.size(); ++i) {
             EXPECT_EQ(cells[i].x, c.cells[i].first) << "width " << c.width << " cell " << i;
             EXPECT_EQ(cells[i].y, c.cells[i].second) << "width " << c.width << " cell " << i;
@@ -188,12 +187,10 @@ TEST_F(ComposePreview, GlyphsSitInTheirCellsAsFreeTypeRendersThem)
         for (uint32_t r = 0; r < glyph.bitmap.rows; ++r)
             for (uint32_t c = 0; c < glyph.bitmap.width; ++c)
                 if (glyph.bitmap.buffer[r * glyph.bitmap.pitch + c] > 1)
-                    expected.emplace_back(cell * line + glyph.xoff + int(c),
-                                          line - glyph.yoff + int(r));
+                    expected.emplace_back(cell * line + glyph.xoff + int(c), line - glyph.yoff + int(r));
     }
-    std::sort(expected.begin(), expected.end(), [](auto a, auto b) {
-        return std::make_pair(a.second, a.first) < std::make_pair(b.second, b.first);
-    });
+    std::sort(expected.begin(), expected.end(),
+        [](auto a, auto b) { return std::make_pair(a.second, a.first) < std::make_pair(b.second, b.first); });
     EXPECT_EQ(inkedPoints(image), expected);
 }
 

@@ -26,9 +26,8 @@ TEST(BitstreamExtract, ReadsFieldsLeastSignificantBitFirst)
     };
     const Case cases[] = {{0, 0x0}, {1, 0x1}, {3, 0x2}, {4, 0xA}, {8, 0x3C}, {16, 0x01FF}, {5, 0x0}, {3, 0x4}};
     bitstream_t stream = streamOver(bytes);
-    for (const Case& c : cases) {
+    for (const Case& c : cases)
         EXPECT_EQ(bitstream_extract(&stream, c.count), c.expected) << "count " << c.count;
-    }
     EXPECT_EQ(bitstream_bits_left(&stream), 0u);
     EXPECT_EQ(bitstream_extract(&stream, 1), BITSTREAM_EOF);
 }
@@ -75,8 +74,8 @@ TEST(BitstreamExtractDeathTest, MoreThan24BitsStopsTheProgram)
     // g++ names the function "uint32_t bitstream_extract(bitstream_t*, uint32_t)";
     // clang writes "bitstream_t *". The line number is whatever the source has.
     EXPECT_DEATH(bitstream_extract(&stream, 25),
-                 "submodules/inflate/src/streams\\.cpp:[0-9]+: uint32_t bitstream_extract\\(bitstream_t ?\\*, "
-                 "uint32_t\\): Assertion `count <= 24' failed");
+        "submodules/inflate/src/streams\\.cpp:[0-9]+: uint32_t bitstream_extract\\(bitstream_t ?\\*, "
+        "uint32_t\\): Assertion `count <= 24' failed");
 }
 
 // Giving back n bits must make the stream read exactly as if they had never
@@ -85,9 +84,8 @@ TEST(BitstreamUnread, RestoresTheBitsJustConsumed)
 {
     std::mt19937 random(7);
     std::vector<uint8_t> bytes(64);
-    for (uint8_t& byte : bytes) {
+    for (uint8_t& byte : bytes)
         byte = static_cast<uint8_t>(random());
-    }
     for (uint32_t skip = 0; skip < 40; skip += 3) {
         for (uint32_t taken = 1; taken <= 16; ++taken) {
             bitstream_t reference = streamOver(bytes);
@@ -149,14 +147,12 @@ TEST(HuffmanDecode, DecodesTheCanonicalCodeOfRfc1951)
     EXPECT_EQ(codes, (std::vector<uint32_t>{2, 3, 4, 5, 6, 0, 14, 15}));
     const std::vector<int> message = {7, 5, 0, 6, 1, 2, 3, 4, 5, 7, 6};
     BitWriter writer;
-    for (int symbol : message) {
+    for (int symbol : message)
         writer.code(codes[symbol], lengths[symbol]);
-    }
     std::vector<uint8_t> bytes = writer.finish();
     bitstream_t stream = streamOver(bytes);
-    for (int symbol : message) {
+    for (int symbol : message)
         EXPECT_EQ(huffman_decode(&table.huffman, &stream), symbol);
-    }
 }
 
 TEST(HuffmanDecode, RunningOutConsumesNothingAndResumesInTheNextPiece)

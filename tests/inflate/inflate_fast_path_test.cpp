@@ -20,7 +20,7 @@ namespace {
 
 using Bytes = std::vector<uint8_t>;
 
-constexpr size_t kPadding = 40;     // zero bytes after each stream: the fast path needs 16 ahead
+constexpr size_t kPadding = 40; // zero bytes after each stream: the fast path needs 16 ahead
 constexpr size_t kOutputLimit = 8192;
 
 // A fixed block of `count` literals "abc...z" repeated; returns the literals.
@@ -51,8 +51,7 @@ Bytes bytesOf(const std::string& text)
 
 // Decodes whole (table-driven), a byte at a time (bit by bit) and in pieces
 // around the fast path's limits, and expects the same result and bytes.
-void expectSameEveryWay(const Bytes& stream, inflate_result_t result, const Bytes& expected,
-                        const std::string& label)
+void expectSameEveryWay(const Bytes& stream, inflate_result_t result, const Bytes& expected, const std::string& label)
 {
     size_t turn = 0;
     const size_t inputSizes[] = {15, 16, 17, 40};
@@ -88,68 +87,67 @@ std::vector<int> literalOrMatchLengths()
 
 const FastErrorCase kFastErrorCases[] = {
     {"distance one beyond the bytes decoded",
-     [](BitWriter& w) {
-         std::string before = writeFixedLiterals(w, true, 30);
-         writeFixedMatch(w, 10, 31);
-         return before;
-     }},
+        [](BitWriter& w) {
+            std::string before = writeFixedLiterals(w, true, 30);
+            writeFixedMatch(w, 10, 31);
+            return before;
+        }},
     {"length symbol 286",
-     [](BitWriter& w) {
-         std::string before = writeFixedLiterals(w, true, 30);
-         writeFixedSymbol(w, 286);
-         return before;
-     }},
+        [](BitWriter& w) {
+            std::string before = writeFixedLiterals(w, true, 30);
+            writeFixedSymbol(w, 286);
+            return before;
+        }},
     {"length symbol 287",
-     [](BitWriter& w) {
-         std::string before = writeFixedLiterals(w, true, 30);
-         writeFixedSymbol(w, 287);
-         return before;
-     }},
+        [](BitWriter& w) {
+            std::string before = writeFixedLiterals(w, true, 30);
+            writeFixedSymbol(w, 287);
+            return before;
+        }},
     {"distance code 30",
-     [](BitWriter& w) {
-         std::string before = writeFixedLiterals(w, true, 30);
-         writeFixedSymbol(w, 257);
-         writeFixedDistance(w, 30);
-         return before;
-     }},
+        [](BitWriter& w) {
+            std::string before = writeFixedLiterals(w, true, 30);
+            writeFixedSymbol(w, 257);
+            writeFixedDistance(w, 30);
+            return before;
+        }},
     {"distance code 31",
-     [](BitWriter& w) {
-         std::string before = writeFixedLiterals(w, true, 30);
-         writeFixedSymbol(w, 260);
-         writeFixedDistance(w, 31);
-         return before;
-     }},
+        [](BitWriter& w) {
+            std::string before = writeFixedLiterals(w, true, 30);
+            writeFixedSymbol(w, 260);
+            writeFixedDistance(w, 31);
+            return before;
+        }},
     {"literal/length bits matching no code",
-     [](BitWriter& w) {
-         std::string before = writeFixedLiterals(w, false, 30);
-         writeFixedSymbol(w, 256);
-         std::vector<int> lengths(257, 0);
-         lengths[256] = 1; // only code 0 exists
-         writeDynamicCodes(w, true, lengths, {1});
-         w.bits(0xFFFF, 16);
-         return before;
-     }},
+        [](BitWriter& w) {
+            std::string before = writeFixedLiterals(w, false, 30);
+            writeFixedSymbol(w, 256);
+            std::vector<int> lengths(257, 0);
+            lengths[256] = 1; // only code 0 exists
+            writeDynamicCodes(w, true, lengths, {1});
+            w.bits(0xFFFF, 16);
+            return before;
+        }},
     {"distance bits matching no code",
-     [](BitWriter& w) {
-         std::vector<int> lengths = literalOrMatchLengths();
-         writeDynamicCodes(w, true, lengths, {1}); // only distance code 0 exists
-         std::vector<uint32_t> codes = canonicalCodes(lengths);
-         for (int i = 0; i < 20; ++i) {
-             w.code(codes['a'], 1);
-         }
-         w.code(codes[257], 2);
-         w.code(1, 1);
-         return std::string(20, 'a');
-     }},
+        [](BitWriter& w) {
+            std::vector<int> lengths = literalOrMatchLengths();
+            writeDynamicCodes(w, true, lengths, {1}); // only distance code 0 exists
+            std::vector<uint32_t> codes = canonicalCodes(lengths);
+            for (int i = 0; i < 20; ++i)
+                w.code(codes['a'], 1);
+            w.code(codes[257], 2);
+            w.code(1, 1);
+            return std::string(20, 'a');
+        }},
     {"distance code on an empty distance table",
-     [](BitWriter& w) {
-         std::vector<int> lengths = literalOrMatchLengths();
-         writeDynamicCodes(w, true, lengths, {0});
-         std::vector<uint32_t> codes = canonicalCodes(lengths);
-         w.code(codes['a'], 1);
-         w.code(codes[257], 2);
-         return std::string("a");
-     }},
+        [](BitWriter& w) {
+            std::vector<int> lengths = literalOrMatchLengths();
+            writeDynamicCodes(w, true, lengths, {0});
+            std::vector<uint32_t> codes = canonicalCodes(lengths);
+            w.code(codes['a'], 1);
+            w.code(codes[257], 2);
+            return std::string("a");
+        }},
 };
 
 using inflate_detail::fast_variant_t;
@@ -160,11 +158,10 @@ protected:
     void TearDown() override { inflate_detail::force_fast_variant(fast_variant_t::BEST); }
 };
 
-INSTANTIATE_TEST_SUITE_P(EachVariant, InflateFastPath,
-                         testing::Values(fast_variant_t::BEST, fast_variant_t::PORTABLE),
-                         [](const testing::TestParamInfo<fast_variant_t>& info) {
-                             return info.param == fast_variant_t::BEST ? std::string("Best") : std::string("Portable");
-                         });
+INSTANTIATE_TEST_SUITE_P(EachVariant, InflateFastPath, testing::Values(fast_variant_t::BEST, fast_variant_t::PORTABLE),
+    [](const testing::TestParamInfo<fast_variant_t>& info) {
+        return info.param == fast_variant_t::BEST ? std::string("Best") : std::string("Portable");
+    });
 
 TEST_P(InflateFastPath, DataErrorsMatchTheBitByBitSteps)
 {
@@ -182,8 +179,8 @@ TEST_P(InflateFastPath, DataErrorsMatchTheBitByBitSteps)
 TEST_P(InflateFastPath, MatchCopiesRepeatTheirSource)
 {
     const int kDistances[] = {1, 2, 3, 4, 5, 6, 7, 8, 9, 15, 16, 17, 31, 32, 33, 100};
-    const int kLengths[] = {3,  4,  5,  6,  7,  8,  9,  15, 16, 17, 18, 21,  22,  23,
-                            24, 25, 31, 32, 33, 64, 100, 255, 257, 258};
+    const int kLengths[] = {
+        3, 4, 5, 6, 7, 8, 9, 15, 16, 17, 18, 21, 22, 23, 24, 25, 31, 32, 33, 64, 100, 255, 257, 258};
     for (int distance : kDistances) {
         for (int length : kLengths) {
             BitWriter w;
@@ -192,12 +189,11 @@ TEST_P(InflateFastPath, MatchCopiesRepeatTheirSource)
             writeFixedMatch(w, 3, 1); // a match right after another one
             writeFixedSymbol(w, 'z');
             writeFixedSymbol(w, 256);
-            for (int i = 0; i < length; ++i) {
+            for (int i = 0; i < length; ++i)
                 text += text[text.size() - static_cast<size_t>(distance)];
-            }
             text += std::string(3, text.back()) + "z";
             expectSameEveryWay(padded(w), INFLATE_DONE, bytesOf(text),
-                               "distance " + std::to_string(distance) + " length " + std::to_string(length));
+                "distance " + std::to_string(distance) + " length " + std::to_string(length));
         }
     }
 }
@@ -208,13 +204,13 @@ TEST_P(InflateFastPath, MatchCopiesRepeatTheirSource)
 TEST_P(InflateFastPath, EveryLengthAndDistanceCodeDecodes)
 {
     std::vector<int> distances;
-    for (int base : {1, 2, 3, 4, 5, 7, 9, 13, 17, 25, 33, 49, 65, 97, 129, 193, 257, 385, 513, 769, 1025,
-                     1537, 2049, 3073, 4097, 6145, 8193, 12289, 16385, 24577, 32769}) {
+    for (int base : {1, 2, 3, 4, 5, 7, 9, 13, 17, 25, 33, 49, 65, 97, 129, 193, 257, 385, 513, 769, 1025, 1537, 2049,
+             3073, 4097, 6145, 8193, 12289, 16385, 24577, 32769}) {
         distances.push_back(base);
         distances.push_back(base - 1);
     }
-    distances.erase(distances.begin() + 1);  // distance 0 does not exist
-    distances.erase(distances.end() - 2);    // 32769 is beyond the format; 32768 stays
+    distances.erase(distances.begin() + 1); // distance 0 does not exist
+    distances.erase(distances.end() - 2);   // 32769 is beyond the format; 32768 stays
     BitWriter w;
     w.bits(1, 1);
     w.bits(1, 2);
@@ -229,9 +225,8 @@ TEST_P(InflateFastPath, EveryLengthAndDistanceCodeDecodes)
     for (int length = 3; length <= 258; ++length) {
         const int distance = distances[static_cast<size_t>(length) % distances.size()];
         writeFixedMatch(w, length, distance);
-        for (int k = 0; k < length; ++k) {
+        for (int k = 0; k < length; ++k)
             text += text[text.size() - static_cast<size_t>(distance)];
-        }
         writeFixedSymbol(w, 'q');
         text += 'q';
     }
@@ -265,9 +260,8 @@ TEST_P(InflateFastPath, WritesNothingPastTheDecodedBytes)
         const int length = 3 + i % 13;
         const int distance = 8 + i % 19;
         writeFixedMatch(w, length, distance);
-        for (int k = 0; k < length; ++k) {
+        for (int k = 0; k < length; ++k)
             text += text[text.size() - static_cast<size_t>(distance)];
-        }
     }
     writeFixedSymbol(w, 256);
     const Bytes stream = padded(w);
@@ -282,9 +276,8 @@ TEST_P(InflateFastPath, WritesNothingPastTheDecodedBytes)
         inflater.output_space += 700;
         result = inflate_process(&inflater, &bits);
         const size_t written = static_cast<size_t>(inflater.output - area.data());
-        for (size_t i = written; i < area.size(); ++i) {
+        for (size_t i = written; i < area.size(); ++i)
             ASSERT_EQ(area[i], kGuard) << "byte " << i << " written after " << written << " decoded";
-        }
     }
     ASSERT_EQ(result, INFLATE_DONE);
     EXPECT_EQ(Bytes(area.begin(), area.begin() + static_cast<long>(text.size())), bytesOf(text));
@@ -299,9 +292,8 @@ TEST_P(InflateFastPath, MatchesNearTheEndOfTheOutputSpaceStayInside)
     BitWriter w;
     std::string text = writeFixedLiterals(w, true, 300);
     writeFixedMatch(w, 258, 26);
-    for (int k = 0; k < 258; ++k) {
+    for (int k = 0; k < 258; ++k)
         text += text[text.size() - 26];
-    }
     for (int k = 0; k < 10; ++k) {
         writeFixedSymbol(w, 'z');
         text += 'z';

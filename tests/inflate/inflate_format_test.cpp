@@ -22,9 +22,8 @@ std::vector<uint8_t> bytesOf(const std::string& text)
 std::vector<int> literalLengths(const std::vector<std::pair<int, int>>& symbols)
 {
     std::vector<int> lengths(257, 0);
-    for (const auto& symbol : symbols) {
+    for (const auto& symbol : symbols)
         lengths[symbol.first] = symbol.second;
-    }
     return lengths;
 }
 
@@ -39,89 +38,103 @@ struct ErrorCase {
 };
 
 const ErrorCase kErrorCases[] = {
-    {"block type 3", [](BitWriter& w) { w.bits(1, 1); w.bits(3, 2); }},
+    {"block type 3",
+        [](BitWriter& w) {
+            w.bits(1, 1);
+            w.bits(3, 2);
+        }},
     {"stored length without its complement",
-     [](BitWriter& w) {
-         writeStoredHeader(w, true, 5, 0xFFFB);
-         w.bytes(bytesOf("hello"));
-     }},
-    {"HLIT above 286",
-     [](BitWriter& w) { writeDynamicHeader(w, true, 287, 1, std::vector<int>(19, 5), {}); }},
-    {"HDIST above 30",
-     [](BitWriter& w) { writeDynamicHeader(w, true, 257, 31, std::vector<int>(19, 5), {}); }},
+        [](BitWriter& w) {
+            writeStoredHeader(w, true, 5, 0xFFFB);
+            w.bytes(bytesOf("hello"));
+        }},
+    {"HLIT above 286", [](BitWriter& w) { writeDynamicHeader(w, true, 287, 1, std::vector<int>(19, 5), {}); }},
+    {"HDIST above 30", [](BitWriter& w) { writeDynamicHeader(w, true, 257, 31, std::vector<int>(19, 5), {}); }},
     {"over-subscribed code-length code",
-     [](BitWriter& w) {
-         std::vector<int> codeLengths(19, 0);
-         codeLengths[0] = codeLengths[1] = codeLengths[2] = 1;
-         writeDynamicHeader(w, true, 257, 1, codeLengths, {});
-         w.bits(0, 16);
-     }},
+        [](BitWriter& w) {
+            std::vector<int> codeLengths(19, 0);
+            codeLengths[0] = codeLengths[1] = codeLengths[2] = 1;
+            writeDynamicHeader(w, true, 257, 1, codeLengths, {});
+            w.bits(0, 16);
+        }},
     {"code-length bits matching no code",
-     [](BitWriter& w) {
-         std::vector<int> codeLengths(19, 0);
-         codeLengths[1] = 1; // only code 0 exists
-         writeDynamicHeader(w, true, 257, 1, codeLengths, {});
-         writeOnes(w, 16);
-     }},
+        [](BitWriter& w) {
+            std::vector<int> codeLengths(19, 0);
+            codeLengths[1] = 1; // only code 0 exists
+            writeDynamicHeader(w, true, 257, 1, codeLengths, {});
+            writeOnes(w, 16);
+        }},
     {"repeat code 16 without a previous length",
-     [](BitWriter& w) { writeDynamicHeader(w, true, 257, 1, std::vector<int>(19, 5), {{16, 0}}); }},
+        [](BitWriter& w) {
+            writeDynamicHeader(w, true, 257, 1, std::vector<int>(19, 5), {{16, 0}});
+        }},
     {"repeat past HLIT + HDIST",
-     [](BitWriter& w) {
-         writeDynamicHeader(w, true, 257, 1, std::vector<int>(19, 5), {{18, 127}, {18, 116}});
-     }},
+        [](BitWriter& w) {
+            writeDynamicHeader(w, true, 257, 1, std::vector<int>(19, 5), {{18, 127}, {18, 116}});
+        }},
     {"code length 0 for symbol 256",
-     [](BitWriter& w) { writeDynamicCodes(w, true, literalLengths({{0, 1}, {1, 1}}), {1}); }},
+        [](BitWriter& w) {
+            writeDynamicCodes(w, true, literalLengths({{0, 1}, {1, 1}}), {1});
+        }},
     {"over-subscribed literal/length code",
-     [](BitWriter& w) { writeDynamicCodes(w, true, literalLengths({{0, 1}, {1, 1}, {256, 1}}), {1}); }},
+        [](BitWriter& w) {
+            writeDynamicCodes(w, true, literalLengths({{0, 1}, {1, 1}, {256, 1}}), {1});
+        }},
     {"incomplete literal/length code with two-bit codes",
-     [](BitWriter& w) { writeDynamicCodes(w, true, literalLengths({{0, 2}, {256, 2}}), {1}); }},
+        [](BitWriter& w) {
+            writeDynamicCodes(w, true, literalLengths({{0, 2}, {256, 2}}), {1});
+        }},
     {"over-subscribed distance code",
-     [](BitWriter& w) { writeDynamicCodes(w, true, literalLengths({{0, 1}, {256, 1}}), {1, 1, 1}); }},
+        [](BitWriter& w) {
+            writeDynamicCodes(w, true, literalLengths({{0, 1}, {256, 1}}), {1, 1, 1});
+        }},
     {"incomplete distance code with two-bit codes",
-     [](BitWriter& w) { writeDynamicCodes(w, true, literalLengths({{0, 1}, {256, 1}}), {2, 2}); }},
+        [](BitWriter& w) {
+            writeDynamicCodes(w, true, literalLengths({{0, 1}, {256, 1}}), {2, 2});
+        }},
     {"literal/length bits matching no code within 15 bits",
-     [](BitWriter& w) {
-         writeDynamicCodes(w, true, literalLengths({{256, 1}}), {0});
-         writeOnes(w, 16);
-     }},
+        [](BitWriter& w) {
+            writeDynamicCodes(w, true, literalLengths({{256, 1}}), {0});
+            writeOnes(w, 16);
+        }},
     {"distance code on an empty distance table",
-     [](BitWriter& w) {
-         std::vector<int> lengths(258, 0); // HLIT 258, to hold length symbol 257
-         lengths['a'] = 1;
-         lengths[256] = 2;
-         lengths[257] = 2;
-         writeDynamicCodes(w, true, lengths, {0});
-         std::vector<uint32_t> codes = canonicalCodes(lengths);
-         w.code(codes['a'], 1);
-         w.code(codes[257], 2);
-         w.bits(0, 16);
-     }},
+        [](BitWriter& w) {
+            std::vector<int> lengths(258, 0); // HLIT 258, to hold length symbol 257
+            lengths['a'] = 1;
+            lengths[256] = 2;
+            lengths[257] = 2;
+            writeDynamicCodes(w, true, lengths, {0});
+            std::vector<uint32_t> codes = canonicalCodes(lengths);
+            w.code(codes['a'], 1);
+            w.code(codes[257], 2);
+            w.bits(0, 16);
+        }},
     {"length symbol above 285",
-     [](BitWriter& w) {
-         w.bits(1, 1);
-         w.bits(1, 2);
-         writeFixedSymbol(w, 'a');
-         writeFixedSymbol(w, 286);
-         writeFixedSymbol(w, 256);
-     }},
+        [](BitWriter& w) {
+            w.bits(1, 1);
+            w.bits(1, 2);
+            writeFixedSymbol(w, 'a');
+            writeFixedSymbol(w, 286);
+            writeFixedSymbol(w, 256);
+        }},
     {"distance symbol above 29",
-     [](BitWriter& w) {
-         w.bits(1, 1);
-         w.bits(1, 2);
-         writeFixedSymbol(w, 'a');
-         writeFixedSymbol(w, 257);
-         writeFixedDistance(w, 30);
-         w.bits(0, 16);
-     }},
+        [](BitWriter& w) {
+            w.bits(1, 1);
+            w.bits(1, 2);
+            writeFixedSymbol(w, 'a');
+            writeFixedSymbol(w, 257);
+            writeFixedDistance(w, 30);
+            w.bits(0, 16);
+        }},
     {"distance beyond the bytes decoded",
-     [](BitWriter& w) {
-         w.bits(1, 1);
-         w.bits(1, 2);
-         writeFixedSymbol(w, 'a');
-         writeFixedSymbol(w, 'b');
-         writeFixedMatch(w, 3, 3);
-         writeFixedSymbol(w, 256);
-     }},
+        [](BitWriter& w) {
+            w.bits(1, 1);
+            w.bits(1, 2);
+            writeFixedSymbol(w, 'a');
+            writeFixedSymbol(w, 'b');
+            writeFixedMatch(w, 3, 3);
+            writeFixedSymbol(w, 256);
+        }},
 };
 
 TEST(InflateDataError, EveryFormatViolationIsRefused)
@@ -133,8 +146,7 @@ TEST(InflateDataError, EveryFormatViolationIsRefused)
         EXPECT_EQ(inflateWhole(stream, 4096).result, INFLATE_DATA_ERROR) << c.name;
         InflateRun bytewise = inflatePieces(stream, 4096, fixedPieces(1), fixedPieces(1));
         EXPECT_EQ(bytewise.result, INFLATE_DATA_ERROR) << c.name << ", fed byte by byte";
-        EXPECT_EQ(inflatePieces(stream, 4096, fixedPieces(3), fixedPieces(7), 32768).result,
-                  INFLATE_DATA_ERROR)
+        EXPECT_EQ(inflatePieces(stream, 4096, fixedPieces(3), fixedPieces(7), 32768).result, INFLATE_DATA_ERROR)
             << c.name << ", window mode";
     }
 }
@@ -214,9 +226,8 @@ TEST(InflateFormat, MatchesReachBackExactlyToTheFirstByte)
         BitWriter w;
         w.bits(1, 1);
         w.bits(1, 2);
-        for (char ch : c.literals) {
+        for (char ch : c.literals)
             writeFixedSymbol(w, static_cast<uint8_t>(ch));
-        }
         writeFixedMatch(w, c.length, c.distance);
         writeFixedSymbol(w, 256);
         InflateRun run = inflateWhole(w.finish(), 1000);
@@ -236,15 +247,16 @@ TEST(InflateFormat, OutputSpaceRunningOutInsideAMatchResumes)
     writeFixedSymbol(w, 256);
     std::vector<uint8_t> stream = w.finish();
     std::string pattern;
-    for (int i = 0; i < 51; ++i) {
+    for (int i = 0; i < 51; ++i)
         pattern += "xy";
-    }
     const std::vector<uint8_t> expected = bytesOf(pattern);
     for (uint32_t windowSize : {0u, 2u, 3u, 32768u}) {
-        InflateRun exact = inflatePieces(stream, expected.size(), fixedPieces(SIZE_MAX), fixedPieces(SIZE_MAX), windowSize);
+        InflateRun exact =
+            inflatePieces(stream, expected.size(), fixedPieces(SIZE_MAX), fixedPieces(SIZE_MAX), windowSize);
         EXPECT_EQ(exact.result, INFLATE_DONE) << "window " << windowSize;
         EXPECT_EQ(exact.bytes, expected);
-        InflateRun short1 = inflatePieces(stream, expected.size() - 1, fixedPieces(SIZE_MAX), fixedPieces(SIZE_MAX), windowSize);
+        InflateRun short1 =
+            inflatePieces(stream, expected.size() - 1, fixedPieces(SIZE_MAX), fixedPieces(SIZE_MAX), windowSize);
         EXPECT_EQ(short1.result, INFLATE_OUTPUT_FULL);
         EXPECT_EQ(short1.bytes, std::vector<uint8_t>(expected.begin(), expected.end() - 1));
         for (size_t piece : {1, 7, 50}) {
@@ -306,9 +318,8 @@ std::vector<uint8_t> storedThenMatch(size_t literal, int length, int distance)
 {
     BitWriter w;
     std::vector<uint8_t> data(literal);
-    for (size_t i = 0; i < literal; ++i) {
+    for (size_t i = 0; i < literal; ++i)
         data[i] = static_cast<uint8_t>(i * 7 + i / 256);
-    }
     writeStoredHeader(w, false, static_cast<uint16_t>(literal), static_cast<uint16_t>(~literal));
     w.bytes(data);
     w.bits(1, 1);
@@ -329,8 +340,8 @@ TEST(InflateWindow, MatchesBeyondTheWindowAreRefused)
         EXPECT_EQ(run.bytes, plain.bytes);
     }
     for (uint32_t windowSize : {1u, 1024u, 1499u}) {
-        EXPECT_EQ(inflatePieces(stream, 4000, fixedPieces(100), fixedPieces(100), windowSize).result,
-                  INFLATE_DATA_ERROR)
+        EXPECT_EQ(
+            inflatePieces(stream, 4000, fixedPieces(100), fixedPieces(100), windowSize).result, INFLATE_DATA_ERROR)
             << "window " << windowSize;
     }
 }

@@ -3,8 +3,8 @@
 #include "inflate_driver.h"
 #include "streams.h"
 
-#include <gtest/gtest.h>
 #include "zlib_deflate.h"
+#include <gtest/gtest.h>
 
 #include <zlib.h>
 
@@ -27,8 +27,8 @@ constexpr Kind kKinds[] = {Kind::Random, Kind::Text, Kind::Runs, Kind::Zeros, Ki
 // (skewed symbol frequencies).
 Bytes makeData(Kind kind, size_t size, std::mt19937& random)
 {
-    static const char* const kWords[] = {"the ", "quick ", "brown ", "fox ", "jumps ", "over ",
-                                         "lazy ", "dog ", "\n", "surface ", "glyph ", "pixel "};
+    static const char* const kWords[] = {
+        "the ", "quick ", "brown ", "fox ", "jumps ", "over ", "lazy ", "dog ", "\n", "surface ", "glyph ", "pixel "};
     Bytes data;
     data.reserve(size + 300);
     while (data.size() < size) {
@@ -47,16 +47,14 @@ Bytes makeData(Kind kind, size_t size, std::mt19937& random)
             } else {
                 size_t back = random() % std::min<size_t>(data.size(), 32768) + 1;
                 size_t length = random() % 300 + 3;
-                for (size_t i = 0; i < length; ++i) {
+                for (size_t i = 0; i < length; ++i)
                     data.push_back(data[data.size() - back]);
-                }
             }
             break;
         case Kind::Skewed: {
             int symbol = 0;
-            while (symbol < 40 && random() % 2 == 0) {
+            while (symbol < 40 && random() % 2 == 0)
                 ++symbol;
-            }
             data.push_back(static_cast<uint8_t>(symbol));
             break;
         }
@@ -105,8 +103,8 @@ Bytes deflateMixed(const Bytes& data, std::mt19937& random)
 // space in random pieces, in pieces around the limits of the table-driven
 // path (16 input bytes, 258 bytes of space), in big pieces that keep it on
 // that path for long, and in window mode, and compares every result.
-void expectEveryFeedingDecodes(const Bytes& stream, const Bytes& expected, uint32_t windowBits,
-                               std::mt19937& random, const std::string& label)
+void expectEveryFeedingDecodes(
+    const Bytes& stream, const Bytes& expected, uint32_t windowBits, std::mt19937& random, const std::string& label)
 {
     auto randomPiece = [&random] { return static_cast<size_t>(random() % 700 + 1); };
     auto smallPiece = [&random] { return static_cast<size_t>(random() % 40 + 1); };
@@ -137,7 +135,7 @@ void expectEveryFeedingDecodes(const Bytes& stream, const Bytes& expected, uint3
     }
 }
 
-class ZlibStreams : public testing::TestWithParam<std::tuple<int, int>> {};
+class ZlibStreams : public testing::TestWithParam<std::tuple<int, int>> { };
 
 TEST_P(ZlibStreams, DecodeToTheOriginalBytes)
 {
@@ -151,17 +149,16 @@ TEST_P(ZlibStreams, DecodeToTheOriginalBytes)
             Bytes data = makeData(kind, size, random);
             Bytes stream = deflateRaw(data, level, strategy, windowBits);
             std::string label = "level " + std::to_string(level) + " strategy " + std::to_string(strategy) +
-                                " windowBits " + std::to_string(windowBits) + " kind " +
-                                std::to_string(static_cast<int>(kind)) + " size " + std::to_string(size);
+                " windowBits " + std::to_string(windowBits) + " kind " + std::to_string(static_cast<int>(kind)) +
+                " size " + std::to_string(size);
             expectEveryFeedingDecodes(stream, data, static_cast<uint32_t>(windowBits), random, label);
         }
     }
 }
 
 INSTANTIATE_TEST_SUITE_P(AllLevelsAndStrategies, ZlibStreams,
-                         testing::Combine(testing::Range(0, 10),
-                                          testing::Values(Z_DEFAULT_STRATEGY, Z_FILTERED, Z_HUFFMAN_ONLY,
-                                                          Z_RLE, Z_FIXED)));
+    testing::Combine(
+        testing::Range(0, 10), testing::Values(Z_DEFAULT_STRATEGY, Z_FILTERED, Z_HUFFMAN_ONLY, Z_RLE, Z_FIXED)));
 
 TEST(ZlibMixedStreams, DecodeAcrossBlockTypesAndFlushes)
 {

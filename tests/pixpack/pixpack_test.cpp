@@ -59,8 +59,7 @@ void appendLittleEndian32(std::string& out, uint32_t value)
 std::string expectedSurfaceFile(const Bytes& png, bool alphaOnly, int rotation)
 {
     const ReferenceSurface reference = referenceSurface(png, alphaOnly);
-    const uint32_t bpp = reference.colorMode == 0 ? 4 : reference.colorMode == 1 ? 3
-                         : reference.colorMode == 7 ? 2 : 1;
+    const uint32_t bpp = reference.colorMode == 0 ? 4 : reference.colorMode == 1 ? 3 : reference.colorMode == 7 ? 2 : 1;
     const bool quarter = rotation == 90 || rotation == 270;
     const uint32_t width = quarter ? reference.height : reference.width;
     const uint32_t height = quarter ? reference.width : reference.height;
@@ -100,7 +99,7 @@ protected:
 TEST_F(Pixpack, HelpPrintsTheUsageListing)
 {
     for (const std::vector<std::string>& arguments :
-         {std::vector<std::string>{"--help"}, {"--image", "x.png", "--help", "--output", "o"}}) {
+        {std::vector<std::string>{"--help"}, {"--image", "x.png", "--help", "--output", "o"}}) {
         const ProgramResult result = pixpack(arguments);
         EXPECT_EQ(result.output, kBanner + kUsage + kClosing);
         EXPECT_EQ(result.status, 0);
@@ -221,23 +220,22 @@ TEST_F(Pixpack, OutputsNeverLoseData)
     const Case cases[] = {
         {"output is the input", {}, "g.png", "g.png", "", {{"g.png", surface}}},
         {"the input spelled otherwise", {}, "g.png", "./g.png", "", {{"g.png", surface}}},
-        {"a hard link to the input", {{"h.png", hardLinkEntry("g.png")}}, "h.png", "g.png", "",
-         {{"g.png", surface}}},
+        {"a hard link to the input", {{"h.png", hardLinkEntry("g.png")}}, "h.png", "g.png", "", {{"g.png", surface}}},
         {"a symlink to the input", {{"s.srf", linkEntry("g.png")}}, "g.png", "s.srf", "", {{"g.png", surface}}},
         {"a replaced file keeps its mode", {{"o.srf", fileEntry("x", 0604)}}, "g.png", "o.srf", "",
-         {{"o.srf", fileEntry(surfaceBytes, 0604)}}},
+            {{"o.srf", fileEntry(surfaceBytes, 0604)}}},
         {"a dangling symlink", {{"s.srf", linkEntry("t.srf")}}, "g.png", "s.srf", "", {{"t.srf", surface}}},
         {"undecodable image, old output", {{"b.png", fileEntry("not a PNG")}, {"o.srf", old}}, "b.png", "o.srf",
-         "cannot decode PNG file", {}},
+            "cannot decode PNG file", {}},
         {"undecodable image, output is the input", {{"b.png", fileEntry("not a PNG")}}, "b.png", "b.png",
-         "cannot decode PNG file", {}},
+            "cannot decode PNG file", {}},
         {"undecodable image, symlinked output",
-         {{"b.png", fileEntry("not a PNG")}, {"t.srf", old}, {"s.srf", linkEntry("t.srf")}}, "b.png", "s.srf",
-         "cannot decode PNG file", {}},
+            {{"b.png", fileEntry("not a PNG")}, {"t.srf", old}, {"s.srf", linkEntry("t.srf")}}, "b.png", "s.srf",
+            "cannot decode PNG file", {}},
         {"undecodable image, dangling symlink", {{"b.png", fileEntry("not a PNG")}, {"s.srf", linkEntry("t.srf")}},
-         "b.png", "s.srf", "cannot decode PNG file", {}},
+            "b.png", "s.srf", "cannot decode PNG file", {}},
         {"a folder as the input", {{"f.png", kFolderEntry}, {"o.srf", old}}, "f.png", "o.srf",
-         "cannot read input file 'f.png'", {}},
+            "cannot read input file 'f.png'", {}},
         {"output is a folder", {{"o.srf", kFolderEntry}}, "g.png", "o.srf", "cannot create output file 'o.srf'", {}},
     };
     for (const Case& c : cases) {
@@ -246,7 +244,8 @@ TEST_F(Pixpack, OutputsNeverLoseData)
         writeFileBytes(folder.file("g.png"), png);
         makeEntries(folder.path(), c.before);
         const FolderState expected = withChanges(folderState(folder.path()), c.changes);
-        const ProgramResult result = runProgram(PIXPACK_PATH, {"--image", c.input, "--output", c.output}, folder.path());
+        const ProgramResult result =
+            runProgram(PIXPACK_PATH, {"--image", c.input, "--output", c.output}, folder.path());
         EXPECT_EQ(result.output, c.error.empty() ? success(c.input, surfaceBytes.size()) : runtimeError(c.error));
         EXPECT_EQ(result.status, c.error.empty() ? 0 : 1);
         EXPECT_EQ(folderState(folder.path()), expected);

@@ -1,6 +1,6 @@
 // End-to-end tests of the real rawsnap binary: whole output, exit status, files.
-#include "missing_data.h"
 #include "folder_state.h"
+#include "missing_data.h"
 #include "run_program.h"
 
 #include <gtest/gtest.h>
@@ -15,8 +15,7 @@
 
 namespace {
 
-const std::string kBanner =
-    "\n\nSnapshot Converter v1.00. Asset tools for the Corvane embedded graphics library.\n\n";
+const std::string kBanner = "\n\nSnapshot Converter v1.00. Asset tools for the Corvane embedded graphics library.\n\n";
 const std::string kUsage = "\n\nUSAGE: rawsnap [options]\n"
                            "where [options] can be any of the following:\n\n"
                            "\n --help                            -  Print this help screen\n"
@@ -82,8 +81,8 @@ class Rawsnap : public testing::Test {
 protected:
     std::vector<std::string> withArguments(std::vector<std::string> extra) const
     {
-        std::vector<std::string> arguments{"--fb", dump, "--width", "3", "--height", "2", "--pitch", "9",
-                                           "--format", "RGB888", "--output", output};
+        std::vector<std::string> arguments{
+            "--fb", dump, "--width", "3", "--height", "2", "--pitch", "9", "--format", "RGB888", "--output", output};
         arguments.insert(arguments.end(), extra.begin(), extra.end());
         return arguments;
     }
@@ -98,7 +97,7 @@ protected:
 TEST_F(Rawsnap, HelpPrintsTheUsageAndWinsOverEverythingElse)
 {
     for (const std::vector<std::string>& arguments :
-         {std::vector<std::string>{"--help"}, {"--width", "0", "--help", "stray"}, {"--format", "bad", "--help"}}) {
+        {std::vector<std::string>{"--help"}, {"--width", "0", "--help", "stray"}, {"--format", "bad", "--help"}}) {
         const ProgramResult result = rawsnap(arguments);
         EXPECT_EQ(result.output, kBanner + kUsage + kClosing);
         EXPECT_EQ(result.status, 0);
@@ -137,13 +136,13 @@ TEST_F(Rawsnap, RefusesBadCommandLinesInLookupOrder)
         {{"--fb", "a", "--width", "3", "--height", "1", "--format", "RGB888", "--pitch", "8"}, "'--pitch' " + pitch},
         {{"--fb", "a", "--width", "3", "--height", "1", "--format", "RGB565", "--pitch", "5"}, "'--pitch' " + pitch},
         {{"--fb", "a", "--width", "3", "--height", "1", "--format", "RGB888", "--pitch", "9"},
-         "'--output' missing output file"},
+            "'--output' missing output file"},
+        {{"--fb", "a", "--width", "3", "--height", "1", "--format", "RGB888", "--pitch", "9", "--output", "o", "stray",
+             "more"},
+            "invalid argument stray"},
         {{"--fb", "a", "--width", "3", "--height", "1", "--format", "RGB888", "--pitch", "9", "--output", "o",
-          "stray", "more"},
-         "invalid argument stray"},
-        {{"--fb", "a", "--width", "3", "--height", "1", "--format", "RGB888", "--pitch", "9", "--output", "o",
-          "--verbose", "1"},
-         "invalid argument --verbose"},
+             "--verbose", "1"},
+            "invalid argument --verbose"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.error);
@@ -203,21 +202,29 @@ TEST_F(Rawsnap, WritesRowsBottomUpCutToTheRowLengthAndPadded)
         uint32_t width, height, pitch, bits, extra; // extra: dump bytes beyond the last line
     };
     const Case cases[] = {
-        {3, 2, 9, 24, 0},   {3, 3, 12, 24, 5}, {4, 3, 12, 24, 0}, {3, 2, 6, 16, 0},
-        {3, 4, 11, 16, 1},  {1, 1, 2, 16, 0},  {5, 2, 17, 24, 0}, {4096, 1, 12288, 24, 0},
-        {5, 1500, 17, 24, 2}, {4096, 3, 12290, 16, 0},
+        {3, 2, 9, 24, 0},
+        {3, 3, 12, 24, 5},
+        {4, 3, 12, 24, 0},
+        {3, 2, 6, 16, 0},
+        {3, 4, 11, 16, 1},
+        {1, 1, 2, 16, 0},
+        {5, 2, 17, 24, 0},
+        {4096, 1, 12288, 24, 0},
+        {5, 1500, 17, 24, 2},
+        {4096, 3, 12290, 16, 0},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << c.width << "x" << c.height << " pitch " << c.pitch << " bpp " << c.bits);
         const std::string dumpBytes =
             randomBytes(size_t(c.height - 1) * c.pitch + c.width * c.bits / 8 + c.extra, c.width + c.pitch);
         writeFileBytes(dump, dumpBytes);
-        const ProgramResult result = rawsnap({"--fb", dump, "--width", std::to_string(c.width), "--height",
-                                              std::to_string(c.height), "--pitch", std::to_string(c.pitch),
-                                              "--format", c.bits == 24 ? "RGB888" : "RGB565", "--output", output});
+        const ProgramResult result =
+            rawsnap({"--fb", dump, "--width", std::to_string(c.width), "--height", std::to_string(c.height), "--pitch",
+                std::to_string(c.pitch), "--format", c.bits == 24 ? "RGB888" : "RGB565", "--output", output});
         const std::string expected = expectedBmp(dumpBytes, c.width, c.height, c.pitch, c.bits);
-        EXPECT_EQ(result.output, kBanner + "\nGenerated BMP file '" + output + "', size " +
-                                     std::to_string(expected.size()) + " bytes" + kClosing);
+        EXPECT_EQ(result.output,
+            kBanner + "\nGenerated BMP file '" + output + "', size " + std::to_string(expected.size()) + " bytes" +
+                kClosing);
         EXPECT_EQ(result.status, 0);
         EXPECT_EQ(readFileBytes(output), expected);
     }
@@ -235,11 +242,11 @@ TEST_F(Rawsnap, ImagesReadBackAsTheDumpsPixels)
         SCOPED_TRACE(c.bits);
         const std::string dumpBytes = randomBytes(size_t(c.height) * c.pitch, c.pitch);
         writeFileBytes(dump, dumpBytes);
-        ASSERT_EQ(rawsnap({"--fb", dump, "--width", std::to_string(c.width), "--height", std::to_string(c.height),
-                           "--pitch", std::to_string(c.pitch), "--format", c.bits == 24 ? "RGB888" : "RGB565",
-                           "--output", output})
-                      .status,
-                  0);
+        ASSERT_EQ(
+            rawsnap({"--fb", dump, "--width", std::to_string(c.width), "--height", std::to_string(c.height), "--pitch",
+                        std::to_string(c.pitch), "--format", c.bits == 24 ? "RGB888" : "RGB565", "--output", output})
+                .status,
+            0);
         const std::string rgb = directory.file("pixels.rgb");
         ASSERT_EQ(std::system(("convert '" + output + "' -depth 8 'rgb:" + rgb + "'").c_str()), 0);
         const std::string pixels = readFileBytes(rgb);
@@ -288,22 +295,20 @@ TEST(RawsnapOutputs, NeverLoseData)
         {"output is the input", {{"fb.raw", dump}}, "fb.raw", "", {{"fb.raw", bmp}}},
         {"the input spelled otherwise", {{"fb.raw", dump}}, "./fb.raw", "", {{"fb.raw", bmp}}},
         {"a hard link to the input", {{"fb.raw", dump}, {"h.bmp", hardLinkEntry("fb.raw")}}, "h.bmp", "",
-         {{"h.bmp", bmp}}},
-        {"a symlink to the input", {{"fb.raw", dump}, {"s.bmp", linkEntry("fb.raw")}}, "s.bmp", "",
-         {{"fb.raw", bmp}}},
+            {{"h.bmp", bmp}}},
+        {"a symlink to the input", {{"fb.raw", dump}, {"s.bmp", linkEntry("fb.raw")}}, "s.bmp", "", {{"fb.raw", bmp}}},
         {"a replaced file keeps its mode", {{"fb.raw", dump}, {"o.bmp", fileEntry("x", 0600)}}, "o.bmp", "",
-         {{"o.bmp", fileEntry(expectedBmp(dumpBytes, 3, 2, 9, 24), 0600)}}},
+            {{"o.bmp", fileEntry(expectedBmp(dumpBytes, 3, 2, 9, 24), 0600)}}},
         {"a dangling symlink", {{"fb.raw", dump}, {"s.bmp", linkEntry("t.bmp")}}, "s.bmp", "", {{"t.bmp", bmp}}},
         {"short dump, old output", {{"fb.raw", shortDump}, {"o.bmp", old}}, "o.bmp", tooSmall, {}},
         {"short dump, output is the input", {{"fb.raw", shortDump}}, "fb.raw", tooSmall, {}},
         {"short dump, symlinked output", {{"fb.raw", shortDump}, {"t.bmp", old}, {"s.bmp", linkEntry("t.bmp")}},
-         "s.bmp", tooSmall, {}},
-        {"short dump, dangling symlink", {{"fb.raw", shortDump}, {"s.bmp", linkEntry("t.bmp")}}, "s.bmp",
-         tooSmall, {}},
+            "s.bmp", tooSmall, {}},
+        {"short dump, dangling symlink", {{"fb.raw", shortDump}, {"s.bmp", linkEntry("t.bmp")}}, "s.bmp", tooSmall, {}},
         {"empty dump, old output", {{"fb.raw", fileEntry("")}, {"o.bmp", old}}, "o.bmp",
-         "cannot read input file 'fb.raw'", {}},
+            "cannot read input file 'fb.raw'", {}},
         {"output is a folder", {{"fb.raw", dump}, {"o.bmp", kFolderEntry}}, "o.bmp",
-         "cannot create output file 'o.bmp'", {}},
+            "cannot create output file 'o.bmp'", {}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -311,9 +316,9 @@ TEST(RawsnapOutputs, NeverLoseData)
         makeEntries(folder.path(), c.before);
         const FolderState expected = withChanges(folderState(folder.path()), c.changes);
         const ProgramResult result = runProgram(RAWSNAP_PATH,
-                                                {"--fb", "fb.raw", "--width", "3", "--height", "2", "--pitch", "9",
-                                                 "--format", "RGB888", "--output", c.output},
-                                                folder.path());
+            {"--fb", "fb.raw", "--width", "3", "--height", "2", "--pitch", "9", "--format", "RGB888", "--output",
+                c.output},
+            folder.path());
         const std::string success = kBanner + "\nGenerated BMP file '" + c.output + "', size 78 bytes" + kClosing;
         EXPECT_EQ(result.output, c.error.empty() ? success : runtimeError(c.error));
         EXPECT_EQ(result.status, c.error.empty() ? 0 : 1);
@@ -331,11 +336,11 @@ TEST(RawsnapOutputs, AnInterruptedRunLeavesThePreviousOutput)
     writeFileBytes(folder.file("o.bmp"), "an older image");
     const std::string converted = expectedBmp(dumpBytes, 2048, 2048, 2048 * 3, 24);
     const std::vector<std::string> arguments = {"--fb", "fb.raw", "--width", "2048", "--height", "2048", "--pitch",
-                                                "6144", "--format", "RGB888", "--output", "o.bmp"};
+        "6144", "--format", "RGB888", "--output", "o.bmp"};
     int delayMicroseconds = 0;
     for (int signal : {SIGKILL, SIGTERM, SIGINT, SIGKILL, SIGTERM, SIGINT, SIGKILL, SIGKILL}) {
-        runProgramInterrupted(RAWSNAP_PATH, arguments, folder.path(), std::chrono::microseconds(delayMicroseconds),
-                              signal);
+        runProgramInterrupted(
+            RAWSNAP_PATH, arguments, folder.path(), std::chrono::microseconds(delayMicroseconds), signal);
         const FolderState after = folderState(folder.path());
         EXPECT_EQ(after.size(), 2u) << "a temporary file was left, signal " << signal;
         const std::string image = readFileBytes(folder.file("o.bmp"));

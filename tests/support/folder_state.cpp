@@ -92,7 +92,7 @@ FolderState folderState(const std::string& folder)
     for (const auto& item : std::filesystem::directory_iterator(folder)) {
         const std::string path = item.path().string();
         const std::string name = item.path().filename().string();
-        struct stat status {};
+        struct stat status { };
         lstat(path.c_str(), &status);
         if (S_ISLNK(status.st_mode))
             state[name] = linkEntry(std::filesystem::read_symlink(item.path()).string());
@@ -106,11 +106,10 @@ FolderState folderState(const std::string& folder)
 
 FolderState withChanges(FolderState state, const FolderState& changes)
 {
-    for (const auto& [name, entry] : changes) {
+    for (const auto& [name, entry] : changes)
         if (entry.empty())
             state.erase(name);
         else
             state[name] = entry;
-    }
     return state;
 }

@@ -15,10 +15,10 @@ inline bool runningInCi()
 }
 
 // Ends the test: skipped with `reason`, or failed in CI.
-#define SKIP_FOR_MISSING(reason)                                                                                      \
-    do {                                                                                                              \
-        if (runningInCi())                                                                                            \
-            GTEST_FAIL() << "missing in CI: " << reason;                                                              \
-        else                                                                                                          \
-            GTEST_SKIP() << reason;                                                                                   \
+#define SKIP_FOR_MISSING(reason)                                                                                       \
+    do {                                                                                                               \
+        if (runningInCi())                                                                                             \
+            GTEST_FAIL() << "missing in CI: " << reason;                                                               \
+        else                                                                                                           \
+            GTEST_SKIP() << reason;                                                                                    \
     } while (false)

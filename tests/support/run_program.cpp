@@ -18,7 +18,7 @@ namespace {
 // Starts `program` with standard output into `outputEnd` (or /dev/null when
 // it is -1), standard error and input on /dev/null.
 pid_t startProgram(const std::string& program, const std::vector<std::string>& arguments,
-                   const std::string& workingDirectory, int outputEnd)
+    const std::string& workingDirectory, int outputEnd)
 {
     const pid_t child = fork();
     if (child < 0)
@@ -43,8 +43,8 @@ pid_t startProgram(const std::string& program, const std::vector<std::string>& a
 
 } // namespace
 
-ProgramResult runProgram(const std::string& program, const std::vector<std::string>& arguments,
-                         const std::string& workingDirectory)
+ProgramResult runProgram(
+    const std::string& program, const std::vector<std::string>& arguments, const std::string& workingDirectory)
 {
     int pipeEnds[2];
     if (pipe2(pipeEnds, O_CLOEXEC) != 0)
@@ -65,7 +65,7 @@ ProgramResult runProgram(const std::string& program, const std::vector<std::stri
 }
 
 int runProgramInterrupted(const std::string& program, const std::vector<std::string>& arguments,
-                          const std::string& workingDirectory, std::chrono::microseconds delay, int signal)
+    const std::string& workingDirectory, std::chrono::microseconds delay, int signal)
 {
     const pid_t child = startProgram(program, arguments, workingDirectory, -1);
     std::this_thread::sleep_for(delay);

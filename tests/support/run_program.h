@@ -14,13 +14,13 @@ struct ProgramResult {
 // Starts `program` with `arguments` (passed as they are: empty arguments
 // included, no shell) in `workingDirectory` (empty: this process's own),
 // with standard error discarded, and waits for it.
-ProgramResult runProgram(const std::string& program, const std::vector<std::string>& arguments,
-                         const std::string& workingDirectory = "");
+ProgramResult runProgram(
+    const std::string& program, const std::vector<std::string>& arguments, const std::string& workingDirectory = "");
 
 // Starts `program` like runProgram (standard output discarded), sends it
 // `signal` after `delay`, and returns its wait status.
 int runProgramInterrupted(const std::string& program, const std::vector<std::string>& arguments,
-                          const std::string& workingDirectory, std::chrono::microseconds delay, int signal);
+    const std::string& workingDirectory, std::chrono::microseconds delay, int signal);
 
 // Small file helpers for test fixtures.
 std::string readFileBytes(const std::string& path);
@@ -38,7 +38,6 @@ public:
     const std::string& path() const { return mPath; }
     std::string file(const std::string& name) const { return mPath + "/" + name; }
     std::string prefix() const { return mPath + "/"; } // the path followed by '/'
-
 
 private:
     std::string mPath;

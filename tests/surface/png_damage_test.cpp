@@ -93,7 +93,7 @@ std::vector<DamageCase> damageCases()
         {"grey of 16 bits", withHeaderByte(8, 16), PNG_UNSUPPORTED},
         {"grey of 1 bit", withHeaderByte(8, 1), PNG_UNSUPPORTED},
         {"indexed of 4 bits", assemblePng({header(4, 3, 4, 3), pngChunk("PLTE", palette), pngChunk("IEND", {})}),
-         PNG_UNSUPPORTED},
+            PNG_UNSUPPORTED},
         {"interlaced", withHeaderByte(12, 1), PNG_UNSUPPORTED},
         {"CRC mismatch", badCrc, PNG_INVALID},
         {"no IEND", noIend, PNG_INVALID},
@@ -103,30 +103,30 @@ std::vector<DamageCase> damageCases()
         {"tRNS after IDAT", greyFile({}, stream, {pngChunk("tRNS", {0, 1})}), PNG_INVALID},
         {"tRNS of 3 bytes in greyscale", greyFile({pngChunk("tRNS", {0, 1, 2})}, stream), PNG_INVALID},
         {"tRNS in grey with alpha",
-         assemblePng({header(2, 3, 8, 4), pngChunk("tRNS", {0, 1}), pngChunk("IDAT", stream), pngChunk("IEND", {})}),
-         PNG_INVALID},
+            assemblePng({header(2, 3, 8, 4), pngChunk("tRNS", {0, 1}), pngChunk("IDAT", stream), pngChunk("IEND", {})}),
+            PNG_INVALID},
         {"tRNS longer than the palette",
-         assemblePng({header(4, 3, 8, 3), pngChunk("PLTE", palette), pngChunk("tRNS", Bytes(5, 1)),
-                      pngChunk("IDAT", stream), pngChunk("IEND", {})}),
-         PNG_INVALID},
+            assemblePng({header(4, 3, 8, 3), pngChunk("PLTE", palette), pngChunk("tRNS", Bytes(5, 1)),
+                pngChunk("IDAT", stream), pngChunk("IEND", {})}),
+            PNG_INVALID},
         {"PLTE in greyscale", greyFile({pngChunk("PLTE", palette)}, stream), PNG_INVALID},
         {"PLTE of 4 bytes", greyFile({pngChunk("PLTE", Bytes(4, 0))}, stream), PNG_INVALID},
         {"second PLTE",
-         assemblePng({header(4, 3, 8, 3), pngChunk("PLTE", palette), pngChunk("PLTE", palette),
-                      pngChunk("IDAT", stream), pngChunk("IEND", {})}),
-         PNG_INVALID},
+            assemblePng({header(4, 3, 8, 3), pngChunk("PLTE", palette), pngChunk("PLTE", palette),
+                pngChunk("IDAT", stream), pngChunk("IEND", {})}),
+            PNG_INVALID},
         {"second PLTE in truecolour",
-         assemblePng({header(1, 3, 8, 2), pngChunk("PLTE", palette), pngChunk("PLTE", palette),
-                      pngChunk("IDAT", stream), pngChunk("IEND", {})}),
-         PNG_INVALID},
+            assemblePng({header(1, 3, 8, 2), pngChunk("PLTE", palette), pngChunk("PLTE", palette),
+                pngChunk("IDAT", stream), pngChunk("IEND", {})}),
+            PNG_INVALID},
         {"indexed without PLTE", assemblePng({header(4, 3, 8, 3), pngChunk("IDAT", stream), pngChunk("IEND", {})}),
-         PNG_INVALID},
+            PNG_INVALID},
         {"unknown critical chunk", greyFile({pngChunk("CODE", {})}, stream), PNG_UNSUPPORTED},
-        {"filtered size over 32 bits", assemblePng({header(70000, 70000, 8, 0), pngChunk("IDAT", tinyStream),
-                                                    pngChunk("IEND", {})}),
-         PNG_UNSUPPORTED},
+        {"filtered size over 32 bits",
+            assemblePng({header(70000, 70000, 8, 0), pngChunk("IDAT", tinyStream), pngChunk("IEND", {})}),
+            PNG_UNSUPPORTED},
         {"more image than the data could expand to",
-         assemblePng({header(20000, 20000, 8, 0), pngChunk("IDAT", tinyStream), pngChunk("IEND", {})}), PNG_INVALID},
+            assemblePng({header(20000, 20000, 8, 0), pngChunk("IDAT", tinyStream), pngChunk("IEND", {})}), PNG_INVALID},
         {"block type 3", greyFile({}, typeThree), PNG_OK},
         {"Deflate data cut short", greyFile({}, Bytes(stream.begin(), stream.end() - 8)), PNG_OK},
         {"image data ending early", greyFile({}, greyStream(Bytes(filtered.begin(), filtered.end() - 5))), PNG_OK},
@@ -142,8 +142,8 @@ TEST(PngDamage, RefusedWithTheRightResultAndNothingLeftAllocated)
         PngInfo info{};
         EXPECT_EQ(decodePngChunks(c.file.data(), c.file.size(), info, nullptr), c.firstWalk) << c.what;
         gLog = AllocationLog{};
-        DsSurface* surface = decodePngWithAllocator(c.file.data(), c.file.size(), false, 90, countingAllocator,
-                                                    countingFree);
+        DsSurface* surface =
+            decodePngWithAllocator(c.file.data(), c.file.size(), false, 90, countingAllocator, countingFree);
         EXPECT_EQ(surface, nullptr) << c.what;
         if (c.firstWalk != PNG_OK) {
             EXPECT_EQ(gLog.allocations, 0) << c.what << ": nothing is allocated for a file the first walk refuses";
@@ -157,8 +157,8 @@ TEST(PngDamage, RefusedWithTheRightResultAndNothingLeftAllocated)
 TEST(PngDamage, BufferOverTheLimitIsNeverAllocated)
 {
     const Bytes junk(2500000, 0);
-    const Bytes file = assemblePng({header(50000, 50000, 8, 0), pngChunk("tRNS", {0, 0}), pngChunk("IDAT", junk),
-                                    pngChunk("IEND", {})});
+    const Bytes file = assemblePng(
+        {header(50000, 50000, 8, 0), pngChunk("tRNS", {0, 0}), pngChunk("IDAT", junk), pngChunk("IEND", {})});
     PngInfo info{};
     ASSERT_EQ(decodePngChunks(file.data(), file.size(), info, nullptr), PNG_OK);
     gLog = AllocationLog{};
@@ -250,8 +250,8 @@ TEST(PngDamage, SecondWalkChecksTheSurface)
     const ReferenceSurface reference = referenceSurface(file, false);
     for (const MismatchCase& c : cases) {
         gLog = AllocationLog{};
-        DsSurface surface(c.width, c.height, &c.rotation, c.mode, false, c.paletteSize, countingAllocator,
-                          countingFree, c.alignment, c.reserve);
+        DsSurface surface(c.width, c.height, &c.rotation, c.mode, false, c.paletteSize, countingAllocator, countingFree,
+            c.alignment, c.reserve);
         if (surface.isValid())
             std::memset(surface.pixels(), 0xAB, size_t(surface.bufferSize()));
         PngInfo info{};
@@ -259,7 +259,8 @@ TEST(PngDamage, SecondWalkChecksTheSurface)
         if (c.result == PNG_OK) {
             for (int32_t row = 0; row < c.height; ++row) {
                 const uint8_t* start = surface.pixels() + row * surface.pitch();
-                EXPECT_EQ(Bytes(start, start + 20), Bytes(&reference.pixels[row * 20], &reference.pixels[row * 20] + 20))
+                EXPECT_EQ(
+                    Bytes(start, start + 20), Bytes(&reference.pixels[row * 20], &reference.pixels[row * 20] + 20))
                     << c.what << " row " << row;
                 EXPECT_EQ(Bytes(start + 20, start + surface.pitch()), Bytes(surface.pitch() - 20, 0))
                     << c.what << " padding of row " << row;

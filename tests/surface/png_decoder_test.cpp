@@ -49,8 +49,11 @@ struct Compression {
     int level;
     int strategy;
 } const kCompressions[] = {
-    {"stored", 0, Z_DEFAULT_STRATEGY}, {"fixed", 6, Z_FIXED},   {"dynamic", 9, Z_DEFAULT_STRATEGY},
-    {"huffman only", 1, Z_HUFFMAN_ONLY}, {"run lengths", 9, Z_RLE},
+    {"stored", 0, Z_DEFAULT_STRATEGY},
+    {"fixed", 6, Z_FIXED},
+    {"dynamic", 9, Z_DEFAULT_STRATEGY},
+    {"huffman only", 1, Z_HUFFMAN_ONLY},
+    {"run lengths", 9, Z_RLE},
 };
 
 TEST(PngDecoder, MatchesLibpngForEveryColourTypeFilterAndCompression)
@@ -72,8 +75,8 @@ TEST(PngDecoder, MatchesLibpngForEveryColourTypeFilterAndCompression)
                         recipe.strategy = compression.strategy;
                         recipe.idatPiece = piece;
                         const std::string label = "type " + std::to_string(colorType) + (keyed ? " keyed" : "") +
-                                                  " filter " + std::to_string(filters[0]) + " " + compression.name +
-                                                  " pieces " + std::to_string(piece);
+                            " filter " + std::to_string(filters[0]) + " " + compression.name + " pieces " +
+                            std::to_string(piece);
                         expectSurfaceMatchesReference(buildPng(recipe), false, 0, label);
                     }
                 }
@@ -106,7 +109,8 @@ TEST(PngDecoder, RotationsAndAlphaOnly)
         for (uint8_t colorType : {0, 2, 3, 4, 6}) {
             PngRecipe recipe = imageSpec(colorType, 5, 3, rotation + colorType);
             recipe.filters = {1, 4, 2};
-            expectSurfaceMatchesReference(buildPng(recipe), false, rotation, "rotated type " + std::to_string(colorType));
+            expectSurfaceMatchesReference(
+                buildPng(recipe), false, rotation, "rotated type " + std::to_string(colorType));
         }
         PngRecipe grey = imageSpec(0, 6, 4, 3);
         expectSurfaceMatchesReference(buildPng(grey), true, rotation, "alpha only");
@@ -156,8 +160,9 @@ TEST(PngDecoder, PalettesAndTheirTransparency)
     ASSERT_EQ(surface->paletteSize(), 256);
     ASSERT_TRUE(surface->paletteHasAlpha());
     const uint8_t* entry = surface->palette();
-    EXPECT_EQ(Bytes(entry, entry + 8), (Bytes{recipe.palette[2], recipe.palette[1], recipe.palette[0], 1, recipe.palette[5],
-                                              recipe.palette[4], recipe.palette[3], 2}));
+    EXPECT_EQ(Bytes(entry, entry + 8),
+        (Bytes{recipe.palette[2], recipe.palette[1], recipe.palette[0], 1, recipe.palette[5], recipe.palette[4],
+            recipe.palette[3], 2}));
     for (int i = 3; i < 256; ++i)
         EXPECT_EQ(entry[4 * i + 3], 255) << "entry " << i << " beyond tRNS is opaque";
 
@@ -178,20 +183,20 @@ TEST(PngDecoder, ChunkNamesAndUnknownChunks)
     recipe.transparency = {10, 20};
     const Bytes reference = buildPng(recipe);
     const Bytes stream = zlibCompress(filterRows(recipe), 6, Z_DEFAULT_STRATEGY);
-    const Bytes half(stream.begin(), stream.begin() + stream.size() / 2), rest(stream.begin() + stream.size() / 2, stream.end());
+    const Bytes half(stream.begin(), stream.begin() + stream.size() / 2),
+        rest(stream.begin() + stream.size() / 2, stream.end());
     const Bytes ihdr = pngChunk("IHDR", ihdrData(5, 5, 8, 3, 0));
     const Bytes mixedCase = assemblePng({pngChunk("ihdr", ihdrData(5, 5, 8, 3, 0)), pngChunk("teXt", {'a', 0, 'b'}),
-                                         pngChunk("pLtE", recipe.palette), pngChunk("TRNS", recipe.transparency),
-                                         pngChunk("idat", half), pngChunk("zzzz", {}), pngChunk("IdAt", rest),
-                                         pngChunk("iEnD", {})});
+        pngChunk("pLtE", recipe.palette), pngChunk("TRNS", recipe.transparency), pngChunk("idat", half),
+        pngChunk("zzzz", {}), pngChunk("IdAt", rest), pngChunk("iEnD", {})});
     SurfacePtr expected = decodeFile(reference);
     SurfacePtr mixed = decodeFile(mixedCase);
     ASSERT_TRUE(expected && mixed);
     EXPECT_EQ(serialized(*mixed), serialized(*expected));
     EXPECT_EQ(Bytes(mixed->palette(), mixed->palette() + 20), Bytes(expected->palette(), expected->palette() + 20));
 
-    const Bytes critical = assemblePng({ihdr, pngChunk("PLTE", recipe.palette), pngChunk("ABCD", {}),
-                                        pngChunk("IDAT", stream), pngChunk("IEND", {})});
+    const Bytes critical = assemblePng(
+        {ihdr, pngChunk("PLTE", recipe.palette), pngChunk("ABCD", {}), pngChunk("IDAT", stream), pngChunk("IEND", {})});
     PngInfo info{};
     EXPECT_EQ(decodePngChunks(critical.data(), critical.size(), info, nullptr), PNG_UNSUPPORTED);
     EXPECT_EQ(decodePng(critical.data(), critical.size(), false, 0), nullptr);

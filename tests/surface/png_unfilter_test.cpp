@@ -16,8 +16,12 @@ namespace {
 using Bytes = std::vector<uint8_t>;
 
 constexpr PngPixelLayout kLayouts[] = {
-    PngPixelLayout::Copy1,      PngPixelLayout::Copy2,        PngPixelLayout::RgbToBgr,
-    PngPixelLayout::RgbaToBgra, PngPixelLayout::GreyKeyAlpha, PngPixelLayout::RgbKeyToBgra,
+    PngPixelLayout::Copy1,
+    PngPixelLayout::Copy2,
+    PngPixelLayout::RgbToBgr,
+    PngPixelLayout::RgbaToBgra,
+    PngPixelLayout::GreyKeyAlpha,
+    PngPixelLayout::RgbKeyToBgra,
 };
 constexpr PngUnfilterPath kPaths[] = {PngUnfilterPath::Portable, PngUnfilterPath::Vector};
 constexpr uint32_t kWidths[] = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 31, 48, 65, 100, 257};
@@ -26,8 +30,7 @@ constexpr uint8_t kMixedFilters = 5; // a filter pattern that picks a random typ
 std::string describe(PngPixelLayout layout, PngUnfilterPath path, uint32_t width, uint32_t height, uint8_t filters)
 {
     return "layout " + std::to_string(int(layout)) + (path == PngUnfilterPath::Vector ? " vector" : " portable") +
-           " width " + std::to_string(width) + " height " + std::to_string(height) + " filters " +
-           std::to_string(filters);
+        " width " + std::to_string(width) + " height " + std::to_string(height) + " filters " + std::to_string(filters);
 }
 
 // Random scanlines whose type bytes are `filters`, or random types for kMixedFilters.
@@ -121,7 +124,7 @@ PngUnfilterJob makeJob(PngPixelLayout layout, uint32_t width, uint32_t height, c
 
 TEST(PngUnfilter, EveryFilterLayoutAndWidthMatchesTheReferenceOnBothPaths)
 {
-    constexpr uint64_t kPadding = 3;   // bytes after each row that must stay untouched
+    constexpr uint64_t kPadding = 3; // bytes after each row that must stay untouched
     constexpr uint8_t kUntouched = 0xA5;
     std::mt19937 random(7);
     for (PngPixelLayout layout : kLayouts)

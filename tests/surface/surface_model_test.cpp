@@ -17,11 +17,11 @@ protected:
     void SetUp() override { gLog = AllocationLog{}; }
     void TearDown() override { EXPECT_TRUE(gLog.live.empty()) << gLog.live.size() << " blocks leaked"; }
 
-    static DsSurface* make(int32_t width, int32_t height, uint32_t mode, uint32_t alignment = 1,
-                           uint64_t reserve = 0, int32_t rotation = 0, uint64_t paletteSize = 0)
+    static DsSurface* make(int32_t width, int32_t height, uint32_t mode, uint32_t alignment = 1, uint64_t reserve = 0,
+        int32_t rotation = 0, uint64_t paletteSize = 0)
     {
-        return new DsSurface(width, height, &rotation, mode, false, paletteSize, countingAllocator, countingFree,
-                             alignment, reserve);
+        return new DsSurface(
+            width, height, &rotation, mode, false, paletteSize, countingAllocator, countingFree, alignment, reserve);
     }
     static void destroy(DsSurface* surface)
     {
@@ -40,10 +40,17 @@ TEST_F(SurfaceTest, PitchRuleAndBufferSize)
         uint32_t pitch;
         uint64_t bufferSize; // for a height of 2
     } cases[] = {
-        {3, RGB888, 1, 0, 9, 18},    {3, RGB888, 4, 0, 12, 24},  {5, I8, 4, 0, 8, 16},
-        {3, RGB565, 4, 0, 8, 16},    {3, RGB888, 1, 5, 9, 26},   {3, RGB888, 1, 4, 9, 22},
-        {2, ARGB8888, 8, 1, 8, 20},  {3, ARGB8888, 8, 0, 16, 32}, {7, A8, 3, 0, 9, 18},
-        {3, RGB888, 6, 0, 18, 36},   {1, AI88, 1, 0, 2, 4},
+        {3, RGB888, 1, 0, 9, 18},
+        {3, RGB888, 4, 0, 12, 24},
+        {5, I8, 4, 0, 8, 16},
+        {3, RGB565, 4, 0, 8, 16},
+        {3, RGB888, 1, 5, 9, 26},
+        {3, RGB888, 1, 4, 9, 22},
+        {2, ARGB8888, 8, 1, 8, 20},
+        {3, ARGB8888, 8, 0, 16, 32},
+        {7, A8, 3, 0, 9, 18},
+        {3, RGB888, 6, 0, 18, 36},
+        {1, AI88, 1, 0, 2, 4},
     };
     for (const Case& c : cases) {
         DsSurface* surface = make(c.width, 2, c.mode, c.alignment, c.reserve);
@@ -91,17 +98,21 @@ TEST_F(SurfaceTest, RefusedSurfacesOwnNothing)
         uint64_t paletteSize;
         int failAt;
     } cases[] = {
-        {"mode 6", 2, 2, 6, 1, 0, -1},          {"mode 8", 2, 2, 8, 1, 0, -1},
-        {"mode 10", 2, 2, 10, 1, 0, -1},        {"zero width", 0, 2, I8, 1, 0, -1},
-        {"negative height", 2, -1, I8, 1, 0, -1}, {"alignment 0", 2, 2, I8, 0, 0, -1},
-        {"palette too large", 2, 2, I8, 1, 0x10000, -1}, {"pixels not allocated", 2, 2, I8, 1, 4, 0},
+        {"mode 6", 2, 2, 6, 1, 0, -1},
+        {"mode 8", 2, 2, 8, 1, 0, -1},
+        {"mode 10", 2, 2, 10, 1, 0, -1},
+        {"zero width", 0, 2, I8, 1, 0, -1},
+        {"negative height", 2, -1, I8, 1, 0, -1},
+        {"alignment 0", 2, 2, I8, 0, 0, -1},
+        {"palette too large", 2, 2, I8, 1, 0x10000, -1},
+        {"pixels not allocated", 2, 2, I8, 1, 4, 0},
         {"palette not allocated", 2, 2, I8, 1, 4, 1},
     };
     for (const Case& c : cases) {
         gLog.failAt = c.failAt;
         gLog.allocations = 0;
         DsSurface* surface = new DsSurface(c.width, c.height, &gNoRotation, c.mode, false, c.paletteSize,
-                                           countingAllocator, countingFree, c.alignment, 8);
+            countingAllocator, countingFree, c.alignment, 8);
         EXPECT_FALSE(surface->isValid()) << c.what;
         EXPECT_EQ(surface->palette(), nullptr) << c.what;
         EXPECT_EQ(surface->bufferSize(), 0u) << c.what;
@@ -114,7 +125,7 @@ TEST_F(SurfaceTest, RefusedSurfacesOwnNothing)
     EXPECT_FALSE(noAllocator.isValid());
     gLog.allocations = 0;
     DsSurface overflowing(0x7FFFFFFF, 0x7FFFFFFF, &gNoRotation, ARGB8888, false, 0, countingAllocator, countingFree,
-                          1u << 16, uint64_t(1) << 40);
+        1u << 16, uint64_t(1) << 40);
     EXPECT_FALSE(overflowing.isValid());
     EXPECT_EQ(gLog.allocations, 0) << "a buffer size over 64 bits is never asked for";
     DsSurface hugeReserve(1, 1, &gNoRotation, A8, false, 0, countingAllocator, countingFree, 1, ~uint64_t(0));
@@ -144,8 +155,9 @@ TEST_F(SurfaceTest, RotationFollowsTheRotationTable)
                 EXPECT_EQ(surface->bufferSize(), uint64_t(storedHeight) * surface->pitch()) << "no reserve";
                 EXPECT_EQ(surface->clip(), DsRect(0, 0, int32_t(storedWidth), int32_t(storedHeight)));
                 for (uint32_t row = 0; row < storedHeight; ++row)
-                    EXPECT_EQ(0, std::memcmp(surface->pixels() + row * surface->pitch(),
-                                             &expected[row * storedWidth * bpp], storedWidth * bpp))
+                    EXPECT_EQ(0,
+                        std::memcmp(surface->pixels() + row * surface->pitch(), &expected[row * storedWidth * bpp],
+                            storedWidth * bpp))
                         << "mode " << mode << " angle " << angle << " row " << row;
                 destroy(surface);
             }
@@ -200,7 +212,11 @@ TEST_F(SurfaceTest, SerializedLayout)
         uint32_t alignment;
         uint64_t size;
     } cases[] = {
-        {RGB888, 1, 1, 1, 24}, {ARGB8888, 1, 1, 1, 24}, {A8, 3, 3, 1, 32}, {RGB888, 3, 2, 4, 44}, {AI88, 1, 1, 1, 24},
+        {RGB888, 1, 1, 1, 24},
+        {ARGB8888, 1, 1, 1, 24},
+        {A8, 3, 3, 1, 32},
+        {RGB888, 3, 2, 4, 44},
+        {AI88, 1, 1, 1, 24},
     };
     for (const Case& c : cases) {
         DsSurface* surface = make(c.width, c.height, c.mode, c.alignment, 8, 0, 4);
@@ -211,8 +227,8 @@ TEST_F(SurfaceTest, SerializedLayout)
         Bytes file(size_t(c.size) + 4, 0xEE);
         ASSERT_EQ(surface->serialize(file.data()), c.size);
         const uint32_t pitch = surface->pitch();
-        const Bytes header{0, 0, 0, 0, uint8_t(c.mode), 0, 0, 0, uint8_t(c.width), 0, 0, 0,
-                           uint8_t(c.height), 0, 0, 0, uint8_t(pitch), uint8_t(pitch >> 8), 0, 0};
+        const Bytes header{0, 0, 0, 0, uint8_t(c.mode), 0, 0, 0, uint8_t(c.width), 0, 0, 0, uint8_t(c.height), 0, 0, 0,
+            uint8_t(pitch), uint8_t(pitch >> 8), 0, 0};
         EXPECT_EQ(Bytes(file.begin(), file.begin() + 20), header);
         EXPECT_EQ(Bytes(file.begin() + 20, file.begin() + 20 + rows), Bytes(content.begin(), content.begin() + rows));
         for (uint64_t i = 20 + rows; i < c.size; ++i)

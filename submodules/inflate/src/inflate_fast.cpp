@@ -32,9 +32,9 @@ static_assert(FAST_MIN_INPUT - 7 >= 8, "a second refill after the first must sta
 
 // The 64-bit bit buffer of the fast path.
 struct fast_bits_t {
-    uint64_t bits;      // buffered bits, the oldest in bit 0; above count: bits of the byte at in
-    uint32_t count;     // number of valid bits
-    const uint8_t* in;  // next input byte not yet counted in the buffer
+    uint64_t bits;     // buffered bits, the oldest in bit 0; above count: bits of the byte at in
+    uint32_t count;    // number of valid bits
+    const uint8_t* in; // next input byte not yet counted in the buffer
 };
 
 inline uint64_t load_little_endian_64(const uint8_t* bytes)
@@ -88,9 +88,8 @@ int decode_through_counts(const huffman_t* table, fast_bits_t* f)
 
 inline void copy_bytes(uint8_t* to, const uint8_t* from, uint32_t n)
 {
-    for (uint32_t i = 0; i < n; ++i) {
+    for (uint32_t i = 0; i < n; ++i)
         to[i] = from[i];
-    }
 }
 
 // Moves n (2, 4, 8 or 16) bytes through a register: the source is read whole
@@ -112,12 +111,10 @@ inline void copy_in_blocks(uint8_t* out, uint32_t distance, uint32_t length)
 {
     const uint8_t* from = out - distance;
     uint32_t i = 0;
-    for (; i + n <= length; i += n) {
+    for (; i + n <= length; i += n)
         copy_block<n>(out + i, from + i);
-    }
-    if (i < length) {
+    if (i < length)
         copy_block<n>(out + length - n, from + length - n);
-    }
 }
 
 // For a distance of 2 to 7: the fewest whole repetitions of the pattern that
@@ -196,19 +193,16 @@ inline int next_distance_symbol(const fast_codes_t& codes, fast_bits_t* f)
 
 // Decodes the rest of a match whose length entry has been read and copies
 // it. `history` is the number of bytes decoded before out.
-inline step_t decode_match(const fast_codes_t& codes, uint32_t entry, uint64_t history, fast_bits_t* f,
-                        uint8_t** out)
+inline step_t decode_match(const fast_codes_t& codes, uint32_t entry, uint64_t history, fast_bits_t* f, uint8_t** out)
 {
     const uint32_t extra = (entry >> ROOT_EXTRA_SHIFT) & ROOT_EXTRA_MASK;
     const uint32_t length = (entry >> ROOT_VALUE_SHIFT) + MIN_MATCH + take_bits(f, extra);
     const int code = next_distance_symbol(codes, f);
-    if (code < 0) {
+    if (code < 0)
         return step_t::DATA_ERROR;
-    }
     const uint32_t distance = DISTANCE_BASE[code] + take_bits(f, DISTANCE_EXTRA[code]);
-    if (distance > history) {
+    if (distance > history)
         return step_t::DATA_ERROR;
-    }
     copy_match_fast(*out, distance, length);
     *out += length;
     return step_t::CONTINUE;
@@ -222,9 +216,8 @@ inline uint32_t write_further_literals(const fast_codes_t& codes, fast_bits_t* f
 {
     while (f->count >= INFLATE_LITERAL_ROOT_BITS) {
         const uint32_t entry = codes.literal_root[f->bits & LITERAL_ROOT_MASK];
-        if ((entry & ROOT_LITERAL_FLAG) == 0) {
+        if ((entry & ROOT_LITERAL_FLAG) == 0)
             return entry;
-        }
         // A literal entry has no extra-bit field, so its low six bits are
         // its code length: the shift needs no masking of its own.
         f->bits >>= entry & 63;
@@ -276,9 +269,8 @@ inline __attribute__((always_inline)) step_t decode_fast_loop(inflate_t* inflate
             // once, without looking it up again, where a second refill and
             // the longest match still fit: the check above left at least
             // FAST_MIN_INPUT - 7 bytes after the first refill.
-            if (entry == 0 || out_end - out < FAST_MIN_OUTPUT) {
+            if (entry == 0 || out_end - out < FAST_MIN_OUTPUT)
                 continue;
-            }
             refill(&f);
             take_bits(&f, entry & ROOT_LENGTH_MASK);
         }
@@ -292,9 +284,8 @@ inline __attribute__((always_inline)) step_t decode_fast_loop(inflate_t* inflate
             break;
         }
         result = decode_match(codes, entry, total_before + static_cast<uint64_t>(out - out_begin), &f, &out);
-        if (result != step_t::CONTINUE) {
+        if (result != step_t::CONTINUE)
             break;
-        }
     }
     hand_back(stream, &f);
     advance_output(inflater, static_cast<uint32_t>(out - out_begin));
@@ -344,7 +335,7 @@ bool use_bmi2()
 bool fast_path_usable(const inflate_t* inflater, const bitstream_t* stream)
 {
     return stream->bytes_left >= FAST_MIN_INPUT && inflater->output_space >= FAST_MIN_OUTPUT &&
-           inflater->window == nullptr;
+        inflater->window == nullptr;
 }
 
 // Both versions are kept out of line so that the bit-by-bit loop that calls

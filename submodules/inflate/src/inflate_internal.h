@@ -40,20 +40,18 @@ enum class step_t {
 };
 
 // Bases and extra bits of length symbols 257 to 285 (RFC 1951 3.2.5).
-inline constexpr uint16_t LENGTH_BASE[29] = {3,  4,  5,  6,  7,  8,  9,  10, 11,  13,  15,  17,  19,  23, 27,
-                                      31, 35, 43, 51, 59, 67, 83, 99, 115, 131, 163, 195, 227, 258};
-inline constexpr uint16_t LENGTH_EXTRA[29] = {0, 0, 0, 0, 0, 0, 0, 0, 1, 1, 1, 1, 2, 2, 2,
-                                       2, 3, 3, 3, 3, 4, 4, 4, 4, 5, 5, 5, 5, 0};
+inline constexpr uint16_t LENGTH_BASE[29] = {
+    3, 4, 5, 6, 7, 8, 9, 10, 11, 13, 15, 17, 19, 23, 27, 31, 35, 43, 51, 59, 67, 83, 99, 115, 131, 163, 195, 227, 258};
+inline constexpr uint16_t LENGTH_EXTRA[29] = {
+    0, 0, 0, 0, 0, 0, 0, 0, 1, 1, 1, 1, 2, 2, 2, 2, 3, 3, 3, 3, 4, 4, 4, 4, 5, 5, 5, 5, 0};
 
 // Bases and extra bits of distance symbols 0 to 29.
-inline constexpr uint16_t DISTANCE_BASE[INFLATE_MAX_DISTANCES] = {
-    1,   2,   3,   4,   5,   7,    9,    13,   17,   25,   33,   49,   65,    97,    129,
+inline constexpr uint16_t DISTANCE_BASE[INFLATE_MAX_DISTANCES] = {1, 2, 3, 4, 5, 7, 9, 13, 17, 25, 33, 49, 65, 97, 129,
     193, 257, 385, 513, 769, 1025, 1537, 2049, 3073, 4097, 6145, 8193, 12289, 16385, 24577};
-inline constexpr uint16_t DISTANCE_EXTRA[INFLATE_MAX_DISTANCES] = {0, 0, 0, 0, 1, 1, 2,  2,  3,  3,
-                                                            4, 4, 5, 5, 6, 6, 7,  7,  8,  8,
-                                                            9, 9, 10, 10, 11, 11, 12, 12, 13, 13};
+inline constexpr uint16_t DISTANCE_EXTRA[INFLATE_MAX_DISTANCES] = {
+    0, 0, 0, 0, 1, 1, 2, 2, 3, 3, 4, 4, 5, 5, 6, 6, 7, 7, 8, 8, 9, 9, 10, 10, 11, 11, 12, 12, 13, 13};
 
-inline constexpr uint16_t END_OF_BLOCK = 256;      // literal/length symbol that ends a block
+inline constexpr uint16_t END_OF_BLOCK = 256; // literal/length symbol that ends a block
 inline constexpr uint16_t FIRST_LENGTH_SYMBOL = 257;
 inline constexpr uint16_t LAST_LENGTH_SYMBOL = 285;
 inline constexpr uint32_t MAX_MATCH = 258; // longest match a length code gives
@@ -90,7 +88,7 @@ constexpr uint16_t literal_root_entry(uint32_t symbol, uint32_t length)
     } else {
         const uint32_t index = symbol - FIRST_LENGTH_SYMBOL;
         entry |= static_cast<uint32_t>(LENGTH_EXTRA[index]) << ROOT_EXTRA_SHIFT |
-                 static_cast<uint32_t>(LENGTH_BASE[index] - MIN_MATCH) << ROOT_VALUE_SHIFT;
+            static_cast<uint32_t>(LENGTH_BASE[index] - MIN_MATCH) << ROOT_VALUE_SHIFT;
     }
     return static_cast<uint16_t>(entry);
 }

@@ -29,9 +29,8 @@ uint32_t bitstream_extract(bitstream_t* stream, uint32_t count)
 {
     assert(count <= 24); // literal, so that the failure names the limit itself
     while (stream->bit_count < count) {
-        if (stream->bytes_left == 0) {
+        if (stream->bytes_left == 0)
             return BITSTREAM_EOF;
-        }
         stream->bit_buffer |= static_cast<uint32_t>(*stream->cur) << stream->bit_count;
         stream->cur++;
         stream->bytes_left--;
@@ -56,9 +55,8 @@ void bitstream_align(bitstream_t* stream)
 // buffered again, which keeps the buffer within 32 bits.
 void bitstream_unread(bitstream_t* stream, uint32_t n)
 {
-    if (n == 0) {
+    if (n == 0)
         return;
-    }
     uint32_t t = n + stream->bit_count - 1;
     stream->cur -= t / 8 + 1;
     stream->bytes_left += t / 8;
@@ -89,14 +87,12 @@ namespace {
 // the counts of each length and the symbols in that order define the code.
 // "left" counts the codes still unused at each length; below zero the lengths
 // ask for more codes than exist.
-constexpr int build_canonical_code(huffman_t* table, const uint16_t* lengths, uint16_t n,
-                                   uint16_t max_length)
+constexpr int build_canonical_code(huffman_t* table, const uint16_t* lengths, uint16_t n, uint16_t max_length)
 {
     assert(max_length <= INFLATE_MAX_BITS);
     table->max_length = max_length;
-    for (uint16_t len = 0; len <= max_length; ++len) {
+    for (uint16_t len = 0; len <= max_length; ++len)
         table->counts[len] = 0;
-    }
     for (uint16_t symbol = 0; symbol < n; ++symbol) {
         assert(lengths[symbol] <= max_length);
         table->counts[lengths[symbol]]++;
@@ -108,61 +104,51 @@ constexpr int build_canonical_code(huffman_t* table, const uint16_t* lengths, ui
     int left = 1;
     for (uint16_t len = 1; len <= max_length; ++len) {
         left = 2 * left - table->counts[len];
-        if (left < 0) {
+        if (left < 0)
             return left;
-        }
     }
     uint16_t offsets[INFLATE_MAX_BITS + 1] = {};
-    for (uint16_t len = 1; len < max_length; ++len) {
+    for (uint16_t len = 1; len < max_length; ++len)
         offsets[len + 1] = offsets[len] + table->counts[len];
-    }
-    for (uint16_t symbol = 0; symbol < n; ++symbol) {
-        if (lengths[symbol] != 0) {
+    for (uint16_t symbol = 0; symbol < n; ++symbol)
+        if (lengths[symbol] != 0)
             table->symbols[offsets[lengths[symbol]]++] = symbol;
-        }
-    }
     return left;
 }
 
 // Arrays of the two fixed codes (RFC 1951 section 3.2.6).
 struct fixed_code_arrays_t {
-    uint16_t literal_counts[INFLATE_MAX_BITS + 1];     // counts of the literal/length code
-    uint16_t literal_symbols[INFLATE_FIXED_LITERALS];  // its symbols in code order
-    uint16_t distance_counts[INFLATE_MAX_BITS + 1];    // counts of the distance code
-    uint16_t distance_symbols[INFLATE_MAX_DISTANCES];  // its symbols in code order
+    uint16_t literal_counts[INFLATE_MAX_BITS + 1];    // counts of the literal/length code
+    uint16_t literal_symbols[INFLATE_FIXED_LITERALS]; // its symbols in code order
+    uint16_t distance_counts[INFLATE_MAX_BITS + 1];   // counts of the distance code
+    uint16_t distance_symbols[INFLATE_MAX_DISTANCES]; // its symbols in code order
 };
 
 constexpr fixed_code_arrays_t make_fixed_code_arrays()
 {
     fixed_code_arrays_t arrays = {};
     uint16_t lengths[INFLATE_FIXED_LITERALS] = {};
-    for (uint16_t symbol = 0; symbol < INFLATE_FIXED_LITERALS; ++symbol) {
+    for (uint16_t symbol = 0; symbol < INFLATE_FIXED_LITERALS; ++symbol)
         lengths[symbol] = symbol < 144 ? 8 : symbol < 256 ? 9 : symbol < 280 ? 7 : 8;
-    }
     huffman_t literal = {0, arrays.literal_counts, arrays.literal_symbols};
     build_canonical_code(&literal, lengths, INFLATE_FIXED_LITERALS, INFLATE_MAX_BITS);
-    for (uint16_t symbol = 0; symbol < INFLATE_MAX_DISTANCES; ++symbol) {
+    for (uint16_t symbol = 0; symbol < INFLATE_MAX_DISTANCES; ++symbol)
         lengths[symbol] = 5;
-    }
     huffman_t distance = {0, arrays.distance_counts, arrays.distance_symbols};
     build_canonical_code(&distance, lengths, INFLATE_MAX_DISTANCES, INFLATE_MAX_BITS);
     return arrays;
 }
 
-static_assert(make_fixed_code_arrays().literal_counts[7] == 24 &&
-                  make_fixed_code_arrays().literal_counts[8] == 152 &&
-                  make_fixed_code_arrays().literal_counts[9] == 112 &&
-                  make_fixed_code_arrays().literal_symbols[0] == 256 &&
-                  make_fixed_code_arrays().distance_counts[5] == 30,
-              "fixed codes must be built at compile time");
+static_assert(make_fixed_code_arrays().literal_counts[7] == 24 && make_fixed_code_arrays().literal_counts[8] == 152 &&
+        make_fixed_code_arrays().literal_counts[9] == 112 && make_fixed_code_arrays().literal_symbols[0] == 256 &&
+        make_fixed_code_arrays().distance_counts[5] == 30,
+    "fixed codes must be built at compile time");
 
 // Constant-initialised from the compile-time builder: no code runs at start
 // and nothing writes them afterwards.
 fixed_code_arrays_t fixed_arrays = make_fixed_code_arrays();
-const huffman_t FIXED_LITERAL_TABLE = {INFLATE_MAX_BITS, fixed_arrays.literal_counts,
-                                       fixed_arrays.literal_symbols};
-const huffman_t FIXED_DISTANCE_TABLE = {INFLATE_MAX_BITS, fixed_arrays.distance_counts,
-                                        fixed_arrays.distance_symbols};
+const huffman_t FIXED_LITERAL_TABLE = {INFLATE_MAX_BITS, fixed_arrays.literal_counts, fixed_arrays.literal_symbols};
+const huffman_t FIXED_DISTANCE_TABLE = {INFLATE_MAX_BITS, fixed_arrays.distance_counts, fixed_arrays.distance_symbols};
 
 // Order in which the code-length code lengths are stored (RFC 1951 3.2.7).
 constexpr uint16_t CODE_LENGTH_ORDER[INFLATE_CODE_LENGTH_CODES] = {
@@ -190,21 +176,19 @@ constexpr uint32_t reverse_bits(uint32_t code, uint32_t length)
 // Format notes: the input delivers a Huffman code most significant bit
 // first, so the code's bits appear reversed in the buffer's low bits; a code
 // of L bits fills every 2^L-th entry from its reversed value on.
-constexpr void build_root_table(const huffman_t* table, uint16_t* root, uint32_t root_bits,
-                                root_entry_maker_t make_entry)
+constexpr void build_root_table(
+    const huffman_t* table, uint16_t* root, uint32_t root_bits, root_entry_maker_t make_entry)
 {
     const uint32_t size = 1u << root_bits;
-    for (uint32_t i = 0; i < size; ++i) {
+    for (uint32_t i = 0; i < size; ++i)
         root[i] = 0;
-    }
     uint32_t code = 0;  // canonical code of the next symbol
     uint32_t index = 0; // index of that symbol in table->symbols
     for (uint32_t len = 1; len <= table->max_length && len <= root_bits; ++len) {
         for (uint32_t k = 0; k < table->counts[len]; ++k, ++code, ++index) {
             const uint16_t entry = make_entry(table->symbols[index], len);
-            for (uint32_t i = reverse_bits(code, len); i < size; i += 1u << len) {
+            for (uint32_t i = reverse_bits(code, len); i < size; i += 1u << len)
                 root[i] = entry;
-            }
         }
         code <<= 1;
     }
@@ -227,12 +211,11 @@ constexpr inflate_root_tables_t make_fixed_root_tables()
 // entries are empty.
 constexpr inflate_root_tables_t FIXED_ROOT_TABLES = make_fixed_root_tables();
 static_assert(FIXED_ROOT_TABLES.literal[0] == (ROOT_KIND_END_OF_BLOCK << ROOT_EXTRA_SHIFT | 7) &&
-                  FIXED_ROOT_TABLES.literal[0xE3] == (ROOT_KIND_INVALID << ROOT_EXTRA_SHIFT | 8) &&
-                  FIXED_ROOT_TABLES.literal[0x1FF] == (255 << ROOT_VALUE_SHIFT | ROOT_LITERAL_FLAG | 9) &&
-                  FIXED_ROOT_TABLES.literal[0x40] == 7 &&
-                  FIXED_ROOT_TABLES.distance[0] == (0 << ROOT_SYMBOL_SHIFT | 5) &&
-                  FIXED_ROOT_TABLES.distance[0x1F] == 0,
-              "fixed root tables must be built at compile time");
+        FIXED_ROOT_TABLES.literal[0xE3] == (ROOT_KIND_INVALID << ROOT_EXTRA_SHIFT | 8) &&
+        FIXED_ROOT_TABLES.literal[0x1FF] == (255 << ROOT_VALUE_SHIFT | ROOT_LITERAL_FLAG | 9) &&
+        FIXED_ROOT_TABLES.literal[0x40] == 7 && FIXED_ROOT_TABLES.distance[0] == (0 << ROOT_SYMBOL_SHIFT | 5) &&
+        FIXED_ROOT_TABLES.distance[0x1F] == 0,
+    "fixed root tables must be built at compile time");
 
 void fetch_byte(bitstream_t* stream)
 {
@@ -264,9 +247,8 @@ int huffman_decode(const huffman_t* table, bitstream_t* stream)
     int index = 0; // index of that first code's symbol
     for (uint32_t len = 1; len <= table->max_length; ++len) {
         if (len > stream->bit_count) {
-            if (stream->bytes_left == 0) {
+            if (stream->bytes_left == 0)
                 return HUFFMAN_NEED_INPUT;
-            }
             fetch_byte(stream);
         }
         code |= (stream->bit_buffer >> (len - 1)) & 1;
@@ -290,9 +272,8 @@ void write_window(inflate_t* inflater, const uint8_t* bytes, uint32_t n)
 {
     memcpy(inflater->window_position, bytes, n);
     inflater->window_position += n;
-    if (inflater->window_position == inflater->window + inflater->window_size) {
+    if (inflater->window_position == inflater->window + inflater->window_size)
         inflater->window_position = inflater->window;
-    }
 }
 
 uint32_t window_room(const inflate_t* inflater)
@@ -309,13 +290,11 @@ inline uint32_t extract_extra_bits(bitstream_t* stream, uint32_t count)
 
 step_t step_header(inflate_t* inflater, bitstream_t* stream)
 {
-    if (inflater->last_block) {
+    if (inflater->last_block)
         return step_t::DONE;
-    }
     uint32_t bits = bitstream_extract(stream, 3);
-    if (bits == BITSTREAM_EOF) {
+    if (bits == BITSTREAM_EOF)
         return step_t::NEED_INPUT;
-    }
     switch (bits >> 1) {
     case BLOCK_STORED:
         bitstream_align(stream);
@@ -331,8 +310,7 @@ step_t step_header(inflate_t* inflater, bitstream_t* stream)
         inflater->distance_table_in_use = &inflater->distance_table;
         inflater->state = STATE_DYNAMIC_HEADER;
         break;
-    default:
-        return step_t::DATA_ERROR;
+    default: return step_t::DATA_ERROR;
     }
     inflater->last_block = bits & 1;
     return step_t::CONTINUE;
@@ -341,9 +319,8 @@ step_t step_header(inflate_t* inflater, bitstream_t* stream)
 step_t step_stored_length(inflate_t* inflater, bitstream_t* stream)
 {
     uint32_t bits = bitstream_extract(stream, 16);
-    if (bits == BITSTREAM_EOF) {
+    if (bits == BITSTREAM_EOF)
         return step_t::NEED_INPUT;
-    }
     inflater->length = static_cast<uint16_t>(bits);
     inflater->state = STATE_STORED_CHECK;
     return step_t::CONTINUE;
@@ -353,12 +330,10 @@ step_t step_stored_length(inflate_t* inflater, bitstream_t* stream)
 step_t step_stored_check(inflate_t* inflater, bitstream_t* stream)
 {
     uint32_t bits = bitstream_extract(stream, 16);
-    if (bits == BITSTREAM_EOF) {
+    if (bits == BITSTREAM_EOF)
         return step_t::NEED_INPUT;
-    }
-    if (inflater->length != (~bits & 0xFFFFu)) {
+    if (inflater->length != (~bits & 0xFFFFu))
         return step_t::DATA_ERROR;
-    }
     inflater->state = STATE_STORED_COPY;
     return step_t::CONTINUE;
 }
@@ -369,12 +344,10 @@ step_t step_stored_check(inflate_t* inflater, bitstream_t* stream)
 step_t step_stored_copy(inflate_t* inflater, bitstream_t* stream)
 {
     while (inflater->length > 0) {
-        if (stream->bytes_left == 0) {
+        if (stream->bytes_left == 0)
             return step_t::NEED_INPUT;
-        }
-        if (inflater->output_space == 0) {
+        if (inflater->output_space == 0)
             return step_t::OUTPUT_FULL;
-        }
         uint32_t n = least(least(inflater->length, stream->bytes_left), inflater->output_space);
         if (inflater->window != nullptr) {
             n = least(n, window_room(inflater));
@@ -410,12 +383,10 @@ step_t step_symbol(inflate_t* inflater, bitstream_t* stream)
     step_t result = step_t::CONTINUE;
     while (result == step_t::CONTINUE && !fast_path_usable(inflater, stream)) {
         const int symbol = huffman_decode(inflater->literal_table_in_use, stream);
-        if (symbol == HUFFMAN_NEED_INPUT) {
+        if (symbol == HUFFMAN_NEED_INPUT)
             return step_t::NEED_INPUT;
-        }
-        if (symbol < 0 || symbol > LAST_LENGTH_SYMBOL) {
+        if (symbol < 0 || symbol > LAST_LENGTH_SYMBOL)
             return step_t::DATA_ERROR;
-        }
         if (symbol == END_OF_BLOCK) {
             inflater->state = STATE_HEADER;
             return step_t::CONTINUE;
@@ -436,9 +407,8 @@ step_t step_symbol(inflate_t* inflater, bitstream_t* stream)
 inline ALWAYS_INLINE step_t step_length_extra(inflate_t* inflater, bitstream_t* stream)
 {
     uint32_t bits = extract_extra_bits(stream, LENGTH_EXTRA[inflater->symbol]);
-    if (bits == BITSTREAM_EOF) {
+    if (bits == BITSTREAM_EOF)
         return step_t::NEED_INPUT;
-    }
     inflater->length = static_cast<uint16_t>(LENGTH_BASE[inflater->symbol] + bits);
     inflater->state = STATE_DISTANCE_SYMBOL;
     return step_distance_symbol(inflater, stream);
@@ -447,12 +417,10 @@ inline ALWAYS_INLINE step_t step_length_extra(inflate_t* inflater, bitstream_t* 
 inline ALWAYS_INLINE step_t step_distance_symbol(inflate_t* inflater, bitstream_t* stream)
 {
     int symbol = huffman_decode(inflater->distance_table_in_use, stream);
-    if (symbol == HUFFMAN_NEED_INPUT) {
+    if (symbol == HUFFMAN_NEED_INPUT)
         return step_t::NEED_INPUT;
-    }
-    if (symbol < 0 || symbol >= INFLATE_MAX_DISTANCES) {
+    if (symbol < 0 || symbol >= INFLATE_MAX_DISTANCES)
         return step_t::DATA_ERROR;
-    }
     inflater->symbol = static_cast<int16_t>(symbol);
     inflater->state = STATE_DISTANCE_EXTRA;
     return step_distance_extra(inflater, stream);
@@ -463,16 +431,13 @@ inline ALWAYS_INLINE step_t step_distance_symbol(inflate_t* inflater, bitstream_
 inline ALWAYS_INLINE step_t step_distance_extra(inflate_t* inflater, bitstream_t* stream)
 {
     uint32_t bits = extract_extra_bits(stream, DISTANCE_EXTRA[inflater->symbol]);
-    if (bits == BITSTREAM_EOF) {
+    if (bits == BITSTREAM_EOF)
         return step_t::NEED_INPUT;
-    }
     uint32_t distance = DISTANCE_BASE[inflater->symbol] + bits;
-    if (distance > inflater->total) {
+    if (distance > inflater->total)
         return step_t::DATA_ERROR;
-    }
-    if (inflater->window != nullptr && distance > inflater->window_size) {
+    if (inflater->window != nullptr && distance > inflater->window_size)
         return step_t::DATA_ERROR;
-    }
     inflater->distance = static_cast<uint16_t>(distance);
     inflater->state = STATE_MATCH_COPY;
     return step_match_copy(inflater);
@@ -480,15 +445,13 @@ inline ALWAYS_INLINE step_t step_distance_extra(inflate_t* inflater, bitstream_t
 
 inline ALWAYS_INLINE step_t step_literal(inflate_t* inflater)
 {
-    if (inflater->output_space == 0) {
+    if (inflater->output_space == 0)
         return step_t::OUTPUT_FULL;
-    }
     uint8_t literal = static_cast<uint8_t>(inflater->symbol);
     *inflater->output = literal;
     advance_output(inflater, 1);
-    if (inflater->window != nullptr) {
+    if (inflater->window != nullptr)
         write_window(inflater, &literal, 1);
-    }
     inflater->state = STATE_SYMBOL;
     return step_t::CONTINUE;
 }
@@ -499,15 +462,13 @@ inline ALWAYS_INLINE step_t step_literal(inflate_t* inflater)
 step_t copy_match_from_output(inflate_t* inflater)
 {
     while (inflater->length > 0) {
-        if (inflater->output_space == 0) {
+        if (inflater->output_space == 0)
             return step_t::OUTPUT_FULL;
-        }
         uint32_t n = least(inflater->length, inflater->output_space);
         uint8_t* to = inflater->output;
         const uint8_t* from = to - inflater->distance;
-        for (uint32_t i = 0; i < n; ++i) {
+        for (uint32_t i = 0; i < n; ++i)
             to[i] = from[i];
-        }
         advance_output(inflater, n);
         inflater->length = static_cast<uint16_t>(inflater->length - n);
     }
@@ -521,15 +482,13 @@ step_t copy_match_from_output(inflate_t* inflater)
 step_t copy_match_from_window(inflate_t* inflater)
 {
     uint32_t position = static_cast<uint32_t>(inflater->window_position - inflater->window);
-    uint32_t source = position >= inflater->distance
-                          ? position - inflater->distance
-                          : position + inflater->window_size - inflater->distance;
+    uint32_t source = position >= inflater->distance ? position - inflater->distance
+                                                     : position + inflater->window_size - inflater->distance;
     while (inflater->length > 0) {
-        if (inflater->output_space == 0) {
+        if (inflater->output_space == 0)
             return step_t::OUTPUT_FULL;
-        }
         uint32_t n = least(least(inflater->length, inflater->output_space),
-                           least(inflater->window_size - source, inflater->window_size - position));
+            least(inflater->window_size - source, inflater->window_size - position));
         inflater->copy_source = inflater->window + source;
         for (uint32_t i = 0; i < n; ++i) {
             uint8_t byte = inflater->copy_source[i];
@@ -557,14 +516,12 @@ inline ALWAYS_INLINE step_t step_match_copy(inflate_t* inflater)
 step_t step_dynamic_header(inflate_t* inflater, bitstream_t* stream)
 {
     uint32_t bits = bitstream_extract(stream, 14);
-    if (bits == BITSTREAM_EOF) {
+    if (bits == BITSTREAM_EOF)
         return step_t::NEED_INPUT;
-    }
     uint16_t literals = static_cast<uint16_t>((bits & 0x1F) + 257);
     uint16_t distances = static_cast<uint16_t>(((bits >> 5) & 0x1F) + 1);
-    if (literals > INFLATE_MAX_LITERALS || distances > INFLATE_MAX_DISTANCES) {
+    if (literals > INFLATE_MAX_LITERALS || distances > INFLATE_MAX_DISTANCES)
         return step_t::DATA_ERROR;
-    }
     inflater->length = literals;
     inflater->distance = distances;
     inflater->counter = static_cast<uint16_t>((bits >> 10) + 4);
@@ -579,20 +536,16 @@ step_t step_code_length_lengths(inflate_t* inflater, bitstream_t* stream)
 {
     while (inflater->counter > 0) {
         uint32_t bits = bitstream_extract(stream, 3);
-        if (bits == BITSTREAM_EOF) {
+        if (bits == BITSTREAM_EOF)
             return step_t::NEED_INPUT;
-        }
         inflater->code_lengths[CODE_LENGTH_ORDER[inflater->symbol]] = static_cast<uint16_t>(bits);
         inflater->symbol++;
         inflater->counter--;
     }
-    for (int i = inflater->symbol; i < INFLATE_CODE_LENGTH_CODES; ++i) {
+    for (int i = inflater->symbol; i < INFLATE_CODE_LENGTH_CODES; ++i)
         inflater->code_lengths[CODE_LENGTH_ORDER[i]] = 0;
-    }
-    if (huffman_build(&inflater->first_table, inflater->code_lengths, INFLATE_CODE_LENGTH_CODES,
-                      INFLATE_MAX_BITS) < 0) {
+    if (huffman_build(&inflater->first_table, inflater->code_lengths, INFLATE_CODE_LENGTH_CODES, INFLATE_MAX_BITS) < 0)
         return step_t::DATA_ERROR;
-    }
     inflater->counter = static_cast<uint16_t>(inflater->length + inflater->distance);
     inflater->next_length = inflater->code_lengths;
     inflater->state = STATE_CODE_LENGTHS;
@@ -602,12 +555,10 @@ step_t step_code_length_lengths(inflate_t* inflater, bitstream_t* stream)
 step_t step_code_lengths(inflate_t* inflater, bitstream_t* stream)
 {
     int symbol = huffman_decode(&inflater->first_table, stream);
-    if (symbol == HUFFMAN_NEED_INPUT) {
+    if (symbol == HUFFMAN_NEED_INPUT)
         return step_t::NEED_INPUT;
-    }
-    if (symbol < 0) {
+    if (symbol < 0)
         return step_t::DATA_ERROR;
-    }
     if (symbol >= FIRST_REPEAT_SYMBOL) {
         inflater->symbol = static_cast<int16_t>(symbol);
         inflater->state = STATE_REPEAT;
@@ -630,9 +581,8 @@ step_t step_repeat(inflate_t* inflater, bitstream_t* stream)
     uint32_t count = 0;
     switch (inflater->symbol) {
     case 16:
-        if (inflater->next_length == inflater->code_lengths) {
+        if (inflater->next_length == inflater->code_lengths)
             return step_t::DATA_ERROR;
-        }
         value = inflater->next_length[-1];
         bits = bitstream_extract(stream, 2);
         count = 3 + bits;
@@ -645,18 +595,14 @@ step_t step_repeat(inflate_t* inflater, bitstream_t* stream)
         bits = bitstream_extract(stream, 7);
         count = 11 + bits;
         break;
-    default:
-        return step_t::DATA_ERROR;
+    default: return step_t::DATA_ERROR;
     }
-    if (bits == BITSTREAM_EOF) {
+    if (bits == BITSTREAM_EOF)
         return step_t::NEED_INPUT;
-    }
-    if (count > inflater->counter) {
+    if (count > inflater->counter)
         return step_t::DATA_ERROR;
-    }
-    for (uint32_t i = 0; i < count; ++i) {
+    for (uint32_t i = 0; i < count; ++i)
         *inflater->next_length++ = value;
-    }
     inflater->counter = static_cast<uint16_t>(inflater->counter - count);
     inflater->state = inflater->counter > 0 ? STATE_CODE_LENGTHS : STATE_BUILD_TABLES;
     return step_t::CONTINUE;
@@ -666,9 +612,8 @@ step_t step_repeat(inflate_t* inflater, bitstream_t* stream)
 // form RFC 1951 permits: a single code of one bit (or no code at all).
 bool usable_code(int built, const huffman_t* table, uint16_t n)
 {
-    if (built < 0) {
+    if (built < 0)
         return false;
-    }
     return built == 0 || table->counts[0] + table->counts[1] == n;
 }
 
@@ -676,23 +621,19 @@ step_t step_build_tables(inflate_t* inflater)
 {
     uint16_t literals = inflater->length;
     uint16_t distances = inflater->distance;
-    if (inflater->code_lengths[END_OF_BLOCK] == 0) {
+    if (inflater->code_lengths[END_OF_BLOCK] == 0)
         return step_t::DATA_ERROR;
-    }
     int built = huffman_build(&inflater->first_table, inflater->code_lengths, literals, INFLATE_MAX_BITS);
-    if (!usable_code(built, &inflater->first_table, literals)) {
+    if (!usable_code(built, &inflater->first_table, literals))
         return step_t::DATA_ERROR;
-    }
-    built = huffman_build(&inflater->distance_table, inflater->code_lengths + literals, distances,
-                          INFLATE_MAX_BITS);
-    if (!usable_code(built, &inflater->distance_table, distances)) {
+    built = huffman_build(&inflater->distance_table, inflater->code_lengths + literals, distances, INFLATE_MAX_BITS);
+    if (!usable_code(built, &inflater->distance_table, distances))
         return step_t::DATA_ERROR;
-    }
     // The code lengths are no longer needed: the root tables take their place.
-    build_root_table(&inflater->first_table, inflater->root_tables.literal, INFLATE_LITERAL_ROOT_BITS,
-                     literal_root_entry);
-    build_root_table(&inflater->distance_table, inflater->root_tables.distance, INFLATE_DISTANCE_ROOT_BITS,
-                     distance_root_entry);
+    build_root_table(
+        &inflater->first_table, inflater->root_tables.literal, INFLATE_LITERAL_ROOT_BITS, literal_root_entry);
+    build_root_table(
+        &inflater->distance_table, inflater->root_tables.distance, INFLATE_DISTANCE_ROOT_BITS, distance_root_entry);
     inflater->state = STATE_SYMBOL;
     return step_t::CONTINUE;
 }
@@ -703,12 +644,10 @@ namespace inflate_detail {
 
 fast_codes_t codes_in_use(const inflate_t* inflater)
 {
-    if (inflater->literal_table_in_use == &FIXED_LITERAL_TABLE) {
-        return {&FIXED_LITERAL_TABLE, FIXED_ROOT_TABLES.literal, &FIXED_DISTANCE_TABLE,
-                FIXED_ROOT_TABLES.distance};
-    }
+    if (inflater->literal_table_in_use == &FIXED_LITERAL_TABLE)
+        return {&FIXED_LITERAL_TABLE, FIXED_ROOT_TABLES.literal, &FIXED_DISTANCE_TABLE, FIXED_ROOT_TABLES.distance};
     return {&inflater->first_table, inflater->root_tables.literal, &inflater->distance_table,
-            inflater->root_tables.distance};
+        inflater->root_tables.distance};
 }
 
 void advance_output(inflate_t* inflater, uint32_t n)

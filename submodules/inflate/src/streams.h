@@ -85,32 +85,32 @@ struct inflate_root_tables_t {
 
 // State of one stream.
 struct inflate_t {
-    uint16_t state;                            // resume point (a state_t of the decoder)
-    uint8_t last_block;                        // BFINAL of the block being decoded
-    int16_t symbol;                            // current symbol; index into the code-length order
-    uint16_t counter;                          // code lengths still to read
-    uint16_t length;                           // stored LEN; HLIT; remaining match length
-    uint16_t distance;                         // HDIST; distance of the match
-    const huffman_t* literal_table_in_use;     // fixed literal/length table or first_table
-    const huffman_t* distance_table_in_use;    // fixed distance table or distance_table
-    uint16_t code_counts[INFLATE_MAX_BITS + 1];           // code-length code, then literal/length code
-    uint16_t code_symbols[INFLATE_MAX_LITERALS];          // symbols of the same two codes
-    uint16_t distance_counts[INFLATE_MAX_BITS + 1];       // counts of the distance code
-    uint16_t distance_symbols[INFLATE_MAX_DISTANCES];     // symbols of the distance code
+    uint16_t state;                                   // resume point (a state_t of the decoder)
+    uint8_t last_block;                               // BFINAL of the block being decoded
+    int16_t symbol;                                   // current symbol; index into the code-length order
+    uint16_t counter;                                 // code lengths still to read
+    uint16_t length;                                  // stored LEN; HLIT; remaining match length
+    uint16_t distance;                                // HDIST; distance of the match
+    const huffman_t* literal_table_in_use;            // fixed literal/length table or first_table
+    const huffman_t* distance_table_in_use;           // fixed distance table or distance_table
+    uint16_t code_counts[INFLATE_MAX_BITS + 1];       // code-length code, then literal/length code
+    uint16_t code_symbols[INFLATE_MAX_LITERALS];      // symbols of the same two codes
+    uint16_t distance_counts[INFLATE_MAX_BITS + 1];   // counts of the distance code
+    uint16_t distance_symbols[INFLATE_MAX_DISTANCES]; // symbols of the distance code
     union {
         uint16_t code_lengths[INFLATE_MAX_LITERALS + INFLATE_MAX_DISTANCES]; // HLIT + HDIST lengths
         inflate_root_tables_t root_tables; // the block's codes once built; the lengths are done then
     };
-    uint16_t* next_length;                     // next slot of code_lengths to fill
-    huffman_t first_table;                     // code-length code, then literal/length code
-    huffman_t distance_table;                  // over distance_counts and distance_symbols
-    uint8_t* copy_source;                      // read position of a match
-    uint8_t* window;                           // circular window, or null for no window
-    uint32_t window_size;                      // bytes in the window
-    uint8_t* window_position;                  // next byte of the window to write
-    uint8_t* output;                           // where the next decoded byte goes
-    uint32_t output_space;                     // bytes that may still be written at output
-    uint32_t total;                            // bytes decoded since the reset
+    uint16_t* next_length;    // next slot of code_lengths to fill
+    huffman_t first_table;    // code-length code, then literal/length code
+    huffman_t distance_table; // over distance_counts and distance_symbols
+    uint8_t* copy_source;     // read position of a match
+    uint8_t* window;          // circular window, or null for no window
+    uint32_t window_size;     // bytes in the window
+    uint8_t* window_position; // next byte of the window to write
+    uint8_t* output;          // where the next decoded byte goes
+    uint32_t output_space;    // bytes that may still be written at output
+    uint32_t total;           // bytes decoded since the reset
 };
 
 // The whole state of a stream, kept small enough for a stack or a static.
