@@ -29,6 +29,8 @@ decoders_bench=$build/bench/png_decoders_bench
 pixpack=$build/tools/pixpack
 glyphsmith_cli=$build/tools/glyphsmith_cli
 rawsnap=$build/tools/rawsnap
+# The peer font converter, pinned so that every run compares against the same version.
+lv_font_conv_version=1.5.3
 
 for program in "$decoders_bench" "$pixpack" "$glyphsmith_cli" "$rawsnap"; do
   [ -x "$program" ] || { echo "error: $program is not built (see the usage above)"; exit 1; }
@@ -106,7 +108,7 @@ fonts() {
   section "font export: DejaVuSans at 256 pixels, best of 3"
   local font lv_font_conv
   font=$(fc-match -f '%{file}' DejaVuSans)
-  npm install --silent --no-audit --no-fund --prefix "$work/npm" lv_font_conv >/dev/null
+  npm install --silent --no-audit --no-fund --prefix "$work/npm" "lv_font_conv@$lv_font_conv_version" >/dev/null
   lv_font_conv=$work/npm/node_modules/.bin/lv_font_conv
   mkdir -p "$work/glyphsmith" "$work/lv"
   local ours theirs

@@ -3,19 +3,19 @@
 #include "output_target.h"
 
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <sys/sysinfo.h>
 #include <unistd.h>
 
 #include <cerrno>
-#include <new>
-#include <stdexcept>
 
 namespace {
 
 constexpr mode_t kNewFileMode = 0666; // narrowed by the umask, as any new file is
 constexpr mode_t kPermissionBits = 07777;
-constexpr int kMostNameAttempts = 100; // temporary names tried before giving up
+constexpr int kMostNameAttempts = 100;             // temporary names tried before giving up
+constexpr size_t kHugePageBytes = size_t(2) << 20; // x86-64 transparent huge page
 
 // The kernel links an unnamed file into a folder through its /proc entry.
 std::string procPathOf(int fd)
@@ -91,31 +91,49 @@ InputFile::~InputFile()
 bool InputFile::open(const std::string& path)
 {
     close();
-    mFile = std::fopen(path.c_str(), "rb");
-    return mFile != nullptr;
+    releaseBytes();
+    mFd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    return mFd >= 0;
 }
 
-bool InputFile::readAll(std::vector<uint8_t>& contents)
+bool InputFile::readAll()
 {
     struct stat status { };
-    if (!mFile || ::fstat(fileno(mFile), &status) != 0 || !S_ISREG(status.st_mode) || status.st_size <= 0 ||
-        !fitsInMemory(uint64_t(status.st_size)))
+    if (mFd < 0 || ::fstat(mFd, &status) != 0 || !S_ISREG(status.st_mode) || status.st_size <= 0)
+        return false; // a folder or device has no size to read whole
+    const uint64_t size = uint64_t(status.st_size);
+    if (size > SIZE_MAX - kHugePageBytes || !fitsInMemory(size))
         return false;
-    try {
-        contents.resize(size_t(status.st_size));
-    } catch (const std::bad_alloc&) {
+    const size_t capacity = (size_t(size) + kHugePageBytes - 1) / kHugePageBytes * kHugePageBytes;
+    mBytes.reset(static_cast<uint8_t*>(std::aligned_alloc(kHugePageBytes, capacity)));
+    if (!mBytes)
         return false;
-    } catch (const std::length_error&) {
-        return false;
+    ::madvise(mBytes.get(), capacity, MADV_HUGEPAGE); // advice only: small pages work as well
+    for (uint64_t done = 0; done < size;) {
+        const ssize_t got = ::read(mFd, mBytes.get() + done, size_t(size - done));
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got <= 0) {
+            releaseBytes();
+            return false;
+        }
+        done += uint64_t(got);
     }
-    return std::fread(contents.data(), contents.size(), 1, mFile) == 1;
+    mSize = size;
+    return true;
 }
 
 void InputFile::close()
 {
-    if (mFile)
-        std::fclose(mFile);
-    mFile = nullptr;
+    if (mFd >= 0)
+        ::close(mFd);
+    mFd = -1;
+}
+
+void InputFile::releaseBytes()
+{
+    mBytes.reset();
+    mSize = 0;
 }
 
 OutputFile::~OutputFile()
@@ -179,6 +197,18 @@ void OutputFile::write(const void* data, size_t size)
         bytes += written;
         size -= size_t(written);
     }
+}
+
+ssize_t OutputFile::writeVector(const iovec* buffers, int count)
+{
+    if (mFd < 0 || mFailed)
+        return -1;
+    ssize_t written = -1;
+    do
+        written = ::writev(mFd, buffers, count);
+    while (written < 0 && errno == EINTR);
+    mFailed = written <= 0;
+    return written;
 }
 
 bool OutputFile::finish()

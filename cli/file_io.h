@@ -2,9 +2,12 @@
 // they are complete.
 #pragma once
 
+#include <sys/uio.h>
+
 #include <cstddef>
 #include <cstdint>
-#include <cstdio>
+#include <cstdlib>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -14,7 +17,10 @@
 bool fitsInMemory(uint64_t size);
 
 // An input file opened first and read whole later, so that the tools can
-// report "cannot open" and "cannot read" at the moments they happen.
+// report "cannot open" and "cannot read" at the moments they happen. The
+// bytes are read with one read into a buffer that asks for huge pages where
+// the kernel offers them: for a file of tens of megabytes, faulting in small
+// pages costs more than reading the bytes.
 class InputFile {
 public:
     InputFile() = default;
@@ -23,14 +29,24 @@ public:
     ~InputFile();
 
     bool open(const std::string& path);
-    // Reads the whole file into `contents`. Fails for anything but a regular
-    // file, for an empty file (a block of zero bytes never arrives), for a
-    // file too big to hold in memory and for a short read.
-    bool readAll(std::vector<uint8_t>& contents);
+    // Reads the whole file. Fails for anything but a regular file, for an
+    // empty file (a block of zero bytes never arrives), for a file too big to
+    // hold in memory and for a short read.
+    bool readAll();
+    // Closes the file; the bytes read stay until releaseBytes or the end.
     void close();
+    void releaseBytes();
+
+    const uint8_t* data() const { return mBytes.get(); }
+    uint64_t size() const { return mSize; }
 
 private:
-    std::FILE* mFile = nullptr;
+    struct FreeBytes {
+        void operator()(uint8_t* bytes) const { std::free(bytes); }
+    };
+    int mFd = -1;                               // open file, or -1
+    std::unique_ptr<uint8_t, FreeBytes> mBytes; // the file's contents once read
+    uint64_t mSize = 0;                         // bytes read
 };
 
 // An output file that never loses data. A regular file (or a path that does
@@ -57,6 +73,10 @@ public:
     // Remembers any failure; `finish` reports it.
     void write(const void* data, size_t size);
     void write(const std::string& text) { write(text.data(), text.size()); }
+    // One vectored write of a leading part of `count` buffers; returns the
+    // bytes written, or -1 once a write has failed (writev's contract, so
+    // that a caller can continue short writes). A failure is remembered.
+    ssize_t writeVector(const iovec* buffers, int count);
     // Closes the written file; true when every write and the close succeeded.
     // Nothing is replaced yet; on failure the file is dropped.
     bool finish();
@@ -67,10 +87,6 @@ public:
     bool commit() { return finish() && publish(); }
     // Drops whatever was written; the final name stays as it was.
     void discard();
-
-    // The descriptor being written, for writes that bypass `write`; -1 when
-    // no file is open. A failure there must be reported by its writer.
-    int descriptor() const { return mFd; }
 
 private:
     bool createDirect(const std::string& path);

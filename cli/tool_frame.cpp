@@ -9,6 +9,7 @@
 namespace {
 
 constexpr const char* kMakersNotice = "Asset tools for the Corvane embedded graphics library.";
+constexpr const char* kHelpOption = "--help";
 
 void printCommandLineError(const CommandLineException& error)
 {
@@ -49,10 +50,16 @@ void finishRun()
     throw 0u;
 }
 
+void registerToolOptions(CommandLine& commandLine, void (*registerOptions)(CommandLine&))
+{
+    commandLine.addOption(kHelpOption, "Print this help screen");
+    registerOptions(commandLine);
+}
+
 void answerHelp(CommandLine& commandLine)
 {
     NullArgumentParser flag;
-    if (commandLine.getOption("--help", "", flag)) {
+    if (commandLine.getOption(kHelpOption, "", flag)) {
         commandLine.printUsage();
         finishRun();
     }
@@ -85,7 +92,7 @@ int runStandardTool(const ToolIdentity& identity, int argc, const char* const* a
 {
     printBanner(identity);
     CommandLine commandLine(identity.usageName, argc, argv);
-    registerOptions(commandLine);
+    registerToolOptions(commandLine, registerOptions);
     return runTool(commandLine, [&] {
         answerHelp(commandLine);
         work(commandLine);

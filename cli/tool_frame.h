@@ -23,6 +23,10 @@ void printBanner(const ToolIdentity& identity);
 // Ends a run normally: throws the exit marker (the unsigned integer 0).
 [[noreturn]] void finishRun();
 
+// Registers "--help", the first row of every tool's listing, then the tool's
+// own options.
+void registerToolOptions(CommandLine& commandLine, void (*registerOptions)(CommandLine&));
+
 // Looks up "--help"; when it is given, prints the usage listing and ends the run.
 void answerHelp(CommandLine& commandLine);
 

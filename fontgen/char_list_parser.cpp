@@ -6,29 +6,6 @@
 
 namespace {
 
-constexpr const char* kWhiteSpace = "\t\n\r\f\v ";
-
-std::vector<std::string> splitAt(const std::string& text, char separator)
-{
-    std::vector<std::string> pieces;
-    size_t begin = 0;
-    for (;;) {
-        const size_t end = text.find(separator, begin);
-        pieces.push_back(text.substr(begin, end == std::string::npos ? std::string::npos : end - begin));
-        if (end == std::string::npos)
-            return pieces;
-        begin = end + 1;
-    }
-}
-
-std::string trimmed(const std::string& text)
-{
-    const size_t first = text.find_first_not_of(kWhiteSpace);
-    if (first == std::string::npos)
-        return std::string();
-    return text.substr(first, text.find_last_not_of(kWhiteSpace) - first + 1);
-}
-
 // A part converted as strtoul does in base 10 (leading white space and '+'
 // allowed, an empty part reads 0), which must use up the whole part. The
 // full converted value is returned, so that no large number wraps into the
@@ -45,7 +22,7 @@ unsigned long convertedPart(const std::string& part)
 
 void appendItem(const std::string& item, CharacterList& target)
 {
-    const std::string text = trimmed(item);
+    const std::string text = trimWhitespace(item);
     if (text.empty())
         throw CommandLineException(std::nullopt, "invalid value");
     const std::vector<std::string> parts = splitAt(text, '-');

@@ -190,7 +190,7 @@ void GuiMain::onExport(wxCommandEvent&)
         return;
     }
     if (check.status == glyphsmith::HeightStatus::OutOfRange) {
-        showError(glyphsmith::kFontSizeOutOfRange);
+        showError(glyphsmith::fontHeightOutOfRangeMessage());
         return;
     }
     if (!rasterizer->hasFont()) {

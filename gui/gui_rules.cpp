@@ -1,7 +1,10 @@
 #include "gui_rules.h"
 
+#include "gui_texts.h"
+
 #include <algorithm>
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <limits>
 #include <vector>
@@ -10,22 +13,6 @@ namespace glyphsmith {
 namespace {
 
 constexpr int kAnyBase = 0; // strtoul picks decimal, hexadecimal or octal from the prefix
-
-// Splits `text` at every `separator`; n separators give n + 1 pieces.
-std::vector<std::string> splitAt(const std::string& text, char separator)
-{
-    std::vector<std::string> pieces;
-    std::string::size_type start = 0;
-    for (;;) {
-        const std::string::size_type end = text.find(separator, start);
-        if (end == std::string::npos) {
-            pieces.push_back(text.substr(start));
-            return pieces;
-        }
-        pieces.push_back(text.substr(start, end - start));
-        start = end + 1;
-    }
-}
 
 // Converts all of `text` with strtoul in base 0 and stores the full value.
 // False when a character is left over or the value overflows unsigned long.
@@ -71,15 +58,6 @@ void appendItem(const std::string& item, CharacterList& codes)
 
 } // namespace
 
-std::string trimWhitespace(const std::string& text)
-{
-    const std::string::size_type first = text.find_first_not_of(kWhitespace);
-    if (first == std::string::npos)
-        return std::string();
-    const std::string::size_type last = text.find_last_not_of(kWhitespace);
-    return text.substr(first, last - first + 1);
-}
-
 CharacterList parseCharList(const std::string& text)
 {
     CharacterList codes;
@@ -104,6 +82,14 @@ HeightCheck checkFontHeight(const std::string& text)
     if (value < kSmallestFontHeight || value > kLargestFontHeight)
         return {HeightStatus::OutOfRange, 0};
     return {HeightStatus::Valid, uint32_t(value)};
+}
+
+std::string fontHeightOutOfRangeMessage()
+{
+    char message[64];
+    std::snprintf(message, sizeof message, kFontSizeOutOfRangeFormat, unsigned(kSmallestFontHeight),
+        unsigned(kLargestFontHeight));
+    return message;
 }
 
 std::string exportFontName(const std::string& fileName)

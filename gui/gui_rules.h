@@ -9,19 +9,9 @@
 
 namespace glyphsmith {
 
-// Whitespace trimmed around every number the user types.
-constexpr const char* kWhitespace = "\t\n\r\f\v ";
-
 // Largest Unicode code point; a range ending above it is a bad item, which
 // also keeps a single item from listing billions of codes.
 constexpr uint64_t kLargestRangeEnd = 0x10FFFF;
-
-// Pixel heights a font can be exported at, inclusive.
-constexpr uint32_t kSmallestFontHeight = 6;
-constexpr uint32_t kLargestFontHeight = 256;
-
-// Removes the characters of kWhitespace from both ends of `text`.
-std::string trimWhitespace(const std::string& text);
 
 // Reads the characters field: comma-separated items, each a number or a
 // range "start-end" (start <= end, end at most kLargestRangeEnd). Numbers
@@ -47,6 +37,9 @@ struct HeightCheck {
 // just its low 32 bits, must lie within the exportable heights. A minus sign
 // wraps to a huge value and is therefore out of range.
 HeightCheck checkFontHeight(const std::string& text);
+
+// The message for a height outside the exportable heights, with the limits.
+std::string fontHeightOutOfRangeMessage();
 
 // The font name for a file name chosen in the Save dialog: the name without
 // a final ".cpp" in any letter case.

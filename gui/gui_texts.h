@@ -29,7 +29,7 @@ constexpr const char* kSourceFileFilter = "C Source File (*.cpp)|*.cpp";
 
 constexpr const char* kErrorCaption = "Error";
 constexpr const char* kInvalidFontSize = "Invalid font size !";
-constexpr const char* kFontSizeOutOfRange = "Font size must be in between 6 and 256 !";
+constexpr const char* kFontSizeOutOfRangeFormat = "Font size must be in between %u and %u !";
 constexpr const char* kErrorWritingFile = "Error writing file !";
 constexpr const char* kCodesBeyondFont = "Character codes above 255 cannot be exported !";
 constexpr const char* kNoFontLoaded = "No font loaded !";

@@ -1,12 +1,5 @@
 #include "bmp_writer.h"
 
-#include "file_io.h"
-
-#include <fcntl.h>
-#include <sys/mman.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cassert>
 #include <cstdint>
 #include <cstring>
@@ -91,8 +84,7 @@ uint64_t requiredDumpSize(const FramebufferGeometry& geometry)
 
 namespace {
 
-constexpr size_t kHugePageBytes = size_t(2) << 20; // x86-64 transparent huge page
-constexpr uint8_t kZeroPadding[3] = {};            // the most padding a row needs
+constexpr uint8_t kZeroPadding[3] = {}; // the most padding a row needs
 
 // Sends every byte of `buffers` through `writer`, taking up short writes
 // where they stopped. `buffers` is consumed.
@@ -143,51 +135,4 @@ bool writeBmp(const FramebufferGeometry& geometry, const uint8_t* dump, const Ve
             buffers[count++] = {const_cast<uint8_t*>(kZeroPadding), padding};
     }
     return writeAllBuffers(buffers, count, writer);
-}
-
-bool writeBmpToFile(const FramebufferGeometry& geometry, const uint8_t* dump, int fd)
-{
-    return writeBmp(geometry, dump, [fd](const iovec* buffers, int count) { return ::writev(fd, buffers, count); });
-}
-
-bool SnapshotDump::open(const std::string& path)
-{
-    close();
-    mFd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    return mFd >= 0;
-}
-
-bool SnapshotDump::readAll()
-{
-    struct stat status { };
-    if (mFd < 0 || ::fstat(mFd, &status) != 0 || !S_ISREG(status.st_mode))
-        return false; // a directory or device has no size to read whole
-    const off_t end = ::lseek(mFd, 0, SEEK_END);
-    if (end <= 0 || ::lseek(mFd, 0, SEEK_SET) != 0)
-        return false;
-    const uint64_t size = uint64_t(end);
-    if (size > SIZE_MAX - kHugePageBytes || !fitsInMemory(size))
-        return false;
-    const size_t capacity = (size_t(size) + kHugePageBytes - 1) / kHugePageBytes * kHugePageBytes;
-    mBytes.reset(static_cast<uint8_t*>(std::aligned_alloc(kHugePageBytes, capacity)));
-    if (!mBytes)
-        return false;
-    ::madvise(mBytes.get(), capacity, MADV_HUGEPAGE); // advice only: small pages work as well
-    for (uint64_t done = 0; done < size;) {
-        const ssize_t got = ::read(mFd, mBytes.get() + done, size_t(size - done));
-        if (got <= 0) {
-            mBytes.reset();
-            return false;
-        }
-        done += uint64_t(got);
-    }
-    mSize = size;
-    return true;
-}
-
-void SnapshotDump::close()
-{
-    if (mFd >= 0)
-        ::close(mFd);
-    mFd = -1;
 }

@@ -1,15 +1,11 @@
 // Uncompressed BMP images from raw RGB888/RGB565 framebuffer dumps.
 #pragma once
 
-#include <sys/types.h>
 #include <sys/uio.h>
 
 #include <cstddef>
 #include <cstdint>
-#include <cstdlib>
 #include <functional>
-#include <memory>
-#include <string>
 
 constexpr uint32_t kSnapshotMaxDimension = 4096; // largest width and height accepted
 
@@ -31,31 +27,6 @@ uint32_t bmpFileSize(const FramebufferGeometry& geometry);
 // Smallest dump that holds every line the image uses: (height - 1) x pitch + row length.
 uint64_t requiredDumpSize(const FramebufferGeometry& geometry);
 
-// A dump file read whole into memory with one read. The buffer is asked
-// for in huge pages where the kernel offers them: for a dump of tens of
-// megabytes, faulting in small pages costs more than reading the bytes.
-class SnapshotDump {
-public:
-    // Opens the file; false when it cannot be opened for reading.
-    bool open(const std::string& path);
-    // Reads the whole file. Fails for an empty file, as a block of zero bytes
-    // never arrives, for anything but a regular file and for a short read.
-    bool readAll();
-    void close();
-    ~SnapshotDump() { close(); }
-
-    const uint8_t* data() const { return mBytes.get(); }
-    uint64_t size() const { return mSize; }
-
-private:
-    struct FreeBytes {
-        void operator()(uint8_t* bytes) const { std::free(bytes); }
-    };
-    int mFd = -1;                               // open input, or -1
-    std::unique_ptr<uint8_t, FreeBytes> mBytes; // the file's contents once read
-    uint64_t mSize = 0;                         // bytes read
-};
-
 // Writes some leading part of `count` buffers and returns the number of
 // bytes written, or a negative value on failure (writev's contract).
 using VectorWriter = std::function<ssize_t(const iovec* buffers, int count)>;
@@ -72,6 +43,3 @@ constexpr int kBmpBuffersPerWrite = 1024;
 // (dimensions 1..4096, pitch >= row length) and the dump at least
 // requiredDumpSize bytes long.
 bool writeBmp(const FramebufferGeometry& geometry, const uint8_t* dump, const VectorWriter& writer);
-
-// writeBmp into an open file descriptor.
-bool writeBmpToFile(const FramebufferGeometry& geometry, const uint8_t* dump, int fd);

@@ -10,12 +10,9 @@
 namespace {
 
 constexpr ToolIdentity kIdentity = {"glyphsmith_cli", "Corvane Font Generator CLI", 0x0100};
-constexpr uint32_t kSmallestHeight = 6;  // smaller glyphs are not legible
-constexpr uint32_t kLargestHeight = 256; // keeps the generated tables within reason
 
 void registerOptions(CommandLine& commandLine)
 {
-    commandLine.addOption("--help", "Print this help screen");
     commandLine.addOption("--silent", "Print minimal information on the screen (useful for running from scripts)");
     commandLine.addOption("--font <font file>", "Input font file");
     commandLine.addOption("--chars <range>", "List of characters to process. Example: 32-126,145,146,147");
@@ -54,8 +51,10 @@ ExportRequest readRequest(CommandLine& commandLine)
     StringArgumentParser pathParser(request.outputPath);
     if (!commandLine.getOption("--output_path", "", pathParser))
         throw CommandLineException("--output_path", "missing path");
-    if (request.height < kSmallestHeight || request.height > kLargestHeight)
-        throw CommandLineException("--size", "height has to be between 6 and 256");
+    if (request.height < kSmallestFontHeight || request.height > kLargestFontHeight)
+        throw CommandLineException("--size",
+            "height has to be between " + std::to_string(kSmallestFontHeight) + " and " +
+                std::to_string(kLargestFontHeight));
     StringArgumentParser nameParser(request.fontName);
     if (!commandLine.getPositional(nameParser))
         throw CommandLineException(std::nullopt, "missing output font name");
@@ -92,7 +91,7 @@ bool reportFreeTypeError(const std::exception& error)
 int main(int argc, char** argv)
 {
     CommandLine commandLine(kIdentity.usageName, argc, argv);
-    registerOptions(commandLine);
+    registerToolOptions(commandLine, registerOptions);
     ToolRunOptions options;
     options.reportOtherError = reportFreeTypeError;
     return runTool(

@@ -17,7 +17,6 @@ constexpr const char* kImageSuffix = ".png";
 
 void registerOptions(CommandLine& commandLine)
 {
-    commandLine.addOption("--help", "Print this help screen");
     commandLine.addOption("--image <image file>", "Input image file");
     commandLine.addOption("--rotation <90 | 180 | 270>", "Specify image rotation");
     commandLine.addOption("--alphaonly", "Generate an alpha only surface");
@@ -82,12 +81,11 @@ OwnedSurface decodeImage(const PackRequest& request, OutputFile& output)
         raiseError("cannot open input file '%s'", request.image.c_str());
     if (!output.create(request.output))
         raiseError("cannot create output file '%s'", request.output.c_str());
-    std::vector<uint8_t> file;
-    if (!input.readAll(file))
+    if (!input.readAll())
         raiseError("cannot read input file '%s'", request.image.c_str());
     input.close();
-    OwnedSurface surface(decodePng(file.data(), file.size(), request.alphaOnly, request.rotation));
-    std::vector<uint8_t>().swap(file);
+    OwnedSurface surface(decodePng(input.data(), input.size(), request.alphaOnly, request.rotation));
+    input.releaseBytes();
     if (!surface)
         raiseError("cannot decode PNG file");
     return surface;

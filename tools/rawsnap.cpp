@@ -13,7 +13,6 @@ constexpr ToolIdentity kIdentity = {"rawsnap", "Snapshot Converter", 0x0100};
 
 void registerOptions(CommandLine& commandLine)
 {
-    commandLine.addOption("--help", "Print this help screen");
     commandLine.addOption("--fb <raw framebuffer file>", "Input framebuffer file");
     commandLine.addOption("--width <width in pixels>", "Specify the framebuffer width in pixels");
     commandLine.addOption("--height <height in pixels>", "Specify the framebuffer height in pixels");
@@ -78,7 +77,7 @@ SnapshotRequest readRequest(CommandLine& commandLine)
 
 void convert(const SnapshotRequest& request)
 {
-    SnapshotDump input;
+    InputFile input;
     if (!input.open(request.input))
         raiseError("cannot open input file '%s'", request.input.c_str());
     OutputFile output;
@@ -90,7 +89,8 @@ void convert(const SnapshotRequest& request)
     if (input.size() < requiredDumpSize(request.geometry))
         raiseError("input file '%s' is too small for the given geometry", request.input.c_str());
 
-    const bool written = writeBmpToFile(request.geometry, input.data(), output.descriptor());
+    const bool written = writeBmp(request.geometry, input.data(),
+        [&output](const iovec* buffers, int count) { return output.writeVector(buffers, count); });
     if (!written || !output.commit())
         raiseError("cannot write output file '%s'", request.output.c_str());
     std::printf(

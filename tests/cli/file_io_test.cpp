@@ -138,14 +138,14 @@ TEST(InputFile, ReadsWholeRegularFilesOnly)
     makeEntries(directory.path(),
         {{"data", fileEntry(std::string("\0\1\2", 3))}, {"empty", fileEntry("")}, {"folder", kFolderEntry}});
     InputFile input;
-    std::vector<uint8_t> contents;
     ASSERT_TRUE(input.open(directory.file("data")));
-    ASSERT_TRUE(input.readAll(contents));
-    EXPECT_EQ(contents, (std::vector<uint8_t>{0, 1, 2}));
+    ASSERT_TRUE(input.readAll());
+    input.close();
+    EXPECT_EQ(std::vector<uint8_t>(input.data(), input.data() + input.size()), (std::vector<uint8_t>{0, 1, 2}));
 
     for (const char* unreadable : {"empty", "folder"}) {
         ASSERT_TRUE(input.open(directory.file(unreadable)));
-        EXPECT_FALSE(input.readAll(contents)) << unreadable;
+        EXPECT_FALSE(input.readAll()) << unreadable;
     }
     EXPECT_FALSE(input.open(directory.file("missing")));
 }

@@ -113,8 +113,9 @@ TEST(CheckFontHeight, AcceptsSixToTwoHundredFiftySix)
     for (const HeightCase& c : cases) {
         const glyphsmith::HeightCheck check = glyphsmith::checkFontHeight(c.text);
         EXPECT_EQ(check.status, c.status) << "text: '" << c.text << "'";
-        if (c.status == HeightStatus::Valid)
+        if (c.status == HeightStatus::Valid) {
             EXPECT_EQ(check.height, c.height) << "text: '" << c.text << "'";
+        }
     }
 }
 
