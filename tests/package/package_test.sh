@@ -133,9 +133,10 @@ step_find_package() {
   for file in "${generated_files[@]}"; do cp "$dir/build/$file" "$dir/reference/"; done
 }
 
-# Builds tree $1 again and prints the steps that ran, one a line.
+# Builds tree $1 again and prints the steps that ran, one a line, or the
+# build's output when it fails.
 rebuild_steps() {
-  "$CMAKE" --build "$1" -j 2 >"$1/../rebuild.log" 2>&1 || { cat "$1/../rebuild.log"; fail "rebuild failed"; }
+  "$CMAKE" --build "$1" -j 2 >"$1/../rebuild.log" 2>&1 || { cat "$1/../rebuild.log"; return 1; }
   grep -E '^\[[0-9]+/[0-9]+\] |^ninja: no work to do' "$1/../rebuild.log"
 }
 
@@ -145,11 +146,10 @@ step_incremental() {
   [[ -x "$build/firmware_inspect" ]] || fail "the find-package step left no built tree"
   local font_step="Generating font sans_16" surface_step="Packing surface logo"
   # touched file | step that must run | step that must not
-  local touched must_run must_not_run
+  local touched must_run must_not_run steps
   while IFS='|' read -r touched must_run must_not_run; do
     touch "$touched"
-    local steps
-    steps="$(rebuild_steps "$build")"
+    steps="$(rebuild_steps "$build")" || fail "the build after touching $touched failed: $steps"
     grep -qF "$must_run" <<<"$steps" || fail "touching $touched did not run '$must_run': $steps"
     grep -qF "$must_not_run" <<<"$steps" && fail "touching $touched ran '$must_not_run': $steps"
     echo "ok: touching ${touched#"$WORK/"} runs '$must_run' and not '$must_not_run'"
@@ -161,7 +161,8 @@ $prefix/bin/pixpack|$surface_step|$font_step
 $dir/DejaVuSans.ttf|sans_16.cpp.o|logo_surface.cpp.o
 $dir/logo.png|logo_surface.cpp.o|sans_16.cpp.o
 EOF
-  rebuild_steps "$build" | grep -qx "ninja: no work to do." || fail "a build with nothing changed did work"
+  steps="$(rebuild_steps "$build")" || fail "the build with nothing changed failed: $steps"
+  grep -qx "ninja: no work to do." <<<"$steps" || fail "a build with nothing changed did work: $steps"
   echo "ok: a build with nothing changed does no work"
   for file in "${generated_files[@]}"; do
     cmp "$build/$file" "$dir/reference/$file" || fail "$file changed when remade from the same input"
