@@ -20,3 +20,7 @@ packages=(
 export DEBIAN_FRONTEND=noninteractive
 apt-get update
 apt-get install -y "${packages[@]}"
+# The Cortex-M4 cross build of examples/firmware: the compiler and newlib's C
+# headers only (97 MB). Its recommended C++ library for every ARM variant
+# (another 313 MB, 1.5 GB unpacked) is not needed there.
+apt-get install -y --no-install-recommends gcc-arm-none-eabi libnewlib-arm-none-eabi

@@ -1,0 +1,295 @@
+#!/usr/bin/env bash
+# End-to-end tests of the CMake package CorvaneAssets and its functions, run
+# one step at a time by CTest:
+#   install           builds the kit (tests and GUI off) and installs it into a fresh prefix
+#   find-package      builds examples/firmware against that prefix and checks what it holds
+#   incremental       rebuilds that tree after touching one input or tool at a time
+#   add-subdirectory  builds examples/firmware with the kit's source tree
+#   misuse            bad calls stop configuration with their message
+#   tool-failures     a failing tool fails the build with its own message
+#   cross-cortex-m4   cross-builds examples/firmware for a Cortex-M4
+# Usage: package_test.sh <step>, with KIT_SOURCE (the kit's source tree), WORK
+# (a folder for the trees and the prefix), CMAKE (the cmake program) and
+# SANITIZE (ON or OFF, for the kit's own builds) in the environment.
+# Exit status 0 when the step passes, 77 when a program or file it needs is missing.
+set -uo pipefail
+
+step="$1"
+prefix="$WORK/prefix"
+example="$KIT_SOURCE/examples/firmware"
+here="$(cd "$(dirname "$0")" && pwd)"
+
+fail() {
+  echo "FAIL: $*"
+  exit 1
+}
+skip() {
+  echo "SKIP: $*"
+  exit 77
+}
+
+command -v ninja >/dev/null || skip "ninja is not installed"
+font="$(fc-match -f '%{file}' DejaVuSans 2>/dev/null)"
+[[ "$font" == *DejaVuSans.ttf && -f "$font" ]] || skip "DejaVuSans not found"
+
+# Runs `command...` with its output in the file $log, showing that on failure.
+run_logged() {
+  local log="$1"
+  shift
+  "$@" >"$log" 2>&1 || { cat "$log"; return 1; }
+}
+
+# Makes a fresh folder $1 holding a copy of the font and a 24 x 16 RGB image,
+# inputs that the tests may touch.
+make_inputs() {
+  rm -rf "$1"
+  mkdir -p "$1"
+  cp "$font" "$1/DejaVuSans.ttf"
+  command -v convert >/dev/null || skip "ImageMagick's convert is not installed"
+  convert -size 24x16 gradient:red-blue -depth 8 PNG24:"$1/logo.png" || fail "convert made no image"
+}
+
+# Configures examples/firmware in $1/build with the inputs of $1 and the
+# further CMake arguments given; the output is in $1/configure.log.
+configure_example() {
+  local dir="$1"
+  shift
+  "$CMAKE" -S "$example" -B "$dir/build" -G Ninja -DCORVANE_EXAMPLE_FONT="$dir/DejaVuSans.ttf" \
+    -DCORVANE_EXAMPLE_IMAGE="$dir/logo.png" "$@" >"$dir/configure.log" 2>&1
+}
+
+# Configures examples/firmware as configure_example does, and builds it.
+build_example() {
+  configure_example "$@" || { cat "$1/configure.log"; fail "cannot configure examples/firmware"; }
+  run_logged "$1/build.log" "$CMAKE" --build "$1/build" -j 2 || fail "cannot build examples/firmware"
+}
+
+# Runs the example's host program in tree $1 and checks its report against the
+# surface file; the embedded bytes must be those of the file.
+check_inspect_report() {
+  local build="$1/build"
+  local report
+  report="$("$build/firmware_inspect" "$1/embedded.srf")" || fail "firmware_inspect failed"
+  local size
+  size="$(stat -c %s "$build/logo.srf")"
+  local expected="surface logo: $size bytes, 16 x 24 pixels, rotation 90"
+  grep -q "^font sans_16: 95 glyphs, height " <<<"$report" || fail "font report: $report"
+  grep -qxF "$expected" <<<"$report" || fail "surface report: '$report', expected '$expected'"
+  cmp "$1/embedded.srf" "$build/logo.srf" || fail "the embedded bytes differ from logo.srf"
+  echo "ok: $report"
+}
+
+generated_files=(sans_16.cpp sans_16.h logo.srf logo_surface.cpp logo_surface.h)
+
+step_install() {
+  local kit="$WORK/kit"
+  rm -rf "$kit" "$prefix"
+  run_logged "$WORK/kit.log" "$CMAKE" -S "$KIT_SOURCE" -B "$kit" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+    -DCORVANE_BUILD_TESTS=OFF -DCORVANE_BUILD_GUI=OFF -DCORVANE_SANITIZE="$SANITIZE" || fail "cannot configure the kit"
+  run_logged "$WORK/kit.log" "$CMAKE" --build "$kit" -j 2 || fail "cannot build the kit"
+  run_logged "$WORK/install.log" "$CMAKE" --install "$kit" --prefix "$prefix" || fail "cannot install the kit"
+  local package=lib/cmake/CorvaneAssets
+  for file in bin/glyphsmith_cli bin/pixpack bin/rawsnap include/ds_font.h "$package/CorvaneAssetsConfig.cmake" \
+    "$package/CorvaneAssetsConfigVersion.cmake" "$package/CorvaneAssetsTargets.cmake"; do
+    [[ -f "$prefix/$file" ]] || fail "the install lacks $file"
+  done
+  [[ -e "$prefix/bin/glyphsmith" ]] && fail "a build without the GUI installed glyphsmith"
+  echo "ok: the programs, ds_font.h and the package are installed, glyphsmith is not"
+  check_version_requests
+}
+
+# A request for version 1.0 or 1 finds the package; 1.1, 2.0 and 0.9 do not.
+check_version_requests() {
+  local request expected
+  while read -r request expected; do
+    rm -rf "$WORK/version"
+    run_logged "$WORK/version.log" "$CMAKE" -S "$here/version" -B "$WORK/version" -DREQUEST="$request" \
+      -DCMAKE_PREFIX_PATH="$prefix" || fail "version request $request"
+    grep -qx -- "-- $expected" "$WORK/version.log" || fail "version request $request: expected '$expected'"
+    echo "ok: find_package(CorvaneAssets $request): $expected"
+  done <<'EOF'
+1.0 found
+1 found
+1.1 not found
+2.0 not found
+0.9 not found
+EOF
+}
+
+step_find_package() {
+  local dir="$WORK/find-package"
+  make_inputs "$dir"
+  build_example "$dir" -DCMAKE_PREFIX_PATH="$prefix"
+  check_inspect_report "$dir"
+  # Only the upright font is used: --gc-sections must drop the other rotations,
+  # which the font source's data sections allow.
+  local symbols
+  symbols="$(nm "$dir/build/firmware_inspect")" || fail "nm failed"
+  grep -q " font_sans_16_0$" <<<"$symbols" || fail "the program lacks font_sans_16_0"
+  grep -qE " font_sans_16_(90|180|270)$" <<<"$symbols" && fail "the unused rotations were linked"
+  grep -q " R logo_surface$" <<<"$symbols" || fail "logo_surface is not in read-only data"
+  echo "ok: the link kept only the upright font; the surface is read-only data"
+  mkdir -p "$dir/reference"
+  for file in "${generated_files[@]}"; do cp "$dir/build/$file" "$dir/reference/"; done
+}
+
+# Builds tree $1 again and prints the steps that ran, one a line, or the
+# build's output when it fails.
+rebuild_steps() {
+  "$CMAKE" --build "$1" -j 2 >"$1/../rebuild.log" 2>&1 || { cat "$1/../rebuild.log"; return 1; }
+  grep -E '^\[[0-9]+/[0-9]+\] |^ninja: no work to do' "$1/../rebuild.log"
+}
+
+step_incremental() {
+  local dir="$WORK/find-package"
+  local build="$dir/build"
+  [[ -x "$build/firmware_inspect" ]] || fail "the find-package step left no built tree"
+  local font_step="Generating font sans_16" surface_step="Packing surface logo"
+  # touched file | step that must run | step that must not
+  local touched must_run must_not_run steps
+  while IFS='|' read -r touched must_run must_not_run; do
+    touch "$touched"
+    steps="$(rebuild_steps "$build")" || fail "the build after touching $touched failed: $steps"
+    grep -qF "$must_run" <<<"$steps" || fail "touching $touched did not run '$must_run': $steps"
+    grep -qF "$must_not_run" <<<"$steps" && fail "touching $touched ran '$must_not_run': $steps"
+    echo "ok: touching ${touched#"$WORK/"} runs '$must_run' and not '$must_not_run'"
+  done <<EOF
+$dir/DejaVuSans.ttf|$font_step|$surface_step
+$dir/logo.png|$surface_step|$font_step
+$prefix/bin/glyphsmith_cli|$font_step|$surface_step
+$prefix/bin/pixpack|$surface_step|$font_step
+$dir/DejaVuSans.ttf|sans_16.cpp.o|logo_surface.cpp.o
+$dir/logo.png|logo_surface.cpp.o|sans_16.cpp.o
+EOF
+  steps="$(rebuild_steps "$build")" || fail "the build with nothing changed failed: $steps"
+  grep -qx "ninja: no work to do." <<<"$steps" || fail "a build with nothing changed did work: $steps"
+  echo "ok: a build with nothing changed does no work"
+  for file in "${generated_files[@]}"; do
+    cmp "$build/$file" "$dir/reference/$file" || fail "$file changed when remade from the same input"
+  done
+  echo "ok: remade outputs are the same bytes"
+}
+
+step_add_subdirectory() {
+  local dir="$WORK/add-subdirectory"
+  make_inputs "$dir"
+  build_example "$dir" -DCORVANE_KIT_SOURCE_DIR="$KIT_SOURCE" -DCORVANE_SANITIZE="$SANITIZE"
+  check_inspect_report "$dir"
+  for file in "${generated_files[@]}"; do
+    cmp "$dir/build/$file" "$WORK/find-package/reference/$file" ||
+      fail "$file differs from the one made with the installed tools"
+  done
+  echo "ok: the in-tree tools make the same bytes as the installed ones"
+  [[ -e "$dir/build/corvane_assets/tests" || -e "$dir/build/corvane_assets/gui" ]] &&
+    fail "the kit added its tests or GUI to a project that did not ask"
+  ninja -C "$dir/build" -t commands firmware_inspect | grep -E 'inspect\.cpp|assets\.cpp' | grep -q -- "-Wextra" &&
+    fail "the kit's warning options reached the project's own sources"
+  echo "ok: the kit's tests, GUI and warning options stay out of the project"
+}
+
+# Configures and builds the consumer project in $WORK/<step>/consumer with the
+# call $1 and the inputs FONT and IMAGE=$2; the output of both is in
+# $WORK/<step>/consumer.log.
+consumer_build() {
+  local consumer="$WORK/$step/consumer"
+  "$CMAKE" -S "$here/consumer" -B "$consumer" -G Ninja -DCMAKE_PREFIX_PATH="$prefix" -DCALL="$1" \
+    -DFONT="$WORK/$step/DejaVuSans.ttf" -DIMAGE="$2" >"$consumer.log" 2>&1 &&
+    "$CMAKE" --build "$consumer" >>"$consumer.log" 2>&1
+}
+
+# Whether the file $1 holds the text $2, CMake's line wrapping undone.
+log_says() {
+  tr -s ' \n' '  ' <"$1" | grep -qF -- "$2"
+}
+
+# Whether the consumer's last output holds the text $1.
+consumer_said() {
+  log_says "$WORK/$step/consumer.log" "$1"
+}
+
+step_misuse() {
+  make_inputs "$WORK/$step"
+  local call message
+  while IFS='|' read -r call message; do
+    rm -rf "$WORK/$step/consumer"
+    consumer_build "$call" "$WORK/$step/logo.png" && fail "$call was accepted"
+    if ! consumer_said "CMake Error" || ! consumer_said "$message"; then
+      cat "$WORK/$step/consumer.log"
+      fail "$call: expected '$message'"
+    fi
+    echo "ok: $call -> $message"
+  done <<'EOF'
+corvane_add_font(app FONT ${FONT} SIZE 16 CHARS 32-126)|corvane_add_font: missing NAME
+corvane_add_font(app NAME sans SIZE 16 CHARS 32-126)|corvane_add_font: missing FONT
+corvane_add_font(app NAME sans FONT ${FONT} CHARS 32-126)|corvane_add_font: missing SIZE
+corvane_add_font(app NAME sans FONT ${FONT} SIZE 16)|corvane_add_font: missing CHARS
+corvane_add_font(app NAME FONT ${FONT} SIZE 16 CHARS 32-126)|corvane_add_font: NAME needs a value
+corvane_add_font(app NAME sans FONT ${FONT} SIZE 16 CHARS 32-126 BOLD)|corvane_add_font: unknown argument 'BOLD'
+corvane_add_font(app NAME sans-serif FONT ${FONT} SIZE 16 CHARS 32-126)|corvane_add_font: NAME 'sans-serif' is not a C identifier
+corvane_add_font(app NAME sans FONT ${FONT} SIZE 16px CHARS 32-126)|corvane_add_font: SIZE must be a whole number of pixels, not '16px'
+corvane_add_font(NAME sans FONT ${FONT} SIZE 16 CHARS 32-126)|corvane_add_font: no target named 'NAME'
+corvane_add_surface(app IMAGE ${IMAGE})|corvane_add_surface: missing NAME
+corvane_add_surface(app NAME logo)|corvane_add_surface: missing IMAGE
+corvane_add_surface(app NAME logo IMAGE ${IMAGE} ROTATION 45)|corvane_add_surface: ROTATION must be 90, 180 or 270, not '45'
+corvane_add_surface(app NAME logo IMAGE ${IMAGE} ROTATION)|corvane_add_surface: ROTATION needs a value
+corvane_add_surface(app NAME logo IMAGE ${IMAGE} EMBED ON)|corvane_add_surface: unknown argument 'ON'
+corvane_add_surface(app NAME 2logo IMAGE ${IMAGE} EMBED)|corvane_add_surface: NAME '2logo' is not a C identifier
+EOF
+}
+
+step_tool_failures() {
+  make_inputs "$WORK/$step"
+  echo "not a PNG file" >"$WORK/$step/broken.png"
+  # shellcheck disable=SC2016 # CMake expands the variables
+  consumer_build 'corvane_add_font(app NAME sans FONT ${FONT} SIZE 16 CHARS 32-126)
+corvane_add_surface(app NAME logo IMAGE ${IMAGE} EMBED)' "$WORK/$step/logo.png" ||
+    { cat "$WORK/$step/consumer.log"; fail "the good calls failed"; }
+  echo "ok: the good calls build"
+  local call message output
+  # call, with IMAGE a file that is no PNG | the tool's message | output that must not be left behind
+  while IFS='|' read -r call message output; do
+    rm -rf "$WORK/$step/consumer"
+    consumer_build "$call" "$WORK/$step/broken.png" && fail "$call: the build passed"
+    consumer_said "$message" || { cat "$WORK/$step/consumer.log"; fail "$call: the tool's message '$message' is missing"; }
+    [[ -e "$WORK/$step/consumer/$output" ]] && fail "$call: the failed build left $output"
+    consumer_build "$call" "$WORK/$step/broken.png" && fail "$call: a second build took the failed output as made"
+    echo "ok: $call fails the build with '$message' and leaves no $output"
+  done <<'EOF'
+corvane_add_font(app NAME tiny FONT ${FONT} SIZE 5 CHARS 65)|ERROR: '--size' height has to be between 6 and 256|tiny_5.cpp
+corvane_add_surface(app NAME broken IMAGE ${IMAGE} EMBED)|ERROR: cannot decode PNG file|broken.srf
+EOF
+}
+
+step_cross() {
+  command -v arm-none-eabi-g++ >/dev/null || skip "arm-none-eabi-g++ is not installed (Debian: gcc-arm-none-eabi)"
+  local dir="$WORK/cross"
+  make_inputs "$dir"
+  build_example "$dir" -DCMAKE_TOOLCHAIN_FILE="$example/cortex-m4.cmake" -DCMAKE_PREFIX_PATH="$prefix"
+  local library="$dir/build/libfirmware_assets.a"
+  local members
+  members="$(arm-none-eabi-ar t "$library" | wc -l)"
+  [[ "$(arm-none-eabi-readelf -A "$library" | grep -c 'Tag_CPU_arch: v7E-M')" == "$members" ]] ||
+    fail "not every object of the library is built for a Cortex-M4"
+  arm-none-eabi-objdump -h "$library" | grep -q '\.rodata\.font_sans_16_90 ' ||
+    fail "the font rotations do not have sections of their own"
+  arm-none-eabi-nm "$library" | grep -q " R logo_surface$" || fail "logo_surface is not in read-only data"
+  echo "ok: $members Cortex-M4 objects; each font rotation in its own section, the surface in read-only data"
+  rm -rf "$dir/build"
+  configure_example "$dir" -DCMAKE_TOOLCHAIN_FILE="$example/cortex-m4.cmake" -DCORVANE_KIT_SOURCE_DIR="$KIT_SOURCE" &&
+    fail "the kit's source tree was built into a cross-compiling project"
+  log_says "$dir/configure.log" "install a host build of the kit" || fail "no reason given for refusing the source tree"
+  echo "ok: a cross-compiling project that adds the source tree is told to use an installed kit"
+}
+
+mkdir -p "$WORK"
+case "$step" in
+  install) step_install ;;
+  find-package) step_find_package ;;
+  incremental) step_incremental ;;
+  add-subdirectory) step_add_subdirectory ;;
+  misuse) step_misuse ;;
+  tool-failures) step_tool_failures ;;
+  cross-cortex-m4) step_cross ;;
+  *) fail "unknown step '$step'" ;;
+esac
+echo "PASS: $step"
