@@ -58,7 +58,8 @@ bool FontRasterizer::writeFontSource(std::string& name, const std::string& outpu
     setPixelSize(height);
     sanitizeFontName(name);
     const std::string sourcePath = outputDir + name + ".cpp";
-    const std::string headerPath = outputDir + name + ".h";
+    const std::string headerName = name + std::string(font_text::kHeaderSuffix);
+    const std::string headerPath = outputDir + headerName;
     failedPath.clear();
 
     // Both files stay uncommitted until everything is written, so a failure
@@ -69,7 +70,7 @@ bool FontRasterizer::writeFontSource(std::string& name, const std::string& outpu
         return false;
     }
     std::string text;
-    appendIncludeLine(text, name + ".h");
+    appendIncludeLine(text, headerName);
     const CharacterList glyphCodes = fontCodes(codes);
     PresenceTable present{};
     RenderedGlyph glyph;
