@@ -2,10 +2,10 @@
 // reads back whole, and every departure from the format is refused at its line.
 #include "font_source_reader.h"
 #include "font_source_text.h"
+#include "run_program.h"
 
 #include <gtest/gtest.h>
 
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -42,15 +42,6 @@ std::string smallSource(const KerningPairs& kerningOfA)
 }
 
 const KerningPairs kKerning = {{84, -1}, {200, 127}, {65, -128}};
-
-std::vector<std::string> linesOf(const std::string& text)
-{
-    std::vector<std::string> lines;
-    std::istringstream stream(text);
-    for (std::string line; std::getline(stream, line);)
-        lines.push_back(line);
-    return lines;
-}
 
 std::string joined(const std::vector<std::string>& lines)
 {

@@ -1,8 +1,10 @@
 #include "png_builder.h"
 
+#include <dirent.h>
 #include <png.h>
 #include <zlib.h>
 
+#include <algorithm>
 #include <csetjmp>
 #include <cstdlib>
 #include <cstring>
@@ -62,55 +64,14 @@ void quietError(png_structp png, png_const_charp)
     png_longjmp(png, 1);
 }
 
-// What libpng reports, before it is arranged in the surface's byte order.
-struct LibpngImage {
-    png_uint_32 width = 0, height = 0;
-    int colorType = 0, bitDepth = 0, interlace = 0;
-    bool colorKey = false;  // a tRNS chunk in a greyscale or truecolour image
-    size_t rowBytes = 0;
-    Bytes rows;             // decoded rows, rowBytes each
-    Bytes plte;             // R, G, B entries of an indexed image
-    Bytes trns;             // alpha of the first palette entries
-};
+// Leaves libpng's output as the file has it, a colour key included.
+void keepAsIs(png_structp, png_infop) {}
 
-// Reads the file with libpng, expanding only a colour key to an alpha
-// channel. Kept free of objects with destructors between setjmp and longjmp.
-bool readWithLibpng(const Bytes& file, bool expandKey, LibpngImage& image)
+// Expands a colour key to an alpha channel, as the surface keeps it.
+void expandColorKey(png_structp png, png_infop info)
 {
-    MemoryReader reader{&file, 0};
-    png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, quietError, ignoreWarning);
-    png_infop info = png_create_info_struct(png);
-    if (setjmp(png_jmpbuf(png))) {
-        png_destroy_read_struct(&png, &info, nullptr);
-        return false;
-    }
-    png_set_read_fn(png, &reader, readFromMemory);
-    png_read_info(png, info);
-    png_get_IHDR(png, info, &image.width, &image.height, &image.bitDepth, &image.colorType, &image.interlace,
-                 nullptr, nullptr);
-    image.colorKey = image.colorType != PNG_COLOR_TYPE_PALETTE && png_get_valid(png, info, PNG_INFO_tRNS);
-    if (image.colorKey && expandKey)
+    if (png_get_color_type(png, info) != PNG_COLOR_TYPE_PALETTE && png_get_valid(png, info, PNG_INFO_tRNS))
         png_set_tRNS_to_alpha(png);
-    if (image.interlace)
-        png_set_interlace_handling(png);
-    png_read_update_info(png, info);
-    image.rowBytes = png_get_rowbytes(png, info);
-    image.rows.resize(image.rowBytes * image.height);
-    for (int pass = 0, passes = image.interlace ? 7 : 1; pass < passes; ++pass)
-        for (png_uint_32 row = 0; row < image.height; ++row)
-            png_read_row(png, image.rows.data() + row * image.rowBytes, nullptr);
-    png_read_end(png, nullptr);
-    png_colorp colors = nullptr;
-    int colorCount = 0;
-    if (png_get_PLTE(png, info, &colors, &colorCount))
-        for (int i = 0; i < colorCount; ++i)
-            image.plte.insert(image.plte.end(), {colors[i].red, colors[i].green, colors[i].blue});
-    png_bytep alphas = nullptr;
-    int alphaCount = 0;
-    if (image.colorType == PNG_COLOR_TYPE_PALETTE && png_get_tRNS(png, info, &alphas, &alphaCount, nullptr))
-        image.trns.assign(alphas, alphas + alphaCount);
-    png_destroy_read_struct(&png, &info, nullptr);
-    return true;
 }
 
 Bytes greyRamp()
@@ -131,6 +92,45 @@ Bytes swapRedBlue(const Bytes& rows, uint32_t channels)
 }
 
 } // namespace
+
+// Kept free of objects with destructors between setjmp and longjmp.
+bool readWithLibpng(const Bytes& file, LibpngSetup setup, LibpngImage& image)
+{
+    MemoryReader reader{&file, 0};
+    png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, quietError, ignoreWarning);
+    png_infop info = png_create_info_struct(png);
+    if (setjmp(png_jmpbuf(png))) {
+        png_destroy_read_struct(&png, &info, nullptr);
+        return false;
+    }
+    png_set_read_fn(png, &reader, readFromMemory);
+    png_read_info(png, info);
+    png_get_IHDR(png, info, &image.width, &image.height, &image.bitDepth, &image.colorType, &image.interlace,
+                 nullptr, nullptr);
+    image.colorKey = image.colorType != PNG_COLOR_TYPE_PALETTE && png_get_valid(png, info, PNG_INFO_tRNS);
+    setup(png, info);
+    if (image.interlace)
+        png_set_interlace_handling(png);
+    png_read_update_info(png, info);
+    image.channels = png_get_channels(png, info);
+    image.rowBytes = png_get_rowbytes(png, info);
+    image.rows.resize(image.rowBytes * image.height);
+    for (int pass = 0, passes = image.interlace ? 7 : 1; pass < passes; ++pass)
+        for (png_uint_32 row = 0; row < image.height; ++row)
+            png_read_row(png, image.rows.data() + row * image.rowBytes, nullptr);
+    png_read_end(png, nullptr);
+    png_colorp colors = nullptr;
+    int colorCount = 0;
+    if (png_get_PLTE(png, info, &colors, &colorCount))
+        for (int i = 0; i < colorCount; ++i)
+            image.plte.insert(image.plte.end(), {colors[i].red, colors[i].green, colors[i].blue});
+    png_bytep alphas = nullptr;
+    int alphaCount = 0;
+    if (image.colorType == PNG_COLOR_TYPE_PALETTE && png_get_tRNS(png, info, &alphas, &alphaCount, nullptr))
+        image.trns.assign(alphas, alphas + alphaCount);
+    png_destroy_read_struct(&png, &info, nullptr);
+    return true;
+}
 
 uint32_t pngChannels(uint8_t colorType)
 {
@@ -253,7 +253,7 @@ ReferenceSurface referenceSurface(const Bytes& file, bool alphaOnly)
 {
     ReferenceSurface surface;
     LibpngImage image;
-    if (!readWithLibpng(file, !alphaOnly, image))
+    if (!readWithLibpng(file, alphaOnly ? keepAsIs : expandColorKey, image))
         return surface;
     surface.decoded = true;
     surface.width = image.width;
@@ -315,4 +315,19 @@ Bytes rotateReference(const Bytes& pixels, uint32_t width, uint32_t height, uint
         }
     }
     return out;
+}
+
+std::vector<std::string> pngFilesIn(const std::string& directory)
+{
+    std::vector<std::string> names;
+    if (DIR* dir = opendir(directory.c_str())) {
+        while (dirent* entry = readdir(dir)) {
+            const std::string name = entry->d_name;
+            if (name.size() > 4 && name.compare(name.size() - 4, 4, ".png") == 0)
+                names.push_back(name);
+        }
+        closedir(dir);
+    }
+    std::sort(names.begin(), names.end());
+    return names;
 }

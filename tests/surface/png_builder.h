@@ -2,6 +2,8 @@
 // independent reference for the decoder's surfaces.
 #pragma once
 
+#include <png.h>
+
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -62,3 +64,26 @@ ReferenceSurface referenceSurface(const Bytes& file, bool alphaOnly);
 // turned by `rotation` degrees (the stored position of logical pixel x, y).
 Bytes rotateReference(const Bytes& pixels, uint32_t width, uint32_t height, uint32_t bytesPerPixel,
                       int rotation);
+
+// What libpng reports for a file, after the transformations asked for.
+struct LibpngImage {
+    png_uint_32 width = 0, height = 0;
+    int colorType = 0, bitDepth = 0, interlace = 0; // as the file's header gives them
+    bool colorKey = false;  // a tRNS chunk in a greyscale or truecolour image
+    uint32_t channels = 0;  // bytes per pixel of `rows` (8-bit output)
+    size_t rowBytes = 0;
+    Bytes rows;             // decoded rows, rowBytes each
+    Bytes plte;             // R, G, B entries of an indexed image
+    Bytes trns;             // alpha of the first palette entries
+};
+
+// Asks libpng for transformations once the file's header is read.
+using LibpngSetup = void (*)(png_structp png, png_infop info);
+
+// Decodes `file` with libpng (interlaced images included) after `setup`.
+// False when libpng refuses the file.
+bool readWithLibpng(const Bytes& file, LibpngSetup setup, LibpngImage& image);
+
+// The names of the files ending in ".png" in `directory`, sorted; none when
+// it cannot be read.
+std::vector<std::string> pngFilesIn(const std::string& directory);
