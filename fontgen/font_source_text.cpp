@@ -5,25 +5,26 @@
 #include <cstddef>
 #include <cstring>
 
+using namespace font_text;
+
 namespace {
 
-constexpr size_t kPixelTextLength = 6;      // "0xAB, "
-constexpr int64_t kPixelsPerUnit = 64;      // 26.6 fixed point
+constexpr size_t kPixelTextLength = kPixelValuePrefix.size() + 2 + kEntrySeparator.size(); // "0xAB, "
+constexpr int64_t kPixelsPerUnit = 64;                                                     // 26.6 fixed point
 constexpr uint8_t kLargestSignedChar = 127; // larger codes do not fit a signed char as they are
 
 // "0x00, " to "0xFF, " side by side, so a pixel costs one copy.
 constexpr std::array<char, 256 * kPixelTextLength> makePixelTexts()
 {
-    constexpr char digits[] = "0123456789ABCDEF";
     std::array<char, 256 * kPixelTextLength> texts{};
     for (size_t value = 0; value < 256; ++value) {
         char* text = &texts[value * kPixelTextLength];
-        text[0] = '0';
-        text[1] = 'x';
-        text[2] = digits[value >> 4];
-        text[3] = digits[value & 0xF];
-        text[4] = ',';
-        text[5] = ' ';
+        for (char prefix : kPixelValuePrefix)
+            *text++ = prefix;
+        *text++ = kHexDigits[value >> 4];
+        *text++ = kHexDigits[value & 0xF];
+        for (char separator : kEntrySeparator)
+            *text++ = separator;
     }
     return texts;
 }
@@ -38,141 +39,160 @@ void appendNumber(std::string& out, Integer value)
     out.append(digits, result.ptr);
 }
 
+// "char_<code>", the start of every name that belongs to a glyph.
+void appendGlyphName(std::string& out, uint32_t code)
+{
+    out += kGlyphPrefix;
+    appendNumber(out, code);
+}
+
 // Walks a bitmap as one rotation sees it: `lines` lines of `values` pixels,
 // pixel k of line l at offset start + l * lineStep + k * valueStep.
 struct RotatedWalk {
-    uint32_t lines;      // lines of the rotated image
-    uint32_t values;     // pixels per line of the rotated image
-    ptrdiff_t start;     // offset of the first pixel written
-    ptrdiff_t lineStep;  // offset from one line to the next
-    ptrdiff_t valueStep; // offset from one pixel of a line to the next
+    PixelArrayShape shape; // lines of the rotated image and pixels per line
+    ptrdiff_t start;       // offset of the first pixel written
+    ptrdiff_t lineStep;    // offset from one line to the next
+    ptrdiff_t valueStep;   // offset from one pixel of a line to the next
 };
 
 // 90 turns counter-clockwise, 180 upside down, 270 clockwise.
 RotatedWalk rotatedWalk(const GlyphBitmap& bitmap, uint32_t rotation)
 {
+    const PixelArrayShape shape = pixelArrayShape(rotation, bitmap.width, bitmap.rows);
     const ptrdiff_t pitch = bitmap.pitch;
     const ptrdiff_t lastRow = ptrdiff_t(bitmap.rows) - 1;
     const ptrdiff_t lastColumn = ptrdiff_t(bitmap.width) - 1;
     switch (rotation) {
-    case 90: return {bitmap.width, bitmap.rows, lastColumn, -1, pitch};
-    case 180: return {bitmap.rows, bitmap.width, lastRow * pitch + lastColumn, -pitch, -1};
-    case 270: return {bitmap.width, bitmap.rows, lastRow * pitch, 1, -pitch};
-    default: return {bitmap.rows, bitmap.width, 0, pitch, 1};
+    case 90: return {shape, lastColumn, -1, pitch};
+    case 180: return {shape, lastRow * pitch + lastColumn, -pitch, -1};
+    case 270: return {shape, lastRow * pitch, 1, -pitch};
+    default: return {shape, 0, pitch, 1};
     }
 }
 
 void appendPixelArray(std::string& out, uint32_t code, const GlyphBitmap& bitmap, uint32_t rotation)
 {
-    out += "static const uint8_t char_";
-    appendNumber(out, code);
-    out += "_pixels_";
+    out += kPixelArrayType;
+    appendGlyphName(out, code);
+    out += kPixelsSuffix;
     appendNumber(out, rotation);
-    out += "[] = {\n";
+    out += kArrayStart;
+    out += kLineEnd;
     // The array's size is known up front: write the digits straight into it.
     const RotatedWalk walk = rotatedWalk(bitmap, rotation);
     const size_t first = out.size();
-    out.resize(first + size_t(walk.lines) * (size_t(walk.values) * kPixelTextLength + 1));
+    out.resize(first + size_t(walk.shape.lines) * (size_t(walk.shape.values) * kPixelTextLength + 1));
     char* cursor = &out[first];
-    for (uint32_t line = 0; line < walk.lines; ++line) {
+    for (uint32_t line = 0; line < walk.shape.lines; ++line) {
         const uint8_t* pixel = bitmap.buffer + walk.start + ptrdiff_t(line) * walk.lineStep;
-        for (uint32_t value = 0; value < walk.values; ++value, pixel += walk.valueStep) {
+        for (uint32_t value = 0; value < walk.shape.values; ++value, pixel += walk.valueStep) {
             std::memcpy(cursor, &kPixelTexts[size_t(*pixel) * kPixelTextLength], kPixelTextLength);
             cursor += kPixelTextLength;
         }
-        *cursor++ = '\n';
+        *cursor++ = kLineEnd;
     }
-    out += "};\n\n";
+    out += kPixelArrayEnd;
+}
+
+// One kerning array: `type`, the glyph's name with `suffix`, then each entry
+// as `appendEntry` writes it.
+template <typename AppendEntry>
+void appendKerningArray(std::string& out, std::string_view type, uint32_t code, std::string_view suffix,
+    const KerningPairs& pairs, AppendEntry appendEntry)
+{
+    out += type;
+    appendGlyphName(out, code);
+    out += suffix;
+    out += kArrayStart;
+    for (const KerningPair& pair : pairs) {
+        appendEntry(out, pair);
+        out += kEntrySeparator;
+    }
+    out += kKerningEnd;
 }
 
 void appendKerningArrays(std::string& out, uint32_t code, const KerningPairs& pairs)
 {
-    out += "static const char char_";
-    appendNumber(out, code);
-    out += "_ktp[] = {";
-    for (const KerningPair& pair : pairs) {
-        // A code above 127 is cast so that the array compiles whether char is
-        // signed or unsigned, and holds that byte either way.
-        if (pair.prev > kLargestSignedChar)
-            out += "(char)";
-        appendNumber(out, unsigned(pair.prev));
-        out += ", ";
+    // A preceding code above 127 is cast, so that the array compiles whether
+    // char is signed or unsigned, and holds that byte either way.
+    appendKerningArray(
+        out, kKerningPrevType, code, kKerningPrevSuffix, pairs, [](std::string& text, const KerningPair& pair) {
+            if (pair.prev > kLargestSignedChar)
+                text += kCharCast;
+            appendNumber(text, unsigned(pair.prev));
+        });
+    appendKerningArray(out, kKerningDeltaType, code, kKerningDeltaSuffix, pairs,
+        [](std::string& text, const KerningPair& pair) { appendNumber(text, int(pair.delta)); });
+}
+
+template <typename Integer>
+void appendField(std::string& out, std::string_view field, Integer value)
+{
+    out += field;
+    appendNumber(out, value);
+    out += kFieldEnd;
+}
+
+// A field that names one of the glyph's arrays, or holds nullptr.
+void appendReference(std::string& out, std::string_view field, bool present, uint32_t code, std::string_view suffix)
+{
+    out += field;
+    if (present) {
+        appendGlyphName(out, code);
+        out += suffix;
+    } else {
+        out += kNull;
     }
-    out += "0};\n";
-    out += "static const int8_t char_";
-    appendNumber(out, code);
-    out += "_ktd[] = {";
-    for (const KerningPair& pair : pairs) {
-        appendNumber(out, int(pair.delta));
-        out += ", ";
-    }
-    out += "0};\n";
 }
 
 void appendGlyphRecord(std::string& out, uint32_t code, const RenderedGlyph& glyph, bool kerned, uint32_t rotation)
 {
-    out += "static const ds_bitmap_font_char_t char_";
-    appendNumber(out, code);
-    out += '_';
+    out += kGlyphRecordType;
+    appendGlyphName(out, code);
+    out += kNameSeparator;
     appendNumber(out, rotation);
-    out += " = \n{\n.w = ";
-    appendNumber(out, glyph.bitmap.width);
-    out += ",\n.h = ";
-    appendNumber(out, glyph.bitmap.rows);
-    out += ",\n.xoff = ";
-    appendNumber(out, glyph.xoff);
-    out += ",\n.yoff = ";
-    appendNumber(out, glyph.yoff);
-    out += ",\n.xadvance = ";
-    appendNumber(out, glyph.xadvance);
-    out += ",\n";
-    if (kerned) {
-        out += ".kerning_table_prev = char_";
-        appendNumber(out, code);
-        out += "_ktp,\n.kerning_table_delta = char_";
-        appendNumber(out, code);
-        out += "_ktd,\n";
-    } else {
-        out += ".kerning_table_prev = nullptr,\n.kerning_table_delta = nullptr,\n";
-    }
-    if (glyph.bitmap.buffer) {
-        out += ".pixels = char_";
-        appendNumber(out, code);
-        out += "_pixels_";
+    out += kGlyphRecordStart;
+    appendField(out, kWidthField, glyph.bitmap.width);
+    appendField(out, kHeightField, glyph.bitmap.rows);
+    appendField(out, kXoffField, glyph.xoff);
+    appendField(out, kYoffField, glyph.yoff);
+    appendField(out, kXadvanceField, glyph.xadvance);
+    appendReference(out, kKerningPrevField, kerned, code, kKerningPrevSuffix);
+    out += kFieldEnd;
+    appendReference(out, kKerningDeltaField, kerned, code, kKerningDeltaSuffix);
+    out += kFieldEnd;
+    const bool hasPixels = glyph.bitmap.buffer != nullptr;
+    appendReference(out, kPixelsField, hasPixels, code, kPixelsSuffix);
+    if (hasPixels)
         appendNumber(out, rotation);
-        out += '\n';
-    } else {
-        out += ".pixels = nullptr\n";
-    }
-    out += "};\n\n\n";
+    out += kLineEnd;
+    out += kGlyphRecordEnd;
 }
 
 void appendFontRecord(std::string& out, const std::string& name, const SizeMetrics& metrics,
     const PresenceTable& present, uint32_t rotation)
 {
-    out += "\n\nconst ds_bitmap_font_t font_";
+    out += kFontRecordStart;
     out += name;
-    out += '_';
+    out += kNameSeparator;
     appendNumber(out, rotation);
-    out += " = {\n.height = ";
-    appendNumber(out, static_cast<unsigned long>(metrics.height / kPixelsPerUnit));
-    out += ",\n.ascender = ";
-    appendNumber(out, metrics.ascender / kPixelsPerUnit);
-    out += ",\n.descender = ";
-    appendNumber(out, metrics.descender / kPixelsPerUnit);
-    out += ",\n.chars = {\n";
+    out += kFontRecordOpen;
+    appendField(out, kFontHeightField, static_cast<unsigned long>(metrics.height / kPixelsPerUnit));
+    appendField(out, kAscenderField, metrics.ascender / kPixelsPerUnit);
+    appendField(out, kDescenderField, metrics.descender / kPixelsPerUnit);
+    out += kCharsStart;
     for (uint32_t code = 0; code < present.size(); ++code) {
-        if (!present[code]) {
-            out += "nullptr,\n";
-            continue;
+        if (present[code]) {
+            out += kAddressOf;
+            appendGlyphName(out, code);
+            out += kNameSeparator;
+            appendNumber(out, rotation);
+        } else {
+            out += kNull;
         }
-        out += "&char_";
-        appendNumber(out, code);
-        out += '_';
-        appendNumber(out, rotation);
-        out += ",\n";
+        out += kFieldEnd;
     }
-    out += "}\n};\n";
+    out += kFontRecordEnd;
 }
 
 } // namespace
@@ -189,18 +209,19 @@ void sanitizeFontName(std::string& name)
 
 void appendIncludeLine(std::string& out, const std::string& includeName)
 {
-    out += "#include <";
+    out += kIncludeStart;
     out += includeName;
-    out += ">\n\n";
+    out += kIncludeEnd;
 }
 
 void appendGlyph(std::string& out, uint32_t code, const RenderedGlyph& glyph, const KerningPairs& pairs)
 {
     if (!pairs.empty())
         appendKerningArrays(out, code, pairs);
-    if (glyph.bitmap.buffer)
+    if (glyph.bitmap.buffer) {
         for (uint32_t rotation : kFontRotations)
             appendPixelArray(out, code, glyph.bitmap, rotation);
+    }
     for (uint32_t rotation : kFontRotations)
         appendGlyphRecord(out, code, glyph, !pairs.empty(), rotation);
 }

@@ -1,30 +1,20 @@
 // The text of the generated bitmap-font source and header, byte for byte.
 //
-// Every piece of generated text is made here, appended to a string, so the
-// exporter and the tests share one definition of the format.
+// Every piece of generated text is made here, appended to a string, from the
+// pieces in font_source_format.h that the reader uses too.
 #pragma once
 
 #include "character_list.h"
 #include "font_rasterizer.h"
+#include "font_source_format.h"
 
 #include <array>
 #include <cstdint>
 #include <string>
 #include <vector>
 
-// One kerning entry of a glyph: when the character `prev` precedes it, the
-// glyph moves `delta` pixels.
-struct KerningPair {
-    uint8_t prev; // code of the preceding character, 1 to 255
-    int8_t delta; // horizontal offset in pixels, clamped to the field
-};
-using KerningPairs = std::vector<KerningPair>;
-
 // One flag per font slot: set when that code's glyph was emitted.
 using PresenceTable = std::array<bool, kLargestFontCode + 1>;
-
-// The four rotations every font is emitted in, in the order written.
-constexpr std::array<uint32_t, 4> kFontRotations = {0, 90, 180, 270};
 
 // Replaces every byte other than A-Z, a-z, 0-9 and '_' by '_'.
 void sanitizeFontName(std::string& name);

@@ -75,7 +75,8 @@ bool FontRasterizer::writeFontSource(
     setPixelSize(height);
     sanitizeFontName(name);
     const std::string sourcePath = outputDir + name + ".cpp";
-    const std::string headerPath = outputDir + name + ".h";
+    const std::string headerName = name + std::string(font_text::kHeaderSuffix);
+    const std::string headerPath = outputDir + headerName;
     failedPath.clear();
 
     // Both files replace their old versions only once both are complete, so
@@ -86,7 +87,7 @@ bool FontRasterizer::writeFontSource(
         return false;
     }
     std::string text;
-    appendIncludeLine(text, name + ".h");
+    appendIncludeLine(text, headerName);
     const CharacterList glyphCodes = fontCodes(codes);
     PresenceTable present{};
     RenderedGlyph glyph;

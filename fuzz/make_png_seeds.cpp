@@ -2,6 +2,7 @@
 // with palettes, transparency, every filter and split image data, each
 // behind the request byte that fuzz_png reads first.
 #include "png_builder.h"
+#include "seed_file.h"
 
 #include <cstdio>
 #include <string>
@@ -62,13 +63,8 @@ int main(int argc, char** argv)
         Bytes input{seed.request};
         const Bytes png = makePng(seed);
         input.insert(input.end(), png.begin(), png.end());
-        const std::string path = std::string(argv[1]) + "/" + seed.name;
-        std::FILE* out = std::fopen(path.c_str(), "wb");
-        const bool written = out && std::fwrite(input.data(), input.size(), 1, out) == 1;
-        if (!out || std::fclose(out) != 0 || !written) {
-            std::printf("cannot write seed file '%s'\n", path.c_str());
+        if (!writeSeedFile(std::string(argv[1]) + "/" + seed.name, input.data(), input.size()))
             return 1;
-        }
     }
     return 0;
 }

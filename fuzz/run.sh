@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Runs every libFuzzer target found in BUILD_DIR/fuzz for SECONDS seconds
-# each, over a copy of its seed corpus. Exits non-zero on any finding and
-# keeps the inputs that reproduce it in BUILD_DIR/fuzz/findings/<target>.
+# each, over a copy of its seed corpus and with its dictionary when it has
+# one. Exits non-zero on any finding and keeps the inputs that reproduce it
+# in BUILD_DIR/fuzz/findings/<target>.
 set -uo pipefail
 
 if [ $# -ne 2 ]; then
@@ -25,9 +26,13 @@ for target in "$build_dir"/fuzz/fuzz_*; do
   if [ -d "$build_dir/fuzz/corpus/$name" ]; then
     cp -r "$build_dir/fuzz/corpus/$name/." "$corpus/"
   fi
+  dictionary=()
+  if [ -f "$build_dir/fuzz/corpus/$name.dict" ]; then
+    dictionary=(-dict="$build_dir/fuzz/corpus/$name.dict")
+  fi
   echo "== $name: ${seconds}s over $(ls "$corpus" | wc -l) seeds"
   if ! "$target" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 -print_final_stats=1 \
-      -artifact_prefix="$artifacts/" "$corpus" > "$work/$name/log" 2>&1; then
+      "${dictionary[@]}" -artifact_prefix="$artifacts/" "$corpus" > "$work/$name/log" 2>&1; then
     echo "!! $name found a problem:"
     tail -n 40 "$work/$name/log"
     kept="$build_dir/fuzz/findings/$name"

@@ -5,9 +5,9 @@ packages=(
   # build
   build-essential cmake ninja-build pkg-config
   # libraries the tools link against
-  libfreetype-dev libwxgtk3.2-dev
+  libfreetype-dev libwxgtk3.2-dev libpng-dev
   # tests
-  libgtest-dev imagemagick zlib1g-dev libpng-dev fonts-dejavu-core fonts-dustin fontconfig
+  libgtest-dev imagemagick zlib1g-dev fonts-dejavu-core fonts-dustin fontconfig
   xvfb xdotool x11-utils
   xclip
   # fuzzing

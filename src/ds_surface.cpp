@@ -9,7 +9,12 @@ namespace {
 constexpr uint8_t kBytesPerPixel[] = {4, 3, 2, 2, 2, 1, 0, 2, 0, 1};
 constexpr uint32_t kColorModeCount = sizeof(kBytesPerPixel);
 
-constexpr uint64_t kSurfaceHeaderBytes = 20; // five 32-bit words
+// Offsets of the surface file's header words.
+constexpr uint64_t kRotationWord = 0;
+constexpr uint64_t kColorModeWord = 4;
+constexpr uint64_t kWidthWord = 8;
+constexpr uint64_t kHeightWord = 12;
+constexpr uint64_t kPitchWord = 16;
 
 // Only the palette modes carry a palette buffer.
 bool hasPalette(uint32_t colorMode)
@@ -23,6 +28,20 @@ void storeLittleEndian32(uint8_t* destination, uint32_t value)
     destination[1] = uint8_t(value >> 8);
     destination[2] = uint8_t(value >> 16);
     destination[3] = uint8_t(value >> 24);
+}
+
+uint32_t loadLittleEndian32(const uint8_t* source)
+{
+    return uint32_t(source[0]) | uint32_t(source[1]) << 8 | uint32_t(source[2]) << 16 | uint32_t(source[3]) << 24;
+}
+
+// Widens a channel of `bits` bits (1 to 8) to 8 bits by repeating its bits.
+uint8_t widenChannel(uint32_t value, uint32_t bits)
+{
+    uint32_t wide = 0;
+    for (int32_t shift = 8 - int32_t(bits); shift > -int32_t(bits); shift -= int32_t(bits))
+        wide |= shift >= 0 ? value << shift : value >> -shift;
+    return uint8_t(wide);
 }
 
 } // namespace
@@ -194,17 +213,75 @@ void DsSurface::copyRotated(uint8_t* target, uint64_t targetPitch, int32_t angle
 uint64_t DsSurface::serialize(uint8_t* destination) const
 {
     const uint64_t rowBytes = uint64_t(mHeight) * mPitch;
-    const uint64_t fileSize = (rowBytes + kSurfaceHeaderBytes + 3) & ~uint64_t(3);
+    const uint64_t fileSize = dsSurfaceFileSize(rowBytes);
     if (!destination)
         return fileSize;
-    storeLittleEndian32(destination, uint32_t(mRotation));
-    storeLittleEndian32(destination + 4, mColorMode);
-    storeLittleEndian32(destination + 8, uint32_t(mWidth));
-    storeLittleEndian32(destination + 12, uint32_t(mHeight));
-    storeLittleEndian32(destination + 16, uint32_t(mPitch));
+    storeLittleEndian32(destination + kRotationWord, uint32_t(mRotation));
+    storeLittleEndian32(destination + kColorModeWord, mColorMode);
+    storeLittleEndian32(destination + kWidthWord, uint32_t(mWidth));
+    storeLittleEndian32(destination + kHeightWord, uint32_t(mHeight));
+    storeLittleEndian32(destination + kPitchWord, uint32_t(mPitch));
     if (rowBytes > 0)
-        std::memcpy(destination + kSurfaceHeaderBytes, mPixels, size_t(rowBytes));
-    const uint64_t written = kSurfaceHeaderBytes + rowBytes;
+        std::memcpy(destination + kDsSurfaceFileHeaderBytes, mPixels, size_t(rowBytes));
+    const uint64_t written = kDsSurfaceFileHeaderBytes + rowBytes;
     std::memset(destination + written, 0, size_t(fileSize - written));
     return fileSize;
+}
+
+uint64_t dsSurfaceFileSize(uint64_t rowBytes)
+{
+    return (rowBytes + kDsSurfaceFileHeaderBytes + 3) & ~uint64_t(3);
+}
+
+int dsReadSurfaceFile(const uint8_t* data, uint64_t size, DsSurfaceFile& file)
+{
+    if (!data || size < kDsSurfaceFileHeaderBytes)
+        return SURFACE_FILE_INVALID;
+    file.rotation = int32_t(loadLittleEndian32(data + kRotationWord));
+    file.colorMode = loadLittleEndian32(data + kColorModeWord);
+    file.width = loadLittleEndian32(data + kWidthWord);
+    file.height = loadLittleEndian32(data + kHeightWord);
+    file.pitch = loadLittleEndian32(data + kPitchWord);
+    file.rows = data + kDsSurfaceFileHeaderBytes;
+    if (file.rotation != 0 && file.rotation != 90 && file.rotation != 180 && file.rotation != 270)
+        return SURFACE_FILE_INVALID;
+    const uint32_t bytesPerPixel = dsBytesPerPixel(file.colorMode);
+    if (bytesPerPixel == 0)
+        return SURFACE_FILE_UNSUPPORTED_MODE;
+    constexpr uint32_t kLargestDimension = 0x7FFFFFFF; // the surface's fields are signed 32-bit
+    if (file.width < 1 || file.height < 1 || file.width > kLargestDimension || file.height > kLargestDimension ||
+        file.pitch < uint64_t(file.width) * bytesPerPixel ||
+        size != dsSurfaceFileSize(uint64_t(file.height) * file.pitch))
+        return SURFACE_FILE_INVALID;
+    return SURFACE_FILE_OK;
+}
+
+DsColor dsPixelColor(uint32_t colorMode, const uint8_t* pixel)
+{
+    const uint32_t word = uint32_t(pixel[0]) | (dsBytesPerPixel(colorMode) >= 2 ? uint32_t(pixel[1]) << 8 : 0);
+    switch (colorMode) {
+    case ARGB8888: return {pixel[2], pixel[1], pixel[0], pixel[3]};
+    case RGB888: return {pixel[2], pixel[1], pixel[0], 255};
+    case RGB565:
+        return {widenChannel(word >> 11, 5), widenChannel(word >> 5 & 0x3F, 6), widenChannel(word & 0x1F, 5), 255};
+    case ARGB1555:
+        return {widenChannel(word >> 10 & 0x1F, 5), widenChannel(word >> 5 & 0x1F, 5), widenChannel(word & 0x1F, 5),
+            widenChannel(word >> 15, 1)};
+    case ARGB4444:
+        return {widenChannel(word >> 8 & 0xF, 4), widenChannel(word >> 4 & 0xF, 4), widenChannel(word & 0xF, 4),
+            widenChannel(word >> 12, 4)};
+    case AI88: return {pixel[0], pixel[0], pixel[0], pixel[1]};
+    case A8: return {0, 0, 0, pixel[0]};
+    default: return {pixel[0], pixel[0], pixel[0], 255};
+    }
+}
+
+DsStoredPosition dsStoredPosition(int32_t rotation, int64_t width, int64_t height, int64_t x, int64_t y)
+{
+    switch (rotation) {
+    case 90: return {y, width - 1 - x};
+    case 180: return {width - 1 - x, height - 1 - y};
+    case 270: return {height - 1 - y, x};
+    default: return {x, y};
+    }
 }

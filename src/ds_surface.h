@@ -113,6 +113,60 @@ private:
     uint8_t* mPalette = nullptr; // palette for I8 and AI88, else null
 };
 
+// The surface file: five little-endian 32-bit words (rotation, colour mode,
+// width, height, pitch), the rows, then zeros up to a multiple of 4 bytes.
+constexpr uint64_t kDsSurfaceFileHeaderBytes = 20;
+
+// Size of the surface file whose rows take `rowBytes` bytes.
+uint64_t dsSurfaceFileSize(uint64_t rowBytes);
+
+// A surface file read in place, as the device reads it.
+struct DsSurfaceFile {
+    int32_t rotation;    // quarter turn of the stored rows: 0, 90, 180 or 270
+    uint32_t colorMode;  // DsColorMode, one with a pixel size
+    uint32_t width;      // pixels of a stored row, 1 to INT32_MAX
+    uint32_t height;     // stored rows, 1 to INT32_MAX
+    uint32_t pitch;      // bytes from one row to the next, at least width x bytes per pixel
+    const uint8_t* rows; // height x pitch bytes, the top row first
+};
+
+// Results of reading a surface file.
+enum DsSurfaceFileResult : int {
+    SURFACE_FILE_OK = 0,
+    SURFACE_FILE_INVALID = 1,          // the header or the size breaks the format
+    SURFACE_FILE_UNSUPPORTED_MODE = 2, // a colour mode without a pixel size: 6, 8, above 9
+};
+
+// Reads the header of the surface file of `size` bytes at `data` and points
+// `file` at its rows (they stay in `data`). The file's size must be exactly
+// that of its rows. With SURFACE_FILE_UNSUPPORTED_MODE, file.colorMode holds
+// the mode found; with SURFACE_FILE_INVALID, `file` is unspecified.
+int dsReadSurfaceFile(const uint8_t* data, uint64_t size, DsSurfaceFile& file);
+
+// An 8-bit colour with alpha.
+struct DsColor {
+    uint8_t red;
+    uint8_t green;
+    uint8_t blue;
+    uint8_t alpha;
+};
+
+// The colour of the stored pixel at `pixel` in a mode with a pixel size.
+// Channels narrower than 8 bits are widened by bit replication; modes
+// without alpha give alpha 255. I8 and AI88 give their index or grey byte in
+// all three colour channels, as a grey-ramp palette shows it; A8 is black
+// with its alpha.
+DsColor dsPixelColor(uint32_t colorMode, const uint8_t* pixel);
+
+// Where logical pixel (x, y) of an image of width x height logical pixels
+// lies among the stored rows of a surface stored in the quarter turn
+// `rotation` (0, 90, 180 or 270; any other angle counts as 0).
+struct DsStoredPosition {
+    int64_t column; // stored column
+    int64_t row;    // stored row
+};
+DsStoredPosition dsStoredPosition(int32_t rotation, int64_t width, int64_t height, int64_t x, int64_t y);
+
 // Pitch of a row of `pixels` pixels of `bytesPerPixel` bytes: the row length
 // rounded up to a common multiple of the alignment and the pixel size.
 // Returns 0 when an argument is 0 or the result would not fit in 64 bits.

@@ -27,8 +27,8 @@ static unsigned long surface_header_word(int index)
 int main(int argc, char** argv)
 {
     std::printf("font sans_16: %u glyphs, height %u\n", glyph_count(ui_font()), unsigned(ui_font().height));
-    std::printf("surface logo: %zu bytes, %lu x %lu pixels, rotation %lu\n", logo_surface_size,
-                surface_header_word(2), surface_header_word(3), surface_header_word(0));
+    std::printf("surface logo: %zu bytes, %lu x %lu pixels, rotation %lu\n", logo_surface_size, surface_header_word(2),
+        surface_header_word(3), surface_header_word(0));
     if (argc < 2)
         return 0;
     std::FILE* copy = std::fopen(argv[1], "wb");

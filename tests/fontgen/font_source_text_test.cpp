@@ -1,23 +1,14 @@
 #include "font_source_text.h"
+#include "run_program.h"
 
 #include <gtest/gtest.h>
 
-#include <sstream>
 #include <string>
 #include <vector>
 
 namespace {
 
 constexpr int64_t kUnit = 64; // one pixel in 26.6 fixed point
-
-std::vector<std::string> linesOf(const std::string& text)
-{
-    std::vector<std::string> lines;
-    std::istringstream stream(text);
-    for (std::string line; std::getline(stream, line);)
-        lines.push_back(line);
-    return lines;
-}
 
 std::string recordText(const std::string& rotation, const std::string& kerning, const std::string& pixels)
 {

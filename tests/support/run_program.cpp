@@ -95,6 +95,15 @@ bool fileExists(const std::string& path)
     return lstat(path.c_str(), &status) == 0;
 }
 
+std::vector<std::string> linesOf(const std::string& text)
+{
+    std::vector<std::string> lines;
+    std::istringstream stream(text);
+    for (std::string line; std::getline(stream, line);)
+        lines.push_back(line);
+    return lines;
+}
+
 TemporaryDirectory::TemporaryDirectory()
 {
     std::string pattern = (std::filesystem::temp_directory_path() / "corvane-test-XXXXXX").string();

@@ -26,6 +26,8 @@ int runProgramInterrupted(const std::string& program, const std::vector<std::str
 std::string readFileBytes(const std::string& path);
 void writeFileBytes(const std::string& path, const std::string& bytes);
 bool fileExists(const std::string& path);
+// The lines of `text`, without their line ends.
+std::vector<std::string> linesOf(const std::string& text);
 
 // A fresh directory under the system's temporary folder, removed with its contents.
 class TemporaryDirectory {

@@ -7,8 +7,6 @@
 
 #include <gtest/gtest.h>
 
-#include <dirent.h>
-
 #include <algorithm>
 #include <fstream>
 #include <iterator>
@@ -22,17 +20,7 @@ const std::string kSuiteDir = CORVANE_PNGSUITE_DIR;
 
 std::vector<std::string> suiteFiles()
 {
-    std::vector<std::string> names;
-    if (DIR* dir = opendir(kSuiteDir.c_str())) {
-        while (dirent* entry = readdir(dir)) {
-            const std::string name = entry->d_name;
-            if (name.size() > 4 && name.compare(name.size() - 4, 4, ".png") == 0)
-                names.push_back(name);
-        }
-        closedir(dir);
-    }
-    std::sort(names.begin(), names.end());
-    return names;
+    return pngFilesIn(kSuiteDir);
 }
 
 Bytes readSuiteFile(const std::string& name)

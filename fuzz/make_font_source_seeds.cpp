@@ -1,0 +1,74 @@
+// Writes the seed corpus of fuzz_font_source, sources the emitter made: a
+// small font with and without a cast in its kerning array, and a font
+// without glyphs. Also writes the fuzzer's dictionary, the pieces of the
+// generated text, to <corpus directory>.dict.
+#include "font_source_format.h"
+#include "font_source_text.h"
+#include "seed_file.h"
+#include "small_font.h"
+
+#include <cstdio>
+#include <string>
+
+namespace {
+
+bool writeFile(const std::string& path, const std::string& text)
+{
+    return writeSeedFile(path, text.data(), text.size());
+}
+
+// One dictionary entry: the piece in quotes, every byte outside printable
+// ASCII (and the quote and backslash) written as \xNN.
+std::string dictionaryEntry(std::string_view piece)
+{
+    std::string entry = "\"";
+    for (char byte : piece) {
+        const auto value = static_cast<unsigned char>(byte);
+        if (value < 0x20 || value > 0x7E || byte == '"' || byte == '\\') {
+            char escaped[5];
+            std::snprintf(escaped, sizeof escaped, "\\x%02X", value);
+            entry += escaped;
+        } else {
+            entry += byte;
+        }
+    }
+    return entry + "\"\n";
+}
+
+std::string dictionary()
+{
+    using namespace font_text;
+    std::string text;
+    for (std::string_view piece : {kIncludeStart, kIncludeEnd, kHeaderSuffix, kGlyphPrefix, kKerningPrevSuffix,
+             kKerningDeltaSuffix, kPixelsSuffix, kKerningPrevType, kKerningDeltaType, kArrayStart, kEntrySeparator,
+             kKerningEnd, kCharCast, kPixelArrayType, kPixelValuePrefix, kPixelArrayEnd, kGlyphRecordType,
+             kGlyphRecordStart, kWidthField, kHeightField, kXoffField, kYoffField, kXadvanceField, kKerningPrevField,
+             kKerningDeltaField, kPixelsField, kFieldEnd, kNull, kGlyphRecordEnd, kFontRecordStart, kFontRecordOpen,
+             kFontHeightField, kAscenderField, kDescenderField, kCharsStart, kAddressOf, kFontRecordEnd})
+        text += dictionaryEntry(piece);
+    return text;
+}
+
+std::string fontWithoutGlyphs()
+{
+    std::string text;
+    appendIncludeLine(text, "empty_8.h");
+    appendFontRecords(text, "empty_8", {8 * 64, 6 * 64, -2 * 64}, PresenceTable{});
+    return text;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    if (argc != 2) {
+        std::puts("usage: make_font_source_seeds <corpus directory>");
+        return 1;
+    }
+    const std::string corpus = argv[1];
+    return writeFile(corpus + "/small", smallFontSource()) &&
+            writeFile(corpus + "/small_uncast", smallFontSource(true)) &&
+            writeFile(corpus + "/no_glyphs", fontWithoutGlyphs()) && writeFile(corpus + ".dict", dictionary())
+        ? 0
+        : 1;
+}

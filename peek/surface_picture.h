@@ -1,0 +1,12 @@
+// Pictures of surface files.
+#pragma once
+
+#include "ds_surface.h"
+#include "picture.h"
+
+// The picture of a surface file read by dsReadSurfaceFile: its stored rows as
+// they are, or with `upright` the stored rotation undone, which gives back
+// the image the surface was made from. ARGB8888, ARGB1555 and ARGB4444 become
+// RGBA; RGB888 and RGB565 RGB; I8 grey (the file holds no palette); AI88
+// grey with alpha; A8 black with its alpha.
+Picture surfacePicture(const DsSurfaceFile& file, bool upright);

@@ -1,0 +1,59 @@
+// Pictures of text drawn with a generated font, from the font's own tables,
+// the way the device library draws it.
+#pragma once
+
+#include "font_source_reader.h"
+#include "picture.h"
+
+#include <cstdint>
+#include <optional>
+#include <string_view>
+#include <vector>
+
+// The largest text picture drawn, in pixels: it takes one byte a pixel.
+constexpr uint64_t kMaxTextPicturePixels = uint64_t(1) << 28;
+
+// The character codes of the UTF-8 text `text`. False for a text that is not
+// UTF-8: a stray or missing continuation byte, an overlong form, a surrogate
+// or a code above 0x10FFFF.
+bool decodeUtf8(std::string_view text, std::vector<uint32_t>& codes);
+
+// The first of `codes` that `font` has no glyph for.
+std::optional<uint32_t> missingCharacter(const BitmapFont& font, const std::vector<uint32_t>& codes);
+
+// A glyph the pen has placed, in the coordinates of the upright text: x to
+// the right of the pen's start, y down from the top of the font's line.
+struct PlacedGlyph {
+    const BitmapGlyph* glyph; // its record; its pixels are width x height values
+    int64_t x;                // column of the upright image's left edge
+    int64_t y;                // row of the upright image's top edge
+};
+
+// A text laid out, and the upright picture around it: columns left to
+// right - 1, rows top to bottom - 1.
+struct TextLayout {
+    std::vector<PlacedGlyph> glyphs; // glyphs with pixels, in text order
+    int64_t left = 0;                // min(0, leftmost ink)
+    int64_t top = 0;                 // min(0, top ink)
+    int64_t right = 1;               // max(final pen, rightmost ink + 1), at least left + 1
+    int64_t bottom = 1;              // max(font height, bottom ink + 1), at least top + 1
+
+    uint64_t width() const { return uint64_t(right - left); }
+    uint64_t height() const { return uint64_t(bottom - top); }
+};
+
+// Lays `codes` out as the device does with `font`, one rotation's records:
+// the pen starts at 0; before each glyph, the delta of the first entry of
+// its kerning table that names the previous code is added to the pen; the
+// glyph's image goes to (pen + xoff, ascender - yoff); the pen then advances
+// by xadvance. Every code must have a glyph (see missingCharacter). A glyph's
+// whole image counts as ink, whatever its coverage.
+TextLayout layoutText(const BitmapFont& font, const std::vector<uint32_t>& codes);
+
+// Draws `layout`, whose glyphs come from the font of `rotation` degrees (0,
+// 90, 180 or 270), with their pixel arrays: an 8-bit grey picture, 255 where
+// there is no ink and 255 - coverage where there is (the larger coverage
+// where glyphs overlap). As those arrays hold turned images, the picture is
+// the upright one turned the same way. The caller keeps width x height
+// within kMaxTextPicturePixels.
+Picture drawText(const TextLayout& layout, uint32_t rotation);

@@ -1,0 +1,264 @@
+// Transcripts of the real assetpeek binary: whole standard output, exit
+// status, the picture written, and no output left behind by a failed run.
+#include "peek_check.h"
+#include "run_program.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+namespace {
+
+const std::string kBanner =
+    "\n\nCorvane Asset Viewer v1.00. Asset tools for the Corvane embedded graphics library.\n\n";
+const std::string kUsage = "\n\nUSAGE: assetpeek [options]\n"
+                           "where [options] can be any of the following:\n\n"
+                           "\n --help                            -  Print this help screen\n"
+                           "\n --surface <surface file>          -  Input surface file\n"
+                           "\n --upright                         -  Undo the surface's stored rotation\n"
+                           "\n --font <font source .cpp>         -  Input font source file\n"
+                           "\n --text <text>                     -  Text to draw with the font (UTF-8)\n"
+                           "\n --rotation <0 | 90 | 180 | 270>   -  Specify the font rotation\n"
+                           "\n --output <picture.png>            -  Output PNG picture\n";
+const std::string kClosing = "\n\n";
+
+ProgramResult assetpeek(const std::vector<std::string>& arguments)
+{
+    return runProgram(ASSETPEEK_PATH, arguments);
+}
+
+std::string usageError(const std::string& line)
+{
+    return kBanner + kUsage + "\n\nERROR: " + line + "\n\n";
+}
+
+std::string runtimeError(const std::string& line)
+{
+    return kBanner + "\n\nERROR: " + line + "\n\n";
+}
+
+std::string success(const std::string& picture, uint32_t width, uint32_t height)
+{
+    return kBanner + "\nGenerated picture '" + picture + "', " + std::to_string(width) + " x " +
+        std::to_string(height) + " pixels" + kClosing;
+}
+
+std::string littleEndianWords(std::initializer_list<uint32_t> words)
+{
+    std::string bytes;
+    for (uint32_t word : words)
+        for (int shift = 0; shift < 32; shift += 8)
+            bytes.push_back(char(word >> shift));
+    return bytes;
+}
+
+class Assetpeek : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        // 3 x 2 RGB888 stored at a quarter turn: 2 pixels a row, 3 rows, pitch 6.
+        surfaceBytes = littleEndianWords({90, 1, 2, 3, 6}) +
+            std::string("\x01\x02\x03\x04\x05\x06"
+                        "\x07\x08\x09\x0A\x0B\x0C"
+                        "\x0D\x0E\x0F\x10\x11\x12",
+                18) +
+            std::string(2, '\0');
+        writeFileBytes(surface, surfaceBytes);
+        writeFileBytes(font, smallFontSource());
+    }
+
+    void expectFailure(const std::vector<std::string>& arguments, const std::string& output)
+    {
+        const ProgramResult result = assetpeek(arguments);
+        EXPECT_EQ(result.output, output);
+        EXPECT_EQ(result.status, 1) << output;
+        EXPECT_FALSE(fileExists(picture)) << output << ": output left behind";
+    }
+
+    TemporaryDirectory directory;
+    const std::string surface = directory.file("s.srf");
+    const std::string font = directory.file("tiny_16.cpp");
+    const std::string picture = directory.file("out.png");
+    std::string surfaceBytes;
+};
+
+TEST_F(Assetpeek, HelpPrintsTheUsageListing)
+{
+    for (const std::vector<std::string>& arguments :
+        {std::vector<std::string>{"--help"}, {"--surface", "x", "--font", "y", "--help"}}) {
+        const ProgramResult result = assetpeek(arguments);
+        EXPECT_EQ(result.output, kBanner + kUsage + kClosing);
+        EXPECT_EQ(result.status, 0);
+    }
+}
+
+TEST_F(Assetpeek, CommandLineErrors)
+{
+    const struct {
+        std::vector<std::string> arguments;
+        std::string error;
+    } cases[] = {
+        {{}, "missing --surface or --font"},
+        {{"--output", "o.png"}, "missing --surface or --font"},
+        {{"--surface"}, "'--surface' missing value"},
+        {{"--surface", "s", "--font", "f", "--output", "o"}, "'--font' cannot be used with --surface"},
+        {{"--surface", "s", "--text", "A", "--output", "o"}, "'--text' can only be used with --font"},
+        {{"--surface", "s", "--rotation", "90", "--output", "o"}, "'--rotation' can only be used with --font"},
+        {{"--font", "f", "--upright", "--text", "A", "--output", "o"}, "'--upright' can only be used with --surface"},
+        {{"--font", "f", "--output", "o"}, "'--text' missing text"},
+        {{"--font", "f", "--text", "\xC8", "--output", "o"}, "'--text' invalid UTF-8 text"},
+        {{"--font", "f", "--text", "A", "--rotation", "45", "--output", "o"}, "'--rotation' invalid rotation"},
+        {{"--font", "f", "--text", "A", "--rotation", "090", "--output", "o"}, "'--rotation' invalid rotation"},
+        {{"--font", "f", "--text", "A", "--rotation", "-90", "--output", "o"}, "'--rotation' missing value"},
+        {{"--font", "f", "--text", "A", "--rotation", "0", "--rotation", "0", "--output", "o"},
+            "'--rotation' duplicate option"},
+        {{"--surface", "s"}, "'--output' missing output file"},
+        {{"--surface", "s", "--upright", "--upright", "--output", "o"}, "'--upright' duplicate option"},
+        {{"--surface", "s", "--output", "o", "stray"}, "invalid argument stray"},
+        {{"--surface", "s", "--output", "o", "--image", "i"}, "invalid argument --image"},
+    };
+    for (const auto& c : cases) {
+        const ProgramResult result = assetpeek(c.arguments);
+        EXPECT_EQ(result.output, usageError(c.error)) << c.error;
+        EXPECT_EQ(result.status, 1) << c.error;
+    }
+}
+
+TEST_F(Assetpeek, RunErrorsLeaveNoOutputFile)
+{
+    const std::string missing = directory.file("missing.srf"), empty = directory.file("empty.srf");
+    const std::string mode6 = directory.file("mode6.srf"), badOutput = directory.file("no/dir/out.png");
+    writeFileBytes(empty, "");
+    writeFileBytes(mode6, surfaceBytes.substr(0, 4) + littleEndianWords({6}) + surfaceBytes.substr(8));
+    const struct {
+        std::vector<std::string> arguments;
+        std::string error;
+    } cases[] = {
+        {{"--surface", missing, "--output", picture}, "cannot open input file '" + missing + "'"},
+        {{"--font", missing, "--text", "A", "--output", picture}, "cannot open input file '" + missing + "'"},
+        {{"--surface", surface, "--output", badOutput}, "cannot create output file '" + badOutput + "'"},
+        {{"--surface", empty, "--output", picture}, "cannot read input file '" + empty + "'"},
+        {{"--surface", font, "--output", picture}, "invalid surface file '" + font + "'"},
+        {{"--surface", mode6, "--output", picture}, "unsupported colour mode 6"},
+        {{"--font", surface, "--text", "A", "--output", picture}, "invalid font source '" + surface + "' at line 1"},
+        {{"--font", font, "--text", "AB", "--output", picture}, "character 66 is not in the font"},
+        {{"--font", font, "--text", "A\xE2\x82\xAC", "--rotation", "90", "--output", picture},
+            "character 8364 is not in the font"},
+        {{"--surface", surface, "--output", "/dev/full"}, "cannot write output file '/dev/full'"},
+        {{"--font", font, "--text", "A", "--output", "/dev/full"}, "cannot write output file '/dev/full'"},
+    };
+    for (const auto& c : cases)
+        expectFailure(c.arguments, runtimeError(c.error));
+}
+
+TEST_F(Assetpeek, DrawsASurfaceAsStoredAndUpright)
+{
+    // Stored rows are B, G, R: the picture is R, G, B.
+    const Bytes stored = {
+        0x03, 0x02, 0x01, 0x06, 0x05, 0x04, 0x09, 0x08, 0x07, 0x0C, 0x0B, 0x0A, 0x0F, 0x0E, 0x0D, 0x12, 0x11, 0x10};
+    ProgramResult result = assetpeek({"--surface", surface, "--output", picture});
+    EXPECT_EQ(result.output, success(picture, 2, 3));
+    EXPECT_EQ(result.status, 0);
+    LibpngImage image = readPicture(picture);
+    EXPECT_EQ(image.colorType, PNG_COLOR_TYPE_RGB);
+    EXPECT_EQ(image.rows, stored);
+
+    writeFileBytes(picture, std::string(100, 'x')); // replaced whole
+    result = assetpeek({"--output", picture, "--upright", "--surface", surface});
+    EXPECT_EQ(result.output, success(picture, 3, 2));
+    EXPECT_EQ(result.status, 0);
+    image = readPicture(picture);
+    EXPECT_EQ(std::make_pair(image.width, image.height), std::make_pair(3u, 2u));
+    // Logical (x, y) is stored at column y, row 2 - x.
+    EXPECT_EQ(image.rows,
+        Bytes({0x0F, 0x0E, 0x0D, 0x09, 0x08, 0x07, 0x03, 0x02, 0x01, 0x12, 0x11, 0x10, 0x0C, 0x0B, 0x0A, 0x06, 0x05,
+            0x04}));
+}
+
+TEST_F(Assetpeek, DrawsTextInEveryRotation)
+{
+    // U+00C8 is code 200, which 'A' kerns after (the kerning entry has a cast).
+    const std::string text = "\xC3\x88"
+                             "A";
+    ProgramResult result = assetpeek({"--font", font, "--text", text, "--output", picture});
+    EXPECT_EQ(result.output, success(picture, 5, 14));
+    EXPECT_EQ(result.status, 0);
+    const LibpngImage upright = readPicture(picture);
+    EXPECT_EQ(upright.colorType, PNG_COLOR_TYPE_GRAY);
+    for (int rotation : {0, 90, 180, 270}) {
+        const bool quarterTurn = rotation == 90 || rotation == 270;
+        result =
+            assetpeek({"--rotation", std::to_string(rotation), "--font", font, "--text", text, "--output", picture});
+        EXPECT_EQ(result.output, success(picture, quarterTurn ? 14 : 5, quarterTurn ? 5 : 14));
+        EXPECT_EQ(result.status, 0);
+        EXPECT_EQ(readPicture(picture).rows, rotateReference(upright.rows, 5, 14, 1, rotation)) << rotation;
+    }
+}
+
+TEST_F(Assetpeek, EveryTruncatedSurfaceFileIsInvalid)
+{
+    const std::string cut = directory.file("cut.srf");
+    for (size_t size = 1; size < surfaceBytes.size(); ++size) {
+        writeFileBytes(cut, surfaceBytes.substr(0, size));
+        expectFailure(
+            {"--surface", cut, "--upright", "--output", picture}, runtimeError("invalid surface file '" + cut + "'"));
+    }
+}
+
+TEST_F(Assetpeek, HeaderBitFlips)
+{
+    const std::string flipped = directory.file("flipped.srf");
+    const std::string invalid = "invalid surface file '" + flipped + "'";
+    const struct {
+        size_t word;
+        uint32_t bit;
+        std::string error;
+    } cases[] = {
+        {0, 0, invalid},  // rotation 91
+        {0, 31, invalid}, // a negative rotation
+        {1, 0, invalid},  // ARGB8888 needs a pitch of 8
+        {1, 4, "unsupported colour mode 17"},
+        {1, 31, "unsupported colour mode 2147483649"},
+        {2, 0, invalid}, // width 3 needs a pitch of 9
+        {2, 31, invalid},
+        {3, 1, invalid}, // height 1: a file of 28 bytes
+        {3, 31, invalid},
+        {4, 0, invalid}, // pitch 7: a file of 44 bytes
+        {4, 31, invalid},
+    };
+    for (const auto& c : cases) {
+        std::string damaged = surfaceBytes;
+        damaged[4 * c.word + c.bit / 8] = char(damaged[4 * c.word + c.bit / 8] ^ (1 << (c.bit % 8)));
+        writeFileBytes(flipped, damaged);
+        expectFailure({"--surface", flipped, "--output", picture}, runtimeError(c.error));
+    }
+}
+
+TEST_F(Assetpeek, FontSourceWithALineRemovedIsRefused)
+{
+    // Each line of the glyphs' part, then a sample of the font records' lines
+    // (the reader's own tests remove every line).
+    const std::vector<std::string> lines = linesOf(smallFontSource());
+    const size_t glyphLines = size_t(std::find_if(lines.begin(), lines.end(), [](const std::string& line) {
+        return line.rfind("const ds_bitmap_font_t", 0) == 0;
+    }) - lines.begin());
+    ASSERT_LT(glyphLines, lines.size());
+    const std::string damaged = directory.file("damaged.cpp");
+    for (size_t removed = 0; removed < lines.size(); removed += removed < glyphLines ? 1 : 97) {
+        std::string text;
+        for (size_t i = 0; i < lines.size(); ++i)
+            if (i != removed)
+                text += lines[i] + "\n";
+        writeFileBytes(damaged, text);
+        const ProgramResult result = assetpeek({"--font", damaged, "--text", "A", "--output", picture});
+        const std::string prefix = kBanner + "\n\nERROR: invalid font source '" + damaged + "' at line ";
+        ASSERT_EQ(result.output.substr(0, prefix.size()), prefix) << "line " << removed + 1 << " removed";
+        EXPECT_GE(std::stoul(result.output.substr(prefix.size())), removed + 1);
+        EXPECT_EQ(result.status, 1);
+        EXPECT_FALSE(fileExists(picture));
+    }
+}
+
+} // namespace

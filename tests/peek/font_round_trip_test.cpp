@@ -1,0 +1,149 @@
+// Round trips through the real tools: glyphsmith_cli exports DejaVuSans,
+// assetpeek draws a kerned text from the generated source, and the picture
+// equals one drawn here straight from FreeType's rendering and kerning;
+// every rotation equals that picture turned.
+#include "missing_data.h"
+#include "peek_check.h"
+#include "run_program.h"
+
+#include <ft2build.h>
+#include FT_FREETYPE_H
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+namespace {
+
+const std::string kText = "AVATAR To"; // kerns: AV, VA, AT, TA, To
+
+// A grey picture: 255 where there is no ink, 255 - coverage where there is.
+struct GreyPicture {
+    int64_t width = 0;
+    int64_t height = 0;
+    Bytes pixels;
+};
+
+// One glyph's coverage image where the pen put it.
+struct Ink {
+    Bytes coverage; // rows x width values
+    int64_t width, rows, x, y;
+};
+
+class FontRoundTrip : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        const std::string path = CORVANE_TEST_FONT;
+        if (path.empty() || !fileExists(path))
+            SKIP_FOR_MISSING("DejaVuSans is not installed (Debian package fonts-dejavu-core)");
+        fontPath = path;
+        ASSERT_EQ(FT_Init_FreeType(&library), 0);
+        ASSERT_EQ(FT_New_Face(library, fontPath.c_str(), 0, &face), 0);
+    }
+    void TearDown() override
+    {
+        if (face)
+            FT_Done_Face(face);
+        if (library)
+            FT_Done_FreeType(library);
+    }
+
+    // Renders the glyph `index` and returns its image placed at the pen.
+    Ink render(FT_UInt index, int64_t pen, int64_t ascender)
+    {
+        EXPECT_EQ(FT_Load_Glyph(face, index, FT_LOAD_DEFAULT), 0);
+        EXPECT_EQ(FT_Render_Glyph(face->glyph, FT_RENDER_MODE_NORMAL), 0);
+        const FT_Bitmap& bitmap = face->glyph->bitmap;
+        Ink ink{{}, bitmap.width, bitmap.rows, pen + face->glyph->bitmap_left, ascender - face->glyph->bitmap_top};
+        for (unsigned row = 0; row < bitmap.rows; ++row)
+            ink.coverage.insert(ink.coverage.end(), bitmap.buffer + row * bitmap.pitch,
+                bitmap.buffer + row * bitmap.pitch + bitmap.width);
+        return ink;
+    }
+
+    // The text laid out with FreeType's advances and kerning in whole pixels
+    // (rounded down), painted with the larger coverage where glyphs overlap.
+    GreyPicture freetypePicture(uint32_t size)
+    {
+        EXPECT_EQ(FT_Set_Pixel_Sizes(face, 0, size), 0);
+        const int64_t ascender = face->size->metrics.ascender / 64, lineHeight = face->size->metrics.height / 64;
+        std::vector<Ink> inks;
+        int64_t pen = 0, left = 0, top = 0, right = 0, bottom = lineHeight;
+        FT_UInt previous = 0;
+        for (size_t i = 0; i < kText.size(); ++i) {
+            const FT_UInt index = FT_Get_Char_Index(face, FT_ULong(uint8_t(kText[i])));
+            FT_Vector kerning{0, 0};
+            if (i > 0)
+                FT_Get_Kerning(face, previous, index, FT_KERNING_DEFAULT, &kerning);
+            kernedPairs += kerning.x >> 6 != 0;
+            pen += kerning.x >> 6;
+            const Ink ink = render(index, pen, ascender);
+            if (ink.width > 0 && ink.rows > 0) {
+                left = std::min(left, ink.x);
+                top = std::min(top, ink.y);
+                right = std::max(right, ink.x + ink.width);
+                bottom = std::max(bottom, ink.y + ink.rows);
+                inks.push_back(ink);
+            }
+            pen += face->glyph->advance.x >> 6;
+            previous = index;
+        }
+        right = std::max(right, pen);
+        GreyPicture picture{right - left, bottom - top, {}};
+        Bytes coverage(size_t(picture.width * picture.height), 0);
+        for (const Ink& ink : inks)
+            for (int64_t r = 0; r < ink.rows; ++r)
+                for (int64_t c = 0; c < ink.width; ++c) {
+                    uint8_t& target = coverage[(ink.y - top + r) * picture.width + ink.x - left + c];
+                    target = std::max(target, ink.coverage[r * ink.width + c]);
+                }
+        for (uint8_t value : coverage)
+            picture.pixels.push_back(uint8_t(255 - value));
+        return picture;
+    }
+
+    std::string fontPath;
+    FT_Library library = nullptr;
+    FT_Face face = nullptr;
+    int kernedPairs = 0; // pairs of the text that FreeType kerns by a pixel or more
+    TemporaryDirectory folder;
+};
+
+TEST_F(FontRoundTrip, TextEqualsFreeTypeAndEveryRotationIsItTurned)
+{
+    for (uint32_t size : {16u, 40u}) {
+        const std::string source = folder.file("dejavu_" + std::to_string(size) + ".cpp");
+        const ProgramResult exported = runProgram(GLYPHSMITH_CLI,
+            {"--silent", "--font", fontPath, "--chars", "32-126", "--size", std::to_string(size), "--output_path",
+                folder.path(), "dejavu"});
+        ASSERT_EQ(exported.status, 0) << exported.output;
+
+        kernedPairs = 0;
+        const GreyPicture expected = freetypePicture(size);
+        EXPECT_GE(kernedPairs, 3) << "the text must kern";
+        const std::string upright = folder.file("upright.png");
+        const ProgramResult drawn =
+            runProgram(ASSETPEEK_PATH, {"--font", source, "--text", kText, "--output", upright});
+        ASSERT_EQ(drawn.status, 0) << drawn.output;
+        const LibpngImage picture = readPicture(upright);
+        ASSERT_EQ(std::make_pair(int64_t(picture.width), int64_t(picture.height)),
+            std::make_pair(expected.width, expected.height))
+            << size;
+        EXPECT_TRUE(picture.rows == expected.pixels) << "size " << size;
+
+        for (int rotation : {90, 180, 270}) {
+            const std::string turned = folder.file("turned.png");
+            const ProgramResult result = runProgram(ASSETPEEK_PATH,
+                {"--font", source, "--text", kText, "--rotation", std::to_string(rotation), "--output", turned});
+            ASSERT_EQ(result.status, 0) << result.output;
+            EXPECT_TRUE(
+                readPicture(turned).rows == rotateReference(picture.rows, picture.width, picture.height, 1, rotation))
+                << "size " << size << " rotation " << rotation;
+        }
+    }
+}
+
+} // namespace

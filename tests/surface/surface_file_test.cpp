@@ -1,0 +1,133 @@
+// Reading surface files back: what serialize writes reads back whole, every
+// damaged size is refused (header damage: see tests/peek), pixels widen to
+// 8-bit colours and the stored position of a logical pixel is where rotate
+// puts it.
+#include "ds_surface.h"
+#include "png_builder.h"
+#include "surface_check.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+namespace {
+
+constexpr uint32_t kSizedModes[] = {ARGB8888, RGB888, RGB565, ARGB1555, ARGB4444, I8, AI88, A8};
+
+// A surface of `width` x `height` logical pixels filled with pseudo-random
+// bytes and turned by `rotation`, as its surface file.
+Bytes surfaceFile(uint32_t mode, int32_t width, int32_t height, int32_t rotation, uint32_t alignment = 1)
+{
+    const int32_t noRotation = 0;
+    DsSurface surface(width, height, &noRotation, mode, false, 0, dsMalloc, dsFree, alignment, 0);
+    const Bytes fill = randomBytes(surface.bufferSize(), mode);
+    std::memcpy(surface.pixels(), fill.data(), fill.size());
+    surface.rotate(rotation);
+    Bytes file(surface.serialize(nullptr));
+    surface.serialize(file.data());
+    surface.release();
+    return file;
+}
+
+TEST(SurfaceFile, ReadsBackEverySerializedSurface)
+{
+    for (uint32_t mode : kSizedModes) {
+        for (int32_t rotation : {0, 90, 180, 270}) {
+            const Bytes file = surfaceFile(mode, 3, 2, rotation, 4);
+            DsSurfaceFile read{};
+            ASSERT_EQ(dsReadSurfaceFile(file.data(), file.size(), read), SURFACE_FILE_OK) << mode << " " << rotation;
+            const bool quarterTurn = rotation == 90 || rotation == 270;
+            EXPECT_EQ(read.rotation, rotation);
+            EXPECT_EQ(read.colorMode, mode);
+            EXPECT_EQ(read.width, quarterTurn ? 2u : 3u);
+            EXPECT_EQ(read.height, quarterTurn ? 3u : 2u);
+            EXPECT_EQ(read.pitch, dsPitch(read.width, dsBytesPerPixel(mode), 4));
+            EXPECT_EQ(read.rows, file.data() + kDsSurfaceFileHeaderBytes);
+        }
+    }
+}
+
+TEST(SurfaceFile, EveryTruncationAndEveryExtensionIsInvalid)
+{
+    for (uint32_t mode : {RGB888, ARGB8888}) {
+        const Bytes file = surfaceFile(mode, 3, 2, 90);
+        for (size_t size = 0; size < file.size(); ++size) {
+            const Bytes cut(file.begin(), file.begin() + size); // exact size, so over-reads are caught
+            DsSurfaceFile read{};
+            EXPECT_EQ(dsReadSurfaceFile(cut.data(), cut.size(), read), SURFACE_FILE_INVALID) << size;
+        }
+        for (size_t extra = 1; extra <= 4; ++extra) {
+            Bytes longer = file;
+            longer.resize(file.size() + extra);
+            DsSurfaceFile read{};
+            EXPECT_EQ(dsReadSurfaceFile(longer.data(), longer.size(), read), SURFACE_FILE_INVALID) << extra;
+        }
+    }
+    DsSurfaceFile read{};
+    EXPECT_EQ(dsReadSurfaceFile(nullptr, 0, read), SURFACE_FILE_INVALID);
+}
+
+TEST(SurfaceFile, ModesWithoutAPixelSizeAreUnsupported)
+{
+    Bytes file = surfaceFile(A8, 4, 1, 0);
+    for (uint32_t mode : {6u, 8u, 10u, 0xFFFFFFFFu}) {
+        for (int shift = 0; shift < 32; shift += 8)
+            file[4 + shift / 8] = uint8_t(mode >> shift);
+        DsSurfaceFile read{};
+        EXPECT_EQ(dsReadSurfaceFile(file.data(), file.size(), read), SURFACE_FILE_UNSUPPORTED_MODE) << mode;
+        EXPECT_EQ(read.colorMode, mode);
+    }
+}
+
+TEST(SurfaceFile, PixelsWidenToEightBitColours)
+{
+    const struct {
+        uint32_t mode;
+        Bytes pixel;
+        DsColor colour;
+    } cases[] = {
+        {ARGB8888, {0x10, 0x20, 0x30, 0x40}, {0x30, 0x20, 0x10, 0x40}},
+        {RGB888, {0x10, 0x20, 0x30}, {0x30, 0x20, 0x10, 0xFF}},
+        {RGB565, {0x00, 0xF8}, {0xFF, 0x00, 0x00, 0xFF}},
+        {RGB565, {0xE0, 0x07}, {0x00, 0xFF, 0x00, 0xFF}},
+        {RGB565, {0x41, 0x08}, {0x08, 0x08, 0x08, 0xFF}}, // 1, 2, 1
+        {RGB565, {0xEF, 0x7B}, {0x7B, 0x7D, 0x7B, 0xFF}}, // 15, 31, 15
+        {ARGB1555, {0x00, 0x80}, {0x00, 0x00, 0x00, 0xFF}},
+        {ARGB1555, {0xFF, 0x7F}, {0xFF, 0xFF, 0xFF, 0x00}},
+        {ARGB1555, {0x21, 0x04}, {0x08, 0x08, 0x08, 0x00}}, // 1, 1, 1
+        {ARGB4444, {0x34, 0x12}, {0x22, 0x33, 0x44, 0x11}},
+        {I8, {0x7E}, {0x7E, 0x7E, 0x7E, 0xFF}},
+        {AI88, {0x7E, 0x40}, {0x7E, 0x7E, 0x7E, 0x40}},
+        {A8, {0x7E}, {0x00, 0x00, 0x00, 0x7E}},
+    };
+    for (const auto& c : cases) {
+        const Bytes exact = c.pixel; // exactly the pixel's bytes, so over-reads are caught
+        const DsColor colour = dsPixelColor(c.mode, exact.data());
+        EXPECT_EQ(std::make_tuple(colour.red, colour.green, colour.blue, colour.alpha),
+            std::make_tuple(c.colour.red, c.colour.green, c.colour.blue, c.colour.alpha))
+            << "mode " << c.mode << " first byte " << int(c.pixel[0]);
+    }
+}
+
+TEST(SurfaceFile, StoredPositionIsWhereRotateMovesEachPixel)
+{
+    const int32_t width = 5, height = 3;
+    const int32_t noRotation = 0;
+    for (int32_t rotation : {0, 90, 180, 270}) {
+        DsSurface surface(width, height, &noRotation, A8, false, 0, dsMalloc, dsFree, 1, 0);
+        for (int32_t i = 0; i < width * height; ++i)
+            surface.pixels()[i] = uint8_t(i);
+        ASSERT_TRUE(surface.rotate(rotation));
+        for (int32_t y = 0; y < height; ++y) {
+            for (int32_t x = 0; x < width; ++x) {
+                const DsStoredPosition at = dsStoredPosition(rotation, width, height, x, y);
+                ASSERT_TRUE(at.column >= 0 && at.column < surface.width() && at.row >= 0 && at.row < surface.height());
+                EXPECT_EQ(surface.pixels()[at.row * surface.pitch() + at.column], uint8_t(y * width + x))
+                    << rotation << ": " << x << ", " << y;
+            }
+        }
+        surface.release();
+    }
+}
+
+} // namespace
