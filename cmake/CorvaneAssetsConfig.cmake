@@ -1,5 +1,5 @@
 # Package CorvaneAssets: the imported host programs CorvaneAssets::glyphsmith_cli,
-# CorvaneAssets::pixpack and CorvaneAssets::rawsnap, the interface target
+# CorvaneAssets::pixpack, CorvaneAssets::rawsnap and CorvaneAssets::assetpeek, the interface target
 # CorvaneAssets::ds_font, and the functions corvane_add_font and corvane_add_surface.
 include(${CMAKE_CURRENT_LIST_DIR}/CorvaneAssetsTargets.cmake)
 include(${CMAKE_CURRENT_LIST_DIR}/CorvaneAssetsFunctions.cmake)

@@ -1,8 +1,9 @@
 # Fonts and surfaces made at build time by the kit's tools, reached through the
-# targets CorvaneAssets::glyphsmith_cli and CorvaneAssets::pixpack: imported host
-# programs from the installed package, or the kit's own targets when its source
-# tree is added with add_subdirectory(). Every output is remade when its input
-# file or its tool changes, and only then.
+# targets CorvaneAssets::glyphsmith_cli, CorvaneAssets::pixpack and (for the
+# PREVIEW pictures) CorvaneAssets::assetpeek: imported host programs from the
+# installed package, or the kit's own targets when its source tree is added with
+# add_subdirectory(). Every output is remade when its input file or its tool
+# changes, and only then.
 include_guard(GLOBAL)
 
 # Functions keep the policies in force where they are defined.
@@ -45,6 +46,21 @@ function(_corvane_make_before target helper)
   add_dependencies(${target} ${helper})
 endfunction()
 
+# Adds the build step that draws <name>_preview.png in the current binary folder
+# with assetpeek from the generated file `input`, made before `target`; the
+# further arguments are assetpeek's options besides --output.
+function(_corvane_add_preview target name input)
+  set(picture ${CMAKE_CURRENT_BINARY_DIR}/${name}_preview.png)
+  set(tool CorvaneAssets::assetpeek)
+  add_custom_command(
+    OUTPUT ${picture}
+    COMMAND $<TARGET_FILE:${tool}> ${ARGN} --output ${picture}
+    DEPENDS ${input} $<TARGET_FILE:${tool}>
+    COMMENT "Drawing preview ${name}_preview.png with assetpeek"
+    VERBATIM)
+  _corvane_make_before(${target} ${target}_preview_${name} ${picture})
+endfunction()
+
 # Compiles the generated `sources` into `target`, with the current binary folder,
 # where they and their headers are, on its include path and on that of the
 # targets that link it.
@@ -53,13 +69,15 @@ function(_corvane_add_generated_sources target)
   target_include_directories(${target} PUBLIC ${CMAKE_CURRENT_BINARY_DIR})
 endfunction()
 
-# corvane_add_font(<target> NAME <name> FONT <font.ttf> SIZE <pixels> CHARS <list>)
+# corvane_add_font(<target> NAME <name> FONT <font.ttf> SIZE <pixels> CHARS <list> [PREVIEW <text>])
 # Exports the font with glyphsmith_cli at build time into <name>_<pixels>.cpp and
 # .h in the current binary folder and compiles the source into <target>, which
 # links CorvaneAssets::ds_font. Each global table gets a section of its own with
 # GCC and Clang, so a link with --gc-sections keeps only the rotations used.
+# With PREVIEW, assetpeek also draws <text> from the generated source into
+# <name>_preview.png.
 function(corvane_add_font target)
-  cmake_parse_arguments(PARSE_ARGV 1 args "" "NAME;FONT;SIZE;CHARS" "")
+  cmake_parse_arguments(PARSE_ARGV 1 args "" "NAME;FONT;SIZE;CHARS;PREVIEW" "")
   _corvane_check_arguments(corvane_add_font "${target}" NAME FONT SIZE CHARS)
   if(NOT "${args_SIZE}" MATCHES "^[1-9][0-9]*$")
     message(FATAL_ERROR "corvane_add_font: SIZE must be a whole number of pixels, not '${args_SIZE}'")
@@ -80,15 +98,19 @@ function(corvane_add_font target)
   set_source_files_properties(${stem}.cpp TARGET_DIRECTORY ${target} PROPERTIES
     COMPILE_OPTIONS "$<$<CXX_COMPILER_ID:GNU,Clang,AppleClang>:-fdata-sections>")
   target_link_libraries(${target} PUBLIC CorvaneAssets::ds_font)
+  if(DEFINED args_PREVIEW)
+    _corvane_add_preview(${target} ${args_NAME} ${stem}.cpp --font ${stem}.cpp --text ${args_PREVIEW})
+  endif()
 endfunction()
 
-# corvane_add_surface(<target> NAME <name> IMAGE <image.png> [ROTATION 90|180|270] [ALPHAONLY] [EMBED])
+# corvane_add_surface(<target> NAME <name> IMAGE <image.png> [ROTATION 90|180|270] [ALPHAONLY] [EMBED] [PREVIEW])
 # Packs the image with pixpack at build time into <name>.srf in the current
 # binary folder, made before <target>. With EMBED, also <name>_surface.h and
 # <name>_surface.cpp, compiled into <target>, which define the file's bytes as
-# <name>_surface and their count as <name>_surface_size.
+# <name>_surface and their count as <name>_surface_size. With PREVIEW, assetpeek
+# also draws the surface file, its rotation undone, into <name>_preview.png.
 function(corvane_add_surface target)
-  cmake_parse_arguments(PARSE_ARGV 1 args "ALPHAONLY;EMBED" "NAME;IMAGE;ROTATION" "")
+  cmake_parse_arguments(PARSE_ARGV 1 args "ALPHAONLY;EMBED;PREVIEW" "NAME;IMAGE;ROTATION" "")
   _corvane_check_arguments(corvane_add_surface "${target}" NAME IMAGE)
   set(pixpackOptions "")
   if(DEFINED args_ROTATION)
@@ -113,6 +135,9 @@ function(corvane_add_surface target)
     _corvane_embed_surface(${target} ${args_NAME} ${surface})
   else()
     _corvane_make_before(${target} ${target}_surface_${args_NAME} ${surface})
+  endif()
+  if(args_PREVIEW)
+    _corvane_add_preview(${target} ${args_NAME} ${surface} --surface ${surface} --upright)
   endif()
 endfunction()
 

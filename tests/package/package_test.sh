@@ -23,7 +23,10 @@ fail() {
   echo "FAIL: $*"
   exit 1
 }
+# Skips, outside CI; in CI (CI=true) every package is installed, so a missing
+# one is a failure.
 skip() {
+  [[ "${CI:-}" == true ]] && fail "$* (missing in CI)"
   echo "SKIP: $*"
   exit 77
 }
@@ -79,7 +82,22 @@ check_inspect_report() {
   echo "ok: $report"
 }
 
-generated_files=(sans_16.cpp sans_16.h logo.srf logo_surface.cpp logo_surface.h)
+generated_files=(sans_16.cpp sans_16.h logo.srf logo_surface.cpp logo_surface.h sans_preview.png logo_preview.png)
+
+# The previews of tree $1 are assetpeek's pictures of the generated files: the
+# surface's picture is the source image, the font's is the text drawn from
+# the generated source.
+check_previews() {
+  local build="$1/build"
+  command -v compare >/dev/null || skip "ImageMagick's compare is not installed"
+  local differing
+  differing="$(compare -metric AE "$1/logo.png" "$build/logo_preview.png" null: 2>&1)"
+  [[ "$differing" == 0 ]] || fail "logo_preview.png differs from logo.png in $differing pixels"
+  "$prefix/bin/assetpeek" --font "$build/sans_16.cpp" --text "Corvane AV" --output "$1/expected_preview.png" \
+    >/dev/null || fail "assetpeek cannot draw the font preview"
+  cmp "$1/expected_preview.png" "$build/sans_preview.png" || fail "sans_preview.png is not assetpeek's picture"
+  echo "ok: the previews show the surface's image and the font's text"
+}
 
 step_install() {
   local kit="$WORK/kit"
@@ -89,7 +107,7 @@ step_install() {
   run_logged "$WORK/kit.log" "$CMAKE" --build "$kit" -j 2 || fail "cannot build the kit"
   run_logged "$WORK/install.log" "$CMAKE" --install "$kit" --prefix "$prefix" || fail "cannot install the kit"
   local package=lib/cmake/CorvaneAssets
-  for file in bin/glyphsmith_cli bin/pixpack bin/rawsnap include/ds_font.h "$package/CorvaneAssetsConfig.cmake" \
+  for file in bin/glyphsmith_cli bin/pixpack bin/rawsnap bin/assetpeek include/ds_font.h "$package/CorvaneAssetsConfig.cmake" \
     "$package/CorvaneAssetsConfigVersion.cmake" "$package/CorvaneAssetsTargets.cmake"; do
     [[ -f "$prefix/$file" ]] || fail "the install lacks $file"
   done
@@ -121,6 +139,7 @@ step_find_package() {
   make_inputs "$dir"
   build_example "$dir" -DCMAKE_PREFIX_PATH="$prefix"
   check_inspect_report "$dir"
+  check_previews "$dir"
   # Only the upright font is used: --gc-sections must drop the other rotations,
   # which the font source's data sections allow.
   local symbols
@@ -145,6 +164,7 @@ step_incremental() {
   local build="$dir/build"
   [[ -x "$build/firmware_inspect" ]] || fail "the find-package step left no built tree"
   local font_step="Generating font sans_16" surface_step="Packing surface logo"
+  local font_preview="Drawing preview sans_preview.png" surface_preview="Drawing preview logo_preview.png"
   # touched file | step that must run | step that must not
   local touched must_run must_not_run steps
   while IFS='|' read -r touched must_run must_not_run; do
@@ -158,6 +178,10 @@ $dir/DejaVuSans.ttf|$font_step|$surface_step
 $dir/logo.png|$surface_step|$font_step
 $prefix/bin/glyphsmith_cli|$font_step|$surface_step
 $prefix/bin/pixpack|$surface_step|$font_step
+$dir/DejaVuSans.ttf|$font_preview|$surface_preview
+$dir/logo.png|$surface_preview|$font_preview
+$prefix/bin/assetpeek|$font_preview|$font_step
+$prefix/bin/assetpeek|$surface_preview|$surface_step
 $dir/DejaVuSans.ttf|sans_16.cpp.o|logo_surface.cpp.o
 $dir/logo.png|logo_surface.cpp.o|sans_16.cpp.o
 EOF
@@ -234,6 +258,8 @@ corvane_add_surface(app NAME logo IMAGE ${IMAGE} ROTATION 45)|corvane_add_surfac
 corvane_add_surface(app NAME logo IMAGE ${IMAGE} ROTATION)|corvane_add_surface: ROTATION needs a value
 corvane_add_surface(app NAME logo IMAGE ${IMAGE} EMBED ON)|corvane_add_surface: unknown argument 'ON'
 corvane_add_surface(app NAME 2logo IMAGE ${IMAGE} EMBED)|corvane_add_surface: NAME '2logo' is not a C identifier
+corvane_add_font(app NAME sans FONT ${FONT} SIZE 16 CHARS 32-126 PREVIEW)|corvane_add_font: PREVIEW needs a value
+corvane_add_surface(app NAME logo IMAGE ${IMAGE} PREVIEW yes)|corvane_add_surface: unknown argument 'yes'
 EOF
 }
 
@@ -257,6 +283,7 @@ corvane_add_surface(app NAME logo IMAGE ${IMAGE} EMBED)' "$WORK/$step/logo.png" 
   done <<'EOF'
 corvane_add_font(app NAME tiny FONT ${FONT} SIZE 5 CHARS 65)|ERROR: '--size' height has to be between 6 and 256|tiny_5.cpp
 corvane_add_surface(app NAME broken IMAGE ${IMAGE} EMBED)|ERROR: cannot decode PNG file|broken.srf
+corvane_add_font(app NAME tiny FONT ${FONT} SIZE 16 CHARS 65 PREVIEW B)|ERROR: character 66 is not in the font|tiny_preview.png
 EOF
 }
 
