@@ -96,12 +96,20 @@ bool InputFile::open(const std::string& path)
     return mFd >= 0;
 }
 
-bool InputFile::readAll()
+bool InputFile::measure()
 {
     struct stat status { };
     if (mFd < 0 || ::fstat(mFd, &status) != 0 || !S_ISREG(status.st_mode) || status.st_size <= 0)
         return false; // a folder or device has no size to read whole
-    const uint64_t size = uint64_t(status.st_size);
+    mSize = uint64_t(status.st_size);
+    return true;
+}
+
+bool InputFile::readAll()
+{
+    if (!measure())
+        return false;
+    const uint64_t size = mSize;
     if (size > SIZE_MAX - kHugePageBytes || !fitsInMemory(size))
         return false;
     const size_t capacity = (size_t(size) + kHugePageBytes - 1) / kHugePageBytes * kHugePageBytes;
@@ -119,7 +127,6 @@ bool InputFile::readAll()
         }
         done += uint64_t(got);
     }
-    mSize = size;
     return true;
 }
 
@@ -209,6 +216,30 @@ ssize_t OutputFile::writeVector(const iovec* buffers, int count)
     while (written < 0 && errno == EINTR);
     mFailed = written <= 0;
     return written;
+}
+
+KernelCopy OutputFile::copyFrom(const InputFile& input, uint64_t offset, uint64_t length)
+{
+    if (mFd < 0 || mFailed || input.mFd < 0)
+        return KernelCopy::Failed;
+    loff_t from = loff_t(offset);
+    bool copiedAny = false;
+    while (length > 0) {
+        const ssize_t copied = ::copy_file_range(input.mFd, &from, mFd, nullptr, size_t(length), 0);
+        if (copied < 0 && errno == EINTR)
+            continue;
+        // Devices, pipes and some file systems refuse before anything moves.
+        if (copied < 0 && !copiedAny &&
+            (errno == EXDEV || errno == EINVAL || errno == ENOSYS || errno == EOPNOTSUPP || errno == EBADF))
+            return KernelCopy::Unsupported;
+        if (copied <= 0) {
+            mFailed = true;
+            return KernelCopy::Failed;
+        }
+        copiedAny = true;
+        length -= uint64_t(copied);
+    }
+    return KernelCopy::Copied;
 }
 
 bool OutputFile::finish()

@@ -89,4 +89,50 @@ TEST(BmpWriter, StopsAtTheFirstFailedOrStalledWrite)
     }
 }
 
+// Rows copied by the kernel give the same file as rows written from memory,
+// whichever row the copier first refuses; a refusal needs the dump in
+// memory, and a failed copy or an unreadable dump stops the file.
+TEST(BmpWriter, CopiedRowsGiveTheSameFileWhereverTheCopyingStops)
+{
+    const FramebufferGeometry geometry = kGeometries[0];
+    const std::vector<uint8_t> dump = randomDump(requiredDumpSize(geometry));
+    ThrottledWriter whole{SIZE_MAX, -1, 0};
+    const std::string expected = writeWhole(geometry, dump.data(), whole);
+    struct Case {
+        int unsupportedFrom; // copies from this one on are refused; -1 never
+        int failAt;          // this copy fails; -1 never
+        bool dumpReadable;   // the loader gives the dump
+        BmpResult result;
+    };
+    const Case cases[] = {
+        {-1, -1, true, BmpResult::Written},
+        {0, -1, true, BmpResult::Written},
+        {1, -1, true, BmpResult::Written},
+        {700, -1, true, BmpResult::Written},
+        {-1, 3, true, BmpResult::WriteFailed},
+        {5, -1, false, BmpResult::DumpUnreadable},
+        {-1, -1, false, BmpResult::Written},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << "unsupported from " << c.unsupportedFrom << ", fail at " << c.failAt);
+        ThrottledWriter writer{53, -1, 0};
+        int copies = 0;
+        const RowCopier copyRow = [&](uint64_t offset, uint32_t length) {
+            const int copy = copies++;
+            if (copy == c.failAt)
+                return RowCopy::Failed;
+            if (c.unsupportedFrom >= 0 && copy >= c.unsupportedFrom)
+                return RowCopy::Unsupported;
+            writer.written.append(reinterpret_cast<const char*>(dump.data() + offset), length);
+            return RowCopy::Copied;
+        };
+        const DumpLoader loadDump = [&]() { return c.dumpReadable ? dump.data() : nullptr; };
+        const BmpResult result =
+            writeBmpCopyingRows(geometry, copyRow, loadDump, [&writer](const iovec* b, int n) { return writer(b, n); });
+        EXPECT_EQ(result, c.result);
+        if (result == BmpResult::Written)
+            EXPECT_EQ(writer.written, expected);
+    }
+}
+
 } // namespace

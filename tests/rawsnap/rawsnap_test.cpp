@@ -6,11 +6,14 @@
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <csignal>
+#include <cstdio>
 #include <cstdlib>
 #include <random>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -347,4 +350,47 @@ TEST(RawsnapOutputs, AnInterruptedRunLeavesThePreviousOutput)
         EXPECT_TRUE(image == "an older image" || image == converted) << "delay " << delayMicroseconds;
         delayMicroseconds += 2500;
     }
+}
+
+// Rows are copied inside the kernel between files of one file system; a dump
+// on another file system, or an output that is a pipe, takes the path
+// through memory. The file is the same on every path.
+TEST(RawsnapOutputs, EveryCopyPathWritesTheSameImage)
+{
+    const std::string dumpBytes = randomBytes(size_t(301) * 64, 11); // 64 lines of 100 RGB888 pixels, pitch 301
+    const std::string bmp = expectedBmp(dumpBytes, 100, 64, 301, 24);
+    TemporaryDirectory folder;
+    writeFileBytes(folder.file("fb.raw"), dumpBytes);
+    const std::string otherFileSystem = "/dev/shm/corvane-rawsnap-" + std::to_string(getpid()) + ".raw";
+    writeFileBytes(otherFileSystem, dumpBytes);
+    const auto arguments = [](const std::string& dump, const std::string& output) {
+        return std::vector<std::string>{"--fb", dump, "--width", "100", "--height", "64", "--pitch", "301", "--format",
+            "RGB888", "--output", output};
+    };
+    const std::string resultLine = "\nGenerated BMP file '%s', size " + std::to_string(bmp.size()) + " bytes";
+    const auto result = [&](const std::string& output) {
+        std::string line = resultLine;
+        line.replace(line.find("%s"), 2, output);
+        return line;
+    };
+
+    ProgramResult run = rawsnap(arguments(folder.file("fb.raw"), folder.file("same.bmp")));
+    EXPECT_EQ(run.output, kBanner + result(folder.file("same.bmp")) + kClosing);
+    EXPECT_TRUE(readFileBytes(folder.file("same.bmp")) == bmp) << "dump on the same file system";
+
+    if (fileExists("/dev/shm")) {
+        run = rawsnap(arguments(otherFileSystem, folder.file("other.bmp")));
+        EXPECT_EQ(run.output, kBanner + result(folder.file("other.bmp")) + kClosing);
+        EXPECT_TRUE(readFileBytes(folder.file("other.bmp")) == bmp) << "dump on another file system";
+    }
+    std::remove(otherFileSystem.c_str());
+
+    const std::string fifo = folder.file("pipe.bmp");
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0644), 0);
+    std::string fromPipe;
+    std::thread reader([&] { fromPipe = readFileBytes(fifo); });
+    run = rawsnap(arguments(folder.file("fb.raw"), fifo));
+    reader.join();
+    EXPECT_EQ(run.output, kBanner + result(fifo) + kClosing);
+    EXPECT_TRUE(fromPipe == bmp) << "output into a pipe";
 }
