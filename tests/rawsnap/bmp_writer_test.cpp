@@ -130,8 +130,9 @@ TEST(BmpWriter, CopiedRowsGiveTheSameFileWhereverTheCopyingStops)
         const BmpResult result =
             writeBmpCopyingRows(geometry, copyRow, loadDump, [&writer](const iovec* b, int n) { return writer(b, n); });
         EXPECT_EQ(result, c.result);
-        if (result == BmpResult::Written)
+        if (result == BmpResult::Written) {
             EXPECT_EQ(writer.written, expected);
+        }
     }
 }
 
