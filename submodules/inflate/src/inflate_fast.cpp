@@ -353,6 +353,46 @@ inline uint32_t take_wide_distance(const wide_codes_t& codes, uint32_t entry, fa
     return take_wide_value(entry, f);
 }
 
+inline uint32_t load_little_endian_32(const uint8_t* bytes)
+{
+    uint32_t word;
+    memcpy(&word, bytes, sizeof word);
+#if __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
+    word = __builtin_bswap32(word);
+#endif
+    return word;
+}
+
+inline void store_little_endian_32(uint8_t* bytes, uint32_t word)
+{
+#if __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
+    word = __builtin_bswap32(word);
+#endif
+    memcpy(bytes, &word, sizeof word);
+}
+
+// Matches of 3 to 8 bytes from 8 or more bytes back, most matches of image
+// data, are copied by copy_short_match.
+constexpr uint32_t SHORT_MATCH_MIN_DISTANCE = 8;
+constexpr uint32_t SHORT_MATCH_MAX_LENGTH = 8;
+
+// Copies a match of MIN_MATCH to SHORT_MATCH_MAX_LENGTH bytes from at least
+// SHORT_MATCH_MIN_DISTANCE bytes back, which it does not overlap, with two
+// 4-byte stores and no branch, as match lengths of image data follow no
+// pattern a branch could predict: bytes 0 to 3 and the last four. A match of
+// 3 bytes stores both at bytes -1 to 2 instead, writing the byte before it
+// (decoded already, as the distance shows) again as it is.
+inline void copy_short_match(uint8_t* out, const uint8_t* from, uint32_t length)
+{
+    const uint32_t three = length == MIN_MATCH;
+    const uint32_t if_three = 0u - three; // all ones for a match of 3 bytes
+    const uint32_t head = load_little_endian_32(from);
+    const uint32_t tail = load_little_endian_32(from + ((length - 4) & ~if_three));
+    const uint32_t with_byte_before = head << 8 | out[-1];
+    store_little_endian_32(out - three, head ^ ((head ^ with_byte_before) & if_three));
+    store_little_endian_32(out + length - 4, tail ^ ((tail ^ with_byte_before) & if_three));
+}
+
 // What decode_wide_loop does after an exceptional entry.
 enum class exception_t {
     LITERAL,      // a literal was written
@@ -436,7 +476,10 @@ inline __attribute__((always_inline)) step_t decode_wide_loop(inflate_t* inflate
         }
         entry = codes.literal_table[f.bits & WIDE_LITERAL_MASK];
         refill(&f);
-        copy_match_fast(out, distance, length);
+        if (distance >= SHORT_MATCH_MIN_DISTANCE && length <= SHORT_MATCH_MAX_LENGTH)
+            copy_short_match(out, out - distance, length);
+        else
+            copy_match_fast(out, distance, length);
         out += length;
     } while (in_end - f.in >= WIDE_MIN_INPUT && out_end - out >= WIDE_MIN_OUTPUT);
     hand_back(stream, &f);

@@ -182,18 +182,19 @@ static_assert(FIXED_ROOT_TABLES.literal[0] == (ROOT_KIND_END_OF_BLOCK << ROOT_EX
 // Joins two literal entries into one wherever the index holds both codes:
 // where the bits after a first literal code, as many as the index has left,
 // begin with a second one. Runs from the last index down, so that the entry
-// looked up for the second code (at a lower index) is still a single one.
+// looked up for the second code (at a lower index) is still a single one,
+// and chooses each entry without a branch: it runs once per dynamic block.
 constexpr void pair_literals(uint32_t* table)
 {
     for (uint32_t i = 1u << INFLATE_WIDE_LITERAL_BITS; i-- > 0;) {
         const uint32_t first = table[i];
-        const uint32_t used = first & WIDE_CONSUMED_MASK;
+        const uint32_t used = first & WIDE_CONSUMED_MASK; // at most 20: the shift below stays defined
         const uint32_t second = table[i >> used];
-        if ((first & second & WIDE_LITERAL) == 0 || used + (second & WIDE_CONSUMED_MASK) > INFLATE_WIDE_LITERAL_BITS)
-            continue;
-        table[i] = (used + (second & WIDE_CONSUMED_MASK)) | WIDE_LITERAL | WIDE_PAIR |
-            (first & WIDE_BYTE_MASK << WIDE_VALUE_SHIFT) |
+        const uint32_t both = used + (second & WIDE_CONSUMED_MASK);
+        const bool fits = (first & second & WIDE_LITERAL) != 0 && both <= INFLATE_WIDE_LITERAL_BITS;
+        const uint32_t pair = both | WIDE_LITERAL | WIDE_PAIR | (first & WIDE_BYTE_MASK << WIDE_VALUE_SHIFT) |
             (second >> WIDE_VALUE_SHIFT & WIDE_BYTE_MASK) << WIDE_SECOND_LITERAL_SHIFT;
+        table[i] = fits ? pair : first;
     }
 }
 
