@@ -1,10 +1,14 @@
-// The fast loop of the inflate decoder: Huffman blocks decoded through a
-// 64-bit bit buffer and the root lookup tables of the block's codes.
+// The fast loops of the inflate decoder: Huffman blocks decoded through a
+// 64-bit bit buffer and the lookup tables of the block's codes, either the
+// root tables in the record or, when the caller lent one, the wide tables of
+// a workspace (decode_wide_loop).
 //
 // Entry contract (decode_fast): the record is in STATE_SYMBOL with no window,
 // its codes and their root tables are built (codes_in_use), and
 // fast_path_usable holds: at least FAST_MIN_INPUT input bytes and
-// FAST_MIN_OUTPUT bytes of output space. It decodes literals and matches
+// FAST_MIN_OUTPUT bytes of output space (WIDE_ENTRY_INPUT and WIDE_MIN_OUTPUT
+// with a workspace, whose tables the loop builds first if they are not
+// there). It decodes literals and matches
 // until the block ends (state STATE_HEADER) or either margin runs low (state
 // unchanged), hands the unread whole bytes back to the bitstream_t, and
 // accounts for its output with advance_output. It returns step_t::CONTINUE,
