@@ -16,6 +16,7 @@
 // path), in 8 KiB pieces (IDAT-sized, with the pauses in between) and in
 // 15-byte pieces, which keep it on the bit-at-a-time path.
 #include "inflate_internal.h"
+#include "runs_option.h"
 #include "streams.h"
 
 #include "zlib_deflate.h"
@@ -43,8 +44,6 @@ using inflate_detail::fast_variant_t;
 constexpr uint32_t kSide = 2048;                      // width and height of the made image
 constexpr uint32_t kChannels = 4;                     // RGBA
 constexpr uint32_t kRowBytes = 1 + kSide * kChannels; // filter byte and pixels
-constexpr int kDefaultRuns = 5;                       // the best of this many rounds is reported
-constexpr int kMaxRuns = 1000;                        // more would only make a run take forever
 constexpr size_t kIdatPiece = 8192;                   // what PNG encoders usually put in one IDAT
 constexpr size_t kSlowPiece = 15;                     // below the fast path's input threshold
 constexpr size_t kPngSignatureBytes = 8;
@@ -244,13 +243,9 @@ bool benchmark(const char* name, const Bytes& data, int runs)
 
 int main(int argc, char** argv)
 {
-    int runs = kDefaultRuns;
-    int first = 1;
-    if (argc > 2 && std::strcmp(argv[1], "--runs") == 0) {
-        runs = std::atoi(argv[2]);
-        first = 3;
-    }
-    if (runs < 1 || runs > kMaxRuns) {
+    int runs = 0;
+    const int first = readRunsOption(argc, argv, runs);
+    if (first == 0) {
         std::printf("usage: %s [--runs 1..%d] [file.png ...]\n", argv[0], kMaxRuns);
         return 1;
     }
