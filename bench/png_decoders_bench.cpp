@@ -10,6 +10,7 @@
 // bytes as the others; a refusal or a disagreement is reported and makes the
 // exit status 1.
 #include "png_decoder.h"
+#include "runs_option.h"
 
 #include <lodepng.h>
 #include <png.h>
@@ -43,9 +44,7 @@ namespace {
 using Bytes = std::vector<uint8_t>;
 using Clock = std::chrono::steady_clock;
 
-constexpr int kDefaultRuns = 5; // best of this many runs is reported
-constexpr int kMaxRuns = 1000;  // more would only make a run take forever
-constexpr size_t kRefused = 0;  // pixel byte count of a decode that failed
+constexpr size_t kRefused = 0; // pixel byte count of a decode that failed
 
 // One decode of a whole file held in memory; returns the pixel bytes it
 // produced, kRefused on failure. The pixels are released before returning.
@@ -242,13 +241,9 @@ bool benchmarkFile(const char* path, int runs)
 
 int main(int argc, char** argv)
 {
-    int runs = kDefaultRuns;
-    int first = 1;
-    if (argc > 2 && std::strcmp(argv[1], "--runs") == 0) {
-        runs = std::atoi(argv[2]);
-        first = 3;
-    }
-    if (first >= argc || runs < 1 || runs > kMaxRuns) {
+    int runs = 0;
+    const int first = readRunsOption(argc, argv, runs);
+    if (first == 0 || first >= argc) {
         std::printf("usage: %s [--runs 1..%d] file.png ...\n", argv[0], kMaxRuns);
         return 1;
     }

@@ -8,7 +8,9 @@
 #   cmake --build build-bench
 # Makes its own images, dump and font outputs in a temporary folder and
 # prints, in one run:
-#   1. PNG decoding: decodePng, libpng, libspng, stb_image, lodepng (best of RUNS, default 5);
+#   1. PNG decoding: decodePng, libpng, libspng, stb_image, lodepng (best of RUNS, default 5),
+#      and inflate alone on level-6 streams of the same images: ours without and with a
+#      workspace against zlib and libdeflate (best of RUNS interleaved rounds);
 #   2. pixpack's peak memory against input + surface size (pixpack_memory.sh);
 #   3. glyphsmith_cli (0-255 at 256 pixels, four rotations) against lv_font_conv
 #      (0x20-0xFF at 256 pixels, one rotation; fetched with npm), best of 3;
@@ -26,13 +28,14 @@ runs=${2:-5}
 [[ $runs =~ ^[1-9][0-9]{0,2}$ ]] || { echo "error: RUNS must be a number from 1 to 999"; exit 1; }
 here=$(cd "$(dirname "$0")" && pwd)
 decoders_bench=$build/bench/png_decoders_bench
+inflate_bench=$build/bench/inflate_bench
 pixpack=$build/tools/pixpack
 glyphsmith_cli=$build/tools/glyphsmith_cli
 rawsnap=$build/tools/rawsnap
 # The peer font converter, pinned so that every run compares against the same version.
 lv_font_conv_version=1.5.3
 
-for program in "$decoders_bench" "$pixpack" "$glyphsmith_cli" "$rawsnap"; do
+for program in "$decoders_bench" "$inflate_bench" "$pixpack" "$glyphsmith_cli" "$rawsnap"; do
   [ -x "$program" ] || { echo "error: $program is not built (see the usage above)"; exit 1; }
 done
 for command in convert cp npm node fc-match /usr/bin/time bc; do
@@ -99,6 +102,13 @@ decoders() {
     "$work/screenshot_rgba.png" "$work/grey.png"
 }
 
+inflate_speed() {
+  section "inflate alone, level-6 streams of the images above (ratios of speed, same run)"
+  [ -f "$work/grey.png" ] || make_images
+  "$inflate_bench" --runs "$runs" "$work/photo_rgb.png" "$work/photo_rgba.png" \
+    "$work/screenshot_rgba.png" "$work/grey.png"
+}
+
 memory() {
   section "pixpack peak memory (GNU time) against input + surface"
   "$here/pixpack_memory.sh" "$pixpack" 2048 4096
@@ -155,6 +165,7 @@ run_part() {
 
 echo "machine: $(nproc) cores, load $(cut -d' ' -f1-3 /proc/loadavg); build: $build"
 run_part decoders
+run_part inflate_speed
 run_part memory
 run_part fonts
 run_part snapshots

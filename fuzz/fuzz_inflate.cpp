@@ -1,8 +1,10 @@
 // libFuzzer target for the Deflate decoder. The first three bytes choose how
-// the rest is fed: the size of each input piece, the size of each piece of
-// output space, and the window. Every run is checked against a decode of the
-// same data fed whole, so a fault in resuming shows up as a difference, and
-// the sanitizers catch any read or write outside the buffers.
+// the rest is fed: the size of each input piece and whether the decoder gets
+// a workspace (its top bit), the size of each piece of output space, and the
+// window. Every run is checked against a decode of the same data fed whole
+// without a workspace, so a fault in resuming or in the wide tables shows up
+// as a difference, and the sanitizers catch any read or write outside the
+// buffers. With a workspace, the data are also decoded whole through it.
 #include "inflate_driver.h"
 #include "streams.h"
 
@@ -13,7 +15,8 @@
 
 namespace {
 
-constexpr size_t kHeaderBytes = 3;         // piece size, output piece size, window choice
+constexpr size_t kHeaderBytes = 3;         // piece size and workspace, output piece size, window choice
+constexpr uint8_t kWorkspaceBit = 0x80;    // in the first byte: lend the decoder a workspace
 constexpr size_t kOutputLimit = 64 * 1024; // keeps one run fast; Deflate may expand 1032:1
 
 // Window sizes from 512 bytes to the largest distance; a zero low bit means no window.
@@ -37,12 +40,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const size_t inputPiece = data[0] % 64 + 1;
     const size_t outputPiece = data[1] % 64 + 1;
     const uint32_t windowSize = windowSizeFor(data[2]);
+    static inflate_workspace_t workspace;
+    inflate_workspace_t* const lent = (data[0] & kWorkspaceBit) != 0 ? &workspace : nullptr;
     const std::vector<uint8_t> stream(data + kHeaderBytes, data + size);
 
     InflateRun whole = inflateWhole(stream, kOutputLimit);
     InflateRun pieces =
-        inflatePieces(stream, kOutputLimit, fixedPieces(inputPiece), fixedPieces(outputPiece), windowSize);
+        inflatePieces(stream, kOutputLimit, fixedPieces(inputPiece), fixedPieces(outputPiece), windowSize, lent);
     check(!whole.inputLeftOver && !pieces.inputLeftOver);
+    if (lent) {
+        InflateRun wholeWide = inflateWhole(stream, kOutputLimit, lent);
+        check(wholeWide.result == whole.result && wholeWide.bytes == whole.bytes && !wholeWide.inputLeftOver);
+    }
     check(pieces.windowIntact);
     if (windowSize == 0 || windowSize == INFLATE_MAX_DISTANCE || pieces.result != INFLATE_DATA_ERROR) {
         check(pieces.result == whole.result);

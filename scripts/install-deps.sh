@@ -15,7 +15,7 @@ packages=(
   # pixpack memory benchmark (GNU time, bc)
   time bc
   # benchmarks
-  libspng-dev libstb-dev liblodepng-dev
+  libspng-dev libstb-dev liblodepng-dev libdeflate-dev
 )
 export DEBIAN_FRONTEND=noninteractive
 apt-get update

@@ -5,6 +5,7 @@
 #include "streams.h"
 
 #include <cstring>
+#include <memory>
 #include <new>
 
 namespace {
@@ -88,6 +89,7 @@ struct Walk {
     inflate_result_t lastInflate = INFLATE_NEED_INPUT; // result of the last inflate call
     inflate_t inflater{};                              // the stream of the second walk
     bitstream_t stream{};                              // its input cursor, kept across IDAT chunks
+    std::unique_ptr<inflate_workspace_t> workspace;    // the inflater's wider tables; null if none could be had
 };
 
 // Sets of bit depths: each depth is a power of two, so the depths themselves
@@ -180,6 +182,9 @@ WalkStep prepareInflater(Walk& walk)
     DsSurface& surface = *walk.surface;
     if (!surface.isValid() || walk.filteredSize > surface.bufferSize())
         return WalkStep::SurfaceMismatch;
+    // Without the workspace the inflater decodes the same, only more slowly.
+    walk.workspace.reset(new (std::nothrow) inflate_workspace_t);
+    walk.inflater.workspace = walk.workspace.get();
     inflate_process(&walk.inflater, nullptr);
     walk.inflater.output = surface.pixels() + (surface.bufferSize() - walk.filteredSize);
     walk.inflater.output_space = uint32_t(walk.filteredSize);

@@ -3,7 +3,7 @@
 // steps. Each stream is also decoded a byte at a time, which keeps it on the
 // bit-by-bit steps, and both must agree. Every test runs with each compiled
 // variant of the fast loop (the BMI2 one where the processor has it, and the
-// plain one).
+// plain one), with the record's own tables and with a workspace's wide ones.
 #include "deflate_writer.h"
 #include "inflate_driver.h"
 #include "inflate_internal.h"
@@ -13,7 +13,9 @@
 
 #include <algorithm>
 #include <functional>
+#include <random>
 #include <string>
+#include <tuple>
 #include <vector>
 
 namespace {
@@ -50,18 +52,20 @@ Bytes bytesOf(const std::string& text)
 }
 
 // Decodes whole (table-driven), a byte at a time (bit by bit) and in pieces
-// around the fast path's limits, and expects the same result and bytes.
-void expectSameEveryWay(const Bytes& stream, inflate_result_t result, const Bytes& expected, const std::string& label)
+// around the limits of both fast loops, with `workspace` lent to the decoder
+// (or none), and expects the same result and bytes.
+void expectSameEveryWay(const Bytes& stream, inflate_result_t result, const Bytes& expected, const std::string& label,
+    inflate_workspace_t* workspace, size_t limit = kOutputLimit)
 {
     size_t turn = 0;
-    const size_t inputSizes[] = {15, 16, 17, 40};
-    const size_t outputSizes[] = {257, 258, 259, 1};
-    PieceSize nearInput = [&] { return inputSizes[turn++ % 4]; };
-    PieceSize nearOutput = [&] { return outputSizes[turn % 4]; };
+    const size_t inputSizes[] = {15, 16, 17, 23, 24, 25, 40};
+    const size_t outputSizes[] = {257, 258, 259, 261, 262, 263, 1};
+    PieceSize nearInput = [&] { return inputSizes[turn++ % 7]; };
+    PieceSize nearOutput = [&] { return outputSizes[turn % 7]; };
     const InflateRun runs[] = {
-        inflateWhole(stream, kOutputLimit),
-        inflatePieces(stream, kOutputLimit, fixedPieces(1), fixedPieces(SIZE_MAX)),
-        inflatePieces(stream, kOutputLimit, nearInput, nearOutput),
+        inflateWhole(stream, limit, workspace),
+        inflatePieces(stream, limit, fixedPieces(1), fixedPieces(SIZE_MAX), 0, workspace),
+        inflatePieces(stream, limit, nearInput, nearOutput, 0, workspace),
     };
     const char* const names[] = {"whole", "byte by byte", "pieces near the limits"};
     for (size_t i = 0; i < 3; ++i) {
@@ -152,15 +156,31 @@ const FastErrorCase kFastErrorCases[] = {
 
 using inflate_detail::fast_variant_t;
 
-class InflateFastPath : public testing::TestWithParam<fast_variant_t> {
+// Each test runs with a variant of the fast loop, and with a workspace or without.
+class InflateFastPath : public testing::TestWithParam<std::tuple<fast_variant_t, bool>> {
 protected:
-    void SetUp() override { inflate_detail::force_fast_variant(GetParam()); }
+    void SetUp() override { inflate_detail::force_fast_variant(std::get<0>(GetParam())); }
     void TearDown() override { inflate_detail::force_fast_variant(fast_variant_t::BEST); }
+
+    // The workspace lent to the decoder, or null for the record's own tables.
+    inflate_workspace_t* workspace() { return std::get<1>(GetParam()) ? &mWorkspace : nullptr; }
+
+    // Resets a zeroed record, without a window, with the workspace of the test.
+    void reset(inflate_t& inflater)
+    {
+        inflater.workspace = workspace();
+        inflate_process(&inflater, nullptr);
+    }
+
+private:
+    inflate_workspace_t mWorkspace = {};
 };
 
-INSTANTIATE_TEST_SUITE_P(EachVariant, InflateFastPath, testing::Values(fast_variant_t::BEST, fast_variant_t::PORTABLE),
-    [](const testing::TestParamInfo<fast_variant_t>& info) {
-        return info.param == fast_variant_t::BEST ? std::string("Best") : std::string("Portable");
+INSTANTIATE_TEST_SUITE_P(EachVariantAndTables, InflateFastPath,
+    testing::Combine(testing::Values(fast_variant_t::BEST, fast_variant_t::PORTABLE), testing::Bool()),
+    [](const testing::TestParamInfo<std::tuple<fast_variant_t, bool>>& info) {
+        return std::string(std::get<0>(info.param) == fast_variant_t::BEST ? "Best" : "Portable") +
+            (std::get<1>(info.param) ? "WideTables" : "OwnTables");
     });
 
 TEST_P(InflateFastPath, DataErrorsMatchTheBitByBitSteps)
@@ -168,7 +188,7 @@ TEST_P(InflateFastPath, DataErrorsMatchTheBitByBitSteps)
     for (const FastErrorCase& c : kFastErrorCases) {
         BitWriter w;
         std::string before = c.write(w);
-        expectSameEveryWay(padded(w), INFLATE_DATA_ERROR, bytesOf(before), c.name);
+        expectSameEveryWay(padded(w), INFLATE_DATA_ERROR, bytesOf(before), c.name, workspace());
     }
 }
 
@@ -193,7 +213,7 @@ TEST_P(InflateFastPath, MatchCopiesRepeatTheirSource)
                 text += text[text.size() - static_cast<size_t>(distance)];
             text += std::string(3, text.back()) + "z";
             expectSameEveryWay(padded(w), INFLATE_DONE, bytesOf(text),
-                "distance " + std::to_string(distance) + " length " + std::to_string(length));
+                "distance " + std::to_string(distance) + " length " + std::to_string(length), workspace());
         }
     }
 }
@@ -232,7 +252,7 @@ TEST_P(InflateFastPath, EveryLengthAndDistanceCodeDecodes)
     }
     writeFixedSymbol(w, 256);
     const Bytes stream = padded(w);
-    const InflateRun whole = inflateWhole(stream, text.size() + 300);
+    const InflateRun whole = inflateWhole(stream, text.size() + 300, workspace());
     const InflateRun slow = inflatePieces(stream, text.size() + 300, fixedPieces(1), fixedPieces(SIZE_MAX));
     EXPECT_EQ(whole.result, INFLATE_DONE);
     EXPECT_EQ(slow.result, INFLATE_DONE);
@@ -247,7 +267,7 @@ TEST_P(InflateFastPath, MatchesReachBackExactlyToTheFirstByte)
     writeFixedMatch(w, 258, 300);
     writeFixedSymbol(w, 256);
     text += text.substr(0, 258);
-    expectSameEveryWay(padded(w), INFLATE_DONE, bytesOf(text), "distance 300 after 300 bytes");
+    expectSameEveryWay(padded(w), INFLATE_DONE, bytesOf(text), "distance 300 after 300 bytes", workspace());
 }
 
 // Output space handed out in pieces: after every call, nothing may have been
@@ -268,7 +288,7 @@ TEST_P(InflateFastPath, WritesNothingPastTheDecodedBytes)
     constexpr uint8_t kGuard = 0xA5;
     Bytes area(text.size() + 700, kGuard);
     inflate_t inflater = {};
-    inflate_process(&inflater, nullptr);
+    reset(inflater);
     inflater.output = area.data();
     bitstream_t bits = {stream.data(), static_cast<uint32_t>(stream.size()), 0, 0};
     inflate_result_t result = INFLATE_OUTPUT_FULL;
@@ -303,7 +323,7 @@ TEST_P(InflateFastPath, MatchesNearTheEndOfTheOutputSpaceStayInside)
     for (uint32_t space = 300 + 258 - 24; space < 300 + 258; ++space) {
         Bytes area(text.size() + 16, kGuard);
         inflate_t inflater = {};
-        inflate_process(&inflater, nullptr);
+        reset(inflater);
         inflater.output = area.data();
         inflater.output_space = space;
         bitstream_t bits = {stream.data(), static_cast<uint32_t>(stream.size()), 0, 0};
@@ -327,7 +347,7 @@ TEST_P(InflateFastPath, StopsReadingAtTheEndOfTheStream)
     const Bytes stream = padded(w);
     Bytes area(100);
     inflate_t inflater = {};
-    inflate_process(&inflater, nullptr);
+    reset(inflater);
     inflater.output = area.data();
     inflater.output_space = 300;
     bitstream_t bits = {stream.data(), static_cast<uint32_t>(stream.size()), 0, 0};
@@ -352,7 +372,7 @@ TEST_P(InflateFastPath, BitsOfAnEarlierPieceStayBuffered)
         std::copy(stream.begin() + kBuffered, stream.end(), rest.begin() + 8);
         Bytes area(300);
         inflate_t inflater = {};
-        inflate_process(&inflater, nullptr);
+        reset(inflater);
         inflater.output = area.data();
         inflater.output_space = static_cast<uint32_t>(area.size());
         const uint32_t buffered = stream[0] | stream[1] << 8u | stream[2] << 16u;
@@ -366,6 +386,116 @@ TEST_P(InflateFastPath, BitsOfAnEarlierPieceStayBuffered)
         EXPECT_EQ(result, INFLATE_DONE) << "pieces of " << pieceSize;
         EXPECT_EQ(std::string(area.data(), inflater.output), text) << "pieces of " << pieceSize;
     }
+}
+
+// Lengths 1 to 15, and 15 again: a complete code of 16 symbols with a code
+// of every length, so that pairs of literals, codes longer than both kinds of
+// lookup table and the canonical code behind them are all reached.
+constexpr int kEveryCodeLength[16] = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 15};
+
+// Writes a dynamic block whose literal/length and distance codes have a code
+// of every length, given to randomly chosen symbols, and then `count`
+// randomly chosen literals and matches; appends what they decode to to `text`.
+void writeBlockOfEveryCodeLength(BitWriter& w, bool last, size_t count, std::mt19937& random, std::string& text)
+{
+    std::vector<int> literals = {256};
+    for (int symbol : {257, 262, 265, 269, 273, 277, 281, 284})
+        literals.push_back(symbol + static_cast<int>(random() % 2));
+    while (literals.size() < 16) {
+        const int literal = static_cast<int>(random() % 256);
+        if (std::find(literals.begin(), literals.end(), literal) == literals.end())
+            literals.push_back(literal);
+    }
+    std::vector<int> distances;
+    while (distances.size() < 16) {
+        const int distance = static_cast<int>(random() % 30);
+        if (std::find(distances.begin(), distances.end(), distance) == distances.end())
+            distances.push_back(distance);
+    }
+    std::shuffle(literals.begin(), literals.end(), random);
+    std::vector<int> literalLengths(286, 0);
+    std::vector<int> distanceLengths(30, 0);
+    for (size_t i = 0; i < 16; ++i) {
+        literalLengths[static_cast<size_t>(literals[i])] = kEveryCodeLength[i];
+        distanceLengths[static_cast<size_t>(distances[i])] = kEveryCodeLength[i];
+    }
+    writeDynamicCodes(w, last, literalLengths, distanceLengths);
+    const std::vector<uint32_t> literalCodes = canonicalCodes(literalLengths);
+    const std::vector<uint32_t> distanceCodes = canonicalCodes(distanceLengths);
+    const auto writeSymbol = [&](int symbol) {
+        w.code(literalCodes[static_cast<size_t>(symbol)], literalLengths[static_cast<size_t>(symbol)]);
+    };
+    const int someLiteral = *std::find_if(literals.begin(), literals.end(), [](int symbol) { return symbol < 256; });
+    for (size_t i = 0; i < count; ++i) {
+        const int symbol = literals[random() % 16];
+        const int distanceSymbol = distances[random() % 16];
+        const int extra =
+            static_cast<int>(random() & 0x1FFF) & ((1 << inflate_detail::DISTANCE_EXTRA[distanceSymbol]) - 1);
+        const size_t distance = inflate_detail::DISTANCE_BASE[distanceSymbol] + static_cast<size_t>(extra);
+        if (symbol <= 256 || distance > text.size()) {
+            // The end code, or a match reaching too far, stands for a literal here.
+            const int literal = symbol < 256 ? symbol : someLiteral;
+            writeSymbol(literal);
+            text += static_cast<char>(literal);
+            continue;
+        }
+        const size_t index = static_cast<size_t>(symbol - 257);
+        const int lengthExtra = static_cast<int>(random() % 32) & ((1 << inflate_detail::LENGTH_EXTRA[index]) - 1);
+        const size_t length = inflate_detail::LENGTH_BASE[index] + static_cast<size_t>(lengthExtra);
+        writeSymbol(symbol);
+        w.bits(static_cast<uint32_t>(lengthExtra), inflate_detail::LENGTH_EXTRA[index]);
+        w.code(
+            distanceCodes[static_cast<size_t>(distanceSymbol)], distanceLengths[static_cast<size_t>(distanceSymbol)]);
+        w.bits(static_cast<uint32_t>(extra), inflate_detail::DISTANCE_EXTRA[distanceSymbol]);
+        for (size_t k = 0; k < length; ++k)
+            text += text[text.size() - distance];
+    }
+    writeSymbol(256);
+}
+
+// Three blocks, each with codes of every length on other symbols, so that
+// the tables are built again for every block and every way of decoding a
+// symbol is met many times.
+TEST_P(InflateFastPath, DynamicCodesOfEveryLengthDecode)
+{
+    std::mt19937 random(77);
+    for (int stream = 0; stream < 4; ++stream) {
+        BitWriter w;
+        std::string text;
+        for (int block = 0; block < 3; ++block)
+            writeBlockOfEveryCodeLength(w, block == 2, 3000, random, text);
+        expectSameEveryWay(
+            padded(w), INFLATE_DONE, bytesOf(text), "stream " + std::to_string(stream), workspace(), text.size());
+    }
+}
+
+// A workspace may be lent, taken back or changed between calls, even inside
+// a block: the decoder builds the block's tables again wherever they are not.
+TEST(InflateWorkspace, MayChangeBetweenCalls)
+{
+    std::mt19937 random(78);
+    BitWriter w;
+    std::string text;
+    for (int block = 0; block < 3; ++block)
+        writeBlockOfEveryCodeLength(w, block == 2, 2000, random, text);
+    const Bytes stream = padded(w);
+    inflate_workspace_t workspaces[2] = {};
+    inflate_workspace_t* const lent[] = {&workspaces[0], nullptr, &workspaces[1], &workspaces[0]};
+    Bytes area(text.size());
+    inflate_t inflater = {};
+    inflate_process(&inflater, nullptr);
+    inflater.output = area.data();
+    inflater.output_space = static_cast<uint32_t>(area.size());
+    bitstream_t bits = {};
+    inflate_result_t result = INFLATE_NEED_INPUT;
+    for (size_t at = 0, turn = 0; at < stream.size() && result == INFLATE_NEED_INPUT; at += 97, ++turn) {
+        inflater.workspace = lent[turn % 4];
+        bits.cur = stream.data() + at;
+        bits.bytes_left = static_cast<uint32_t>(std::min<size_t>(97, stream.size() - at));
+        result = inflate_process(&inflater, &bits);
+    }
+    EXPECT_EQ(result, INFLATE_DONE);
+    EXPECT_EQ(area, bytesOf(text));
 }
 
 } // namespace

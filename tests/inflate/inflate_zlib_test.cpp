@@ -101,15 +101,16 @@ Bytes deflateMixed(const Bytes& data, std::mt19937& random)
 
 // Decodes `stream` whole, a byte at a time, in random pieces with output
 // space in random pieces, in pieces around the limits of the table-driven
-// path (16 input bytes, 258 bytes of space), in big pieces that keep it on
-// that path for long, and in window mode, and compares every result.
+// paths (16 or 24 input bytes, 258 or 262 bytes of space), in big pieces
+// that keep it on those paths for long, and in window mode, each without and
+// with a workspace, and compares every result.
 void expectEveryFeedingDecodes(
     const Bytes& stream, const Bytes& expected, uint32_t windowBits, std::mt19937& random, const std::string& label)
 {
     auto randomPiece = [&random] { return static_cast<size_t>(random() % 700 + 1); };
     auto smallPiece = [&random] { return static_cast<size_t>(random() % 40 + 1); };
-    auto nearInputLimit = [&random] { return static_cast<size_t>(random() % 5 + 14); };
-    auto nearOutputLimit = [&random] { return static_cast<size_t>(random() % 5 + 256); };
+    auto nearInputLimit = [&random] { return static_cast<size_t>(random() % 13 + 14); };
+    auto nearOutputLimit = [&random] { return static_cast<size_t>(random() % 9 + 256); };
     auto bigPiece = [&random] { return static_cast<size_t>(random() % 20000 + 4000); };
     struct Feeding {
         const char* name;
@@ -126,12 +127,17 @@ void expectEveryFeedingDecodes(
         {"window of the stream's size", smallPiece, randomPiece, 1u << windowBits},
         {"largest window", randomPiece, smallPiece, INFLATE_MAX_DISTANCE},
     };
-    for (const Feeding& feeding : feedings) {
-        InflateRun run = inflatePieces(stream, expected.size(), feeding.input, feeding.output, feeding.windowSize);
-        ASSERT_EQ(run.result, INFLATE_DONE) << label << ", " << feeding.name;
-        ASSERT_FALSE(run.inputLeftOver) << label << ", " << feeding.name;
-        ASSERT_TRUE(run.windowIntact) << label << ", " << feeding.name;
-        ASSERT_TRUE(run.bytes == expected) << label << ", " << feeding.name;
+    static inflate_workspace_t workspace;
+    for (inflate_workspace_t* lent : {static_cast<inflate_workspace_t*>(nullptr), &workspace}) {
+        const std::string tables = lent ? ", wide tables" : "";
+        for (const Feeding& feeding : feedings) {
+            InflateRun run =
+                inflatePieces(stream, expected.size(), feeding.input, feeding.output, feeding.windowSize, lent);
+            ASSERT_EQ(run.result, INFLATE_DONE) << label << ", " << feeding.name << tables;
+            ASSERT_FALSE(run.inputLeftOver) << label << ", " << feeding.name << tables;
+            ASSERT_TRUE(run.windowIntact) << label << ", " << feeding.name << tables;
+            ASSERT_TRUE(run.bytes == expected) << label << ", " << feeding.name << tables;
+        }
     }
 }
 
@@ -182,6 +188,10 @@ TEST(ZlibStreams, LargeStreamDecodesInOnePass)
     InflateRun run = inflateWhole(stream, data.size());
     ASSERT_EQ(run.result, INFLATE_DONE);
     EXPECT_TRUE(run.bytes == data);
+    inflate_workspace_t workspace;
+    InflateRun wide = inflateWhole(stream, data.size(), &workspace);
+    ASSERT_EQ(wide.result, INFLATE_DONE);
+    EXPECT_TRUE(wide.bytes == data);
 }
 
 // Truncated streams must ask for more input, never fail or finish.

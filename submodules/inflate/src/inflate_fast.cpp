@@ -1,10 +1,14 @@
-// The fast loop of the inflate decoder: Huffman blocks decoded through a
-// 64-bit bit buffer and the root lookup tables of the block's codes.
+// The fast loops of the inflate decoder: Huffman blocks decoded through a
+// 64-bit bit buffer and the lookup tables of the block's codes, either the
+// root tables in the record or, when the caller lent one, the wide tables of
+// a workspace (decode_wide_loop).
 //
 // Entry contract (decode_fast): the record is in STATE_SYMBOL with no window,
 // its codes and their root tables are built (codes_in_use), and
 // fast_path_usable holds: at least FAST_MIN_INPUT input bytes and
-// FAST_MIN_OUTPUT bytes of output space. It decodes literals and matches
+// FAST_MIN_OUTPUT bytes of output space (WIDE_ENTRY_INPUT and WIDE_MIN_OUTPUT
+// with a workspace, whose tables the loop builds first if they are not
+// there). It decodes literals and matches
 // until the block ends (state STATE_HEADER) or either margin runs low (state
 // unchanged), hands the unread whole bytes back to the bitstream_t, and
 // accounts for its output with advance_output. It returns step_t::CONTINUE,
@@ -292,9 +296,209 @@ inline __attribute__((always_inline)) step_t decode_fast_loop(inflate_t* inflate
     return result;
 }
 
+// Margins of the wide loop. One turn refills at most twice (before a
+// distance and after it) and writes at most two pairs of literals and a
+// match, or three pairs of literals; the refill before the first turn needs
+// eight more input bytes on entry.
+constexpr uint32_t WIDE_MIN_INPUT = 16;
+constexpr uint32_t WIDE_ENTRY_INPUT = WIDE_MIN_INPUT + 8;
+constexpr uint32_t WIDE_MIN_OUTPUT = MAX_MATCH + 4;
+constexpr uint32_t WIDE_LITERAL_MASK = (1u << INFLATE_WIDE_LITERAL_BITS) - 1;
+constexpr uint32_t WIDE_DISTANCE_MASK = (1u << INFLATE_WIDE_DISTANCE_BITS) - 1;
+
+// Bits of a wide turn: a refill leaves 56 or more. Three literal entries and
+// a lookup take 3 * 11 + 11; two literal entries, a match length code of up
+// to 15 bits with 5 extra bits and a distance lookup take 22 + 20 + 10, after
+// which the buffer is refilled; a distance of 15 + 13 bits and a lookup take 39.
+static_assert(4 * INFLATE_WIDE_LITERAL_BITS <= 56 &&
+        2 * INFLATE_WIDE_LITERAL_BITS + INFLATE_MAX_BITS + 5 + INFLATE_WIDE_DISTANCE_BITS <= 56 &&
+        INFLATE_MAX_BITS + 13 + INFLATE_WIDE_LITERAL_BITS <= 56,
+    "a wide turn must fit the bits of its refills");
+
+inline void consume(fast_bits_t* f, uint32_t n)
+{
+    f->bits >>= n;
+    f->count -= n;
+}
+
+// Writes the literal or the pair of literals of a wide entry and consumes
+// its codes. Both stores go to bytes being decoded: the second one writes the
+// first byte again when the entry holds a single literal.
+inline void write_wide_literals(uint32_t entry, fast_bits_t* f, uint8_t** out)
+{
+    const uint32_t pair = (entry >> WIDE_PAIR_SHIFT) & 1;
+    consume(f, entry & WIDE_CONSUMED_MASK);
+    (*out)[0] = static_cast<uint8_t>(entry >> WIDE_VALUE_SHIFT);
+    (*out)[pair] = static_cast<uint8_t>(entry >> WIDE_SECOND_LITERAL_SHIFT);
+    *out += 1 + pair;
+}
+
+// Consumes a match length or distance entry, code and extra bits at once,
+// and returns its base plus the value of the extra bits.
+inline uint32_t take_wide_value(uint32_t entry, fast_bits_t* f)
+{
+    const uint64_t bits = f->bits;
+    const uint32_t used = entry & WIDE_CONSUMED_MASK;
+    consume(f, used);
+    const uint32_t code_length = (entry >> WIDE_CODE_LENGTH_SHIFT) & ROOT_LENGTH_MASK;
+    return (entry >> WIDE_VALUE_SHIFT) + (static_cast<uint32_t>(bits & ((1ull << used) - 1)) >> code_length);
+}
+
+// Decodes a distance from its wide entry, looked up before the last refill.
+// Returns 0, which is no distance, for bits that match no distance code.
+inline uint32_t take_wide_distance(const wide_codes_t& codes, uint32_t entry, fast_bits_t* f)
+{
+    if (entry & WIDE_EXCEPTIONAL) {
+        const int symbol = decode_through_counts(codes.distance, f);
+        if (symbol < 0 || symbol >= INFLATE_MAX_DISTANCES)
+            return 0;
+        entry = wide_distance_entry(static_cast<uint32_t>(symbol), 0);
+    }
+    return take_wide_value(entry, f);
+}
+
+inline uint32_t load_little_endian_32(const uint8_t* bytes)
+{
+    uint32_t word;
+    memcpy(&word, bytes, sizeof word);
+#if __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
+    word = __builtin_bswap32(word);
+#endif
+    return word;
+}
+
+inline void store_little_endian_32(uint8_t* bytes, uint32_t word)
+{
+#if __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
+    word = __builtin_bswap32(word);
+#endif
+    memcpy(bytes, &word, sizeof word);
+}
+
+// Matches of 3 to 8 bytes from 8 or more bytes back, most matches of image
+// data, are copied by copy_short_match.
+constexpr uint32_t SHORT_MATCH_MIN_DISTANCE = 8;
+constexpr uint32_t SHORT_MATCH_MAX_LENGTH = 8;
+
+// Copies a match of MIN_MATCH to SHORT_MATCH_MAX_LENGTH bytes from at least
+// SHORT_MATCH_MIN_DISTANCE bytes back, which it does not overlap, with two
+// 4-byte stores and no branch, as match lengths of image data follow no
+// pattern a branch could predict: bytes 0 to 3 and the last four. A match of
+// 3 bytes stores both at bytes -1 to 2 instead, writing the byte before it
+// (decoded already, as the distance shows) again as it is.
+inline void copy_short_match(uint8_t* out, const uint8_t* from, uint32_t length)
+{
+    const uint32_t three = length == MIN_MATCH;
+    const uint32_t if_three = 0u - three; // all ones for a match of 3 bytes
+    const uint32_t head = load_little_endian_32(from);
+    const uint32_t tail = load_little_endian_32(from + ((length - 4) & ~if_three));
+    const uint32_t with_byte_before = head << 8 | out[-1];
+    store_little_endian_32(out - three, head ^ ((head ^ with_byte_before) & if_three));
+    store_little_endian_32(out + length - 4, tail ^ ((tail ^ with_byte_before) & if_three));
+}
+
+// What decode_wide_loop does after an exceptional entry.
+enum class exception_t {
+    LITERAL,      // a literal was written
+    MATCH,        // a match length code was decoded into the entry
+    END_OF_BLOCK, // the block ended
+    DATA_ERROR,   // bits that match no code, or symbol 286 or 287
+};
+
+// Decodes through the canonical code what an exceptional literal/length
+// entry stands for: writes a literal, or turns *entry into the entry of a
+// match length whose code is consumed already.
+inline exception_t decode_exceptional(const wide_codes_t& codes, uint32_t* entry, fast_bits_t* f, uint8_t** out)
+{
+    const int symbol = decode_through_counts(codes.literal, f);
+    if (symbol == END_OF_BLOCK)
+        return exception_t::END_OF_BLOCK;
+    if (symbol < 0 || symbol > LAST_LENGTH_SYMBOL)
+        return exception_t::DATA_ERROR;
+    if (symbol < END_OF_BLOCK) {
+        *(*out)++ = static_cast<uint8_t>(symbol);
+        return exception_t::LITERAL;
+    }
+    *entry = wide_literal_entry(static_cast<uint32_t>(symbol), 0);
+    return exception_t::MATCH;
+}
+
+// The loop of decode_fast_loop through a workspace's wide tables, under the
+// same contract with the wide margins. Each turn starts refilled, with the
+// entry of the next code looked up: up to three literal entries are written
+// before the next refill; otherwise the match length follows the literals at
+// once, and the next entry is looked up before the match is copied, so that
+// the lookup and the copy overlap.
+inline __attribute__((always_inline)) step_t decode_wide_loop(inflate_t* inflater, bitstream_t* stream)
+{
+    const wide_codes_t codes = wide_codes_in_use(inflater);
+    fast_bits_t f = {stream->bit_buffer, stream->bit_count, stream->cur};
+    const uint8_t* const in_end = stream->cur + stream->bytes_left;
+    uint8_t* out = inflater->output;
+    uint8_t* const out_begin = out;
+    uint8_t* const out_end = out + inflater->output_space;
+    const uint64_t total_before = inflater->total;
+    step_t result = step_t::CONTINUE;
+    refill(&f);
+    uint32_t entry = codes.literal_table[f.bits & WIDE_LITERAL_MASK];
+    do {
+        if (entry & WIDE_LITERAL) {
+            write_wide_literals(entry, &f, &out);
+            entry = codes.literal_table[f.bits & WIDE_LITERAL_MASK];
+            if (entry & WIDE_LITERAL) {
+                write_wide_literals(entry, &f, &out);
+                entry = codes.literal_table[f.bits & WIDE_LITERAL_MASK];
+                if (entry & WIDE_LITERAL) {
+                    write_wide_literals(entry, &f, &out);
+                    entry = codes.literal_table[f.bits & WIDE_LITERAL_MASK];
+                    refill(&f);
+                    continue;
+                }
+            }
+        }
+        if (entry & WIDE_EXCEPTIONAL) {
+            const exception_t exception = decode_exceptional(codes, &entry, &f, &out);
+            if (exception == exception_t::LITERAL) {
+                entry = codes.literal_table[f.bits & WIDE_LITERAL_MASK];
+                refill(&f);
+                continue;
+            }
+            if (exception == exception_t::END_OF_BLOCK)
+                inflater->state = STATE_HEADER;
+            else if (exception == exception_t::DATA_ERROR)
+                result = step_t::DATA_ERROR;
+            if (exception != exception_t::MATCH)
+                break;
+        }
+        const uint32_t length = take_wide_value(entry, &f);
+        const uint32_t distance_entry = codes.distance_table[f.bits & WIDE_DISTANCE_MASK];
+        refill(&f);
+        const uint32_t distance = take_wide_distance(codes, distance_entry, &f);
+        if (distance - 1ull >= total_before + static_cast<uint64_t>(out - out_begin)) {
+            result = step_t::DATA_ERROR;
+            break;
+        }
+        entry = codes.literal_table[f.bits & WIDE_LITERAL_MASK];
+        refill(&f);
+        if (distance >= SHORT_MATCH_MIN_DISTANCE && length <= SHORT_MATCH_MAX_LENGTH)
+            copy_short_match(out, out - distance, length);
+        else
+            copy_match_fast(out, distance, length);
+        out += length;
+    } while (in_end - f.in >= WIDE_MIN_INPUT && out_end - out >= WIDE_MIN_OUTPUT);
+    hand_back(stream, &f);
+    advance_output(inflater, static_cast<uint32_t>(out - out_begin));
+    return result;
+}
+
 __attribute__((noinline)) step_t decode_fast_portable(inflate_t* inflater, bitstream_t* stream)
 {
     return decode_fast_loop(inflater, stream);
+}
+
+__attribute__((noinline)) step_t decode_wide_portable(inflate_t* inflater, bitstream_t* stream)
+{
+    return decode_wide_loop(inflater, stream);
 }
 
 fast_variant_t forced_variant = fast_variant_t::BEST;
@@ -305,6 +509,11 @@ fast_variant_t forced_variant = fast_variant_t::BEST;
 __attribute__((noinline, target("bmi2"))) step_t decode_fast_bmi2(inflate_t* inflater, bitstream_t* stream)
 {
     return decode_fast_loop(inflater, stream);
+}
+
+__attribute__((noinline, target("bmi2"))) step_t decode_wide_bmi2(inflate_t* inflater, bitstream_t* stream)
+{
+    return decode_wide_loop(inflater, stream);
 }
 
 bool cpu_has_bmi2()
@@ -324,6 +533,11 @@ step_t decode_fast_bmi2(inflate_t* inflater, bitstream_t* stream)
     return decode_fast_portable(inflater, stream);
 }
 
+step_t decode_wide_bmi2(inflate_t* inflater, bitstream_t* stream)
+{
+    return decode_wide_portable(inflater, stream);
+}
+
 bool use_bmi2()
 {
     return false;
@@ -334,14 +548,19 @@ bool use_bmi2()
 
 bool fast_path_usable(const inflate_t* inflater, const bitstream_t* stream)
 {
-    return stream->bytes_left >= FAST_MIN_INPUT && inflater->output_space >= FAST_MIN_OUTPUT &&
-        inflater->window == nullptr;
+    if (inflater->window != nullptr)
+        return false;
+    if (inflater->workspace != nullptr)
+        return stream->bytes_left >= WIDE_ENTRY_INPUT && inflater->output_space >= WIDE_MIN_OUTPUT;
+    return stream->bytes_left >= FAST_MIN_INPUT && inflater->output_space >= FAST_MIN_OUTPUT;
 }
 
-// Both versions are kept out of line so that the bit-by-bit loop that calls
+// Every version is kept out of line so that the bit-by-bit loop that calls
 // them stays compact.
 step_t decode_fast(inflate_t* inflater, bitstream_t* stream)
 {
+    if (inflater->workspace != nullptr)
+        return use_bmi2() ? decode_wide_bmi2(inflater, stream) : decode_wide_portable(inflater, stream);
     return use_bmi2() ? decode_fast_bmi2(inflater, stream) : decode_fast_portable(inflater, stream);
 }
 

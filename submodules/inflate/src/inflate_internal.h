@@ -98,6 +98,95 @@ constexpr uint16_t distance_root_entry(uint32_t symbol, uint32_t length)
     return static_cast<uint16_t>(symbol << ROOT_SYMBOL_SHIFT | length);
 }
 
+// Layout of a wide literal/length entry (the tables of a workspace), which
+// carries a literal, two literals, or a match length with its extra bits
+// counted in, so that most turns of the fast loop cost one lookup:
+//   bits 0-7    bits the entry consumes: both codes of a pair of literals, or
+//               the code and the extra bits of a match length; 0 for an
+//               exceptional entry
+//   bits 8-11   code length of a match length code: where its extra bits start
+//   bit 12      a literal, or with bit 13 a pair of them
+//   bit 13      a second literal follows the first
+//   bit 14      exceptional: a code longer than the index, bits that match no
+//               code, the end of the block or symbols 286 and 287, all decoded
+//               through the canonical code
+//   bits 16-23  the literal (the first of a pair); bits 24-31 the second
+//               literal of a pair, or the literal again
+//   bits 16-24  the match length base (3 to 258)
+// A wide distance entry has the same bits 0-11 and 14, and the distance base
+// (1 to 24577) in bits 16-31.
+inline constexpr uint32_t WIDE_CONSUMED_MASK = 0xFF;
+inline constexpr uint32_t WIDE_CODE_LENGTH_SHIFT = 8;
+inline constexpr uint32_t WIDE_LITERAL = 1u << 12;
+inline constexpr uint32_t WIDE_PAIR_SHIFT = 13;
+inline constexpr uint32_t WIDE_PAIR = 1u << WIDE_PAIR_SHIFT;
+inline constexpr uint32_t WIDE_EXCEPTIONAL = 1u << 14;
+inline constexpr uint32_t WIDE_VALUE_SHIFT = 16;
+inline constexpr uint32_t WIDE_SECOND_LITERAL_SHIFT = 24;
+inline constexpr uint32_t WIDE_BYTE_MASK = 0xFF;
+
+// Wide literal/length entry of symbol with a code of length bits; length 0
+// for a symbol whose code is consumed already.
+constexpr uint32_t wide_literal_entry(uint32_t symbol, uint32_t length)
+{
+    if (symbol < END_OF_BLOCK)
+        return length | WIDE_LITERAL | symbol << WIDE_VALUE_SHIFT | symbol << WIDE_SECOND_LITERAL_SHIFT;
+    if (symbol == END_OF_BLOCK || symbol > LAST_LENGTH_SYMBOL)
+        return WIDE_EXCEPTIONAL;
+    const uint32_t index = symbol - FIRST_LENGTH_SYMBOL;
+    return (length + LENGTH_EXTRA[index]) | length << WIDE_CODE_LENGTH_SHIFT |
+        static_cast<uint32_t>(LENGTH_BASE[index]) << WIDE_VALUE_SHIFT;
+}
+
+// Wide distance entry of symbol (below INFLATE_MAX_DISTANCES) with a code of
+// length bits; the two symbols beyond are exceptional.
+constexpr uint32_t wide_distance_entry(uint32_t symbol, uint32_t length)
+{
+    if (symbol >= INFLATE_MAX_DISTANCES)
+        return WIDE_EXCEPTIONAL;
+    return (length + DISTANCE_EXTRA[symbol]) | length << WIDE_CODE_LENGTH_SHIFT |
+        static_cast<uint32_t>(DISTANCE_BASE[symbol]) << WIDE_VALUE_SHIFT;
+}
+
+// The i-th of length bits of code, counted from the most significant,
+// becomes bit i: Huffman codes arrive most significant bit first.
+constexpr uint32_t reverse_bits(uint32_t code, uint32_t length)
+{
+    uint32_t reversed = 0;
+    for (uint32_t i = 0; i < length; ++i) {
+        reversed = (reversed << 1) | (code & 1);
+        code >>= 1;
+    }
+    return reversed;
+}
+
+// Fills the 2^bits entries of table from a built canonical code. Every index
+// whose low bits begin with a code of at most `bits` bits gets the entry
+// make_entry gives that code; the rest get `other`, to be decoded through the
+// counts and symbols.
+//
+// Format notes: the input delivers a Huffman code most significant bit
+// first, so the code's bits appear reversed in the buffer's low bits; a code
+// of L bits fills every 2^L-th entry from its reversed value on.
+template <typename entry_t>
+constexpr void build_lookup_table(
+    const huffman_t* code, entry_t* table, uint32_t bits, entry_t (*make_entry)(uint32_t, uint32_t), entry_t other)
+{
+    const uint32_t size = 1u << bits;
+    for (uint32_t i = 0; i < size; ++i)
+        table[i] = other;
+    uint32_t next_code = 0; // canonical code of the next symbol
+    uint32_t index = 0;     // index of that symbol in code->symbols
+    for (uint32_t len = 1; len <= code->max_length && len <= bits; ++len) {
+        for (uint32_t k = 0; k < code->counts[len]; ++k, ++next_code, ++index) {
+            const entry_t entry = make_entry(code->symbols[index], len);
+            for (uint32_t i = reverse_bits(next_code, len); i < size; i += 1u << len)
+                table[i] = entry;
+        }
+        next_code <<= 1;
+    }
+}
+
 // The codes of the block being decoded with their root tables.
 struct fast_codes_t {
     const huffman_t* literal;      // literal/length code
@@ -113,6 +202,19 @@ inline uint32_t least(uint32_t a, uint32_t b)
 
 // The fixed codes or the block's own ones, whichever the block uses.
 fast_codes_t codes_in_use(const inflate_t* inflater);
+
+// The codes of the block being decoded with their wide tables.
+struct wide_codes_t {
+    const huffman_t* literal;       // literal/length code
+    const uint32_t* literal_table;  // its wide table
+    const huffman_t* distance;      // distance code
+    const uint32_t* distance_table; // its wide table
+};
+
+// The wide tables of the codes in use: the fixed ones, built by the compiler,
+// or those of the block's own codes in the record's workspace, which are
+// built there first unless the workspace holds them already.
+wide_codes_t wide_codes_in_use(inflate_t* inflater);
 
 // Accounts for n bytes written at the output: moves the output on, takes the
 // space and counts the total, which stops at its maximum instead of

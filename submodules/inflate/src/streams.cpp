@@ -156,52 +156,14 @@ constexpr uint16_t CODE_LENGTH_ORDER[INFLATE_CODE_LENGTH_CODES] = {
 
 constexpr uint16_t FIRST_REPEAT_SYMBOL = 16; // code-length symbols 16 to 18 repeat
 
-using root_entry_maker_t = uint16_t (*)(uint32_t symbol, uint32_t length);
-
-constexpr uint32_t reverse_bits(uint32_t code, uint32_t length)
-{
-    uint32_t reversed = 0;
-    for (uint32_t i = 0; i < length; ++i) {
-        reversed = (reversed << 1) | (code & 1);
-        code >>= 1;
-    }
-    return reversed;
-}
-
-// Fills the 2^root_bits entries of root from a built canonical code. Every
-// index whose low bits begin with a code of at most root_bits bits gets the
-// entry make_entry gives that code; the rest stay 0, to be decoded through
-// the counts and symbols.
-//
-// Format notes: the input delivers a Huffman code most significant bit
-// first, so the code's bits appear reversed in the buffer's low bits; a code
-// of L bits fills every 2^L-th entry from its reversed value on.
-constexpr void build_root_table(
-    const huffman_t* table, uint16_t* root, uint32_t root_bits, root_entry_maker_t make_entry)
-{
-    const uint32_t size = 1u << root_bits;
-    for (uint32_t i = 0; i < size; ++i)
-        root[i] = 0;
-    uint32_t code = 0;  // canonical code of the next symbol
-    uint32_t index = 0; // index of that symbol in table->symbols
-    for (uint32_t len = 1; len <= table->max_length && len <= root_bits; ++len) {
-        for (uint32_t k = 0; k < table->counts[len]; ++k, ++code, ++index) {
-            const uint16_t entry = make_entry(table->symbols[index], len);
-            for (uint32_t i = reverse_bits(code, len); i < size; i += 1u << len)
-                root[i] = entry;
-        }
-        code <<= 1;
-    }
-}
-
 constexpr inflate_root_tables_t make_fixed_root_tables()
 {
     fixed_code_arrays_t arrays = make_fixed_code_arrays();
     const huffman_t literal = {INFLATE_MAX_BITS, arrays.literal_counts, arrays.literal_symbols};
     const huffman_t distance = {INFLATE_MAX_BITS, arrays.distance_counts, arrays.distance_symbols};
     inflate_root_tables_t roots = {};
-    build_root_table(&literal, roots.literal, INFLATE_LITERAL_ROOT_BITS, literal_root_entry);
-    build_root_table(&distance, roots.distance, INFLATE_DISTANCE_ROOT_BITS, distance_root_entry);
+    build_lookup_table<uint16_t>(&literal, roots.literal, INFLATE_LITERAL_ROOT_BITS, literal_root_entry, 0);
+    build_lookup_table<uint16_t>(&distance, roots.distance, INFLATE_DISTANCE_ROOT_BITS, distance_root_entry, 0);
     return roots;
 }
 
@@ -216,6 +178,57 @@ static_assert(FIXED_ROOT_TABLES.literal[0] == (ROOT_KIND_END_OF_BLOCK << ROOT_EX
         FIXED_ROOT_TABLES.literal[0x40] == 7 && FIXED_ROOT_TABLES.distance[0] == (0 << ROOT_SYMBOL_SHIFT | 5) &&
         FIXED_ROOT_TABLES.distance[0x1F] == 0,
     "fixed root tables must be built at compile time");
+
+// Joins two literal entries into one wherever the index holds both codes:
+// where the bits after a first literal code, as many as the index has left,
+// begin with a second one. Runs from the last index down, so that the entry
+// looked up for the second code (at a lower index) is still a single one,
+// and chooses each entry without a branch: it runs once per dynamic block.
+constexpr void pair_literals(uint32_t* table)
+{
+    for (uint32_t i = 1u << INFLATE_WIDE_LITERAL_BITS; i-- > 0;) {
+        const uint32_t first = table[i];
+        const uint32_t used = first & WIDE_CONSUMED_MASK; // at most 20: the shift below stays defined
+        const uint32_t second = table[i >> used];
+        const uint32_t both = used + (second & WIDE_CONSUMED_MASK);
+        const bool fits = (first & second & WIDE_LITERAL) != 0 && both <= INFLATE_WIDE_LITERAL_BITS;
+        const uint32_t pair = both | WIDE_LITERAL | WIDE_PAIR | (first & WIDE_BYTE_MASK << WIDE_VALUE_SHIFT) |
+            (second >> WIDE_VALUE_SHIFT & WIDE_BYTE_MASK) << WIDE_SECOND_LITERAL_SHIFT;
+        table[i] = fits ? pair : first;
+    }
+}
+
+// Fills the wide tables of a workspace from a block's built codes.
+constexpr void build_wide_tables(const huffman_t* literal, const huffman_t* distance, inflate_workspace_t* tables)
+{
+    build_lookup_table<uint32_t>(
+        literal, tables->literal, INFLATE_WIDE_LITERAL_BITS, wide_literal_entry, WIDE_EXCEPTIONAL);
+    pair_literals(tables->literal);
+    build_lookup_table<uint32_t>(
+        distance, tables->distance, INFLATE_WIDE_DISTANCE_BITS, wide_distance_entry, WIDE_EXCEPTIONAL);
+}
+
+constexpr inflate_workspace_t make_fixed_wide_tables()
+{
+    fixed_code_arrays_t arrays = make_fixed_code_arrays();
+    const huffman_t literal = {INFLATE_MAX_BITS, arrays.literal_counts, arrays.literal_symbols};
+    const huffman_t distance = {INFLATE_MAX_BITS, arrays.distance_counts, arrays.distance_symbols};
+    inflate_workspace_t tables = {};
+    build_wide_tables(&literal, &distance, &tables);
+    return tables;
+}
+
+// Wide tables of the fixed codes, built by the compiler. Their literal codes
+// have 8 or 9 bits, so no two fit one index: index 0x0C holds literal 0
+// (code 00110000) alone. Code 0000000 ends the block and 0000001 is symbol
+// 257, a length of 3; distance codes 30 and 31 do not exist.
+constexpr inflate_workspace_t FIXED_WIDE_TABLES = make_fixed_wide_tables();
+static_assert(FIXED_WIDE_TABLES.literal[0] == WIDE_EXCEPTIONAL &&
+        FIXED_WIDE_TABLES.literal[0x40] == (7 | 7 << WIDE_CODE_LENGTH_SHIFT | 3 << WIDE_VALUE_SHIFT) &&
+        FIXED_WIDE_TABLES.literal[0x0C] == (8 | WIDE_LITERAL) &&
+        FIXED_WIDE_TABLES.distance[0] == (5 | 5 << WIDE_CODE_LENGTH_SHIFT | 1 << WIDE_VALUE_SHIFT) &&
+        FIXED_WIDE_TABLES.distance[0x1F] == WIDE_EXCEPTIONAL,
+    "fixed wide tables must be built at compile time");
 
 void fetch_byte(bitstream_t* stream)
 {
@@ -630,10 +643,11 @@ step_t step_build_tables(inflate_t* inflater)
     if (!usable_code(built, &inflater->distance_table, distances))
         return step_t::DATA_ERROR;
     // The code lengths are no longer needed: the root tables take their place.
-    build_root_table(
-        &inflater->first_table, inflater->root_tables.literal, INFLATE_LITERAL_ROOT_BITS, literal_root_entry);
-    build_root_table(
-        &inflater->distance_table, inflater->root_tables.distance, INFLATE_DISTANCE_ROOT_BITS, distance_root_entry);
+    build_lookup_table<uint16_t>(
+        &inflater->first_table, inflater->root_tables.literal, INFLATE_LITERAL_ROOT_BITS, literal_root_entry, 0);
+    build_lookup_table<uint16_t>(
+        &inflater->distance_table, inflater->root_tables.distance, INFLATE_DISTANCE_ROOT_BITS, distance_root_entry, 0);
+    inflater->built_workspace = nullptr; // the workspace, if any, holds the last block's tables
     inflater->state = STATE_SYMBOL;
     return step_t::CONTINUE;
 }
@@ -648,6 +662,18 @@ fast_codes_t codes_in_use(const inflate_t* inflater)
         return {&FIXED_LITERAL_TABLE, FIXED_ROOT_TABLES.literal, &FIXED_DISTANCE_TABLE, FIXED_ROOT_TABLES.distance};
     return {&inflater->first_table, inflater->root_tables.literal, &inflater->distance_table,
         inflater->root_tables.distance};
+}
+
+wide_codes_t wide_codes_in_use(inflate_t* inflater)
+{
+    if (inflater->literal_table_in_use == &FIXED_LITERAL_TABLE)
+        return {&FIXED_LITERAL_TABLE, FIXED_WIDE_TABLES.literal, &FIXED_DISTANCE_TABLE, FIXED_WIDE_TABLES.distance};
+    inflate_workspace_t* workspace = inflater->workspace;
+    if (inflater->built_workspace != workspace) {
+        build_wide_tables(&inflater->first_table, &inflater->distance_table, workspace);
+        inflater->built_workspace = workspace;
+    }
+    return {&inflater->first_table, workspace->literal, &inflater->distance_table, workspace->distance};
 }
 
 void advance_output(inflate_t* inflater, uint32_t n)
@@ -693,6 +719,7 @@ void reset(inflate_t* inflater)
     inflater->last_block = 0;
     inflater->window_position = inflater->window;
     inflater->total = 0;
+    inflater->built_workspace = nullptr;
 }
 
 } // namespace

@@ -21,6 +21,12 @@
 // unread bytes go back to the bitstream_t and decoding goes on bit by bit,
 // so results, result codes and every pause are the same as bit by bit alone.
 //
+// A caller that can spare INFLATE_WORKSPACE_BYTES more may lend the record an
+// inflate_workspace_t (set workspace before the reset, as the window): the
+// table-driven path then decodes through wider tables kept there, built once
+// per dynamic block, which decode most literals two at a time. The results,
+// the bytes written and every pause stay the same; only the speed changes.
+//
 // The record holds pointers into itself (the tables in use, the next code
 // length), so it must stay where it is from the reset to the end of the stream.
 #pragma once
@@ -40,6 +46,13 @@ constexpr uint32_t INFLATE_MAX_DISTANCE = 32768;   // farthest a match may reach
 // Nine bits hold every fixed literal/length code and most dynamic ones.
 constexpr uint32_t INFLATE_LITERAL_ROOT_BITS = 9;
 constexpr uint32_t INFLATE_DISTANCE_ROOT_BITS = 6;
+
+// Index widths of the wider tables of a workspace. Eleven bits hold nearly
+// every literal/length code of real data and, for most pairs of short
+// literal codes, both codes at once; ten bits hold nearly every distance
+// code. Longer codes decode through the canonical code.
+constexpr uint32_t INFLATE_WIDE_LITERAL_BITS = 11;
+constexpr uint32_t INFLATE_WIDE_DISTANCE_BITS = 10;
 
 // Result of bitstream_extract when the input runs out.
 constexpr uint32_t BITSTREAM_EOF = 0xFFFFFFFFu;
@@ -83,6 +96,20 @@ struct inflate_root_tables_t {
     uint16_t distance[1u << INFLATE_DISTANCE_ROOT_BITS]; // distance code
 };
 
+// Wider lookup tables of the fast path, lent to a record by its caller. Each
+// 32-bit entry carries a whole literal, pair of literals, match length base
+// with its extra-bit count, or distance base with its extra-bit count; the
+// layout belongs to the decoder. The caller neither fills nor reads it, and
+// one workspace serves one stream at a time.
+struct inflate_workspace_t {
+    uint32_t literal[1u << INFLATE_WIDE_LITERAL_BITS];   // literal/length code of the block
+    uint32_t distance[1u << INFLATE_WIDE_DISTANCE_BITS]; // distance code of the block
+};
+
+// 12 KiB: too much for the record, little beside an image being decoded.
+constexpr uint32_t INFLATE_WORKSPACE_BYTES = 12 * 1024;
+static_assert(sizeof(inflate_workspace_t) == INFLATE_WORKSPACE_BYTES, "the workspace has its documented size");
+
 // State of one stream.
 struct inflate_t {
     uint16_t state;                                   // resume point (a state_t of the decoder)
@@ -101,16 +128,18 @@ struct inflate_t {
         uint16_t code_lengths[INFLATE_MAX_LITERALS + INFLATE_MAX_DISTANCES]; // HLIT + HDIST lengths
         inflate_root_tables_t root_tables; // the block's codes once built; the lengths are done then
     };
-    uint16_t* next_length;    // next slot of code_lengths to fill
-    huffman_t first_table;    // code-length code, then literal/length code
-    huffman_t distance_table; // over distance_counts and distance_symbols
-    uint8_t* copy_source;     // read position of a match
-    uint8_t* window;          // circular window, or null for no window
-    uint32_t window_size;     // bytes in the window
-    uint8_t* window_position; // next byte of the window to write
-    uint8_t* output;          // where the next decoded byte goes
-    uint32_t output_space;    // bytes that may still be written at output
-    uint32_t total;           // bytes decoded since the reset
+    uint16_t* next_length;                      // next slot of code_lengths to fill
+    huffman_t first_table;                      // code-length code, then literal/length code
+    huffman_t distance_table;                   // over distance_counts and distance_symbols
+    uint8_t* copy_source;                       // read position of a match
+    uint8_t* window;                            // circular window, or null for no window
+    uint32_t window_size;                       // bytes in the window
+    uint8_t* window_position;                   // next byte of the window to write
+    uint8_t* output;                            // where the next decoded byte goes
+    uint32_t output_space;                      // bytes that may still be written at output
+    uint32_t total;                             // bytes decoded since the reset
+    inflate_workspace_t* workspace;             // wider fast-path tables lent by the caller, or null
+    const inflate_workspace_t* built_workspace; // the workspace holding this block's tables, or null
 };
 
 // The whole state of a stream, kept small enough for a stack or a static.
@@ -147,7 +176,8 @@ int huffman_decode(const huffman_t* table, bitstream_t* stream);
 
 // With a null stream: resets the record for a new stream and returns
 // INFLATE_DONE. Set window and window_size (at least INFLATE_MAX_DISTANCE for
-// arbitrary data) before the reset for window mode, and output and
-// output_space after it. With a stream: decodes as far as input and output
+// arbitrary data) before the reset for window mode, workspace before it for
+// the wider tables (it must then stay valid until the stream ends), and
+// output and output_space after it. With a stream: decodes as far as input and output
 // space allow and returns one of the inflate_result_t values.
 inflate_result_t inflate_process(inflate_t* inflater, bitstream_t* stream);
