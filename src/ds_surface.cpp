@@ -210,21 +210,30 @@ void DsSurface::copyRotated(uint8_t* target, uint64_t targetPitch, int32_t angle
     }
 }
 
+DsSurfaceFilePieces DsSurface::filePieces() const
+{
+    DsSurfaceFilePieces pieces{};
+    storeLittleEndian32(pieces.header + kRotationWord, uint32_t(mRotation));
+    storeLittleEndian32(pieces.header + kColorModeWord, mColorMode);
+    storeLittleEndian32(pieces.header + kWidthWord, uint32_t(mWidth));
+    storeLittleEndian32(pieces.header + kHeightWord, uint32_t(mHeight));
+    storeLittleEndian32(pieces.header + kPitchWord, uint32_t(mPitch));
+    pieces.rows = mPixels;
+    pieces.rowBytes = uint64_t(mHeight) * mPitch;
+    pieces.tailBytes = uint32_t(dsSurfaceFileSize(pieces.rowBytes) - kDsSurfaceFileHeaderBytes - pieces.rowBytes);
+    return pieces;
+}
+
 uint64_t DsSurface::serialize(uint8_t* destination) const
 {
-    const uint64_t rowBytes = uint64_t(mHeight) * mPitch;
-    const uint64_t fileSize = dsSurfaceFileSize(rowBytes);
+    const DsSurfaceFilePieces pieces = filePieces();
+    const uint64_t fileSize = dsSurfaceFileSize(pieces.rowBytes);
     if (!destination)
         return fileSize;
-    storeLittleEndian32(destination + kRotationWord, uint32_t(mRotation));
-    storeLittleEndian32(destination + kColorModeWord, mColorMode);
-    storeLittleEndian32(destination + kWidthWord, uint32_t(mWidth));
-    storeLittleEndian32(destination + kHeightWord, uint32_t(mHeight));
-    storeLittleEndian32(destination + kPitchWord, uint32_t(mPitch));
-    if (rowBytes > 0)
-        std::memcpy(destination + kDsSurfaceFileHeaderBytes, mPixels, size_t(rowBytes));
-    const uint64_t written = kDsSurfaceFileHeaderBytes + rowBytes;
-    std::memset(destination + written, 0, size_t(fileSize - written));
+    std::memcpy(destination, pieces.header, kDsSurfaceFileHeaderBytes);
+    if (pieces.rowBytes > 0)
+        std::memcpy(destination + kDsSurfaceFileHeaderBytes, pieces.rows, size_t(pieces.rowBytes));
+    std::memset(destination + kDsSurfaceFileHeaderBytes + pieces.rowBytes, 0, pieces.tailBytes);
     return fileSize;
 }
 

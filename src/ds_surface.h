@@ -29,6 +29,18 @@ using DsFree = void (*)(void* block);
 void* dsMalloc(uint64_t size);
 void dsFree(void* block);
 
+// The surface file: five little-endian 32-bit words (rotation, colour mode,
+// width, height, pitch), the rows, then zeros up to a multiple of 4 bytes.
+constexpr uint64_t kDsSurfaceFileHeaderBytes = 20;
+
+// A surface file as three pieces, in file order.
+struct DsSurfaceFilePieces {
+    uint8_t header[kDsSurfaceFileHeaderBytes]; // the five words
+    const uint8_t* rows;                       // height x pitch bytes of the rows
+    uint64_t rowBytes;                         // their size
+    uint32_t tailBytes;                        // zero bytes that end the file, 0 to 3
+};
+
 class DsSurface {
 public:
     // Sizes refused by construction, so that every buffer size fits in 64 bits
@@ -89,6 +101,11 @@ public:
     // 4. Returns the file's size either way.
     uint64_t serialize(uint8_t* destination) const;
 
+    // The same file as serialize writes, as pieces a writer sends one after
+    // the other, the rows straight from the pixel buffer: no second copy of
+    // the image is made.
+    DsSurfaceFilePieces filePieces() const;
+
 private:
     bool allocateBuffers();
     void makeEmpty();
@@ -112,10 +129,6 @@ private:
     uint8_t* mPixels = nullptr;  // mHeight x mPitch + mReserve bytes, rows from the top
     uint8_t* mPalette = nullptr; // palette for I8 and AI88, else null
 };
-
-// The surface file: five little-endian 32-bit words (rotation, colour mode,
-// width, height, pitch), the rows, then zeros up to a multiple of 4 bytes.
-constexpr uint64_t kDsSurfaceFileHeaderBytes = 20;
 
 // Size of the surface file whose rows take `rowBytes` bytes.
 uint64_t dsSurfaceFileSize(uint64_t rowBytes);

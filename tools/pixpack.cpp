@@ -8,7 +8,6 @@
 #include <cstdio>
 #include <memory>
 #include <string>
-#include <vector>
 
 namespace {
 
@@ -97,10 +96,13 @@ void pack(const PackRequest& request)
         raiseError("unrecognized input file");
     OutputFile output;
     const OwnedSurface surface = decodeImage(request, output);
-    const uint64_t size = surface->serialize(nullptr);
-    std::vector<uint32_t> words(size_t(size / sizeof(uint32_t)));
-    surface->serialize(reinterpret_cast<uint8_t*>(words.data()));
-    output.write(words.data(), size_t(size));
+    // Straight from the surface: the header words, the rows, the zero tail.
+    const DsSurfaceFilePieces pieces = surface->filePieces();
+    constexpr uint8_t kZeroTail[3] = {};
+    output.write(pieces.header, sizeof pieces.header);
+    output.write(pieces.rows, size_t(pieces.rowBytes));
+    output.write(kZeroTail, pieces.tailBytes);
+    const uint64_t size = sizeof pieces.header + pieces.rowBytes + pieces.tailBytes;
     if (!output.commit())
         raiseError("cannot write output file '%s'", request.output.c_str());
     std::printf(
