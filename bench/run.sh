@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Side-by-side speed of the tool kit against what a user would pick instead.
 #
-# Usage: bench/run.sh BUILD_DIR [RUNS]
+# Usage: bench/run.sh BUILD_DIR [RUNS [PART...]]   (parts: decoders inflate_speed memory fonts snapshots)
 # BUILD_DIR is a Release build with the benchmarks on:
 #   cmake -S . -B build-bench -G Ninja -DCMAKE_BUILD_TYPE=Release \
 #         -DCORVANE_BUILD_BENCH=ON -DCORVANE_BUILD_GUI=OFF
@@ -15,7 +15,8 @@
 #   3. glyphsmith_cli (0-255 at 256 pixels, four rotations) against lv_font_conv
 #      (0x20-0xFF at 256 pixels, one rotation; fetched with npm), best of 3;
 #      lv_font_conv takes --range only after --font.
-#   4. rawsnap on a 4096 x 4096 RGB888 dump against cp and ImageMagick, best of 5.
+#   4. rawsnap on a 4096 x 4096 RGB888 dump against cp (median of 9 interleaved
+#      runs) and ImageMagick (best of 5).
 # Figures are printed, never judged: the status is 1 only when something could
 # not be measured (a missing program, a failed command).
 
@@ -23,8 +24,14 @@
 # shellcheck disable=SC2317
 set -euo pipefail
 
-build=${1:?usage: $0 BUILD_DIR [RUNS]}
+build=${1:?usage: $0 BUILD_DIR [RUNS [PART...]]}
 runs=${2:-5}
+all_parts=(decoders inflate_speed memory fonts snapshots)
+parts=("${@:3}")
+[ ${#parts[@]} -gt 0 ] || parts=("${all_parts[@]}")
+for part in "${parts[@]}"; do
+  [[ " ${all_parts[*]} " == *" $part "* ]] || { echo "error: unknown part '$part' (${all_parts[*]})"; exit 1; }
+done
 [[ $runs =~ ^[1-9][0-9]{0,2}$ ]] || { echo "error: RUNS must be a number from 1 to 999"; exit 1; }
 here=$(cd "$(dirname "$0")" && pwd)
 decoders_bench=$build/bench/png_decoders_bench
@@ -133,14 +140,23 @@ fonts() {
     "$theirs" "$(stat -c %s "$work/lv/dejavu_256.c")" 1.00
 }
 
+# Median of the numbers given.
+median() {
+  printf '%s\n' "$@" | sort -n | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'
+}
+
 snapshots() {
-  section "4096 x 4096 RGB888 dump to BMP, best of 5"
+  section "4096 x 4096 RGB888 dump to BMP, median of 9 interleaved runs (cp, rawsnap, cp, ...)"
   local dump=$work/fb.raw
   head -c $((4096 * 4096 * 3)) /dev/urandom >"$dump"
-  local copy bmp magick
-  copy=$(FRESH_OUTPUT=$work/copy.raw best_ms 5 cp "$dump" "$work/copy.raw")
-  bmp=$(FRESH_OUTPUT=$work/rawsnap.bmp best_ms 5 "$rawsnap" --fb "$dump" --width 4096 --height 4096 \
-          --pitch 12288 --format RGB888 --output "$work/rawsnap.bmp")
+  local copies=() bmps=() copy bmp magick
+  for _ in $(seq 9); do
+    copies+=("$(FRESH_OUTPUT=$work/copy.raw best_ms 1 cp "$dump" "$work/copy.raw")")
+    bmps+=("$(FRESH_OUTPUT=$work/rawsnap.bmp best_ms 1 "$rawsnap" --fb "$dump" --width 4096 --height 4096 \
+              --pitch 12288 --format RGB888 --output "$work/rawsnap.bmp")")
+  done
+  copy=$(median "${copies[@]}")
+  bmp=$(median "${bmps[@]}")
   magick=$(FRESH_OUTPUT=$work/convert.bmp best_ms 5 convert -size 4096x4096 -depth 8 "bgr:$dump" \
              "BMP3:$work/convert.bmp")
   printf '  %-24s %10s %12s %7s\n' tool ms output_bytes x_cp
@@ -164,9 +180,7 @@ run_part() {
 }
 
 echo "machine: $(nproc) cores, load $(cut -d' ' -f1-3 /proc/loadavg); build: $build"
-run_part decoders
-run_part inflate_speed
-run_part memory
-run_part fonts
-run_part snapshots
+for part in "${parts[@]}"; do
+  run_part "$part"
+done
 exit "$status"
