@@ -86,6 +86,7 @@ bool fitsInMemory(uint64_t size)
 InputFile::~InputFile()
 {
     close();
+    releaseBytes();
 }
 
 bool InputFile::open(const std::string& path)
@@ -137,8 +138,23 @@ void InputFile::close()
     mFd = -1;
 }
 
+bool InputFile::mapAll()
+{
+    // Every page is brought in, so the file must fit as it would read.
+    if (!measure() || mSize > SIZE_MAX || !fitsInMemory(mSize))
+        return false;
+    void* mapping = ::mmap(nullptr, size_t(mSize), PROT_READ, MAP_PRIVATE | MAP_POPULATE, mFd, 0);
+    if (mapping == MAP_FAILED)
+        return false;
+    mMapping = static_cast<const uint8_t*>(mapping);
+    return true;
+}
+
 void InputFile::releaseBytes()
 {
+    if (mMapping)
+        ::munmap(const_cast<uint8_t*>(mMapping), size_t(mSize));
+    mMapping = nullptr;
     mBytes.reset();
     mSize = 0;
 }
@@ -216,30 +232,6 @@ ssize_t OutputFile::writeVector(const iovec* buffers, int count)
     while (written < 0 && errno == EINTR);
     mFailed = written <= 0;
     return written;
-}
-
-KernelCopy OutputFile::copyFrom(const InputFile& input, uint64_t offset, uint64_t length)
-{
-    if (mFd < 0 || mFailed || input.mFd < 0)
-        return KernelCopy::Failed;
-    loff_t from = loff_t(offset);
-    bool copiedAny = false;
-    while (length > 0) {
-        const ssize_t copied = ::copy_file_range(input.mFd, &from, mFd, nullptr, size_t(length), 0);
-        if (copied < 0 && errno == EINTR)
-            continue;
-        // Devices, pipes and some file systems refuse before anything moves.
-        if (copied < 0 && !copiedAny &&
-            (errno == EXDEV || errno == EINVAL || errno == ENOSYS || errno == EOPNOTSUPP || errno == EBADF))
-            return KernelCopy::Unsupported;
-        if (copied <= 0) {
-            mFailed = true;
-            return KernelCopy::Failed;
-        }
-        copiedAny = true;
-        length -= uint64_t(copied);
-    }
-    return KernelCopy::Copied;
 }
 
 bool OutputFile::finish()

@@ -36,31 +36,31 @@ public:
     // Reads the whole file. Fails as measure does, for a file too big to hold
     // in memory and for a short read.
     bool readAll();
-    // Closes the file; the bytes read stay until releaseBytes or the end.
+    // Maps the whole file read-only, its pages brought in at once, instead of
+    // reading it: for bytes that are only handed back to the kernel (written
+    // out), which then copies them once, from the file's pages to the output,
+    // as cp does. The process must not read them itself: should the file be
+    // truncated meanwhile, a write from the mapping fails, where a read would
+    // stop the process. Fails as readAll does, and where the file cannot be
+    // mapped.
+    bool mapAll();
+    // Closes the file; the bytes read or mapped stay until releaseBytes or the end.
     void close();
     void releaseBytes();
 
-    // The bytes once read; null before.
-    const uint8_t* data() const { return mBytes.get(); }
+    // The bytes once read or mapped; null before.
+    const uint8_t* data() const { return mMapping ? mMapping : mBytes.get(); }
     // The file's size once measured or read.
     uint64_t size() const { return mSize; }
 
 private:
-    friend class OutputFile; // copies from the open file
-
     struct FreeBytes {
         void operator()(uint8_t* bytes) const { std::free(bytes); }
     };
     int mFd = -1;                               // open file, or -1
     std::unique_ptr<uint8_t, FreeBytes> mBytes; // the file's contents once read
-    uint64_t mSize = 0;                         // size of the file, once measured or read
-};
-
-// How a copy between two files inside the kernel went.
-enum class KernelCopy {
-    Copied,      // every byte was appended
-    Unsupported, // the kernel cannot copy between these files; nothing was written
-    Failed,      // the output could not be written (remembered, as for write)
+    const uint8_t* mMapping = nullptr;          // the file's pages once mapped
+    uint64_t mSize = 0;                         // size of the file, once measured, read or mapped
 };
 
 // An output file that never loses data. A regular file (or a path that does
@@ -91,9 +91,6 @@ public:
     // bytes written, or -1 once a write has failed (writev's contract, so
     // that a caller can continue short writes). A failure is remembered.
     ssize_t writeVector(const iovec* buffers, int count);
-    // Appends `length` bytes of `input`, from `offset` on, without passing
-    // them through this process (copy_file_range), as cp does.
-    KernelCopy copyFrom(const InputFile& input, uint64_t offset, uint64_t length);
     // Closes the written file; true when every write and the close succeeded.
     // Nothing is replaced yet; on failure the file is dropped.
     bool finish();

@@ -110,80 +110,29 @@ bool writeAllBuffers(iovec* buffers, int count, const VectorWriter& writer)
 
 } // namespace
 
-namespace {
-
-void checkGeometry(const FramebufferGeometry& geometry)
+bool writeBmp(const FramebufferGeometry& geometry, const uint8_t* dump, const VectorWriter& writer)
 {
     assert(geometry.width >= 1 && geometry.width <= kSnapshotMaxDimension);
     assert(geometry.height >= 1 && geometry.height <= kSnapshotMaxDimension);
     assert(geometry.pitch >= bmpRowLength(geometry));
-    static_cast<void>(geometry);
-}
 
-uint64_t lineOffset(const FramebufferGeometry& geometry, uint32_t line)
-{
-    return uint64_t(line) * geometry.pitch;
-}
-
-// Writes the lines from `line` down to the first, bottom-up as the BMP stores
-// them, straight from the dump, with `headers` (may be empty) in front.
-bool writeLinesFromMemory(
-    const FramebufferGeometry& geometry, const uint8_t* dump, uint32_t line, iovec headers, const VectorWriter& writer)
-{
     const uint32_t rowLength = bmpRowLength(geometry);
     const uint32_t padding = bmpStride(geometry) - rowLength;
+    uint8_t headers[kFileHeaderSize + kInfoHeaderSize + kBitFieldMasksSize];
+    writeHeaders(geometry, headers);
+
     iovec buffers[kBmpBuffersPerWrite];
     int count = 0;
-    if (headers.iov_len != 0)
-        buffers[count++] = headers;
-    while (line-- > 0) {
+    buffers[count++] = {headers, bmpPixelOffset(geometry)};
+    for (uint32_t line = geometry.height; line-- > 0;) {
         if (count + 2 > kBmpBuffersPerWrite) {
             if (!writeAllBuffers(buffers, count, writer))
                 return false;
             count = 0;
         }
-        buffers[count++] = {const_cast<uint8_t*>(dump + lineOffset(geometry, line)), rowLength};
+        buffers[count++] = {const_cast<uint8_t*>(dump + uint64_t(line) * geometry.pitch), rowLength};
         if (padding != 0)
             buffers[count++] = {const_cast<uint8_t*>(kZeroPadding), padding};
     }
     return writeAllBuffers(buffers, count, writer);
-}
-
-} // namespace
-
-bool writeBmp(const FramebufferGeometry& geometry, const uint8_t* dump, const VectorWriter& writer)
-{
-    checkGeometry(geometry);
-    uint8_t headers[kFileHeaderSize + kInfoHeaderSize + kBitFieldMasksSize];
-    writeHeaders(geometry, headers);
-    return writeLinesFromMemory(geometry, dump, geometry.height, {headers, bmpPixelOffset(geometry)}, writer);
-}
-
-BmpResult writeBmpCopyingRows(const FramebufferGeometry& geometry, const RowCopier& copyRow, const DumpLoader& loadDump,
-    const VectorWriter& writer)
-{
-    checkGeometry(geometry);
-    uint8_t headers[kFileHeaderSize + kInfoHeaderSize + kBitFieldMasksSize];
-    writeHeaders(geometry, headers);
-    iovec pending[1] = {{headers, bmpPixelOffset(geometry)}};
-    if (!writeAllBuffers(pending, 1, writer))
-        return BmpResult::WriteFailed;
-    const uint32_t rowLength = bmpRowLength(geometry);
-    const uint32_t padding = bmpStride(geometry) - rowLength;
-    for (uint32_t line = geometry.height; line > 0; --line) {
-        const RowCopy copied = copyRow(lineOffset(geometry, line - 1), rowLength);
-        if (copied == RowCopy::Failed)
-            return BmpResult::WriteFailed;
-        if (copied == RowCopy::Unsupported) {
-            const uint8_t* dump = loadDump();
-            if (!dump)
-                return BmpResult::DumpUnreadable;
-            return writeLinesFromMemory(geometry, dump, line, {nullptr, 0}, writer) ? BmpResult::Written
-                                                                                    : BmpResult::WriteFailed;
-        }
-        iovec pad[1] = {{const_cast<uint8_t*>(kZeroPadding), padding}};
-        if (padding != 0 && !writeAllBuffers(pad, 1, writer))
-            return BmpResult::WriteFailed;
-    }
-    return BmpResult::Written;
 }

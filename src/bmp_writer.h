@@ -43,31 +43,3 @@ constexpr int kBmpBuffersPerWrite = 1024;
 // (dimensions 1..4096, pitch >= row length) and the dump at least
 // requiredDumpSize bytes long.
 bool writeBmp(const FramebufferGeometry& geometry, const uint8_t* dump, const VectorWriter& writer);
-
-// How one row of the dump reached the file.
-enum class RowCopy {
-    Copied,      // the row's bytes follow in the file
-    Unsupported, // nothing was written: the rows must come from memory
-    Failed,      // the file could not be written
-};
-
-// Appends `length` bytes of the dump, from `offset` on, to the file without
-// passing them through user space (copy_file_range).
-using RowCopier = std::function<RowCopy(uint64_t offset, uint32_t length)>;
-
-// The whole dump in memory, read when the rows cannot be copied; null when
-// it cannot be read.
-using DumpLoader = std::function<const uint8_t*()>;
-
-enum class BmpResult {
-    Written,        // the whole file was written
-    WriteFailed,    // a write or a copy failed
-    DumpUnreadable, // the dump was needed in memory and could not be read
-};
-
-// The same file as writeBmp, with every row copied by `copyRow` and the
-// headers and padding written through `writer`. When `copyRow` reports a row
-// Unsupported, that row and the rest are written from `loadDump()` instead,
-// so the file is the same either way.
-BmpResult writeBmpCopyingRows(const FramebufferGeometry& geometry, const RowCopier& copyRow, const DumpLoader& loadDump,
-    const VectorWriter& writer);

@@ -75,27 +75,6 @@ SnapshotRequest readRequest(CommandLine& commandLine)
     return request;
 }
 
-RowCopy rowCopyOf(KernelCopy copy)
-{
-    switch (copy) {
-    case KernelCopy::Copied: return RowCopy::Copied;
-    case KernelCopy::Unsupported: return RowCopy::Unsupported;
-    case KernelCopy::Failed: break;
-    }
-    return RowCopy::Failed;
-}
-
-// Rows are copied from the dump file inside the kernel where it can, as cp
-// copies; elsewhere the dump is read and its rows written from memory.
-BmpResult writeSnapshot(const SnapshotRequest& request, InputFile& input, OutputFile& output)
-{
-    return writeBmpCopyingRows(
-        request.geometry,
-        [&](uint64_t offset, uint32_t length) { return rowCopyOf(output.copyFrom(input, offset, length)); },
-        [&]() { return input.readAll() ? input.data() : nullptr; },
-        [&](const iovec* buffers, int count) { return output.writeVector(buffers, count); });
-}
-
 void convert(const SnapshotRequest& request)
 {
     InputFile input;
@@ -104,15 +83,17 @@ void convert(const SnapshotRequest& request)
     OutputFile output;
     if (!output.create(request.output))
         raiseError("cannot create output file '%s'", request.output.c_str());
-    if (!input.measure())
+    // Mapped rather than read: the rows go from the dump's pages to the BMP
+    // in one copy inside the kernel, as cp copies.
+    if (!input.mapAll() && !input.readAll())
         raiseError("cannot read input file '%s'", request.input.c_str());
+    input.close();
     if (input.size() < requiredDumpSize(request.geometry))
         raiseError("input file '%s' is too small for the given geometry", request.input.c_str());
 
-    const BmpResult result = writeSnapshot(request, input, output);
-    if (result == BmpResult::DumpUnreadable)
-        raiseError("cannot read input file '%s'", request.input.c_str());
-    if (result != BmpResult::Written || !output.commit())
+    const bool written = writeBmp(request.geometry, input.data(),
+        [&output](const iovec* buffers, int count) { return output.writeVector(buffers, count); });
+    if (!written || !output.commit())
         raiseError("cannot write output file '%s'", request.output.c_str());
     std::printf(
         "\nGenerated BMP file '%s', size %u bytes", request.output.c_str(), unsigned(bmpFileSize(request.geometry)));

@@ -137,16 +137,19 @@ TEST(InputFile, ReadsWholeRegularFilesOnly)
     TemporaryDirectory directory;
     makeEntries(directory.path(),
         {{"data", fileEntry(std::string("\0\1\2", 3))}, {"empty", fileEntry("")}, {"folder", kFolderEntry}});
-    InputFile input;
-    ASSERT_TRUE(input.open(directory.file("data")));
-    ASSERT_TRUE(input.readAll());
-    input.close();
-    EXPECT_EQ(std::vector<uint8_t>(input.data(), input.data() + input.size()), (std::vector<uint8_t>{0, 1, 2}));
-
-    for (const char* unreadable : {"empty", "folder"}) {
-        ASSERT_TRUE(input.open(directory.file(unreadable)));
-        EXPECT_FALSE(input.readAll()) << unreadable;
+    // Read or mapped, the bytes are the file's, and stay once it is closed.
+    for (const auto whole : {&InputFile::readAll, &InputFile::mapAll}) {
+        InputFile input;
+        ASSERT_TRUE(input.open(directory.file("data")));
+        ASSERT_TRUE((input.*whole)());
+        input.close();
+        EXPECT_EQ(std::vector<uint8_t>(input.data(), input.data() + input.size()), (std::vector<uint8_t>{0, 1, 2}));
+        for (const char* unreadable : {"empty", "folder"}) {
+            ASSERT_TRUE(input.open(directory.file(unreadable)));
+            EXPECT_FALSE((input.*whole)()) << unreadable;
+        }
     }
+    InputFile input;
     EXPECT_FALSE(input.open(directory.file("missing")));
 }
 

@@ -352,10 +352,10 @@ TEST(RawsnapOutputs, AnInterruptedRunLeavesThePreviousOutput)
     }
 }
 
-// Rows are copied inside the kernel between files of one file system; a dump
-// on another file system, or an output that is a pipe, takes the path
-// through memory. The file is the same on every path.
-TEST(RawsnapOutputs, EveryCopyPathWritesTheSameImage)
+// The dump is mapped and its rows written from its pages, whether it lies on
+// the output's file system or another, and whether the output is a file or
+// a pipe: the image is the same every way.
+TEST(RawsnapOutputs, EveryWayOfWritingGivesTheSameImage)
 {
     const std::string dumpBytes = randomBytes(size_t(301) * 64, 11); // 64 lines of 100 RGB888 pixels, pitch 301
     const std::string bmp = expectedBmp(dumpBytes, 100, 64, 301, 24);
