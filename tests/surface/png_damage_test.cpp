@@ -267,17 +267,15 @@ struct MismatchCase {
 };
 
 // The second walk on surfaces made by hand: only one that can take the image
-// is written, also with padded rows, whose padding is cleared.
+// is written, also with padded rows, whose padding is cleared; in place (8
+// bits) and row by row (16 bits, interlaced).
 TEST(PngDamage, SecondWalkChecksTheSurface)
 {
     PngRecipe recipe;
     recipe.colorType = 2;
     recipe.width = 5;
     recipe.height = 4;
-    recipe.pixels = randomBytes(60, 2);
     recipe.filters = {4, 3};
-    recipe.transparency = {0, 1, 0, 2, 0, 3};
-    const Bytes file = buildPng(recipe);
     const MismatchCase cases[] = {
         {"the surface decodePng makes", 5, 4, 0, ARGB8888, 1, 4, 0, PNG_OK},
         {"padded rows", 5, 4, 0, ARGB8888, 16, 4, 0, PNG_OK},
@@ -289,26 +287,32 @@ TEST(PngDamage, SecondWalkChecksTheSurface)
         {"alpha only from truecolour", 5, 4, 0, A8, 1, 64, 0, PNG_SURFACE_MISMATCH},
         {"a mode without pixel size", 5, 4, 0, 6, 1, 64, 0, PNG_SURFACE_MISMATCH},
     };
-    const ReferenceSurface reference = referenceSurface(file, false);
-    for (const MismatchCase& c : cases) {
-        gLog = AllocationLog{};
-        DsSurface surface(c.width, c.height, &c.rotation, c.mode, false, c.paletteSize, countingAllocator, countingFree,
-            c.alignment, c.reserve);
-        if (surface.isValid())
-            std::memset(surface.pixels(), 0xAB, size_t(surface.bufferSize()));
-        PngInfo info{};
-        EXPECT_EQ(decodePngChunks(file.data(), file.size(), info, &surface), c.result) << c.what;
-        if (c.result == PNG_OK) {
-            for (int32_t row = 0; row < c.height; ++row) {
+    for (uint8_t depth : {8, 16}) {
+        recipe.bitDepth = depth;
+        recipe.interlace = depth == 16 ? 1 : 0;
+        recipe.pixels = randomBytes(60 * depth / 8, 2);
+        recipe.transparency = {0, 1, 0, 2, 0, 3};
+        const Bytes file = buildPng(recipe);
+        const ReferenceSurface reference = referenceSurface(file, false);
+        for (const MismatchCase& c : cases) {
+            const std::string label = std::string(c.what) + ", depth " + std::to_string(depth);
+            gLog = AllocationLog{};
+            DsSurface surface(c.width, c.height, &c.rotation, c.mode, false, c.paletteSize, countingAllocator,
+                countingFree, c.alignment, c.reserve);
+            if (surface.isValid())
+                std::memset(surface.pixels(), 0xAB, size_t(surface.bufferSize()));
+            PngInfo info{};
+            EXPECT_EQ(decodePngChunks(file.data(), file.size(), info, &surface), c.result) << label;
+            for (int32_t row = 0; c.result == PNG_OK && row < c.height; ++row) {
                 const uint8_t* start = surface.pixels() + row * surface.pitch();
                 EXPECT_EQ(
                     Bytes(start, start + 20), Bytes(&reference.pixels[row * 20], &reference.pixels[row * 20] + 20))
-                    << c.what << " row " << row;
+                    << label << " row " << row;
                 EXPECT_EQ(Bytes(start + 20, start + surface.pitch()), Bytes(surface.pitch() - 20, 0))
-                    << c.what << " padding of row " << row;
+                    << label << " padding of row " << row;
             }
+            surface.release();
         }
-        surface.release();
     }
 }
 
