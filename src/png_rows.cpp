@@ -31,6 +31,7 @@ bool PngRowDecoder::start(const PngRowImage& image, const PngRowTarget& target)
         return false;
     mCurrent = mScanlines.get();
     mPrevious = mCurrent + scanline;
+    // The first pass holds the top-left pixel, so it is never empty.
     mScanlineBytes = pngScanlineBytes(image.passes.pass[0].width, image.bitsPerPixel);
     inflate_process(&mInflater, nullptr);
     mInflater.output = mInflated.get();
