@@ -46,7 +46,7 @@ Bytes greyFile(const std::vector<Bytes>& beforeData, const Bytes& stream, const 
 }
 
 // The 4 x 3 image as 16-bit grey, interlaced: decoded row by row.
-const PngRecipe& deepInterlacedSpec()
+const PngRecipe& deepInterlacedRecipe()
 {
     static const PngRecipe recipe = [] {
         PngRecipe s = greySpec();
@@ -95,7 +95,7 @@ std::vector<DamageCase> damageCases()
     Bytes ihdrData12 = ihdrData(4, 3, 8, 0, 0);
     ihdrData12.pop_back();
     const Bytes tinyStream = zlibCompress(Bytes(64, 0), 9, Z_DEFAULT_STRATEGY);
-    const Bytes deepFiltered = filterRows(deepInterlacedSpec());
+    const Bytes deepFiltered = filterRows(deepInterlacedRecipe());
     const Bytes deepStream = greyStream(deepFiltered);
     Bytes deepExtra = deepFiltered, deepFilterFive = deepFiltered;
     deepExtra.push_back(0);
@@ -179,7 +179,7 @@ std::vector<DamageCase> damageCases()
 TEST(PngDamage, RefusedWithTheRightResultAndNothingLeftAllocated)
 {
     ASSERT_TRUE(decodeFile(greyFile({}, greyStream()))) << "the undamaged image";
-    ASSERT_TRUE(decodeFile(deepInterlacedFile(greyStream(filterRows(deepInterlacedSpec()))))) << "the deep one";
+    ASSERT_TRUE(decodeFile(deepInterlacedFile(greyStream(filterRows(deepInterlacedRecipe()))))) << "the deep one";
     for (const DamageCase& c : damageCases()) {
         PngInfo info{};
         EXPECT_EQ(decodePngChunks(c.file.data(), c.file.size(), info, nullptr), c.firstWalk) << c.what;
