@@ -142,6 +142,21 @@ uint64_t DsSurface::bufferSize() const
     return uint64_t(mHeight) * mPitch + mReserve;
 }
 
+bool DsSurface::resizePalette(uint64_t entries)
+{
+    if (!mPalette || !mAllocator || !mFree || entries == 0 || entries > kMaxPaletteSize)
+        return false;
+    const uint64_t entryBytes = 3 + mPaletteHasAlpha;
+    auto* palette = static_cast<uint8_t*>(mAllocator(entries * entryBytes));
+    if (!palette)
+        return false;
+    std::memcpy(palette, mPalette, size_t((entries < mPaletteSize ? entries : mPaletteSize) * entryBytes));
+    mFree(mPalette);
+    mPalette = palette;
+    mPaletteSize = entries;
+    return true;
+}
+
 void DsSurface::release()
 {
     if (!mFree)

@@ -83,6 +83,13 @@ public:
     // Bytes of the pixel buffer: mHeight x mPitch + mReserve.
     uint64_t bufferSize() const;
 
+    // Replaces the palette of an I8 or AI88 surface by one of `entries`
+    // entries (1 to kMaxPaletteSize) from the allocator, keeping the entries
+    // both have; the others are uninitialised. False, with the surface
+    // unchanged, for a surface without a palette or callbacks, a count out of
+    // range, or an allocator that returns null.
+    bool resizePalette(uint64_t entries);
+
     // Frees the palette and the pixel buffer through the free callback; does
     // nothing without one. The object itself is deleted by its owner.
     void release();

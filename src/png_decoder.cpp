@@ -1,9 +1,12 @@
 #include "png_decoder.h"
 
 #include "png_crc.h"
+#include "png_passes.h"
+#include "png_rows.h"
 #include "png_unfilter.h"
 #include "streams.h"
 
+#include <algorithm>
 #include <cstring>
 #include <memory>
 #include <new>
@@ -19,17 +22,18 @@ constexpr uint64_t kLengthBytes = 4;       // the length field that starts a chu
 constexpr uint32_t kZlibHeaderBytes = 2;   // CMF and FLG before the Deflate data
 constexpr uint32_t kMaxPaletteBytes = 768; // 256 entries of R, G, B
 constexpr uint32_t kGreyPaletteSize = 256; // the grey ramp of greyscale images
-constexpr uint32_t kSupportedDepth = 8;    // the only bit depth the pixel pass handles
+constexpr uint32_t kIndexCount = 256;      // the values an 8-bit palette index can take
+constexpr uint8_t kInPlaceDepth = 8;       // the depth whose scanlines unfilter in place
 
-// Chunk types as big-endian words, with bit 5 of every letter cleared so
-// that letter case plays no part in the dispatch.
-constexpr uint32_t kCaseMask = 0xDFDFDFDFu;
-constexpr uint32_t kAncillaryBit = 0x20000000u; // bit 5 of the first letter
-constexpr uint32_t kTypeIhdr = 0x49484452u;     // IHDR
-constexpr uint32_t kTypePlte = 0x504C5445u;     // PLTE
-constexpr uint32_t kTypeTrns = 0x54524E53u;     // tRNS
-constexpr uint32_t kTypeIdat = 0x49444154u;     // IDAT
-constexpr uint32_t kTypeIend = 0x49454E44u;     // IEND
+// Chunk types as big-endian words, compared exactly: a type that differs
+// from these in any bit, letter case included, is another chunk. Bit 5 of
+// the first byte (a lower-case first letter) marks an ancillary chunk.
+constexpr uint32_t kAncillaryBit = 0x20000000u;
+constexpr uint32_t kTypeIhdr = 0x49484452u; // IHDR
+constexpr uint32_t kTypePlte = 0x504C5445u; // PLTE
+constexpr uint32_t kTypeTrns = 0x74524E53u; // tRNS
+constexpr uint32_t kTypeIdat = 0x49444154u; // IDAT
+constexpr uint32_t kTypeIend = 0x49454E44u; // IEND
 
 enum PngColorType : uint8_t {
     kGrey = 0,
@@ -78,19 +82,30 @@ struct Walk {
     uint64_t size;                                     // its bytes
     PngInfo& info;                                     // filled as the chunks are read
     DsSurface* surface;                                // null in the first walk
-    uint32_t fileBytesPerPixel = 0;                    // bytes of one pixel in the scanlines
+    uint32_t bitsPerPixel = 0;                         // bits of one pixel in the scanlines
+    PngPasses passes{};                                // the image's passes, one when not interlaced
     uint64_t filteredSize = 0;                         // filter bytes and scanlines of the whole image
     uint64_t idatBytes = 0;                            // sum of the IDAT lengths so far
+    uint32_t zlibHeaderLeft = kZlibHeaderBytes;        // zlib header bytes not yet passed over
     bool idatSeen = false;                             // an IDAT chunk has been read
     bool paletteSeen = false;                          // a PLTE chunk has been read
     bool hasKey = false;                               // a tRNS chunk gave a grey or RGB colour key
-    uint16_t key[3] = {};                              // the key: grey, or R, G, B
-    PngPixelLayout layout = PngPixelLayout::Copy1;     // chosen at the first IDAT of the second walk
+    uint16_t key[3] = {};                              // the key at the file's depth: grey, or R, G, B
+    PngPixelLayout layout = PngPixelLayout::Copy1;     // in place: chosen at the first IDAT of the second walk
     inflate_result_t lastInflate = INFLATE_NEED_INPUT; // result of the last inflate call
-    inflate_t inflater{};                              // the stream of the second walk
+    inflate_t inflater{};                              // in place: the stream of the second walk
     bitstream_t stream{};                              // its input cursor, kept across IDAT chunks
     std::unique_ptr<inflate_workspace_t> workspace;    // the inflater's wider tables; null if none could be had
+    std::unique_ptr<PngRowDecoder> rows;               // row by row: made at the first IDAT of the second walk
 };
+
+// 8-bit scanlines of a plain image are inflated into the tail of the
+// surface's buffer and unfiltered in place; every other image is decoded
+// row by row through a PngRowDecoder.
+bool decodesInPlace(const PngInfo& info)
+{
+    return info.bitDepth == kInPlaceDepth && info.interlace == 0;
+}
 
 // Sets of bit depths: each depth is a power of two, so the depths themselves
 // are the bits of the set.
@@ -102,7 +117,7 @@ struct ColorTypeRule {
     uint8_t depths;       // bit depths the header accepts
     uint32_t colorMode;   // surface mode
     uint16_t paletteSize; // palette entries set by the header
-    uint8_t fileBytes;    // bytes of one 8-bit pixel in the scanlines
+    uint8_t channels;     // samples of one pixel in the scanlines
 };
 
 constexpr ColorTypeRule kColorTypeRules[] = {
@@ -113,9 +128,9 @@ constexpr ColorTypeRule kColorTypeRules[] = {
     {kTruecolourAlpha, kDepths8And16, ARGB8888, 0, 4},
 };
 
-// Colour mode, palette size and scanline pixel size for a colour type and bit
+// Colour mode, palette size and samples per pixel for a colour type and bit
 // depth of the header table. False for a combination outside the table.
-bool modeForColorType(PngInfo& info, uint32_t& fileBytesPerPixel)
+bool modeForColorType(PngInfo& info, uint32_t& channels)
 {
     for (const ColorTypeRule& rule : kColorTypeRules) {
         if (rule.colorType != info.colorType)
@@ -125,7 +140,7 @@ bool modeForColorType(PngInfo& info, uint32_t& fileBytesPerPixel)
             return false;
         info.colorMode = rule.colorMode;
         info.paletteSize = rule.paletteSize;
-        fileBytesPerPixel = rule.fileBytes;
+        channels = rule.channels;
         return true;
     }
     return false;
@@ -149,7 +164,7 @@ WalkStep readHeader(Walk& walk)
 {
     uint32_t length = 0;
     if (walk.size < kSignatureBytes || !readChunk(walk, kSignatureBytes, walk.size - kSignatureBytes, length) ||
-        (readBigEndian32(walk.data + kSignatureBytes + 4) & kCaseMask) != kTypeIhdr || length != kIhdrLength)
+        readBigEndian32(walk.data + kSignatureBytes + 4) != kTypeIhdr || length != kIhdrLength)
         return WalkStep::Invalid;
     const uint8_t* field = walk.data + kSignatureBytes + 8;
     PngInfo& info = walk.info;
@@ -163,24 +178,30 @@ WalkStep readHeader(Walk& walk)
     info.interlace = field[12];
     if (info.width == 0 || info.height == 0 || info.width > kPngMaxDimension || info.height > kPngMaxDimension)
         return WalkStep::Invalid;
-    if (!modeForColorType(info, walk.fileBytesPerPixel))
+    uint32_t channels = 0;
+    if (!modeForColorType(info, channels))
         return WalkStep::Invalid;
     if (info.compression != 0 || info.filter != 0 || info.interlace > 1)
         return WalkStep::Invalid;
-    if (info.bitDepth != kSupportedDepth || info.interlace == 1)
-        return WalkStep::Unsupported;
-    walk.filteredSize = uint64_t(info.height) * (uint64_t(info.width) * walk.fileBytesPerPixel + 1);
+    walk.bitsPerPixel = channels * info.bitDepth;
+    walk.passes = pngPasses(info.width, info.height, info.interlace == 1);
+    walk.filteredSize = pngFilteredSize(walk.passes, walk.bitsPerPixel);
     if (walk.filteredSize > kPngMaxBufferBytes)
         return WalkStep::Unsupported;
     return WalkStep::Ok;
 }
 
-// Second walk: points the inflater at the tail of the pixel buffer, so that
-// the filtered data will end exactly at the buffer's end.
+// Second walk: for an image decoded in place, points the inflater at the
+// tail of the pixel buffer, so that the filtered data will end exactly at
+// the buffer's end. A row decoder is made at the first IDAT instead.
 WalkStep prepareInflater(Walk& walk)
 {
     DsSurface& surface = *walk.surface;
-    if (!surface.isValid() || walk.filteredSize > surface.bufferSize())
+    if (!surface.isValid())
+        return WalkStep::SurfaceMismatch;
+    if (!decodesInPlace(walk.info))
+        return WalkStep::Ok;
+    if (walk.filteredSize > surface.bufferSize())
         return WalkStep::SurfaceMismatch;
     // Without the workspace the inflater decodes the same, only more slowly.
     walk.workspace.reset(new (std::nothrow) inflate_workspace_t);
@@ -210,6 +231,18 @@ bool layoutFor(const Walk& walk, uint32_t surfaceMode, PngPixelLayout& layout)
     }
 }
 
+// True when the surface's pixels have `surfaceBytes` bytes and its buffer
+// holds every row of the image.
+bool rowsFit(const Walk& walk, const DsSurface& surface, uint64_t surfaceBytes)
+{
+    const uint64_t height = walk.info.height, pitch = surface.pitch();
+    const uint64_t rowBytes = uint64_t(walk.info.width) * surfaceBytes;
+    uint64_t rowsEnd = 0;
+    return surface.bytesPerPixel() == surfaceBytes && pitch >= rowBytes &&
+        !__builtin_mul_overflow(height - 1, pitch, &rowsEnd) && !__builtin_add_overflow(rowsEnd, rowBytes, &rowsEnd) &&
+        rowsEnd <= surface.bufferSize();
+}
+
 // True when the rows fit in the buffer and unfiltering in place never writes
 // a byte of the filtered data before reading it: pixel p of row r ends at
 // r * pitch + (p + 1) * s, and the first unread filtered byte then lies at
@@ -219,11 +252,7 @@ bool fitsInPlace(const Walk& walk, const DsSurface& surface, PngPixelLayout layo
 {
     const uint64_t width = walk.info.width, height = walk.info.height, pitch = surface.pitch();
     const uint64_t fileBytes = pngFileBytesPerPixel(layout), surfaceBytes = pngSurfaceBytesPerPixel(layout);
-    const uint64_t rowBytes = width * surfaceBytes;
-    uint64_t rowsEnd = 0;
-    if (surface.bytesPerPixel() != surfaceBytes || pitch < rowBytes ||
-        __builtin_mul_overflow(height - 1, pitch, &rowsEnd) || __builtin_add_overflow(rowsEnd, rowBytes, &rowsEnd) ||
-        rowsEnd > surface.bufferSize())
+    if (!rowsFit(walk, surface, surfaceBytes))
         return false;
     const uint64_t gap = surface.bufferSize() - walk.filteredSize;
     uint64_t required = width * (surfaceBytes - fileBytes);
@@ -237,40 +266,84 @@ bool fitsInPlace(const Walk& walk, const DsSurface& surface, PngPixelLayout layo
     return gap + 1 >= required;
 }
 
+// Second walk, first IDAT of an image decoded row by row: the surface must
+// be in the image's colour mode (or A8 for a greyscale image) with room for
+// every row. Out of memory for the row decoder counts as over a limit.
+WalkStep startRows(Walk& walk)
+{
+    DsSurface& surface = *walk.surface;
+    const PngInfo& info = walk.info;
+    const bool alphaOnly = surface.colorMode() == A8 && info.colorType == kGrey;
+    if (!alphaOnly && surface.colorMode() != info.colorMode)
+        return WalkStep::SurfaceMismatch;
+    PngRowImage image{walk.passes, walk.bitsPerPixel, {info.colorType, info.bitDepth, false, {}}, walk.filteredSize};
+    image.format.keyed = walk.hasKey && !alphaOnly;
+    std::memcpy(image.format.key, walk.key, sizeof(walk.key));
+    if (!rowsFit(walk, surface, pngConvertedBytesPerPixel(image.format)))
+        return WalkStep::SurfaceMismatch;
+    walk.rows.reset(new (std::nothrow) PngRowDecoder);
+    if (!walk.rows || !walk.rows->start(image, PngRowTarget{surface.pixels(), surface.pitch()}))
+        return WalkStep::Unsupported;
+    return WalkStep::Ok;
+}
+
 // Second walk, first IDAT: the surface must be the one made for this image.
 WalkStep checkSurface(Walk& walk)
 {
     const DsSurface& surface = *walk.surface;
     if (surface.rotation() != 0 || uint64_t(surface.width()) != walk.info.width ||
-        uint64_t(surface.height()) != walk.info.height || !layoutFor(walk, surface.colorMode(), walk.layout) ||
-        !fitsInPlace(walk, surface, walk.layout))
+        uint64_t(surface.height()) != walk.info.height)
+        return WalkStep::SurfaceMismatch;
+    if (!decodesInPlace(walk.info))
+        return startRows(walk);
+    if (!layoutFor(walk, surface.colorMode(), walk.layout) || !fitsInPlace(walk, surface, walk.layout))
         return WalkStep::SurfaceMismatch;
     return WalkStep::Ok;
 }
 
+// Second walk: the data of every IDAT chunk continue one zlib stream. Its
+// two header bytes, which are not looked at, are passed over wherever they
+// fall; bytes after the end of the Deflate data (the Adler-32 checksum) are
+// never read.
+WalkStep inflateIdat(Walk& walk, const uint8_t* data, uint32_t length)
+{
+    if (walk.info.colorType == kIndexed && walk.info.paletteSize == 0)
+        return WalkStep::Invalid;
+    if (!walk.idatSeen) {
+        const WalkStep fit = checkSurface(walk);
+        if (fit != WalkStep::Ok)
+            return fit;
+    }
+    const uint32_t header = std::min(walk.zlibHeaderLeft, length);
+    walk.zlibHeaderLeft -= header;
+    data += header;
+    length -= header;
+    if (length == 0 || walk.lastInflate == INFLATE_DONE)
+        return WalkStep::NextChunk;
+    if (walk.rows) {
+        const PngRowDecoder::Status status = walk.rows->feed(data, length);
+        if (status == PngRowDecoder::Status::Invalid)
+            return WalkStep::Invalid;
+        walk.lastInflate = status == PngRowDecoder::Status::Done ? INFLATE_DONE : INFLATE_NEED_INPUT;
+        return WalkStep::NextChunk;
+    }
+    walk.stream.cur = data;
+    walk.stream.bytes_left = length;
+    const inflate_result_t result = inflate_process(&walk.inflater, &walk.stream);
+    if (result == INFLATE_OUTPUT_FULL || result == INFLATE_DATA_ERROR)
+        return WalkStep::Invalid;
+    walk.lastInflate = result;
+    return WalkStep::NextChunk;
+}
+
+// IDAT chunks of any length, 0 included.
 WalkStep handleIdat(Walk& walk, const uint8_t* data, uint32_t length)
 {
-    if (length < kZlibHeaderBytes)
-        return WalkStep::Invalid;
     walk.idatBytes += length;
     if (walk.surface) {
-        if (walk.info.colorType == kIndexed && walk.info.paletteSize == 0)
-            return WalkStep::Invalid;
-        if (!walk.idatSeen) {
-            const WalkStep fit = checkSurface(walk);
-            if (fit != WalkStep::Ok)
-                return fit;
-            data += kZlibHeaderBytes;
-            length -= kZlibHeaderBytes;
-        }
-        if (walk.lastInflate != INFLATE_DONE) {
-            walk.stream.cur = data;
-            walk.stream.bytes_left = length;
-            const inflate_result_t result = inflate_process(&walk.inflater, &walk.stream);
-            if (result == INFLATE_OUTPUT_FULL || result == INFLATE_DATA_ERROR)
-                return WalkStep::Invalid;
-            walk.lastInflate = result;
-        }
+        const WalkStep step = inflateIdat(walk, data, length);
+        if (step != WalkStep::NextChunk)
+            return step;
     }
     walk.idatSeen = true;
     return WalkStep::NextChunk;
@@ -305,8 +378,8 @@ WalkStep handlePalette(Walk& walk, const uint8_t* data, uint32_t length)
 }
 
 // Palette alphas of an indexed image, or the colour key of a greyscale or
-// truecolour image (16-bit samples; a key outside the 8-bit range matches
-// no pixel).
+// truecolour image (compared with the samples at the file's depth, so a key
+// outside the depth's range matches no pixel).
 WalkStep handleTransparency(Walk& walk, const uint8_t* data, uint32_t length)
 {
     PngInfo& info = walk.info;
@@ -346,27 +419,81 @@ void writeGreyRamp(DsSurface& surface)
     }
 }
 
-// Second walk at IEND: palette ramp, filters undone, row padding cleared.
+// The highest palette index in the image's rows.
+uint8_t highestIndex(const DsSurface& surface, const PngInfo& info)
+{
+    uint8_t highest = 0;
+    for (uint64_t row = 0; row < info.height; ++row) {
+        const uint8_t* indices = surface.pixels() + row * surface.pitch();
+        highest = std::max(highest, *std::max_element(indices, indices + info.width));
+    }
+    return highest;
+}
+
+// An index beyond the palette is valid PNG data, which PNG readers show as
+// opaque black: the surface's palette then grows to every index an I8 pixel
+// can hold, the new entries opaque black, so that each pixel has its entry.
+// A palette that covers every index in the image stays as it is. False when
+// the larger palette cannot be allocated.
+bool coverEveryIndex(const Walk& walk)
+{
+    DsSurface& surface = *walk.surface;
+    const uint32_t entries = surface.paletteSize();
+    if (walk.info.colorType != kIndexed || entries >= kIndexCount || highestIndex(surface, walk.info) < entries)
+        return true;
+    if (!surface.resizePalette(kIndexCount))
+        return false;
+    const uint32_t step = surface.paletteHasAlpha() ? 4 : 3;
+    uint8_t* entry = surface.palette() + entries * step;
+    for (uint32_t i = entries; i < kIndexCount; ++i, entry += step) {
+        entry[0] = entry[1] = entry[2] = 0;
+        if (step == 4)
+            entry[3] = 255;
+    }
+    return true;
+}
+
+// Second walk at IEND of an image inflated into the tail of the surface's
+// buffer: the rows are unfiltered into place.
+bool unfilterInPlace(const Walk& walk)
+{
+    const DsSurface& surface = *walk.surface;
+    PngUnfilterJob job{};
+    job.pixels = surface.pixels();
+    job.pitch = surface.pitch();
+    job.width = walk.info.width;
+    job.height = walk.info.height;
+    job.filtered = surface.pixels() + (surface.bufferSize() - walk.filteredSize);
+    job.layout = walk.layout;
+    std::memcpy(job.key, walk.key, sizeof(job.key));
+    return pngUnfilter(job);
+}
+
+// Second walk at IEND: palette ramp, filters undone where they were left,
+// palette widened for stray indices, row padding cleared.
 WalkStep finishImage(Walk& walk)
 {
     DsSurface& surface = *walk.surface;
     const PngInfo& info = walk.info;
     if ((info.colorType == kGrey || info.colorType == kGreyAlpha) && surface.palette())
         writeGreyRamp(surface);
-    PngUnfilterJob job{};
-    job.pixels = surface.pixels();
-    job.pitch = surface.pitch();
-    job.width = info.width;
-    job.height = info.height;
-    job.filtered = surface.pixels() + (surface.bufferSize() - walk.filteredSize);
-    job.layout = walk.layout;
-    std::memcpy(job.key, walk.key, sizeof(job.key));
-    if (!pngUnfilter(job))
+    if (decodesInPlace(info) && !unfilterInPlace(walk))
         return WalkStep::Invalid;
+    if (!coverEveryIndex(walk))
+        return WalkStep::Unsupported;
     const uint64_t rowBytes = uint64_t(info.width) * surface.bytesPerPixel();
     for (uint64_t row = 0; row < info.height && surface.pitch() > rowBytes; ++row)
         std::memset(surface.pixels() + row * surface.pitch() + rowBytes, 0, size_t(surface.pitch() - rowBytes));
     return WalkStep::Ok;
+}
+
+// True when the image data ended exactly after the last scanline: data that
+// end early would leave part of the rows unwritten.
+bool imageDataComplete(const Walk& walk)
+{
+    if (walk.rows)
+        return walk.rows->complete();
+    return walk.lastInflate == INFLATE_DONE && walk.inflater.total == walk.filteredSize;
 }
 
 WalkStep handleEnd(Walk& walk)
@@ -377,15 +504,14 @@ WalkStep handleEnd(Walk& walk)
         return WalkStep::Invalid;
     if (!walk.surface)
         return WalkStep::Ok;
-    // Data that end early would leave part of the rows unwritten.
-    if (walk.lastInflate != INFLATE_DONE || walk.inflater.total != walk.filteredSize)
+    if (!imageDataComplete(walk))
         return WalkStep::Invalid;
     return finishImage(walk);
 }
 
 WalkStep handleChunk(Walk& walk, uint32_t type, const uint8_t* data, uint32_t length)
 {
-    switch (type & kCaseMask) {
+    switch (type) {
     case kTypeIdat: return handleIdat(walk, data, length);
     case kTypePlte: return handlePalette(walk, data, length);
     case kTypeTrns: return handleTransparency(walk, data, length);

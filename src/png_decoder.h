@@ -1,8 +1,12 @@
-// PNG decoder: 8-bit, non-interlaced PNG files held whole in memory become a
-// DsSurface. The file is walked twice: the first walk checks every chunk and
-// settles the surface's size and colour mode without decompressing anything;
-// the second fills the palette, decompresses the image data straight into the
-// tail of the surface's pixel buffer and undoes the scanline filters in place.
+// PNG decoder: PNG files held whole in memory, of every colour type and bit
+// depth, plain or Adam7-interlaced, become a DsSurface with 8-bit samples.
+// The file is walked twice: the first walk checks every chunk and settles the
+// surface's size and colour mode without decompressing anything; the second
+// fills the palette and decodes the image data. The 8-bit scanlines of a
+// plain image are decompressed straight into the tail of the surface's pixel
+// buffer and unfiltered in place; all others are decoded a few rows at a time
+// (see png_rows.h), 16-bit samples reduced to their high byte, grey levels of
+// 1, 2 and 4 bits scaled to 8 and palette indices unpacked to a byte each.
 #pragma once
 
 #include "ds_surface.h"
@@ -13,7 +17,7 @@
 enum PngResult : int {
     PNG_OK = 0,               // the walk reached IEND and everything was accepted
     PNG_INVALID = 1,          // the file breaks the PNG format or a rule of this decoder
-    PNG_UNSUPPORTED = 2,      // a valid feature not handled here, or an image over the size limits
+    PNG_UNSUPPORTED = 2,      // an unknown critical chunk, an image over the size limits, or no memory for it
     PNG_SURFACE_MISMATCH = 3, // the surface given for the second walk cannot take the image
 };
 

@@ -484,3 +484,51 @@ bool pngUnfilter(const PngUnfilterJob& job)
 {
     return pngUnfilterOnPath(job, PngUnfilterPath::Vector);
 }
+
+namespace {
+
+// One scanline at the file's pixel size: the first `bpp` bytes have no left
+// neighbour, the rest take theirs from the bytes already unfiltered.
+template <class Predictor, bool HasPrior>
+void unfilterScanlineBytes(uint8_t* scanline, const uint8_t* prior, uint64_t bytes, uint64_t bpp)
+{
+    const uint64_t lead = bytes < bpp ? bytes : bpp;
+    for (uint64_t i = 0; i < lead; ++i)
+        scanline[i] = uint8_t(scanline[i] + Predictor::predict(0, HasPrior ? prior[i] : 0, 0));
+    for (uint64_t i = lead; i < bytes; ++i) {
+        const unsigned above = HasPrior ? prior[i] : 0;
+        const unsigned aboveLeft = HasPrior ? prior[i - bpp] : 0;
+        scanline[i] = uint8_t(scanline[i] + Predictor::predict(scanline[i - bpp], above, aboveLeft));
+    }
+}
+
+using ScanlineFunction = void (*)(uint8_t* scanline, const uint8_t* prior, uint64_t bytes, uint64_t bpp);
+
+// Indexed by filter type; None has nothing to undo. Without a scanline
+// above, Up changes nothing either and Paeth always predicts the left byte.
+constexpr ScanlineFunction kFirstScanline[kFilterTypes] = {
+    nullptr,
+    unfilterScanlineBytes<PredictSub, false>,
+    nullptr,
+    unfilterScanlineBytes<PredictAverage, false>,
+    unfilterScanlineBytes<PredictSub, false>,
+};
+constexpr ScanlineFunction kLaterScanline[kFilterTypes] = {
+    nullptr,
+    unfilterScanlineBytes<PredictSub, true>,
+    unfilterScanlineBytes<PredictUp, true>,
+    unfilterScanlineBytes<PredictAverage, true>,
+    unfilterScanlineBytes<PredictPaeth, true>,
+};
+
+} // namespace
+
+bool pngUnfilterScanline(uint8_t* scanline, const uint8_t* prior, uint64_t bytes, uint32_t bpp, uint8_t filter)
+{
+    if (filter >= kFilterTypes)
+        return false;
+    const ScanlineFunction undo = (prior ? kLaterScanline : kFirstScanline)[filter];
+    if (undo)
+        undo(scanline, prior, bytes, bpp);
+    return true;
+}

@@ -1,5 +1,6 @@
-// Undoing PNG scanline filters in place, from the filtered data at the tail
-// of a surface's pixel buffer into the surface's rows at its start.
+// Undoing PNG scanline filters: in place, from the filtered data at the tail
+// of a surface's pixel buffer into the surface's rows at its start, or one
+// scanline at a time at any pixel size.
 #pragma once
 
 #include <cstdint>
@@ -45,3 +46,11 @@ bool pngUnfilter(const PngUnfilterJob& job);
 
 // pngUnfilter on the given path.
 bool pngUnfilterOnPath(const PngUnfilterJob& job, PngUnfilterPath path);
+
+// Undoes the filter of one scanline of `bytes` bytes in place. `bpp` is the
+// distance between corresponding bytes of neighbouring pixels (1 to 8, see
+// pngFilterBytesPerPixel); `prior` is the unfiltered scanline before it in
+// its pass, or null for the first scanline of a pass, whose neighbours above
+// count as 0. Returns false for a filter type above 4, leaving the scanline
+// unchanged.
+bool pngUnfilterScanline(uint8_t* scanline, const uint8_t* prior, uint64_t bytes, uint32_t bpp, uint8_t filter);

@@ -8,6 +8,8 @@
 
 #include <zlib.h>
 
+#include <algorithm>
+#include <cstring>
 #include <random>
 #include <stdexcept>
 #include <string>
@@ -208,6 +210,49 @@ TEST(ZlibStreams, TruncatedStreamsAskForMoreInput)
                 ASSERT_EQ(run.result, INFLATE_NEED_INPUT) << "level " << level << " cut " << cut;
                 ASSERT_FALSE(run.inputLeftOver) << "level " << level << " cut " << cut;
                 ASSERT_TRUE(std::equal(run.bytes.begin(), run.bytes.end(), data.begin()));
+            }
+        }
+    }
+}
+
+// Decodes without a window into a buffer of INFLATE_MAX_DISTANCE + `room`
+// bytes, moving the last INFLATE_MAX_DISTANCE bytes to its start whenever
+// the output space runs out, as a streaming caller does.
+InflateRun inflateSliding(const Bytes& stream, size_t room)
+{
+    InflateRun run{INFLATE_NEED_INPUT, {}, false, true};
+    Bytes buffer(INFLATE_MAX_DISTANCE + room);
+    inflate_t inflater{};
+    inflate_process(&inflater, nullptr);
+    inflater.output = buffer.data();
+    inflater.output_space = uint32_t(buffer.size());
+    bitstream_t input{stream.data(), uint32_t(stream.size()), 0, 0};
+    for (;;) {
+        uint8_t* const start = inflater.output;
+        run.result = inflate_process(&inflater, &input);
+        run.bytes.insert(run.bytes.end(), start, inflater.output);
+        if (run.result != INFLATE_OUTPUT_FULL)
+            return run;
+        const size_t keep = std::min<size_t>(inflater.total, INFLATE_MAX_DISTANCE);
+        std::memmove(buffer.data(), inflater.output - keep, keep);
+        inflater.output = buffer.data() + keep;
+        inflater.output_space = uint32_t(buffer.size() - keep);
+    }
+}
+
+// Without a window, the output may move between calls as long as the last
+// 32 KiB decoded stand right before it: matches reach no further.
+TEST(ZlibStreams, OutputMovedBetweenCallsWithItsHistory)
+{
+    std::mt19937 random(7);
+    for (Kind kind : {Kind::FarRepeats, Kind::Runs, Kind::Text}) {
+        const Bytes data = makeData(kind, 100000, random);
+        for (int level : {1, 9}) {
+            const Bytes stream = deflateRaw(data, level, Z_DEFAULT_STRATEGY, 15);
+            for (size_t room : {size_t{1}, size_t{300}, size_t{32768}}) {
+                const InflateRun run = inflateSliding(stream, room);
+                ASSERT_EQ(run.result, INFLATE_DONE) << "kind " << int(kind) << " room " << room;
+                ASSERT_TRUE(run.bytes == data) << "kind " << int(kind) << " level " << level << " room " << room;
             }
         }
     }

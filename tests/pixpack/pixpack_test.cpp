@@ -190,6 +190,50 @@ TEST_F(Pixpack, WritesTheSurfaceFile)
     }
 }
 
+// Images of other depths and interlaced ones through the real binary, with
+// every option: the same surface file libpng's decoding gives.
+TEST_F(Pixpack, WritesTheSurfaceFileOfEveryDepthAndInterlacedImages)
+{
+    const struct {
+        uint8_t colorType, bitDepth, interlace;
+        Bytes transparency;
+        std::vector<std::string> options;
+        bool alphaOnly;
+        int rotation;
+    } cases[] = {
+        {6, 16, 0, {}, {}, false, 0},
+        {2, 16, 1, {0x12, 0x34, 0, 0, 0xFF, 0xFF}, {"--rotation", "90"}, false, 90},
+        {3, 2, 1, {0, 99}, {"--rotation", "270"}, false, 270},
+        {0, 1, 0, {}, {"--alphaonly"}, true, 0},
+        {0, 4, 1, {0, 3}, {"--rotation", "180", "--alphaonly"}, true, 180},
+        {0, 16, 1, {0x80, 0x00}, {"--rotation", "90"}, false, 90},
+        {4, 8, 1, {}, {}, false, 0},
+    };
+    for (const auto& c : cases) {
+        PngRecipe recipe;
+        recipe.colorType = c.colorType;
+        recipe.bitDepth = c.bitDepth;
+        recipe.interlace = c.interlace;
+        recipe.width = 11;
+        recipe.height = 6;
+        recipe.pixels = randomBytes(pngRowBytes(11, c.colorType, c.bitDepth) * 6, c.bitDepth + c.colorType);
+        recipe.palette = c.colorType == 3 ? randomBytes(12, 3) : Bytes{};
+        recipe.transparency = c.transparency;
+        recipe.filters = {4, 2, 1};
+        const Bytes png = buildPng(recipe);
+        const std::string image = directory.file("deep.png");
+        writeFileBytes(image, asText(png));
+        std::vector<std::string> arguments{"--image", image, "--output", output};
+        arguments.insert(arguments.end(), c.options.begin(), c.options.end());
+        const std::string expected = expectedSurfaceFile(png, c.alphaOnly, c.rotation);
+        const std::string label = "type " + std::to_string(c.colorType) + " depth " + std::to_string(c.bitDepth);
+        const ProgramResult result = pixpack(arguments);
+        EXPECT_EQ(result.output, success(image, expected.size())) << label;
+        EXPECT_EQ(result.status, 0) << label;
+        EXPECT_EQ(readFileBytes(output), expected) << label;
+    }
+}
+
 TEST_F(Pixpack, OptionsInAnyOrderAndAnExistingOutputReplaced)
 {
     writeFileBytes(output, std::string(1000, 'x'));

@@ -45,6 +45,25 @@ Bytes greyFile(const std::vector<Bytes>& beforeData, const Bytes& stream, const 
     return assemblePng(chunks);
 }
 
+// The 4 x 3 image as 16-bit grey, interlaced: decoded row by row.
+const PngRecipe& deepInterlacedRecipe()
+{
+    static const PngRecipe recipe = [] {
+        PngRecipe s = greySpec();
+        s.bitDepth = 16;
+        s.interlace = 1;
+        s.pixels = randomBytes(24, 5);
+        return s;
+    }();
+    return recipe;
+}
+
+// The deep interlaced image's header, then `stream` as its image data.
+Bytes deepInterlacedFile(const Bytes& stream)
+{
+    return assemblePng({header(4, 3, 16, 0, 1), pngChunk("IDAT", stream), pngChunk("IEND", {})});
+}
+
 Bytes withHeaderByte(size_t index, uint8_t value)
 {
     Bytes data = ihdrData(4, 3, 8, 0, 0);
@@ -76,6 +95,11 @@ std::vector<DamageCase> damageCases()
     Bytes ihdrData12 = ihdrData(4, 3, 8, 0, 0);
     ihdrData12.pop_back();
     const Bytes tinyStream = zlibCompress(Bytes(64, 0), 9, Z_DEFAULT_STRATEGY);
+    const Bytes deepFiltered = filterRows(deepInterlacedRecipe());
+    const Bytes deepStream = greyStream(deepFiltered);
+    Bytes deepExtra = deepFiltered, deepFilterFive = deepFiltered;
+    deepExtra.push_back(0);
+    deepFilterFive[deepFiltered.size() - 9] = 5; // the filter byte of the last pass's one scanline
     return {
         {"signature only", pngSignature(), PNG_INVALID},
         {"IHDR of 12 bytes", assemblePng({pngChunk("IHDR", ihdrData12), pngChunk("IEND", {})}), PNG_INVALID},
@@ -90,16 +114,15 @@ std::vector<DamageCase> damageCases()
         {"compression 1", withHeaderByte(10, 1), PNG_INVALID},
         {"filter method 1", withHeaderByte(11, 1), PNG_INVALID},
         {"interlace 2", withHeaderByte(12, 2), PNG_INVALID},
-        {"grey of 16 bits", withHeaderByte(8, 16), PNG_UNSUPPORTED},
-        {"grey of 1 bit", withHeaderByte(8, 1), PNG_UNSUPPORTED},
-        {"indexed of 4 bits", assemblePng({header(4, 3, 4, 3), pngChunk("PLTE", palette), pngChunk("IEND", {})}),
-            PNG_UNSUPPORTED},
-        {"interlaced", withHeaderByte(12, 1), PNG_UNSUPPORTED},
+        {"grey of 16 bits, data of 8", withHeaderByte(8, 16), PNG_OK},
+        {"grey of 1 bit, data of 8", withHeaderByte(8, 1), PNG_OK},
+        {"interlaced, data of a plain image", withHeaderByte(12, 1), PNG_OK},
+        {"indexed of 4 bits without IDAT",
+            assemblePng({header(4, 3, 4, 3), pngChunk("PLTE", palette), pngChunk("IEND", {})}), PNG_INVALID},
         {"CRC mismatch", badCrc, PNG_INVALID},
         {"no IEND", noIend, PNG_INVALID},
         {"no IDAT", assemblePng({header(4, 3, 8, 0), pngChunk("IEND", {})}), PNG_INVALID},
-        {"IDAT of 1 byte", greyFile({}, stream, {pngChunk("IDAT", {0})}), PNG_INVALID},
-        {"IDAT of 0 bytes", greyFile({pngChunk("IDAT", {})}, stream), PNG_INVALID},
+        {"only an empty IDAT", greyFile({}, {}), PNG_INVALID},
         {"tRNS after IDAT", greyFile({}, stream, {pngChunk("tRNS", {0, 1})}), PNG_INVALID},
         {"tRNS of 3 bytes in greyscale", greyFile({pngChunk("tRNS", {0, 1, 2})}, stream), PNG_INVALID},
         {"tRNS in grey with alpha",
@@ -125,19 +148,38 @@ std::vector<DamageCase> damageCases()
         {"filtered size over 32 bits",
             assemblePng({header(70000, 70000, 8, 0), pngChunk("IDAT", tinyStream), pngChunk("IEND", {})}),
             PNG_UNSUPPORTED},
+        {"16-bit RGBA filtered size over 32 bits",
+            assemblePng({header(30000, 30000, 16, 6), pngChunk("IDAT", tinyStream), pngChunk("IEND", {})}),
+            PNG_UNSUPPORTED},
+        {"interlaced filtered size over 32 bits",
+            assemblePng({header(70000, 70000, 8, 0, 1), pngChunk("IDAT", tinyStream), pngChunk("IEND", {})}),
+            PNG_UNSUPPORTED},
         {"more image than the data could expand to",
             assemblePng({header(20000, 20000, 8, 0), pngChunk("IDAT", tinyStream), pngChunk("IEND", {})}), PNG_INVALID},
+        {"more 1-bit interlaced image than the data could expand to",
+            assemblePng({header(20000, 20000, 1, 0, 1), pngChunk("IDAT", tinyStream), pngChunk("IDAT", {}),
+                pngChunk("IEND", {})}),
+            PNG_INVALID},
         {"block type 3", greyFile({}, typeThree), PNG_OK},
         {"Deflate data cut short", greyFile({}, Bytes(stream.begin(), stream.end() - 8)), PNG_OK},
         {"image data ending early", greyFile({}, greyStream(Bytes(filtered.begin(), filtered.end() - 5))), PNG_OK},
         {"image data too long", greyFile({}, greyStream(extra)), PNG_OK},
         {"filter type 5", greyFile({}, greyStream(filterFive)), PNG_OK},
         {"filter type 255 in the last row", greyFile({}, greyStream(lastRowFilter)), PNG_OK},
+        {"row by row: block type 3", deepInterlacedFile(typeThree), PNG_OK},
+        {"row by row: Deflate data cut short", deepInterlacedFile(Bytes(deepStream.begin(), deepStream.end() - 8)),
+            PNG_OK},
+        {"row by row: image data ending early",
+            deepInterlacedFile(greyStream(Bytes(deepFiltered.begin(), deepFiltered.end() - 3))), PNG_OK},
+        {"row by row: image data too long", deepInterlacedFile(greyStream(deepExtra)), PNG_OK},
+        {"row by row: filter type 5 in the last pass", deepInterlacedFile(greyStream(deepFilterFive)), PNG_OK},
     };
 }
 
 TEST(PngDamage, RefusedWithTheRightResultAndNothingLeftAllocated)
 {
+    ASSERT_TRUE(decodeFile(greyFile({}, greyStream()))) << "the undamaged image";
+    ASSERT_TRUE(decodeFile(deepInterlacedFile(greyStream(filterRows(deepInterlacedRecipe()))))) << "the deep one";
     for (const DamageCase& c : damageCases()) {
         PngInfo info{};
         EXPECT_EQ(decodePngChunks(c.file.data(), c.file.size(), info, nullptr), c.firstWalk) << c.what;
@@ -225,17 +267,15 @@ struct MismatchCase {
 };
 
 // The second walk on surfaces made by hand: only one that can take the image
-// is written, also with padded rows, whose padding is cleared.
+// is written, also with padded rows, whose padding is cleared; in place (8
+// bits) and row by row (16 bits, interlaced).
 TEST(PngDamage, SecondWalkChecksTheSurface)
 {
     PngRecipe recipe;
     recipe.colorType = 2;
     recipe.width = 5;
     recipe.height = 4;
-    recipe.pixels = randomBytes(60, 2);
     recipe.filters = {4, 3};
-    recipe.transparency = {0, 1, 0, 2, 0, 3};
-    const Bytes file = buildPng(recipe);
     const MismatchCase cases[] = {
         {"the surface decodePng makes", 5, 4, 0, ARGB8888, 1, 4, 0, PNG_OK},
         {"padded rows", 5, 4, 0, ARGB8888, 16, 4, 0, PNG_OK},
@@ -247,26 +287,32 @@ TEST(PngDamage, SecondWalkChecksTheSurface)
         {"alpha only from truecolour", 5, 4, 0, A8, 1, 64, 0, PNG_SURFACE_MISMATCH},
         {"a mode without pixel size", 5, 4, 0, 6, 1, 64, 0, PNG_SURFACE_MISMATCH},
     };
-    const ReferenceSurface reference = referenceSurface(file, false);
-    for (const MismatchCase& c : cases) {
-        gLog = AllocationLog{};
-        DsSurface surface(c.width, c.height, &c.rotation, c.mode, false, c.paletteSize, countingAllocator, countingFree,
-            c.alignment, c.reserve);
-        if (surface.isValid())
-            std::memset(surface.pixels(), 0xAB, size_t(surface.bufferSize()));
-        PngInfo info{};
-        EXPECT_EQ(decodePngChunks(file.data(), file.size(), info, &surface), c.result) << c.what;
-        if (c.result == PNG_OK) {
-            for (int32_t row = 0; row < c.height; ++row) {
+    for (uint8_t depth : {8, 16}) {
+        recipe.bitDepth = depth;
+        recipe.interlace = depth == 16 ? 1 : 0;
+        recipe.pixels = randomBytes(60 * depth / 8, 2);
+        recipe.transparency = {0, 1, 0, 2, 0, 3};
+        const Bytes file = buildPng(recipe);
+        const ReferenceSurface reference = referenceSurface(file, false);
+        for (const MismatchCase& c : cases) {
+            const std::string label = std::string(c.what) + ", depth " + std::to_string(depth);
+            gLog = AllocationLog{};
+            DsSurface surface(c.width, c.height, &c.rotation, c.mode, false, c.paletteSize, countingAllocator,
+                countingFree, c.alignment, c.reserve);
+            if (surface.isValid())
+                std::memset(surface.pixels(), 0xAB, size_t(surface.bufferSize()));
+            PngInfo info{};
+            EXPECT_EQ(decodePngChunks(file.data(), file.size(), info, &surface), c.result) << label;
+            for (int32_t row = 0; c.result == PNG_OK && row < c.height; ++row) {
                 const uint8_t* start = surface.pixels() + row * surface.pitch();
                 EXPECT_EQ(
                     Bytes(start, start + 20), Bytes(&reference.pixels[row * 20], &reference.pixels[row * 20] + 20))
-                    << c.what << " row " << row;
+                    << label << " row " << row;
                 EXPECT_EQ(Bytes(start + 20, start + surface.pitch()), Bytes(surface.pitch() - 20, 0))
-                    << c.what << " padding of row " << row;
+                    << label << " padding of row " << row;
             }
+            surface.release();
         }
-        surface.release();
     }
 }
 

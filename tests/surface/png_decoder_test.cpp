@@ -175,8 +175,8 @@ TEST(PngDecoder, PalettesAndTheirTransparency)
     expectSurfaceMatchesReference(buildPng(truecolour), false, 0, "suggested palette in a truecolour image");
 }
 
-// Chunk names are matched without regard to letter case; unknown ancillary
-// chunks are skipped and unknown critical ones refused.
+// Chunk names are matched exactly; unknown ancillary chunks are skipped,
+// unknown critical ones refused, and a file must open with IHDR itself.
 TEST(PngDecoder, ChunkNamesAndUnknownChunks)
 {
     PngRecipe recipe = imageSpec(3, 5, 5, 12);
@@ -186,20 +186,34 @@ TEST(PngDecoder, ChunkNamesAndUnknownChunks)
     const Bytes half(stream.begin(), stream.begin() + stream.size() / 2),
         rest(stream.begin() + stream.size() / 2, stream.end());
     const Bytes ihdr = pngChunk("IHDR", ihdrData(5, 5, 8, 3, 0));
-    const Bytes mixedCase = assemblePng({pngChunk("ihdr", ihdrData(5, 5, 8, 3, 0)), pngChunk("teXt", {'a', 0, 'b'}),
-        pngChunk("pLtE", recipe.palette), pngChunk("TRNS", recipe.transparency), pngChunk("idat", half),
-        pngChunk("zzzz", {}), pngChunk("IdAt", rest), pngChunk("iEnD", {})});
+    const Bytes withAncillary = assemblePng(
+        {ihdr, pngChunk("teXt", {'a', 0, 'b'}), pngChunk("PLTE", recipe.palette), pngChunk("tRNS", recipe.transparency),
+            pngChunk("IDAT", half), pngChunk("zzzz", {}), pngChunk("IDAT", rest), pngChunk("IEND", {})});
     SurfacePtr expected = decodeFile(reference);
-    SurfacePtr mixed = decodeFile(mixedCase);
-    ASSERT_TRUE(expected && mixed);
-    EXPECT_EQ(serialized(*mixed), serialized(*expected));
-    EXPECT_EQ(Bytes(mixed->palette(), mixed->palette() + 20), Bytes(expected->palette(), expected->palette() + 20));
+    SurfacePtr skipped = decodeFile(withAncillary);
+    ASSERT_TRUE(expected && skipped);
+    EXPECT_EQ(serialized(*skipped), serialized(*expected));
+    EXPECT_EQ(Bytes(skipped->palette(), skipped->palette() + 20), Bytes(expected->palette(), expected->palette() + 20));
 
-    const Bytes critical = assemblePng(
-        {ihdr, pngChunk("PLTE", recipe.palette), pngChunk("ABCD", {}), pngChunk("IDAT", stream), pngChunk("IEND", {})});
-    PngInfo info{};
-    EXPECT_EQ(decodePngChunks(critical.data(), critical.size(), info, nullptr), PNG_UNSUPPORTED);
-    EXPECT_EQ(decodePng(critical.data(), critical.size(), false, 0), nullptr);
+    const struct {
+        const char* what;
+        Bytes file;
+        int firstWalk;
+    } refused[] = {
+        {"unknown critical chunk",
+            assemblePng({ihdr, pngChunk("PLTE", recipe.palette), pngChunk("ABCD", {}), pngChunk("IDAT", stream),
+                pngChunk("IEND", {})}),
+            PNG_UNSUPPORTED},
+        {"header named ihdr",
+            assemblePng({pngChunk("ihdr", ihdrData(5, 5, 8, 3, 0)), pngChunk("PLTE", recipe.palette),
+                pngChunk("IDAT", stream), pngChunk("IEND", {})}),
+            PNG_INVALID},
+    };
+    for (const auto& c : refused) {
+        PngInfo info{};
+        EXPECT_EQ(decodePngChunks(c.file.data(), c.file.size(), info, nullptr), c.firstWalk) << c.what;
+        EXPECT_EQ(decodePng(c.file.data(), c.file.size(), false, 0), nullptr) << c.what;
+    }
 }
 
 TEST(PngDecoder, Crc32)

@@ -261,4 +261,27 @@ TEST_F(SurfaceTest, ReleaseFreesEverythingOnce)
     delete surface;
 }
 
+// A palette replaced by a larger one keeps its entries; a replacement that
+// cannot be made leaves the surface as it was.
+TEST_F(SurfaceTest, ResizedPaletteKeepsItsEntries)
+{
+    DsSurface* surface = new DsSurface(2, 2, &gNoRotation, I8, true, 3, countingAllocator, countingFree, 1, 0);
+    std::memcpy(surface->palette(), "ABCDEFGHIJKL", 12);
+    EXPECT_TRUE(surface->resizePalette(256));
+    EXPECT_EQ(surface->paletteSize(), 256);
+    EXPECT_EQ(std::memcmp(surface->palette(), "ABCDEFGHIJKL", 12), 0);
+    const uint8_t* palette = surface->palette();
+    gLog.failAt = gLog.allocations;
+    EXPECT_FALSE(surface->resizePalette(300)) << "the allocator returns null";
+    EXPECT_FALSE(surface->resizePalette(0));
+    EXPECT_FALSE(surface->resizePalette(DsSurface::kMaxPaletteSize + 1));
+    EXPECT_EQ(surface->palette(), palette);
+    EXPECT_EQ(surface->paletteSize(), 256);
+    EXPECT_EQ(gLog.live.size(), 2u);
+    destroy(surface);
+    DsSurface* noPalette = make(2, 2, ARGB8888);
+    EXPECT_FALSE(noPalette->resizePalette(4));
+    destroy(noPalette);
+}
+
 } // namespace

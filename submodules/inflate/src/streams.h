@@ -27,6 +27,13 @@
 // per dynamic block, which decode most literals two at a time. The results,
 // the bytes written and every pause stay the same; only the speed changes.
 //
+// Without a window a match reads the bytes just before the output pointer,
+// so the last INFLATE_MAX_DISTANCE bytes decoded (all of them, when fewer)
+// must stand right before output whenever a call starts. Between calls the
+// caller may move them, with output, elsewhere, for instance to the start
+// of a small buffer once its space has run out: the decoder keeps no other
+// pointer into the output area.
+//
 // The record holds pointers into itself (the tables in use, the next code
 // length), so it must stay where it is from the reset to the end of the stream.
 #pragma once

@@ -1,0 +1,52 @@
+// The input format shared by the PNG fuzz targets: the first byte chooses
+// the request (bit 0 alpha only, bits 1-2 the rotation 0, 90, 180 or 270,
+// bit 3 chunk CRCs rewritten before decoding, so that mutated chunks reach
+// the checks behind the CRC); the rest is the PNG file.
+#pragma once
+
+#include "png_crc.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+struct PngFuzzRequest {
+    bool alphaOnly;            // decode a greyscale image as an A8 surface
+    int rotation;              // 0, 90, 180 or 270 degrees
+    std::vector<uint8_t> file; // the PNG file, its CRCs rewritten on request
+};
+
+inline uint32_t fuzzBigEndian32(const uint8_t* bytes)
+{
+    return uint32_t(bytes[0]) << 24 | uint32_t(bytes[1]) << 16 | uint32_t(bytes[2]) << 8 | bytes[3];
+}
+
+// Rewrites the CRC of every whole chunk after the signature.
+inline void repairCrcs(std::vector<uint8_t>& file)
+{
+    constexpr size_t kSignatureBytes = 8;
+    constexpr size_t kChunkOverhead = 12; // length, type and CRC
+    size_t offset = kSignatureBytes;
+    while (offset + kChunkOverhead <= file.size()) {
+        const uint64_t length = fuzzBigEndian32(&file[offset]);
+        if (length > file.size() - offset - kChunkOverhead)
+            return;
+        const uint32_t crc = crc32Update(&file[offset + 4], length + 4, 0);
+        uint8_t* stored = &file[offset + 8 + length];
+        stored[0] = uint8_t(crc >> 24);
+        stored[1] = uint8_t(crc >> 16);
+        stored[2] = uint8_t(crc >> 8);
+        stored[3] = uint8_t(crc);
+        offset += length + kChunkOverhead;
+    }
+}
+
+// The request in a fuzz input of at least one byte.
+inline PngFuzzRequest readFuzzRequest(const uint8_t* data, size_t size)
+{
+    constexpr int kRotations[] = {0, 90, 180, 270};
+    PngFuzzRequest request{(data[0] & 1) != 0, kRotations[(data[0] >> 1) & 3], {data + 1, data + size}};
+    if (data[0] & 8)
+        repairCrcs(request.file);
+    return request;
+}
