@@ -7,7 +7,9 @@
 # sample, and 8 bits Adam7-interlaced. Converts each with and without a
 # quarter turn, and prints the peak resident set size that GNU time reports
 # next to the input file size plus the surface's pixel buffer (rows + one
-# reserve byte per row); all three give the same ARGB8888 surface.
+# reserve byte per row), and the excess of the peak over that sum (the
+# program, its libraries and its working buffers); all three give the same
+# ARGB8888 surface.
 set -euo pipefail
 
 pixpack=${1:?usage: $0 <pixpack binary> [side ...]}
@@ -28,8 +30,8 @@ write_image() {
   esac
 }
 
-printf '%-6s %-10s %-9s %12s %12s %14s %14s %7s\n' side image rotation input_KiB surface_KiB in+surface_KiB \
-  peak_RSS_KiB ratio
+printf '%-6s %-10s %-9s %12s %12s %14s %14s %7s %11s\n' side image rotation input_KiB surface_KiB in+surface_KiB \
+  peak_RSS_KiB ratio excess_KiB
 for side in "${sides[@]}"; do
   noise="$work/noise_$side.miff"
   convert -size "${side}x${side}" xc: +noise Random -channel A -fx 'u.r' -depth 16 "$noise"
@@ -44,8 +46,8 @@ for side in "${sides[@]}"; do
       peak=$(/usr/bin/time -f '%M' "$pixpack" --image "$image" --output "$work/out.srf" "${options[@]}" \
                2>&1 >/dev/null | tail -1)
       sum=$(( (input + surface) / 1024 ))
-      printf '%-6s %-10s %-9s %12d %12d %14d %14d %7.2f\n' "$side" "$form" "$rotation" $((input / 1024)) \
-        $((surface / 1024)) "$sum" "$peak" "$(echo "$peak / $sum" | bc -l)"
+      printf '%-6s %-10s %-9s %12d %12d %14d %14d %7.2f %11d\n' "$side" "$form" "$rotation" $((input / 1024)) \
+        $((surface / 1024)) "$sum" "$peak" "$(echo "$peak / $sum" | bc -l)" $((peak - sum))
     done
   done
 done

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Side-by-side speed of the tool kit against what a user would pick instead.
 #
-# Usage: bench/run.sh BUILD_DIR [RUNS [PART...]]   (parts: decoders inflate_speed memory fonts snapshots)
+# Usage: bench/run.sh BUILD_DIR [RUNS [PART...]]   (parts: decoders processes inflate_speed memory fonts snapshots)
 # BUILD_DIR is a Release build with the benchmarks on:
 #   cmake -S . -B build-bench -G Ninja -DCMAKE_BUILD_TYPE=Release \
 #         -DCORVANE_BUILD_BENCH=ON -DCORVANE_BUILD_GUI=OFF
@@ -9,8 +9,10 @@
 # Makes its own images, dump and font outputs in a temporary folder and
 # prints, in one run:
 #   1. PNG decoding: decodePng, libpng, libspng, stb_image, lodepng (best of RUNS, default 5),
-#      and inflate alone on level-6 streams of the same images: ours without and with a
-#      workspace against zlib and libdeflate (best of RUNS interleaved rounds);
+#      on photo-like, screenshot-like and grey images and the RGBA photo as 16-bit and as
+#      interlaced; whole processes: pixpack against libpng_decode (png_read_image into RGBA),
+#      median of 9 interleaved runs; and inflate alone on level-6 streams of the images: ours
+#      without and with a workspace against zlib and libdeflate (best of RUNS interleaved rounds);
 #   2. pixpack's peak memory against input + surface size (pixpack_memory.sh);
 #   3. glyphsmith_cli (0-255 at 256 pixels, four rotations) against lv_font_conv
 #      (0x20-0xFF at 256 pixels, one rotation; fetched with npm), best of 3;
@@ -26,7 +28,7 @@ set -euo pipefail
 
 build=${1:?usage: $0 BUILD_DIR [RUNS [PART...]]}
 runs=${2:-5}
-all_parts=(decoders inflate_speed memory fonts snapshots)
+all_parts=(decoders processes inflate_speed memory fonts snapshots)
 parts=("${@:3}")
 [ ${#parts[@]} -gt 0 ] || parts=("${all_parts[@]}")
 for part in "${parts[@]}"; do
@@ -37,15 +39,16 @@ here=$(cd "$(dirname "$0")" && pwd)
 decoders_bench=$build/bench/png_decoders_bench
 inflate_bench=$build/bench/inflate_bench
 pixpack=$build/tools/pixpack
+libpng_decode=$build/bench/libpng_decode
 glyphsmith_cli=$build/tools/glyphsmith_cli
 rawsnap=$build/tools/rawsnap
 # The peer font converter, pinned so that every run compares against the same version.
 lv_font_conv_version=1.5.3
 
-for program in "$decoders_bench" "$inflate_bench" "$pixpack" "$glyphsmith_cli" "$rawsnap"; do
+for program in "$decoders_bench" "$libpng_decode" "$inflate_bench" "$pixpack" "$glyphsmith_cli" "$rawsnap"; do
   [ -x "$program" ] || { echo "error: $program is not built (see the usage above)"; exit 1; }
 done
-for command in convert cp npm node fc-match /usr/bin/time bc; do
+for command in convert file cp npm node fc-match /usr/bin/time bc; do
   command -v "$command" >/dev/null || { echo "error: $command is not installed (scripts/install-deps.sh)"; exit 1; }
 done
 
@@ -99,14 +102,38 @@ make_images() {
     -alpha set -region 400x400+1500+600 -alpha transparent +region -depth 8 "PNG32:$work/screenshot_rgba.png"
   convert -size 4096x4096 gradient:black-white -attenuate 0.15 +noise Gaussian -colorspace Gray -depth 8 \
     -define png:color-type=0 -define png:bit-depth=8 "PNG:$work/grey.png"
+  # The RGBA photo again, with 16-bit samples and Adam7-interlaced.
+  convert "$work/photo_rgba.png" -depth 16 "PNG64:$work/photo_rgba16.png"
+  convert "$work/photo_rgba.png" -depth 8 -interlace PNG "PNG32:$work/photo_rgba_interlaced.png"
 }
+
+bench_images=(photo_rgb photo_rgba screenshot_rgba grey photo_rgba16 photo_rgba_interlaced)
 
 decoders() {
   section "PNG decoding, best of $runs (ms and ratio to libpng)"
   make_images
-  identify -format '%f: %w x %h, %[channels], %b\n' "$work"/*.png
-  "$decoders_bench" --runs "$runs" "$work/photo_rgb.png" "$work/photo_rgba.png" \
-    "$work/screenshot_rgba.png" "$work/grey.png"
+  file "$work"/*.png | sed "s|$work/||"
+  local image files=()
+  for image in "${bench_images[@]}"; do files+=("$work/$image.png"); done
+  "$decoders_bench" --runs "$runs" "${files[@]}"
+}
+
+# Whole processes, as a user runs them: pixpack writing its surface file
+# against libpng_decode, libpng's png_read_image into RGBA.
+processes() {
+  section "whole process: pixpack against libpng into RGBA, median of 9 interleaved runs"
+  [ -f "$work/grey.png" ] || make_images
+  printf '  %-28s %10s %10s %7s\n' image pixpack_ms libpng_ms ratio
+  local image ours=() theirs=()
+  for image in "${bench_images[@]}"; do
+    ours=() theirs=()
+    for _ in $(seq 9); do
+      theirs+=("$(best_ms 1 "$libpng_decode" "$work/$image.png")")
+      ours+=("$(FRESH_OUTPUT=$work/out.srf best_ms 1 "$pixpack" --image "$work/$image.png" --output "$work/out.srf")")
+    done
+    printf '  %-28s %10s %10s %7s\n' "$image" "$(median "${ours[@]}")" "$(median "${theirs[@]}")" \
+      "$(ratio "$(median "${ours[@]}")" "$(median "${theirs[@]}")")"
+  done
 }
 
 inflate_speed() {

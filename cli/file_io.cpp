@@ -16,6 +16,7 @@ constexpr mode_t kNewFileMode = 0666; // narrowed by the umask, as any new file 
 constexpr mode_t kPermissionBits = 07777;
 constexpr int kMostNameAttempts = 100;             // temporary names tried before giving up
 constexpr size_t kHugePageBytes = size_t(2) << 20; // x86-64 transparent huge page
+constexpr uint64_t kHugePagesWorthwhile = 2;        // the fewest huge pages a file must fill to get them
 
 // The kernel links an unnamed file into a folder through its /proc entry.
 std::string procPathOf(int fd)
@@ -111,13 +112,17 @@ bool InputFile::readAll()
     if (!measure())
         return false;
     const uint64_t size = mSize;
-    if (size > SIZE_MAX - kHugePageBytes || !fitsInMemory(size))
+    if (size > SIZE_MAX || !fitsInMemory(size))
         return false;
-    const size_t capacity = (size_t(size) + kHugePageBytes - 1) / kHugePageBytes * kHugePageBytes;
-    mBytes.reset(static_cast<uint8_t*>(std::aligned_alloc(kHugePageBytes, capacity)));
-    if (!mBytes)
+    // Huge pages only pay off for a file of several of them, and only where
+    // the file fills them: elsewhere they would bring in memory it never uses.
+    const bool hugePages = size >= kHugePagesWorthwhile * kHugePageBytes;
+    void* bytes = nullptr;
+    if (::posix_memalign(&bytes, hugePages ? kHugePageBytes : alignof(std::max_align_t), size_t(size)) != 0)
         return false;
-    ::madvise(mBytes.get(), capacity, MADV_HUGEPAGE); // advice only: small pages work as well
+    mBytes.reset(static_cast<uint8_t*>(bytes));
+    if (hugePages) // advice only: small pages work as well
+        ::madvise(bytes, size_t(size) / kHugePageBytes * kHugePageBytes, MADV_HUGEPAGE);
     for (uint64_t done = 0; done < size;) {
         const ssize_t got = ::read(mFd, mBytes.get() + done, size_t(size - done));
         if (got < 0 && errno == EINTR)

@@ -73,8 +73,8 @@ uint32_t readBigEndian32(const uint8_t* bytes)
 // Everything one walk carries from chunk to chunk. It holds the inflater,
 // which points into itself, so it stays where it was made.
 struct Walk {
-    Walk(const uint8_t* bytes, uint64_t byteCount, PngInfo& header, DsSurface* target)
-        : data(bytes), size(byteCount), info(header), surface(target)
+    Walk(const uint8_t* bytes, uint64_t byteCount, PngInfo& header, DsSurface* target, bool checkCrcs)
+        : data(bytes), size(byteCount), info(header), surface(target), crcsChecked(checkCrcs)
     {
     }
 
@@ -82,6 +82,7 @@ struct Walk {
     uint64_t size;                                     // its bytes
     PngInfo& info;                                     // filled as the chunks are read
     DsSurface* surface;                                // null in the first walk
+    bool crcsChecked;                                  // the chunk CRCs are compared; off when a walk before did
     uint32_t bitsPerPixel = 0;                         // bits of one pixel in the scanlines
     PngPasses passes{};                                // the image's passes, one when not interlaced
     uint64_t filteredSize = 0;                         // filter bytes and scanlines of the whole image
@@ -156,7 +157,8 @@ bool readChunk(const Walk& walk, uint64_t offset, uint64_t remaining, uint32_t& 
     if (uint64_t(length) + kChunkOverhead > remaining)
         return false;
     const uint8_t* typeAndData = walk.data + offset + kLengthBytes;
-    return crc32Update(typeAndData, uint64_t(length) + 4, 0) == readBigEndian32(typeAndData + 4 + length);
+    return !walk.crcsChecked ||
+        crc32Update(typeAndData, uint64_t(length) + 4, 0) == readBigEndian32(typeAndData + 4 + length);
 }
 
 // The IHDR chunk at offset 8 and the header values in it.
@@ -569,9 +571,22 @@ int decodePngChunks(const uint8_t* data, uint64_t size, PngInfo& info, DsSurface
 {
     if (!data)
         return PNG_INVALID;
-    Walk walk(data, size, info, surface);
+    Walk walk(data, size, info, surface, true);
     return pngResultOf(walkChunks(walk));
 }
+
+namespace {
+
+// The second walk over bytes the first walk has checked, CRCs included: it
+// fills the surface without computing every CRC again.
+int fillSurface(const uint8_t* data, uint64_t size, DsSurface* surface)
+{
+    PngInfo info{};
+    Walk walk(data, size, info, surface, false);
+    return pngResultOf(walkChunks(walk));
+}
+
+} // namespace
 
 DsSurface* decodePngWithAllocator(
     const uint8_t* data, uint64_t size, bool alphaOnly, int rotation, DsAllocator allocator, DsFree free)
@@ -592,8 +607,7 @@ DsSurface* decodePngWithAllocator(
         info.paletteHasAlpha != 0, info.paletteSize, allocator, free, 1, info.height);
     if (!surface)
         return nullptr;
-    PngInfo second{};
-    if (!surface->isValid() || decodePngChunks(data, size, second, surface) != PNG_OK || !surface->rotate(rotation)) {
+    if (!surface->isValid() || fillSurface(data, size, surface) != PNG_OK || !surface->rotate(rotation)) {
         destroySurface(surface);
         return nullptr;
     }

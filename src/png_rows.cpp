@@ -33,6 +33,9 @@ bool PngRowDecoder::start(const PngRowImage& image, const PngRowTarget& target)
     mPrevious = mCurrent + scanline;
     // The first pass holds the top-left pixel, so it is never empty.
     mScanlineBytes = pngScanlineBytes(image.passes.pass[0].width, image.bitsPerPixel);
+    // Without the workspace the inflater decodes the same, only more slowly.
+    mWorkspace.reset(new (std::nothrow) inflate_workspace_t);
+    mInflater.workspace = mWorkspace.get();
     inflate_process(&mInflater, nullptr);
     mInflater.output = mInflated.get();
     mInflater.output_space = uint32_t(std::min(kInflatedBytes, image.filteredSize));

@@ -60,19 +60,20 @@ private:
     void nextScanline();
     void makeRoom();
 
-    PngRowImage mImage{};                  // the image being decoded
-    PngRowTarget mTarget{};                // where its pixels go
-    uint32_t mFilterBytes = 0;             // the filters' bytes per pixel
-    uint32_t mSurfaceBytes = 0;            // bytes of one converted pixel
-    inflate_t mInflater{};                 // the image's Deflate stream; points into itself
-    bitstream_t mStream{};                 // its input cursor, kept across pieces
-    std::unique_ptr<uint8_t[]> mInflated;  // history and batch of inflated bytes
-    std::unique_ptr<uint8_t[]> mScanlines; // two scanlines, each after its filter-type byte
-    uint8_t* mCurrent = nullptr;           // the filter-type byte and scanline being filled
-    uint8_t* mPrevious = nullptr;          // the one before it, unfiltered, after its filter-type byte
-    uint64_t mFilled = 0;                  // bytes of mCurrent received, its filter-type byte included
-    uint64_t mScanlineBytes = 0;           // bytes of a scanline of the current pass
-    uint32_t mPass = 0;                    // current pass; passes.count once every scanline is in
-    uint32_t mRow = 0;                     // scanline within the pass
-    Status mStatus = Status::NeedInput;    // result of the last feed
+    PngRowImage mImage{};                            // the image being decoded
+    PngRowTarget mTarget{};                          // where its pixels go
+    uint32_t mFilterBytes = 0;                       // the filters' bytes per pixel
+    uint32_t mSurfaceBytes = 0;                      // bytes of one converted pixel
+    inflate_t mInflater{};                           // the image's Deflate stream; points into itself
+    std::unique_ptr<inflate_workspace_t> mWorkspace; // the inflater's wider tables; null if none could be had
+    bitstream_t mStream{};                           // its input cursor, kept across pieces
+    std::unique_ptr<uint8_t[]> mInflated;            // history and batch of inflated bytes
+    std::unique_ptr<uint8_t[]> mScanlines;           // two scanlines, each after its filter-type byte
+    uint8_t* mCurrent = nullptr;                     // the filter-type byte and scanline being filled
+    uint8_t* mPrevious = nullptr;                    // the one before it, unfiltered, after its filter-type byte
+    uint64_t mFilled = 0;                            // bytes of mCurrent received, its filter-type byte included
+    uint64_t mScanlineBytes = 0;                     // bytes of a scanline of the current pass
+    uint32_t mPass = 0;                              // current pass; passes.count once every scanline is in
+    uint32_t mRow = 0;                               // scanline within the pass
+    Status mStatus = Status::NeedInput;              // result of the last feed
 };
