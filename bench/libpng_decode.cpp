@@ -4,6 +4,8 @@
 // used libpng would, and exits. Prints nothing; exit status 1 when libpng
 // refuses the file.
 // Usage: libpng_decode <image.png>
+#include "libpng_rows.h"
+
 #include <png.h>
 
 #include <cstdio>
@@ -12,33 +14,13 @@
 namespace {
 
 // Asks libpng for 8-bit RGBA, whatever the file holds.
-void requestRgba(png_structp png, png_infop info)
+void requestRgba(png_structp png, png_infop)
 {
     png_set_expand(png);
     png_set_strip_16(png);
     png_set_gray_to_rgb(png);
     png_set_add_alpha(png, 0xFF, PNG_FILLER_AFTER);
     png_set_interlace_handling(png);
-    png_read_update_info(png, info);
-}
-
-// Reads the image into `pixels`; nothing with a destructor is made after
-// setjmp, so the caller owns both vectors.
-bool readImage(png_structp png, png_infop info, std::vector<png_byte>& pixels, std::vector<png_bytep>& rows)
-{
-    if (setjmp(png_jmpbuf(png)))
-        return false;
-    png_read_info(png, info);
-    requestRgba(png, info);
-    const png_uint_32 height = png_get_image_height(png, info);
-    const size_t rowBytes = png_get_rowbytes(png, info);
-    pixels.resize(rowBytes * height);
-    rows.resize(height);
-    for (png_uint_32 y = 0; y < height; ++y)
-        rows[y] = pixels.data() + rowBytes * y;
-    png_read_image(png, rows.data());
-    png_read_end(png, nullptr);
-    return true;
 }
 
 } // namespace
@@ -54,7 +36,7 @@ int main(int argc, char** argv)
     png_infop info = png ? png_create_info_struct(png) : nullptr;
     std::vector<png_byte> pixels;
     std::vector<png_bytep> rows;
-    const bool read = info && (png_init_io(png, file), readImage(png, info, pixels, rows));
+    const bool read = info && (png_init_io(png, file), readRowsWithLibpng(png, info, requestRgba, pixels, rows));
     png_destroy_read_struct(&png, info ? &info : nullptr, nullptr);
     std::fclose(file);
     return read ? 0 : 1;

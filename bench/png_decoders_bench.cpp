@@ -10,6 +10,7 @@
 // nothing but that every decoder accepts the file and yields as many pixel
 // bytes as the others; a refusal or a disagreement is reported and makes the
 // exit status 1.
+#include "libpng_rows.h"
 #include "png_decoder.h"
 #include "runs_option.h"
 
@@ -76,24 +77,10 @@ void readFromMemory(png_structp png, png_bytep data, png_size_t length)
     reader->offset += length;
 }
 
-// Reads the rows straight into one image buffer. Nothing with a destructor
-// may be created after setjmp, so the caller owns both vectors.
-bool readRowsWithLibpng(png_structp png, png_infop info, Bytes& pixels, std::vector<png_bytep>& rows)
+// 8-bit samples: 16-bit ones cut to their high byte, as pixpack keeps them.
+void requestEightBitSamples(png_structp png, png_infop)
 {
-    if (setjmp(png_jmpbuf(png)))
-        return false;
-    png_read_info(png, info);
     png_set_strip_16(png);
-    png_read_update_info(png, info);
-    const png_uint_32 height = png_get_image_height(png, info);
-    const size_t rowBytes = png_get_rowbytes(png, info);
-    pixels.resize(rowBytes * height);
-    rows.resize(height);
-    for (png_uint_32 y = 0; y < height; ++y)
-        rows[y] = pixels.data() + rowBytes * y;
-    png_read_image(png, rows.data());
-    png_read_end(png, nullptr);
-    return true;
 }
 
 size_t decodeWithLibpng(const Bytes& file)
@@ -108,7 +95,7 @@ size_t decodeWithLibpng(const Bytes& file)
     png_set_read_fn(png, &reader, readFromMemory);
     Bytes pixels;
     std::vector<png_bytep> rows;
-    const bool read = readRowsWithLibpng(png, info, pixels, rows);
+    const bool read = readRowsWithLibpng(png, info, requestEightBitSamples, pixels, rows);
     png_destroy_read_struct(&png, &info, nullptr);
     return read ? pixels.size() : kRefused;
 }
@@ -120,8 +107,8 @@ size_t decodeWithSpng(const Bytes& file)
         return kRefused;
     size_t bytes = kRefused;
     spng_ihdr header{};
-    const bool readable = spng_set_png_buffer(context, file.data(), file.size()) == 0 &&
-                          spng_get_ihdr(context, &header) == 0;
+    const bool readable =
+        spng_set_png_buffer(context, file.data(), file.size()) == 0 && spng_get_ihdr(context, &header) == 0;
     // libspng has no "strip 16" of its own: 16-bit images are asked for as 8-bit RGB(A).
     const bool alpha = header.color_type == SPNG_COLOR_TYPE_TRUECOLOR_ALPHA;
     const int format = header.bit_depth != 16 ? SPNG_FMT_PNG : alpha ? SPNG_FMT_RGBA8 : SPNG_FMT_RGB8;
