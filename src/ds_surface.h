@@ -2,21 +2,13 @@
 // palette, its geometry and the quarter turn in which the pixels are stored.
 #pragma once
 
+#include "ds_color.h"
 #include "ds_rect.h"
 
-#include <cstdint>
+#include <stddef.h>
+#include <stdint.h>
 
-// Pixel formats. Multi-byte words are stored little-endian.
-enum DsColorMode : uint32_t {
-    ARGB8888 = 0, // bytes B, G, R, A
-    RGB888 = 1,   // bytes B, G, R
-    RGB565 = 2,   // R in bits 11-15, G in bits 5-10, B in bits 0-4
-    ARGB1555 = 3, // A in bit 15, R in bits 10-14, G in bits 5-9, B in bits 0-4
-    ARGB4444 = 4, // A in bits 12-15, R in bits 8-11, G in bits 4-7, B in bits 0-3
-    I8 = 5,       // palette index; with a grey-ramp palette, the grey level
-    AI88 = 7,     // byte 0 palette index or grey level, byte 1 alpha
-    A8 = 9,       // alpha only
-};
+struct ds_bitmap_font_t;
 
 // Bytes per pixel of a colour mode; 0 for the modes without a pixel size
 // (6, 8 and everything above 9), which no surface operation accepts.
@@ -41,6 +33,17 @@ struct DsSurfaceFilePieces {
     uint32_t tailBytes;                        // zero bytes that end the file, 0 to 3
 };
 
+// Results of the drawing operations. Clipping is not a failure: an operation
+// whose area lies wholly outside the surface or its clip draws nothing and
+// succeeds.
+enum DsDrawResult : int {
+    DS_DRAW_OK = 0,
+    DS_DRAW_INVALID_SURFACE = 1,   // a surface without pixels, or of a mode without a pixel size
+    DS_DRAW_UNSUPPORTED_MODES = 2, // a pair of modes the operation does not take
+};
+
+struct DsSurfaceFile;
+
 class DsSurface {
 public:
     // Sizes refused by construction, so that every buffer size fits in 64 bits
@@ -60,6 +63,20 @@ public:
     // pitch, reserve and buffer size are 0.
     DsSurface(int32_t width, int32_t height, const int32_t* rotation, uint32_t colorMode, bool paletteHasAlpha,
         uint64_t paletteSize, DsAllocator allocator, DsFree free, uint32_t alignment, uint64_t reserve);
+
+    // A surface over pixels the caller keeps (a framebuffer, rows in flash):
+    // width x height logical pixels stored in the quarter turn `rotation`
+    // (0, 90, 180 or 270) with `pitch` bytes from one stored row to the next.
+    // It owns nothing, so release() and rotate() leave it alone; a source
+    // that lies in read-only memory must only be read. Invalid (no pixels)
+    // for a null pointer, a mode without a pixel size, dimensions below 1, a
+    // rotation not in the list or a pitch below a row's bytes.
+    DsSurface(int32_t width, int32_t height, int32_t rotation, uint32_t colorMode, uint8_t* pixels, uint32_t pitch);
+
+    // A surface over the rows of a surface file read in place (see
+    // dsReadSurfaceFile); it owns nothing and must only be read.
+    explicit DsSurface(const DsSurfaceFile& file);
+
     DsSurface(const DsSurface&) = delete;
     DsSurface& operator=(const DsSurface&) = delete;
 
@@ -79,6 +96,68 @@ public:
     const DsRect& clip() const { return mClip; }
     void* tag() const { return mTag; }
     void setTag(void* tag) { mTag = tag; }
+
+    // The upright image's size: the stored size, exchanged for 90 and 270.
+    int32_t logicalWidth() const;
+    int32_t logicalHeight() const;
+
+    // Points an I8 or AI88 surface that owns nothing at `entries` palette
+    // entries of 3 (B, G, R) or, with `hasAlpha`, 4 (B, G, R, A) bytes the
+    // caller keeps. False, unchanged, for other surfaces.
+    bool usePalette(const uint8_t* palette, uint16_t entries, bool hasAlpha);
+
+    // Drawing. Every operation takes logical (upright) coordinates, whatever
+    // the rotation the pixels are stored in, and touches only the pixels that
+    // lie both in the surface and in its clip. Colours are 0xAARRGGBB words,
+    // converted by the rules of ds_color.h. An I8 destination takes only I8
+    // sources (indices copied); an A8 destination keeps only the alpha.
+    // Sources of I8 and AI88 read their index through their palette, or as a
+    // grey level when they have none; an index past the palette reads as
+    // opaque black.
+
+    // Limits drawing to `area` (logical coordinates) within the surface;
+    // an empty area stops all drawing. The surface after construction and
+    // after a rotation clips to its whole area.
+    void setClip(const DsRect& area);
+    // The clip in logical coordinates.
+    DsRect logicalClip() const;
+
+    // Sets every pixel of `area` to `argb` in the surface's mode. An I8
+    // surface stores argb's low byte as the index.
+    int fill(const DsRect& area, uint32_t argb);
+
+    // Copies `sourceArea` of `source` (clipped to the source) so that its
+    // top-left pixel lands at (x, y), converting between the modes; no
+    // blending. Source and destination must not share pixels.
+    int blit(const DsSurface& source, const DsRect& sourceArea, int32_t x, int32_t y);
+
+    // Source-over with straight (non-premultiplied) alpha: each source pixel,
+    // its alpha times opacity / 255, over the destination. A8 sources blend
+    // black; I8 destinations are refused.
+    int blend(const DsSurface& source, const DsRect& sourceArea, int32_t x, int32_t y, uint8_t opacity);
+
+    // Blends the colour `argb` through the coverage of the A8 surface `mask`
+    // (its alpha times argb's alpha times opacity / 255 / 255): how coverage
+    // glyphs are drawn.
+    int blendMask(const DsSurface& mask, const DsRect& sourceArea, int32_t x, int32_t y, uint32_t argb,
+        uint8_t opacity = 255);
+
+    // Every pixel whose stored value equals that of `from` in the surface's
+    // mode becomes `to`.
+    int replaceColor(uint32_t from, uint32_t to);
+
+    // Sets the alpha of every pixel, keeping its colour; for the modes with
+    // alpha (ARGB8888, ARGB1555, ARGB4444, AI88, A8) only.
+    int replaceAlpha(uint8_t alpha);
+
+    // Sets the alpha of the pixels under the A8 surface `mask`, placed with
+    // its top-left pixel at (x, y), to the mask's alpha.
+    int replaceAlpha(const DsSurface& mask, int32_t x, int32_t y);
+
+    // The colour at logical (x, y), 0 outside the surface; setPixel ignores
+    // positions outside the surface or its clip.
+    uint32_t pixel(int32_t x, int32_t y) const;
+    void setPixel(int32_t x, int32_t y, uint32_t argb);
 
     // Bytes of the pixel buffer: mHeight x mPitch + mReserve.
     uint64_t bufferSize() const;
@@ -136,6 +215,15 @@ private:
     uint8_t* mPixels = nullptr;  // mHeight x mPitch + mReserve bytes, rows from the top
     uint8_t* mPalette = nullptr; // palette for I8 and AI88, else null
 };
+
+// Draws the 0-terminated `text`, one font code per byte, with `font`, the
+// generated font of the target's stored rotation (font_X_90 for a surface
+// stored at 90), so that the left end of its baseline is at logical (x, y):
+// each glyph's coverage blends `argb` as blendMask does, placed at
+// (pen + xoff, y - yoff) before the turn; the pen starts at x, moves by the
+// kerning delta the glyph's table gives for the previous code, and then by
+// the glyph's advance. Codes without a glyph are skipped.
+int dsDrawText(DsSurface& target, const ds_bitmap_font_t& font, int32_t x, int32_t y, const char* text, uint32_t argb);
 
 // Size of the surface file whose rows take `rowBytes` bytes.
 uint64_t dsSurfaceFileSize(uint64_t rowBytes);

@@ -1,0 +1,124 @@
+// Colour conversions of the surface library: between 0xAARRGGBB words and the
+// stored pixels of every sized colour mode. Each rule is written once here and
+// used by every drawing path and by the tools, so a surface file and the
+// device agree on every colour.
+//
+// Widening (a stored channel to 8 bits) repeats the channel's bits: 5 bits
+// abcde become abcdeabc, 6 bits abcdef become abcdefab, 4 bits abcd become
+// abcdabcd, so 0 stays 0 and the largest value becomes 255. Narrowing (8 bits
+// to a stored channel) keeps the high bits (truncation); ARGB1555's one alpha
+// bit is therefore set for alpha >= 128. These are the rules of the common
+// display libraries (pixman among them).
+//
+// Grey modes (I8 and AI88 without a palette) read their byte as a grey level
+// in all three colour channels. A colour is made grey by the integer BT.601
+// weights (77 R + 150 G + 29 B) / 256, which give every grey colour its own
+// level back.
+#pragma once
+
+#include <stdint.h>
+
+// Pixel formats. Multi-byte words are stored little-endian.
+enum DsColorMode : uint32_t {
+    ARGB8888 = 0, // bytes B, G, R, A
+    RGB888 = 1,   // bytes B, G, R
+    RGB565 = 2,   // R in bits 11-15, G in bits 5-10, B in bits 0-4
+    ARGB1555 = 3, // A in bit 15, R in bits 10-14, G in bits 5-9, B in bits 0-4
+    ARGB4444 = 4, // A in bits 12-15, R in bits 8-11, G in bits 4-7, B in bits 0-3
+    I8 = 5,       // palette index; with a grey-ramp palette, the grey level
+    AI88 = 7,     // byte 0 palette index or grey level, byte 1 alpha
+    A8 = 9,       // alpha only
+};
+
+namespace ds {
+
+constexpr uint32_t alphaOf(uint32_t argb) { return argb >> 24; }
+constexpr uint32_t redOf(uint32_t argb) { return argb >> 16 & 0xFF; }
+constexpr uint32_t greenOf(uint32_t argb) { return argb >> 8 & 0xFF; }
+constexpr uint32_t blueOf(uint32_t argb) { return argb & 0xFF; }
+
+constexpr uint32_t makeArgb(uint32_t alpha, uint32_t red, uint32_t green, uint32_t blue)
+{
+    return alpha << 24 | red << 16 | green << 8 | blue;
+}
+
+constexpr uint32_t widen1(uint32_t value) { return value ? 0xFF : 0; }
+constexpr uint32_t widen4(uint32_t value) { return value << 4 | value; }
+constexpr uint32_t widen5(uint32_t value) { return value << 3 | value >> 2; }
+constexpr uint32_t widen6(uint32_t value) { return value << 2 | value >> 4; }
+
+constexpr uint32_t greyOf(uint32_t argb) { return (77 * redOf(argb) + 150 * greenOf(argb) + 29 * blueOf(argb)) >> 8; }
+
+constexpr uint32_t greyArgb(uint32_t alpha, uint32_t grey) { return makeArgb(alpha, grey, grey, grey); }
+
+constexpr uint32_t rgb565Of(uint32_t argb)
+{
+    return (redOf(argb) >> 3) << 11 | (greenOf(argb) >> 2) << 5 | blueOf(argb) >> 3;
+}
+
+constexpr uint32_t argb1555Of(uint32_t argb)
+{
+    return (alphaOf(argb) >> 7) << 15 | (redOf(argb) >> 3) << 10 | (greenOf(argb) >> 3) << 5 | blueOf(argb) >> 3;
+}
+
+constexpr uint32_t argb4444Of(uint32_t argb)
+{
+    return (alphaOf(argb) >> 4) << 12 | (redOf(argb) >> 4) << 8 | (greenOf(argb) >> 4) << 4 | blueOf(argb) >> 4;
+}
+
+constexpr uint32_t argbOfRgb565(uint32_t value)
+{
+    return makeArgb(0xFF, widen5(value >> 11 & 0x1F), widen6(value >> 5 & 0x3F), widen5(value & 0x1F));
+}
+
+constexpr uint32_t argbOfArgb1555(uint32_t value)
+{
+    return makeArgb(widen1(value >> 15 & 1), widen5(value >> 10 & 0x1F), widen5(value >> 5 & 0x1F),
+        widen5(value & 0x1F));
+}
+
+constexpr uint32_t argbOfArgb4444(uint32_t value)
+{
+    return makeArgb(widen4(value >> 12 & 0xF), widen4(value >> 8 & 0xF), widen4(value >> 4 & 0xF),
+        widen4(value & 0xF));
+}
+
+} // namespace ds
+
+// The stored value of the colour `argb` in a sized colour mode, its bytes in
+// the surface's order from the low byte up (ARGB8888: the word itself; RGB888:
+// B | G << 8 | R << 16). I8 stores the grey level as its index, AI88 the grey
+// level and the alpha, A8 the alpha. 0 for a mode without a pixel size.
+constexpr uint32_t dsEncodeColor(uint32_t colorMode, uint32_t argb)
+{
+    switch (colorMode) {
+    case ARGB8888: return argb;
+    case RGB888: return argb & 0xFFFFFF;
+    case RGB565: return ds::rgb565Of(argb);
+    case ARGB1555: return ds::argb1555Of(argb);
+    case ARGB4444: return ds::argb4444Of(argb);
+    case I8: return ds::greyOf(argb);
+    case AI88: return ds::alphaOf(argb) << 8 | ds::greyOf(argb);
+    case A8: return ds::alphaOf(argb);
+    default: return 0;
+    }
+}
+
+// The colour of the stored value `value` of a sized colour mode, as
+// dsEncodeColor lays it out: modes without alpha are opaque, I8 and AI88 read
+// their byte as a grey level, A8 is black with its alpha. 0 for a mode
+// without a pixel size.
+constexpr uint32_t dsDecodeColor(uint32_t colorMode, uint32_t value)
+{
+    switch (colorMode) {
+    case ARGB8888: return value;
+    case RGB888: return 0xFF000000u | (value & 0xFFFFFF);
+    case RGB565: return ds::argbOfRgb565(value);
+    case ARGB1555: return ds::argbOfArgb1555(value);
+    case ARGB4444: return ds::argbOfArgb4444(value);
+    case I8: return ds::greyArgb(0xFF, value & 0xFF);
+    case AI88: return ds::greyArgb(value >> 8 & 0xFF, value & 0xFF);
+    case A8: return ds::makeArgb(value & 0xFF, 0, 0, 0);
+    default: return 0;
+    }
+}
