@@ -1,6 +1,6 @@
 // FontRasterizer::writeFontSource: renders the listed glyphs and writes the
 // bitmap-font source and header through the text functions.
-#include "file_io.h"
+#include "output_file.h"
 #include "font_rasterizer.h"
 #include "font_source_text.h"
 

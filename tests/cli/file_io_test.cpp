@@ -1,6 +1,6 @@
 #include "file_io.h"
 #include "folder_state.h"
-#include "output_target.h"
+#include "termination_cleanup.h"
 #include "run_program.h"
 
 #include <gtest/gtest.h>
