@@ -1,11 +1,14 @@
 #include "termination_cleanup.h"
 
+#include <pthread.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <csignal>
 #include <cstring>
 #include <iterator>
+#include <mutex>
 
 namespace {
 
@@ -13,15 +16,20 @@ constexpr size_t kLongestFileName = 255; // NAME_MAX of Linux file systems
 constexpr int kMostPendingFiles = 8;     // a tool holds two at a time at the most
 constexpr int kCleanupSignals[] = {SIGINT, SIGTERM, SIGHUP};
 
+// A slot is claimed (so that two threads never fill one), then filled, then
+// marked in use; the handler reads only slots marked in use, and the mark is
+// stored after the fields with release order, so it never sees half a name.
+enum SlotState : int { kFree, kClaimed, kInUse };
+static_assert(std::atomic<int>::is_always_lock_free, "the handler reads the state");
+
 struct PendingFile {
-    volatile sig_atomic_t inUse;     // set once the fields below are complete
+    std::atomic<int> state;          // SlotState
     int folderFd;                    // folder the file was made in
     char name[kLongestFileName + 1]; // its name there
 };
 
 PendingFile gPendingFiles[kMostPendingFiles];
 struct sigaction gPreviousActions[std::size(kCleanupSignals)];
-bool gHandlersInstalled = false;
 
 // Removes every pending temporary file, then lets the signal do what it
 // would have done without us.
@@ -29,7 +37,7 @@ void removePendingFiles(int signal)
 {
     const int savedErrno = errno;
     for (PendingFile& file : gPendingFiles)
-        if (file.inUse)
+        if (file.state.load(std::memory_order_acquire) == kInUse)
             ::unlinkat(file.folderFd, file.name, 0);
     for (size_t i = 0; i < std::size(kCleanupSignals); ++i)
         if (kCleanupSignals[i] == signal)
@@ -38,11 +46,8 @@ void removePendingFiles(int signal)
     ::raise(signal); // delivered with the previous action once this handler returns
 }
 
-void installCleanupHandlers()
+void installHandlersOnce()
 {
-    if (gHandlersInstalled)
-        return;
-    gHandlersInstalled = true;
     struct sigaction cleanup { };
     cleanup.sa_handler = removePendingFiles;
     sigemptyset(&cleanup.sa_mask);
@@ -55,19 +60,26 @@ void installCleanupHandlers()
     }
 }
 
+void installCleanupHandlers()
+{
+    static std::once_flag installed;
+    std::call_once(installed, installHandlersOnce);
+}
+
 } // namespace
 
 bool registerTemporaryFile(int folderFd, const std::string& name)
 {
     if (name.size() > kLongestFileName)
         return false;
+    installCleanupHandlers();
     for (PendingFile& file : gPendingFiles) {
-        if (file.inUse)
+        int expected = kFree;
+        if (!file.state.compare_exchange_strong(expected, kClaimed, std::memory_order_acquire))
             continue;
-        installCleanupHandlers();
         file.folderFd = folderFd;
         std::memcpy(file.name, name.c_str(), name.size() + 1);
-        file.inUse = 1;
+        file.state.store(kInUse, std::memory_order_release);
         return true;
     }
     return false;
@@ -76,8 +88,8 @@ bool registerTemporaryFile(int folderFd, const std::string& name)
 void unregisterTemporaryFile(int folderFd, const std::string& name)
 {
     for (PendingFile& file : gPendingFiles)
-        if (file.inUse && file.folderFd == folderFd && name == file.name)
-            file.inUse = 0;
+        if (file.state.load(std::memory_order_acquire) == kInUse && file.folderFd == folderFd && name == file.name)
+            file.state.store(kFree, std::memory_order_release);
 }
 
 TerminationSignalsBlocked::TerminationSignalsBlocked()
@@ -86,10 +98,10 @@ TerminationSignalsBlocked::TerminationSignalsBlocked()
     sigemptyset(&held);
     for (int signal : kCleanupSignals)
         sigaddset(&held, signal);
-    ::sigprocmask(SIG_BLOCK, &held, &mPrevious);
+    ::pthread_sigmask(SIG_BLOCK, &held, &mPrevious);
 }
 
 TerminationSignalsBlocked::~TerminationSignalsBlocked()
 {
-    ::sigprocmask(SIG_SETMASK, &mPrevious, nullptr);
+    ::pthread_sigmask(SIG_SETMASK, &mPrevious, nullptr);
 }

@@ -8,13 +8,16 @@
 #include <string>
 
 // Registering installs the handlers on first use; a signal the process
-// ignores stays ignored. A name longer than NAME_MAX, or a ninth file, is
-// refused (false). Both calls are safe to make while a handler might run.
+// ignores at that moment stays ignored. A name longer than NAME_MAX, or a
+// ninth file, is refused (false). A handler that runs meanwhile, in this
+// thread or another, sees a file either registered whole or not at all.
 bool registerTemporaryFile(int folderFd, const std::string& name);
 void unregisterTemporaryFile(int folderFd, const std::string& name);
 
-// Holds SIGINT, SIGTERM and SIGHUP back for its lifetime, so that a short
-// sequence of file-system calls is never cut in two.
+// Holds SIGINT, SIGTERM and SIGHUP back from the calling thread for its
+// lifetime, so that a short sequence of file-system calls is never cut in
+// two by a handler in this thread. A process-directed signal may still be
+// handled by another thread that does not hold it back.
 class TerminationSignalsBlocked {
 public:
     TerminationSignalsBlocked();
