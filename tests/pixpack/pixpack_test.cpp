@@ -427,6 +427,50 @@ TEST_F(Pixpack, OutputsNeverLoseDataThroughDescriptors)
     }
 }
 
+// A quarter turn is written straight from the upright surface, so a turned
+// surface needs the memory of one image, not two; and where even one does
+// not fit, the run says so.
+TEST_F(Pixpack, TurnsALargeSurfaceWithinTheMemoryOfOne)
+{
+#ifdef CORVANE_SANITIZED
+    GTEST_SKIP() << "the sanitizers reserve more address space than the limits allow";
+#endif
+    constexpr uint32_t kSide = 3000; // 36 MB of ARGB8888 pixels
+    PngRecipe recipe;
+    recipe.colorType = 6;
+    recipe.width = kSide;
+    recipe.height = kSide;
+    recipe.level = 1;
+    recipe.pixels = Bytes(size_t(kSide) * kSide * 4, 0x80);
+    for (size_t i = 0; i < recipe.pixels.size(); i += 4 * 999)
+        recipe.pixels[i] = uint8_t(i / 7);
+    const Bytes png = buildPng(recipe);
+    writeFileBytes(directory.file("big.png"), asText(png));
+    const uint64_t surfaceBytes = uint64_t(kSide) * kSide * 4;
+    const struct {
+        const char* rotation;
+        uint64_t memoryLimit;
+        std::string error; // empty for a run that succeeds
+    } cases[] = {
+        {"90", surfaceBytes + (28u << 20), ""},
+        {"180", surfaceBytes + (28u << 20), ""},
+        {"90", 24u << 20, "not enough memory for a 3000 x 3000 surface (36003000 bytes)"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.rotation) + " under " + std::to_string(c.memoryLimit));
+        ProgramSetup setup;
+        setup.memoryLimit = c.memoryLimit;
+        const ProgramResult result = runProgram(
+            PIXPACK_PATH, {"--image", directory.file("big.png"), "--rotation", c.rotation, "--output", output}, setup);
+        EXPECT_EQ(result.output,
+            c.error.empty() ? success(directory.file("big.png"), 20 + surfaceBytes) : runtimeError(c.error));
+        EXPECT_EQ(result.status, c.error.empty() ? 0 : 1);
+        if (c.error.empty()) {
+            EXPECT_EQ(readFileBytes(output).size(), 20 + surfaceBytes);
+        }
+    }
+}
+
 // A file far larger than the machine's memory (sparse, so it costs no disk)
 // is refused before anything is allocated for it.
 TEST_F(Pixpack, RefusesAnInputTooBigToHold)
