@@ -7,16 +7,19 @@
 #include <memory>
 #include <string>
 
-// True when `size` bytes could be held in memory at all: no more than the
-// machine's memory and swap together. Checked before a whole file is read,
-// so that a huge (or sparse) file is refused rather than attempted.
+// False only when `size` exceeds the machine's RAM and swap together, as
+// sysinfo() reports them (true when it fails). Checked before a whole file
+// is read, so that a file no machine of this size could hold (a huge sparse
+// one) is refused at once. Neither a container's memory limit (the cgroup's
+// memory.max) nor the memory in use is counted: a file within the machine's
+// total but over those is attempted, and its allocation or mapping fails.
 bool fitsInMemory(uint64_t size);
 
 // An input file opened first and read whole later, so that the tools can
-// report "cannot open" and "cannot read" at the moments they happen. The
-// bytes are read with one read into a buffer that asks for huge pages where
-// the kernel offers them: for a file of tens of megabytes, faulting in small
-// pages costs more than reading the bytes.
+// report "cannot open" and "cannot read" at the moments they happen. A file
+// of at least two huge pages (4 MiB) is read into a buffer aligned to them
+// and advised to use them for the part it fills (advice only): for a file of
+// tens of megabytes, faulting in small pages costs more than reading the bytes.
 class InputFile {
 public:
     InputFile() = default;
@@ -25,12 +28,11 @@ public:
     ~InputFile();
 
     bool open(const std::string& path);
-    // Takes the size of the file without reading it, for an input whose bytes
-    // are copied rather than read. Fails for anything but a regular file and
-    // for an empty file (a block of zero bytes never arrives).
+    // Takes the size of the file without reading it. Fails for anything but
+    // a regular file, and for an empty one, which no tool takes as input.
     bool measure();
-    // Reads the whole file. Fails as measure does, for a file too big to hold
-    // in memory and for a short read.
+    // Reads the whole file. Fails as measure does, where fitsInMemory says no
+    // or the buffer cannot be had, and for a short read.
     bool readAll();
     // Maps the whole file read-only, its pages brought in at once, instead of
     // reading it: for bytes that are only handed back to the kernel (written
@@ -44,17 +46,17 @@ public:
     void close();
     void releaseBytes();
 
-    // The bytes once read or mapped; null before.
+    // Null before readAll or mapAll has succeeded.
     const uint8_t* data() const { return mMapping ? mMapping : mBytes.get(); }
-    // The file's size once measured or read.
+    // 0 until measured.
     uint64_t size() const { return mSize; }
 
 private:
     struct FreeBytes {
         void operator()(uint8_t* bytes) const { std::free(bytes); }
     };
-    int mFd = -1;                               // open file, or -1
-    std::unique_ptr<uint8_t, FreeBytes> mBytes; // the file's contents once read
-    const uint8_t* mMapping = nullptr;          // the file's pages once mapped
-    uint64_t mSize = 0;                         // size of the file, once measured, read or mapped
+    int mFd = -1; // -1 when closed
+    std::unique_ptr<uint8_t, FreeBytes> mBytes;
+    const uint8_t* mMapping = nullptr; // mSize bytes, unmapped by releaseBytes
+    uint64_t mSize = 0;
 };

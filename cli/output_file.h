@@ -76,14 +76,14 @@ private:
     void undoKeep(const std::string& kept);
     void dropKept(const std::string& kept);
 
-    int mFd = -1;            // file being written, or -1
-    int mFolderFd = -1;      // folder of the final file, for a replacement
-    std::string mName;       // final file name inside that folder
-    std::string mTemporary;  // name of a named temporary file; empty while it has none
-    std::string mDirectPath; // device or FIFO to open at the first write
-    bool mFinished = false;  // written and closed, waiting for publish
-    bool mFailed = false;    // a write has failed
-    bool mDirect = false;    // writing straight into a device, FIFO, terminal or descriptor
+    int mFd = -1;            // an unnamed file stays open until it is linked in
+    int mFolderFd = -1;      // the final file's folder, for a replacement
+    std::string mName;       // the final file's name in that folder
+    std::string mTemporary;  // empty while the temporary file has no name
+    std::string mDirectPath; // a device or FIFO not opened yet
+    bool mFinished = false;  // finish has succeeded; publish may run
+    bool mFailed = false;
+    bool mDirect = false; // a device, FIFO, terminal or descriptor: no replacement
 };
 
 // For the tests' builds of the tools only, which set them before main runs:
