@@ -1,8 +1,8 @@
 // FontRasterizer::writeFontSource: renders the listed glyphs and writes the
 // bitmap-font source and header through the text functions.
-#include "output_file.h"
 #include "font_rasterizer.h"
 #include "font_source_text.h"
+#include "output_file.h"
 
 #include <algorithm>
 #include <cstdint>
