@@ -1,5 +1,6 @@
 #include "tool_frame.h"
 
+#include <csignal>
 #include <cstdarg>
 #include <cstdio>
 #include <stdexcept>
@@ -17,6 +18,16 @@ void printCommandLineError(const CommandLineException& error)
         std::printf("\n\nERROR: '%s' %s\n\n", error.option()->c_str(), error.what());
     else
         std::printf("\n\nERROR: %s\n\n", error.what());
+}
+
+// A file-size limit (SIGXFSZ) and a reader that goes away (SIGPIPE) would
+// end the process by signal, with no message and a named temporary file
+// left behind; ignored, they make the write fail (EFBIG, EPIPE) instead, and
+// the run reports it as any failed write.
+void letWritesFailInsteadOfSignals()
+{
+    std::signal(SIGXFSZ, SIG_IGN);
+    std::signal(SIGPIPE, SIG_IGN);
 }
 
 } // namespace
@@ -67,6 +78,7 @@ void answerHelp(CommandLine& commandLine)
 
 int runTool(const CommandLine& commandLine, const std::function<void()>& work, const ToolRunOptions& options)
 {
+    letWritesFailInsteadOfSignals();
     int status = 1;
     try {
         work();

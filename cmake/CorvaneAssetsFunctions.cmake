@@ -42,23 +42,54 @@ endfunction()
 # target `helper`, so that they are made first even when `target` is defined in
 # another folder than the one of the command.
 function(_corvane_make_before target helper)
+  if(TARGET ${helper})
+    message(FATAL_ERROR "CorvaneAssets: cannot make the helper target '${helper}' for '${target}': the name is taken")
+  endif()
   add_custom_target(${helper} DEPENDS ${ARGN})
   add_dependencies(${target} ${helper})
 endfunction()
 
-# Adds the build step that draws <name>_preview.png in the current binary folder
-# with assetpeek from the generated file `input`, made before `target`; the
-# further arguments are assetpeek's options besides --output.
-function(_corvane_add_preview target name input)
-  set(picture ${CMAKE_CURRENT_BINARY_DIR}/${name}_preview.png)
+# Stops configuration when one of the files in ARGN is already made by an
+# earlier call in this folder (two fonts of one NAME and SIZE, a surface and a
+# font whose pictures would share a name): the second rule would replace the
+# first or stop CMake with a less clear message. Messages begin with `function`.
+function(_corvane_claim_outputs function)
+  get_property(claimed DIRECTORY PROPERTY _CORVANE_OUTPUTS)
+  foreach(output IN LISTS ARGN)
+    if(output IN_LIST claimed)
+      get_filename_component(file "${output}" NAME)
+      message(FATAL_ERROR "${function}: ${file} is already made by another call in this folder")
+    endif()
+  endforeach()
+  set_property(DIRECTORY APPEND PROPERTY _CORVANE_OUTPUTS ${ARGN})
+endfunction()
+
+# Adds the build step that draws <stem>_preview.png in the current binary folder
+# with assetpeek from the generated file `input`, made before `target` through
+# the helper target <target>_preview_<kind>_<stem>; the further arguments are
+# assetpeek's options besides --output.
+function(_corvane_add_preview target kind stem input)
+  set(picture ${CMAKE_CURRENT_BINARY_DIR}/${stem}_preview.png)
+  _corvane_claim_outputs(corvane_add_${kind} ${picture})
   set(tool CorvaneAssets::assetpeek)
   add_custom_command(
     OUTPUT ${picture}
     COMMAND $<TARGET_FILE:${tool}> ${ARGN} --output ${picture}
     DEPENDS ${input} $<TARGET_FILE:${tool}>
-    COMMENT "Drawing preview ${name}_preview.png with assetpeek"
+    COMMENT "Drawing preview ${stem}_preview.png with assetpeek"
     VERBATIM)
-  _corvane_make_before(${target} ${target}_preview_${name} ${picture})
+  _corvane_make_before(${target} ${target}_preview_${kind}_${stem} ${picture})
+endfunction()
+
+# Sets `result` to the PREVIEW text of a font as one argument of a custom
+# command: a ';' kept as a character, not a list separator. Stops
+# configuration for a text that assetpeek would take for an option.
+function(_corvane_preview_text result text)
+  if("${text}" MATCHES "^-")
+    message(FATAL_ERROR "corvane_add_font: PREVIEW text '${text}' begins with '-', which assetpeek takes for an option")
+  endif()
+  string(REPLACE ";" "$<SEMICOLON>" escaped "${text}")
+  set(${result} "${escaped}" PARENT_SCOPE)
 endfunction()
 
 # Compiles the generated `sources` into `target`, with the current binary folder,
@@ -74,8 +105,8 @@ endfunction()
 # .h in the current binary folder and compiles the source into <target>, which
 # links CorvaneAssets::ds_font. Each global table gets a section of its own with
 # GCC and Clang, so a link with --gc-sections keeps only the rotations used.
-# With PREVIEW, assetpeek also draws <text> from the generated source into
-# <name>_preview.png.
+# With PREVIEW, assetpeek also draws <text> (which may not begin with '-') from
+# the generated source into <name>_<pixels>_preview.png.
 function(corvane_add_font target)
   cmake_parse_arguments(PARSE_ARGV 1 args "" "NAME;FONT;SIZE;CHARS;PREVIEW" "")
   _corvane_check_arguments(corvane_add_font "${target}" NAME FONT SIZE CHARS)
@@ -85,6 +116,7 @@ function(corvane_add_font target)
   set(fontName ${args_NAME}_${args_SIZE})
   set(stem ${CMAKE_CURRENT_BINARY_DIR}/${fontName})
   get_filename_component(font "${args_FONT}" ABSOLUTE BASE_DIR ${CMAKE_CURRENT_SOURCE_DIR})
+  _corvane_claim_outputs(corvane_add_font ${stem}.cpp ${stem}.h)
   set(tool CorvaneAssets::glyphsmith_cli)
   add_custom_command(
     OUTPUT ${stem}.cpp ${stem}.h
@@ -99,7 +131,8 @@ function(corvane_add_font target)
     COMPILE_OPTIONS "$<$<CXX_COMPILER_ID:GNU,Clang,AppleClang>:-fdata-sections>")
   target_link_libraries(${target} PUBLIC CorvaneAssets::ds_font)
   if(DEFINED args_PREVIEW)
-    _corvane_add_preview(${target} ${args_NAME} ${stem}.cpp --font ${stem}.cpp --text ${args_PREVIEW})
+    _corvane_preview_text(text "${args_PREVIEW}")
+    _corvane_add_preview(${target} font ${fontName} ${stem}.cpp --font ${stem}.cpp --text "${text}")
   endif()
 endfunction()
 
@@ -123,6 +156,7 @@ function(corvane_add_surface target)
     list(APPEND pixpackOptions --alphaonly)
   endif()
   set(surface ${CMAKE_CURRENT_BINARY_DIR}/${args_NAME}.srf)
+  _corvane_claim_outputs(corvane_add_surface ${surface})
   get_filename_component(image "${args_IMAGE}" ABSOLUTE BASE_DIR ${CMAKE_CURRENT_SOURCE_DIR})
   set(tool CorvaneAssets::pixpack)
   add_custom_command(
@@ -137,7 +171,7 @@ function(corvane_add_surface target)
     _corvane_make_before(${target} ${target}_surface_${args_NAME} ${surface})
   endif()
   if(args_PREVIEW)
-    _corvane_add_preview(${target} ${args_NAME} ${surface} --surface ${surface} --upright)
+    _corvane_add_preview(${target} surface ${args_NAME} ${surface} --surface ${surface} --upright)
   endif()
 endfunction()
 
@@ -145,6 +179,7 @@ endfunction()
 # and compiles them into `target`.
 function(_corvane_embed_surface target name surface)
   set(stem ${CMAKE_CURRENT_BINARY_DIR}/${name}_surface)
+  _corvane_claim_outputs(corvane_add_surface ${stem}.cpp ${stem}.h)
   set(script ${CMAKE_CURRENT_FUNCTION_LIST_DIR}/CorvaneAssetsEmbed.cmake)
   add_custom_command(
     OUTPUT ${stem}.cpp ${stem}.h

@@ -1,8 +1,8 @@
 // FontRasterizer::writeFontSource: renders the listed glyphs and writes the
 // bitmap-font source and header through the text functions.
-#include "file_io.h"
 #include "font_rasterizer.h"
 #include "font_source_text.h"
+#include "output_file.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -33,17 +33,17 @@ struct NamedOutput {
     const std::string* path;
 };
 
-// Completes both files, then puts both in place, so that neither replaces
-// its old version unless both were written. Returns the path of the file
+// Completes both files, then puts both in place as one, so that neither
+// replaces its old version unless both do. Returns the path of the file
 // that failed, or an empty text.
 std::string placeBoth(NamedOutput source, NamedOutput header)
 {
     for (const NamedOutput& output : {source, header})
         if (!output.file->finish())
             return *output.path;
-    for (const NamedOutput& output : {source, header})
-        if (!output.file->publish())
-            return *output.path;
+    const OutputFile* failed = nullptr;
+    if (!publishPair(*source.file, *header.file, failed))
+        return failed == header.file ? *header.path : *source.path;
     return std::string();
 }
 

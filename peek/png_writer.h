@@ -1,7 +1,7 @@
 // PNG files of pictures, written with libpng.
 #pragma once
 
-#include "file_io.h"
+#include "output_file.h"
 #include "picture.h"
 
 // Writes `picture` (1 to 2^31 - 1 pixels each way) into `output` as an 8-bit

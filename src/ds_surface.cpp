@@ -182,7 +182,7 @@ bool DsSurface::rotate(int32_t angle)
     auto* target = static_cast<uint8_t*>(mAllocator(newSize));
     if (!target)
         return false;
-    copyRotated(target, newPitch, angle);
+    copyRotated(target, newPitch, angle, 0, newHeight);
     mFree(mPixels);
     mPixels = target;
     mReserve = 0;
@@ -195,20 +195,21 @@ bool DsSurface::rotate(int32_t angle)
     return true;
 }
 
-// Fills `target` (rows of targetPitch bytes) with the stored pixels turned by
-// `angle`: new pixel (row i, column j) comes from
+// Fills `target` (rows of targetPitch bytes) with rows firstRow to firstRow +
+// rowCount - 1 of the stored pixels turned by `angle`: new pixel (row i,
+// column j) comes from
 //   90: old (row j, column W-1-i)   180: old (row H-1-i, column W-1-j)
 //   270: old (row H-1-j, column i)
 // where W and H are the old stored width and height.
-void DsSurface::copyRotated(uint8_t* target, uint64_t targetPitch, int32_t angle) const
+void DsSurface::copyRotated(
+    uint8_t* target, uint64_t targetPitch, int32_t angle, int64_t firstRow, int64_t rowCount) const
 {
     const int64_t oldWidth = mWidth;
     const int64_t oldHeight = mHeight;
     const int64_t newWidth = angle == 180 ? oldWidth : oldHeight;
-    const int64_t newHeight = angle == 180 ? oldHeight : oldWidth;
     const size_t pixelBytes = size_t(mBytesPerPixel);
-    for (int64_t i = 0; i < newHeight; ++i) {
-        uint8_t* row = target + uint64_t(i) * targetPitch;
+    for (int64_t i = firstRow; i < firstRow + rowCount; ++i) {
+        uint8_t* row = target + uint64_t(i - firstRow) * targetPitch;
         for (int64_t j = 0; j < newWidth; ++j) {
             int64_t sourceRow = j;
             int64_t sourceColumn = oldWidth - 1 - i;
@@ -223,6 +224,39 @@ void DsSurface::copyRotated(uint8_t* target, uint64_t targetPitch, int32_t angle
             std::memcpy(row + uint64_t(j) * pixelBytes, source, pixelBytes);
         }
     }
+}
+
+DsSurface::TurnedFile DsSurface::turnedFile(int32_t angle) const
+{
+    if (angle != 90 && angle != 180 && angle != 270)
+        angle = 0;
+    const bool quarterTurn = angle == 90 || angle == 270;
+    const int32_t width = quarterTurn ? mHeight : mWidth;
+    const int32_t height = quarterTurn ? mWidth : mHeight;
+    TurnedFile file{};
+    file.rowCount = uint32_t(height);
+    file.pitch = angle == 0 ? mPitch : dsPitch(uint64_t(width), mBytesPerPixel, mAlignment);
+    storeLittleEndian32(file.header + kRotationWord, uint32_t(((int64_t(mRotation) + angle) % 360 + 360) % 360));
+    storeLittleEndian32(file.header + kColorModeWord, mColorMode);
+    storeLittleEndian32(file.header + kWidthWord, uint32_t(width));
+    storeLittleEndian32(file.header + kHeightWord, uint32_t(height));
+    storeLittleEndian32(file.header + kPitchWord, uint32_t(file.pitch));
+    const uint64_t rowBytes = uint64_t(height) * file.pitch;
+    file.tailBytes = uint32_t(dsSurfaceFileSize(rowBytes) - kDsSurfaceFileHeaderBytes - rowBytes);
+    return file;
+}
+
+void DsSurface::copyTurnedRows(int32_t angle, uint32_t firstRow, uint32_t count, uint8_t* target) const
+{
+    const TurnedFile file = turnedFile(angle);
+    std::memset(target, 0, size_t(uint64_t(count) * file.pitch));
+    if (angle != 90 && angle != 180 && angle != 270) {
+        for (uint32_t row = 0; row < count; ++row)
+            std::memcpy(target + uint64_t(row) * file.pitch, mPixels + uint64_t(firstRow + row) * mPitch,
+                size_t(uint64_t(mWidth) * mBytesPerPixel));
+        return;
+    }
+    copyRotated(target, file.pitch, angle, firstRow, count);
 }
 
 DsSurfaceFilePieces DsSurface::filePieces() const

@@ -192,10 +192,26 @@ public:
     // the image is made.
     DsSurfaceFilePieces filePieces() const;
 
+    // The surface file that rotate(angle) and then filePieces() would give,
+    // made without turning the surface: the header here, the turned rows
+    // from copyTurnedRows, a batch at a time, so that a writer needs no
+    // second image. Any angle but 90, 180 and 270 gives the file unturned.
+    struct TurnedFile {
+        uint8_t header[kDsSurfaceFileHeaderBytes]; // the five words of the turned surface
+        uint32_t rowCount;                         // rows of the turned surface
+        uint64_t pitch;                            // bytes of each of them
+        uint32_t tailBytes;                        // zero bytes that end the file, 0 to 3
+    };
+    TurnedFile turnedFile(int32_t angle) const;
+    // Writes rows firstRow to firstRow + count - 1 of the surface turned by
+    // `angle` to `target`, turnedFile(angle).pitch bytes each (any padding
+    // zeroed). The rows must exist.
+    void copyTurnedRows(int32_t angle, uint32_t firstRow, uint32_t count, uint8_t* target) const;
+
 private:
     bool allocateBuffers();
     void makeEmpty();
-    void copyRotated(uint8_t* target, uint64_t targetPitch, int32_t angle) const;
+    void copyRotated(uint8_t* target, uint64_t targetPitch, int32_t angle, int64_t firstRow, int64_t rowCount) const;
 
     void* mTag = nullptr;        // for the owner's use; no operation reads it
     DsAllocator mAllocator;      // allocates pixel and palette buffers

@@ -5,9 +5,11 @@
 #include "png_decoder.h"
 #include "tool_frame.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -72,7 +74,30 @@ struct SurfaceRelease {
 };
 using OwnedSurface = std::unique_ptr<DsSurface, SurfaceRelease>;
 
-// Reads the whole image, decodes it and frees the file's bytes at once.
+// Surface memory through dsMalloc, remembering the size of a block that
+// could not be had, so that running out of memory is told apart from a
+// damaged image.
+uint64_t gRefusedBytes = 0;
+
+void* surfaceAllocator(uint64_t size)
+{
+    void* block = dsMalloc(size);
+    if (!block)
+        gRefusedBytes = size;
+    return block;
+}
+
+uint32_t loadBigEndian32(const uint8_t* bytes)
+{
+    return uint32_t(bytes[0]) << 24 | uint32_t(bytes[1]) << 16 | uint32_t(bytes[2]) << 8 | uint32_t(bytes[3]);
+}
+
+// The width and height fields of the IHDR chunk, which a valid PNG holds
+// right after its signature; read only once the decoder has checked them.
+constexpr uint64_t kIhdrWidthOffset = 16;
+constexpr uint64_t kIhdrHeightOffset = 20;
+
+// Reads the whole image, decodes it upright and frees the file's bytes at once.
 OwnedSurface decodeImage(const PackRequest& request, OutputFile& output)
 {
     InputFile input;
@@ -83,11 +108,47 @@ OwnedSurface decodeImage(const PackRequest& request, OutputFile& output)
     if (!input.readAll())
         raiseError("cannot read input file '%s'", request.image.c_str());
     input.close();
-    OwnedSurface surface(decodePng(input.data(), input.size(), request.alphaOnly, request.rotation));
+    gRefusedBytes = 0;
+    OwnedSurface surface(
+        decodePngWithAllocator(input.data(), input.size(), request.alphaOnly, 0, surfaceAllocator, dsFree));
+    if (!surface && gRefusedBytes != 0)
+        raiseError("not enough memory for a %u x %u surface (%llu bytes)",
+            unsigned(loadBigEndian32(input.data() + kIhdrWidthOffset)),
+            unsigned(loadBigEndian32(input.data() + kIhdrHeightOffset)),
+            static_cast<unsigned long long>(gRefusedBytes));
     input.releaseBytes();
     if (!surface)
         raiseError("cannot decode PNG file");
     return surface;
+}
+
+// Turned rows made a batch at a time from the upright surface.
+constexpr uint64_t kTurnedBatchBytes = uint64_t(1) << 20;
+
+// Writes the surface file of `surface` turned by `rotation` straight from the
+// upright pixels: the unturned rows as they are, turned ones through a batch
+// buffer of about a MiB, so that no second image is made. Returns the file's size.
+uint64_t writeSurfaceFile(const DsSurface& surface, int rotation, OutputFile& output)
+{
+    constexpr uint8_t kZeroTail[3] = {};
+    if (rotation == 0) {
+        const DsSurfaceFilePieces pieces = surface.filePieces();
+        output.write(pieces.header, sizeof pieces.header);
+        output.write(pieces.rows, size_t(pieces.rowBytes));
+        output.write(kZeroTail, pieces.tailBytes);
+        return sizeof pieces.header + pieces.rowBytes + pieces.tailBytes;
+    }
+    const DsSurface::TurnedFile file = surface.turnedFile(rotation);
+    output.write(file.header, sizeof file.header);
+    const uint32_t batchRows = uint32_t(std::clamp<uint64_t>(kTurnedBatchBytes / file.pitch, 1, file.rowCount));
+    std::vector<uint8_t> batch(size_t(batchRows * file.pitch));
+    for (uint32_t row = 0; row < file.rowCount; row += batchRows) {
+        const uint32_t rows = std::min(batchRows, file.rowCount - row);
+        surface.copyTurnedRows(rotation, row, rows, batch.data());
+        output.write(batch.data(), size_t(rows * file.pitch));
+    }
+    output.write(kZeroTail, file.tailBytes);
+    return sizeof file.header + uint64_t(file.rowCount) * file.pitch + file.tailBytes;
 }
 
 void pack(const PackRequest& request)
@@ -96,13 +157,7 @@ void pack(const PackRequest& request)
         raiseError("unrecognized input file");
     OutputFile output;
     const OwnedSurface surface = decodeImage(request, output);
-    // Straight from the surface: the header words, the rows, the zero tail.
-    const DsSurfaceFilePieces pieces = surface->filePieces();
-    constexpr uint8_t kZeroTail[3] = {};
-    output.write(pieces.header, sizeof pieces.header);
-    output.write(pieces.rows, size_t(pieces.rowBytes));
-    output.write(kZeroTail, pieces.tailBytes);
-    const uint64_t size = sizeof pieces.header + pieces.rowBytes + pieces.tailBytes;
+    const uint64_t size = writeSurfaceFile(*surface, request.rotation, output);
     if (!output.commit())
         raiseError("cannot write output file '%s'", request.output.c_str());
     std::printf(

@@ -1,7 +1,7 @@
 #include "file_io.h"
 #include "folder_state.h"
-#include "output_target.h"
 #include "run_program.h"
+#include "termination_cleanup.h"
 
 #include <gtest/gtest.h>
 
@@ -92,6 +92,9 @@ TEST_F(OutputFileTest, AKilledProcessLeavesThePreviousFile)
     const FolderState before = folderState(directory.path());
     for (int signal : {SIGKILL, SIGTERM, SIGINT, SIGHUP}) {
         const int status = statusOfChild([&] {
+            OutputFileTestHooks hooks;
+            hooks.namedTemporaries = signal != SIGKILL; // SIGKILL leaves a named one
+            setOutputFileTestHooks(hooks);
             OutputFile output;
             if (!output.create(path("out.bin")))
                 _exit(2);
@@ -130,6 +133,34 @@ TEST_F(OutputFileTest, NamedTemporaryFilesAreRemovedOnTerminationSignals)
     });
     EXPECT_TRUE(WIFEXITED(ignored) && WEXITSTATUS(ignored) == 0);
     EXPECT_EQ(folderState(directory.path()).count(".kept.tmp"), 1u);
+}
+
+// Named temporary files, forced where unnamed ones are offered: a
+// termination signal that arrives while one is being dropped finds nothing
+// half done and leaves nothing behind.
+TEST_F(OutputFileTest, ASignalDuringDiscardLeavesNoNamedTemporaryFile)
+{
+    for (int signal : {SIGTERM, SIGINT, SIGHUP}) {
+        const int status = statusOfChild([&] {
+            static int raised;
+            raised = signal;
+            OutputFileTestHooks hooks;
+            hooks.namedTemporaries = true;
+            hooks.pause = [](OutputPausePoint point) {
+                if (point == OutputPausePoint::DuringDiscard)
+                    raise(raised);
+            };
+            setOutputFileTestHooks(hooks);
+            OutputFile output;
+            if (!output.create(path("out.bin")))
+                _exit(2);
+            output.write("partial", 7);
+            output.discard();
+            _exit(3);
+        });
+        EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == signal) << signal << " " << status;
+        EXPECT_EQ(folderState(directory.path()), FolderState{}) << signal;
+    }
 }
 
 TEST(InputFile, ReadsWholeRegularFilesOnly)

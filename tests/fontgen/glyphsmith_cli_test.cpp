@@ -6,6 +6,11 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <csignal>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -235,20 +240,104 @@ TEST_F(GlyphsmithCliTest, OutputsNeverLoseData)
         {"replaced files keep their modes", {{"n_16.cpp", fileEntry("x", 0600)}, {"n_16.h", fileEntry("x", 0640)}},
             "f.ttf", "", {{"n_16.cpp", fileEntry(sourceBytes, 0600)}, {"n_16.h", fileEntry(headerBytes, 0640)}}},
     };
-    for (const Case& c : cases) {
+    for (const char* program : {GLYPHSMITH_CLI, GLYPHSMITH_CLI_PAUSED})
+        for (const Case& c : cases) {
+            SCOPED_TRACE(std::string(c.what) + " with " + program);
+            TemporaryDirectory run;
+            writeFileBytes(run.file("f.ttf"), readFileBytes(font));
+            ASSERT_TRUE(writeFontWithBrokenOutlines(font, run.file("b.ttf")));
+            makeEntries(run.path(), c.before);
+            const FolderState expected = withChanges(folderState(run.path()), c.changes);
+            std::vector<std::string> arguments = export16;
+            arguments.insert(arguments.end(), {"--font", c.font, "n"});
+            const ProgramResult transcript = runProgram(program, arguments, run.path());
+            const std::string success = "Generated bitmap font for '" + c.font + "', size 16\n";
+            EXPECT_EQ(transcript.output, c.output.empty() ? success : c.output);
+            EXPECT_EQ(transcript.status, c.output.empty() ? 0 : 1);
+            EXPECT_EQ(folderState(run.path()), expected);
+        }
+}
+
+// Waits until the file at `path` no longer holds `bytes`; false after ten seconds.
+bool waitForChange(const std::string& path, const std::string& bytes)
+{
+    for (int poll = 0; poll < 5000; ++poll) {
+        if (readFileBytes(path) != bytes)
+            return true;
+        usleep(2000);
+    }
+    return false;
+}
+
+// The moment between the two renames of an export, held open by the tests'
+// build of the tool (which also takes named temporary files): a termination
+// signal then ends the run only once both files are in, and a header that
+// can no longer be replaced puts the old source back.
+TEST_F(GlyphsmithCliTest, OutputsNeverLoseDataAtThePairsBoundary)
+{
+    requireFont();
+    umask(022);
+    ASSERT_EQ(mkdir((folder.prefix() + "ref").c_str(), 0755), 0);
+    ASSERT_EQ(
+        run({"--silent", "--font", font, "--chars", "65-70", "--size", "16", "--output_path", "ref", "n"}).status, 0);
+    const std::string source = fileEntry(readFileBytes(folder.prefix() + "ref/n_16.cpp"));
+    const std::string header = fileEntry(readFileBytes(folder.prefix() + "ref/n_16.h"));
+    const struct {
+        const char* what;
+        int signal;          // sent in the pause, or 0
+        bool headerToFolder; // the header is replaced by a folder in the pause
+        FolderState changes; // entries that differ afterwards
+    } cases[] = {
+        {"SIGTERM", SIGTERM, false, {{"n_16.cpp", source}, {"n_16.h", header}}},
+        {"SIGINT", SIGINT, false, {{"n_16.cpp", source}, {"n_16.h", header}}},
+        {"SIGHUP", SIGHUP, false, {{"n_16.cpp", source}, {"n_16.h", header}}},
+        {"a header that cannot be replaced", 0, true, {{"n_16.h", kFolderEntry}}},
+    };
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         TemporaryDirectory run;
         writeFileBytes(run.file("f.ttf"), readFileBytes(font));
-        ASSERT_TRUE(writeFontWithBrokenOutlines(font, run.file("b.ttf")));
-        makeEntries(run.path(), c.before);
+        makeEntries(run.path(), {{"n_16.cpp", fileEntry("old source")}, {"n_16.h", fileEntry("old header")}});
         const FolderState expected = withChanges(folderState(run.path()), c.changes);
-        std::vector<std::string> arguments = export16;
-        arguments.insert(arguments.end(), {"--font", c.font, "n"});
-        const ProgramResult transcript = runProgram(GLYPHSMITH_CLI, arguments, run.path());
-        const std::string success = "Generated bitmap font for '" + c.font + "', size 16\n";
-        EXPECT_EQ(transcript.output, c.output.empty() ? success : c.output);
-        EXPECT_EQ(transcript.status, c.output.empty() ? 0 : 1);
+        const std::vector<std::string> arguments = {
+            "--silent", "--font", "f.ttf", "--chars", "65-70", "--size", "16", "--output_path", ".", "n"};
+        const int status = runProgramWhile(GLYPHSMITH_CLI_PAUSED, arguments, run.path(), [&](pid_t child) {
+            ASSERT_TRUE(waitForChange(run.file("n_16.cpp"), "old source"));
+            if (c.signal != 0)
+                kill(child, c.signal);
+            if (c.headerToFolder) {
+                unlink(run.file("n_16.h").c_str());
+                mkdir(run.file("n_16.h").c_str(), 0755);
+                writeFileBytes(run.file("n_16.h/in.txt"), "keeps the folder from being replaced");
+            }
+        });
+        if (c.signal != 0)
+            EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == c.signal) << status;
+        else
+            EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 1) << status;
         EXPECT_EQ(folderState(run.path()), expected);
+    }
+}
+
+// A file-size limit below the source's size fails the export with its error
+// line; neither file changes and no temporary file stays, named or unnamed.
+TEST_F(GlyphsmithCliTest, OutputsNeverLoseDataOverAFileSizeLimit)
+{
+    requireFont();
+    for (const char* program : {GLYPHSMITH_CLI, GLYPHSMITH_CLI_PAUSED}) {
+        SCOPED_TRACE(program);
+        TemporaryDirectory run;
+        makeEntries(run.path(), {{"n_16.cpp", fileEntry("old source")}, {"n_16.h", fileEntry("old header")}});
+        const FolderState before = folderState(run.path());
+        ProgramSetup setup;
+        setup.workingDirectory = run.path();
+        setup.fileSizeLimit = 4096;
+        const ProgramResult transcript = runProgram(program,
+            {"--silent", "--font", font, "--chars", "32-126", "--size", "16", "--output_path", ".", "n"}, setup);
+        EXPECT_EQ(transcript.signal, 0);
+        EXPECT_EQ(transcript.output, "\n\nERROR: cannot write file './n_16.cpp'\n\n");
+        EXPECT_EQ(transcript.status, 1);
+        EXPECT_EQ(folderState(run.path()), before);
     }
 }
 

@@ -7,6 +7,7 @@
 #   add-subdirectory  builds examples/firmware with the kit's source tree
 #   misuse            bad calls stop configuration with their message
 #   tool-failures     a failing tool fails the build with its own message
+#   name-collisions   calls that share a NAME get files and targets of their own
 #   cross-cortex-m4   cross-builds examples/firmware for a Cortex-M4
 # Usage: package_test.sh <step>, with KIT_SOURCE (the kit's source tree), WORK
 # (a folder for the trees and the prefix), CMAKE (the cmake program) and
@@ -82,7 +83,7 @@ check_inspect_report() {
   echo "ok: $report"
 }
 
-generated_files=(sans_16.cpp sans_16.h logo.srf logo_surface.cpp logo_surface.h sans_preview.png logo_preview.png)
+generated_files=(sans_16.cpp sans_16.h logo.srf logo_surface.cpp logo_surface.h sans_16_preview.png logo_preview.png)
 
 # The previews of tree $1 are assetpeek's pictures of the generated files: the
 # surface's picture is the source image, the font's is the text drawn from
@@ -95,7 +96,7 @@ check_previews() {
   [[ "$differing" == 0 ]] || fail "logo_preview.png differs from logo.png in $differing pixels"
   "$prefix/bin/assetpeek" --font "$build/sans_16.cpp" --text "Corvane AV" --output "$1/expected_preview.png" \
     >/dev/null || fail "assetpeek cannot draw the font preview"
-  cmp "$1/expected_preview.png" "$build/sans_preview.png" || fail "sans_preview.png is not assetpeek's picture"
+  cmp "$1/expected_preview.png" "$build/sans_16_preview.png" || fail "sans_16_preview.png is not assetpeek's picture"
   echo "ok: the previews show the surface's image and the font's text"
 }
 
@@ -164,7 +165,7 @@ step_incremental() {
   local build="$dir/build"
   [[ -x "$build/firmware_inspect" ]] || fail "the find-package step left no built tree"
   local font_step="Generating font sans_16" surface_step="Packing surface logo"
-  local font_preview="Drawing preview sans_preview.png" surface_preview="Drawing preview logo_preview.png"
+  local font_preview="Drawing preview sans_16_preview.png" surface_preview="Drawing preview logo_preview.png"
   # touched file | step that must run | step that must not
   local touched must_run must_not_run steps
   while IFS='|' read -r touched must_run must_not_run; do
@@ -260,7 +261,34 @@ corvane_add_surface(app NAME logo IMAGE ${IMAGE} EMBED ON)|corvane_add_surface: 
 corvane_add_surface(app NAME 2logo IMAGE ${IMAGE} EMBED)|corvane_add_surface: NAME '2logo' is not a C identifier
 corvane_add_font(app NAME sans FONT ${FONT} SIZE 16 CHARS 32-126 PREVIEW)|corvane_add_font: PREVIEW needs a value
 corvane_add_surface(app NAME logo IMAGE ${IMAGE} PREVIEW yes)|corvane_add_surface: unknown argument 'yes'
+corvane_add_font(app NAME sans FONT ${FONT} SIZE 16 CHARS 45,65 PREVIEW -A)|corvane_add_font: PREVIEW text '-A' begins with '-', which assetpeek takes for an option
 EOF
+}
+
+# Calls whose generated files and helper targets share a NAME: each gets names
+# of its own (a font's name and size), a PREVIEW text keeps its ';', and the
+# one call that would make a file twice stops the configuration, naming it.
+step_name_collisions() {
+  make_inputs "$WORK/$step"
+  local build="$WORK/$step/consumer"
+  # shellcheck disable=SC2016 # CMake expands the variables
+  consumer_build 'corvane_add_font(app NAME sans FONT ${FONT} SIZE 16 CHARS 59,65,66 PREVIEW "A;B")
+corvane_add_font(app NAME sans FONT ${FONT} SIZE 24 CHARS 65 PREVIEW A)
+corvane_add_surface(app NAME sans IMAGE ${IMAGE} PREVIEW)' "$WORK/$step/logo.png" ||
+    { cat "$WORK/$step/consumer.log"; fail "the calls of one NAME did not build"; }
+  "$prefix/bin/assetpeek" --font "$build/sans_16.cpp" --text "A;B" --output "$WORK/$step/expected.png" >/dev/null ||
+    fail "assetpeek cannot draw 'A;B'"
+  cmp "$WORK/$step/expected.png" "$build/sans_16_preview.png" || fail "sans_16_preview.png is not the text 'A;B'"
+  [[ -f "$build/sans_24_preview.png" && -f "$build/sans_preview.png" ]] || fail "a preview of one NAME is missing"
+  echo "ok: two fonts and a surface of one NAME build, each with its own preview"
+  rm -rf "$build"
+  # shellcheck disable=SC2016
+  consumer_build 'corvane_add_font(app NAME sans FONT ${FONT} SIZE 16 CHARS 65)
+corvane_add_font(app NAME sans FONT ${FONT} SIZE 16 CHARS 66)' "$WORK/$step/logo.png" &&
+    fail "two fonts of one NAME and SIZE were accepted"
+  consumer_said "corvane_add_font: sans_16.cpp is already made by another call in this folder" ||
+    { cat "$WORK/$step/consumer.log"; fail "no message names the file made twice"; }
+  echo "ok: a font made twice stops the configuration, naming sans_16.cpp"
 }
 
 step_tool_failures() {
@@ -283,7 +311,7 @@ corvane_add_surface(app NAME logo IMAGE ${IMAGE} EMBED)' "$WORK/$step/logo.png" 
   done <<'EOF'
 corvane_add_font(app NAME tiny FONT ${FONT} SIZE 5 CHARS 65)|ERROR: '--size' height has to be between 6 and 256|tiny_5.cpp
 corvane_add_surface(app NAME broken IMAGE ${IMAGE} EMBED)|ERROR: cannot decode PNG file|broken.srf
-corvane_add_font(app NAME tiny FONT ${FONT} SIZE 16 CHARS 65 PREVIEW B)|ERROR: character 66 is not in the font|tiny_preview.png
+corvane_add_font(app NAME tiny FONT ${FONT} SIZE 16 CHARS 65 PREVIEW B)|ERROR: character 66 is not in the font|tiny_16_preview.png
 EOF
 }
 
@@ -316,6 +344,7 @@ case "$step" in
   add-subdirectory) step_add_subdirectory ;;
   misuse) step_misuse ;;
   tool-failures) step_tool_failures ;;
+  name-collisions) step_name_collisions ;;
   cross-cortex-m4) step_cross ;;
   *) fail "unknown step '$step'" ;;
 esac

@@ -261,4 +261,17 @@ TEST_F(Assetpeek, FontSourceWithALineRemovedIsRefused)
     }
 }
 
+// A file-size limit (`ulimit -f`) below the picture's size fails the write:
+// an error line and status 1 instead of a death by SIGXFSZ, nothing left.
+TEST_F(Assetpeek, NoOutputLeftOverAFileSizeLimit)
+{
+    ProgramSetup setup;
+    setup.fileSizeLimit = 16;
+    const ProgramResult result = runProgram(ASSETPEEK_PATH, {"--surface", surface, "--output", picture}, setup);
+    EXPECT_EQ(result.signal, 0);
+    EXPECT_EQ(result.output, runtimeError("cannot write output file '" + picture + "'"));
+    EXPECT_EQ(result.status, 1);
+    EXPECT_FALSE(fileExists(picture));
+}
+
 } // namespace

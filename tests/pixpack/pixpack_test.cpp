@@ -5,10 +5,14 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cstdint>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -23,6 +27,10 @@ const std::string kUsage = "\n\nUSAGE: pixpack [options]\n"
                            "\n --alphaonly                       -  Generate an alpha only surface\n"
                            "\n --output <output file>            -  Output surface file\n";
 const std::string kClosing = "\n\n";
+
+// The tool as installed, and a build of it that takes the named temporary
+// files of file systems without unnamed ones.
+const char* const kBuilds[] = {PIXPACK_PATH, PIXPACK_NAMED_TEMPORARIES_PATH};
 
 ProgramResult pixpack(const std::vector<std::string>& arguments)
 {
@@ -282,17 +290,184 @@ TEST_F(Pixpack, OutputsNeverLoseData)
             "cannot read input file 'f.png'", {}},
         {"output is a folder", {{"o.srf", kFolderEntry}}, "g.png", "o.srf", "cannot create output file 'o.srf'", {}},
     };
-    for (const Case& c : cases) {
+    for (const char* program : kBuilds)
+        for (const Case& c : cases) {
+            SCOPED_TRACE(std::string(c.what) + " with " + program);
+            TemporaryDirectory folder;
+            writeFileBytes(folder.file("g.png"), png);
+            makeEntries(folder.path(), c.before);
+            const FolderState expected = withChanges(folderState(folder.path()), c.changes);
+            const ProgramResult result = runProgram(program, {"--image", c.input, "--output", c.output}, folder.path());
+            EXPECT_EQ(result.output, c.error.empty() ? success(c.input, surfaceBytes.size()) : runtimeError(c.error));
+            EXPECT_EQ(result.status, c.error.empty() ? 0 : 1);
+            EXPECT_EQ(folderState(folder.path()), expected);
+        }
+}
+
+// A 128 x 128 RGBA image: its surface file (64 KiB and 20 bytes) is larger
+// than a pipe holds and than the file-size limits below.
+Bytes largerPng()
+{
+    PngRecipe recipe;
+    recipe.colorType = 6;
+    recipe.width = 128;
+    recipe.height = 128;
+    recipe.pixels = randomBytes(128 * 128 * 4, 7);
+    return buildPng(recipe);
+}
+
+// A file-size limit (`ulimit -f`) below the output's size makes the write
+// fail: an error line and status 1, not a death by SIGXFSZ, and no
+// temporary file left, named or unnamed.
+TEST_F(Pixpack, OutputsNeverLoseDataOverAFileSizeLimit)
+{
+    const std::string png = asText(largerPng());
+    for (const char* program : kBuilds)
+        for (const uint64_t limit : {uint64_t(1024), uint64_t(60000)}) {
+            SCOPED_TRACE(std::string(program) + " limit " + std::to_string(limit));
+            TemporaryDirectory folder;
+            writeFileBytes(folder.file("g.png"), png);
+            makeEntries(folder.path(), {{"o.srf", fileEntry("an older surface")}});
+            const FolderState before = folderState(folder.path());
+            ProgramSetup setup;
+            setup.workingDirectory = folder.path();
+            setup.fileSizeLimit = limit;
+            const ProgramResult result = runProgram(program, {"--image", "g.png", "--output", "o.srf"}, setup);
+            EXPECT_EQ(result.signal, 0);
+            EXPECT_EQ(result.output, runtimeError("cannot write output file 'o.srf'"));
+            EXPECT_EQ(result.status, 1);
+            EXPECT_EQ(folderState(folder.path()), before);
+        }
+}
+
+// Reads a FIFO from the moment a writer opens it: `limit` bytes at the most,
+// then closes it.
+std::thread fifoReader(const std::string& fifo, size_t limit, std::string& bytes)
+{
+    return std::thread([fifo, limit, &bytes] {
+        const int fd = open(fifo.c_str(), O_RDONLY);
+        char buffer[4096];
+        ssize_t count = 0;
+        while (bytes.size() < limit && (count = read(fd, buffer, std::min(sizeof buffer, limit - bytes.size()))) > 0)
+            bytes.append(buffer, size_t(count));
+        close(fd);
+    });
+}
+
+// A FIFO is opened only once there is something to write (a failed run
+// never waits for a reader), and a reader that goes away early makes the
+// write fail instead of ending pixpack by SIGPIPE.
+TEST_F(Pixpack, OutputsNeverLoseDataIntoFifos)
+{
+    const Bytes png = largerPng();
+    const std::string surface = expectedSurfaceFile(png, false, 0);
+    const struct {
+        const char* what;
+        std::string image; // --image
+        bool reader;       // a reader opens the FIFO
+        size_t readLimit;  // bytes it reads before it closes
+        std::string error; // empty for a run that succeeds
+    } cases[] = {
+        {"an undecodable image, no reader", "bad.png", false, 0, "cannot decode PNG file"},
+        {"a missing image, no reader", "missing.png", false, 0, "cannot open input file 'missing.png'"},
+        {"a reader that takes it all", "g.png", true, SIZE_MAX, ""},
+        {"a reader that stops after a byte", "g.png", true, 1, "cannot write output file 'ff'"},
+    };
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         TemporaryDirectory folder;
-        writeFileBytes(folder.file("g.png"), png);
-        makeEntries(folder.path(), c.before);
-        const FolderState expected = withChanges(folderState(folder.path()), c.changes);
-        const ProgramResult result =
-            runProgram(PIXPACK_PATH, {"--image", c.input, "--output", c.output}, folder.path());
-        EXPECT_EQ(result.output, c.error.empty() ? success(c.input, surfaceBytes.size()) : runtimeError(c.error));
+        writeFileBytes(folder.file("g.png"), asText(png));
+        writeFileBytes(folder.file("bad.png"), "not a PNG");
+        ASSERT_EQ(mkfifo(folder.file("ff").c_str(), 0644), 0);
+        std::string read;
+        std::thread reader = c.reader ? fifoReader(folder.file("ff"), c.readLimit, read) : std::thread();
+        ProgramSetup setup;
+        setup.workingDirectory = folder.path();
+        setup.timeoutSeconds = 10;
+        const ProgramResult result = runProgram(PIXPACK_PATH, {"--image", c.image, "--output", "ff"}, setup);
+        if (reader.joinable())
+            reader.join();
+        EXPECT_EQ(result.signal, 0);
+        EXPECT_EQ(result.output, c.error.empty() ? success(c.image, surface.size()) : runtimeError(c.error));
         EXPECT_EQ(result.status, c.error.empty() ? 0 : 1);
-        EXPECT_EQ(folderState(folder.path()), expected);
+        if (c.error.empty()) {
+            EXPECT_EQ(read, surface);
+        }
+    }
+}
+
+// A name of one of pixpack's descriptors is written through that
+// descriptor, wherever it leads: into a log opened for appending, the
+// surface goes after what the log held, between pixpack's own lines, and
+// the log stays the file it was.
+TEST_F(Pixpack, OutputsNeverLoseDataThroughDescriptors)
+{
+    const std::string surface = expectedSurfaceFile(colorPng, false, 0);
+    for (const char* output : {"/dev/stdout", "/dev/fd/1", "/proc/self/fd/1", "out.link", "chain.link"}) {
+        SCOPED_TRACE(output);
+        TemporaryDirectory folder;
+        writeFileBytes(folder.file("g.png"), asText(colorPng));
+        makeEntries(folder.path(),
+            {{"out.link", linkEntry("/dev/stdout")}, {"chain.link", linkEntry("out.link")},
+                {"log.txt", fileEntry("earlier lines\n")}});
+        struct stat before { };
+        ASSERT_EQ(stat(folder.file("log.txt").c_str(), &before), 0);
+        const int log = open(folder.file("log.txt").c_str(), O_WRONLY | O_APPEND);
+        ProgramSetup setup;
+        setup.workingDirectory = folder.path();
+        setup.outputFd = log;
+        const ProgramResult result = runProgram(PIXPACK_PATH, {"--image", "g.png", "--output", output}, setup);
+        close(log);
+        EXPECT_EQ(result.status, 0);
+        const std::string message = success("g.png", surface.size()).substr(kBanner.size());
+        EXPECT_EQ(readFileBytes(folder.file("log.txt")), "earlier lines\n" + kBanner + surface + message);
+        struct stat after { };
+        ASSERT_EQ(stat(folder.file("log.txt").c_str(), &after), 0);
+        EXPECT_EQ(after.st_ino, before.st_ino);
+    }
+}
+
+// A quarter turn is written straight from the upright surface, so a turned
+// surface needs the memory of one image, not two; and where even one does
+// not fit, the run says so.
+TEST_F(Pixpack, TurnsALargeSurfaceWithinTheMemoryOfOne)
+{
+#ifdef CORVANE_SANITIZED
+    GTEST_SKIP() << "the sanitizers reserve more address space than the limits allow";
+#endif
+    constexpr uint32_t kSide = 3000; // 36 MB of ARGB8888 pixels
+    PngRecipe recipe;
+    recipe.colorType = 6;
+    recipe.width = kSide;
+    recipe.height = kSide;
+    recipe.level = 1;
+    recipe.pixels = Bytes(size_t(kSide) * kSide * 4, 0x80);
+    for (size_t i = 0; i < recipe.pixels.size(); i += 4 * 999)
+        recipe.pixels[i] = uint8_t(i / 7);
+    const Bytes png = buildPng(recipe);
+    writeFileBytes(directory.file("big.png"), asText(png));
+    const uint64_t surfaceBytes = uint64_t(kSide) * kSide * 4;
+    const struct {
+        const char* rotation;
+        uint64_t memoryLimit;
+        std::string error; // empty for a run that succeeds
+    } cases[] = {
+        {"90", surfaceBytes + (28u << 20), ""},
+        {"180", surfaceBytes + (28u << 20), ""},
+        {"90", 24u << 20, "not enough memory for a 3000 x 3000 surface (36003000 bytes)"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.rotation) + " under " + std::to_string(c.memoryLimit));
+        ProgramSetup setup;
+        setup.memoryLimit = c.memoryLimit;
+        const ProgramResult result = runProgram(
+            PIXPACK_PATH, {"--image", directory.file("big.png"), "--rotation", c.rotation, "--output", output}, setup);
+        EXPECT_EQ(result.output,
+            c.error.empty() ? success(directory.file("big.png"), 20 + surfaceBytes) : runtimeError(c.error));
+        EXPECT_EQ(result.status, c.error.empty() ? 0 : 1);
+        if (c.error.empty()) {
+            EXPECT_EQ(readFileBytes(output).size(), 20 + surfaceBytes);
+        }
     }
 }
 

@@ -329,6 +329,27 @@ TEST(RawsnapOutputs, NeverLoseData)
     }
 }
 
+// A file-size limit (`ulimit -f`) below the image's size fails the write:
+// an error line and status 1 instead of a death by SIGXFSZ, the old image kept.
+TEST(RawsnapOutputs, NeverLoseDataOverAFileSizeLimit)
+{
+    TemporaryDirectory folder;
+    writeFileBytes(folder.file("fb.raw"), randomBytes(64 * 64 * 3, 3));
+    makeEntries(folder.path(), {{"o.bmp", fileEntry("old")}});
+    const FolderState before = folderState(folder.path());
+    ProgramSetup setup;
+    setup.workingDirectory = folder.path();
+    setup.fileSizeLimit = 4096;
+    const ProgramResult result = runProgram(RAWSNAP_PATH,
+        {"--fb", "fb.raw", "--width", "64", "--height", "64", "--pitch", "192", "--format", "RGB888", "--output",
+            "o.bmp"},
+        setup);
+    EXPECT_EQ(result.signal, 0);
+    EXPECT_EQ(result.output, runtimeError("cannot write output file 'o.bmp'"));
+    EXPECT_EQ(result.status, 1);
+    EXPECT_EQ(folderState(folder.path()), before);
+}
+
 // A run stopped at any moment leaves either the old image or the new one,
 // and no temporary file.
 TEST(RawsnapOutputs, AnInterruptedRunLeavesThePreviousOutput)

@@ -1,6 +1,7 @@
 #include "run_program.h"
 
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -15,10 +16,18 @@
 
 namespace {
 
+void setLimit(int resource, uint64_t bytes)
+{
+    if (bytes == 0)
+        return;
+    const rlimit limit{rlim_t(bytes), rlim_t(bytes)};
+    setrlimit(resource, &limit);
+}
+
 // Starts `program` with standard output into `outputEnd` (or /dev/null when
-// it is -1), standard error and input on /dev/null.
+// it is -1), standard error and input on /dev/null, and the limits of `setup`.
 pid_t startProgram(const std::string& program, const std::vector<std::string>& arguments,
-    const std::string& workingDirectory, int outputEnd)
+    const std::string& workingDirectory, int outputEnd, const ProgramSetup& setup = {})
 {
     const pid_t child = fork();
     if (child < 0)
@@ -35,6 +44,12 @@ pid_t startProgram(const std::string& program, const std::vector<std::string>& a
         argv.push_back(nullptr);
         if (!workingDirectory.empty() && chdir(workingDirectory.c_str()) != 0)
             _exit(127);
+        setLimit(RLIMIT_FSIZE, setup.fileSizeLimit);
+        setLimit(RLIMIT_AS, setup.memoryLimit);
+        if (setup.timeoutSeconds > 0)
+            alarm(setup.timeoutSeconds); // kept across exec
+        signal(SIGPIPE, SIG_DFL);        // as a shell starts a program, whatever this process ignores
+        signal(SIGXFSZ, SIG_DFL);
         execv(program.c_str(), argv.data());
         _exit(127);
     }
@@ -46,22 +61,45 @@ pid_t startProgram(const std::string& program, const std::vector<std::string>& a
 ProgramResult runProgram(
     const std::string& program, const std::vector<std::string>& arguments, const std::string& workingDirectory)
 {
-    int pipeEnds[2];
-    if (pipe2(pipeEnds, O_CLOEXEC) != 0)
+    ProgramSetup setup;
+    setup.workingDirectory = workingDirectory;
+    return runProgram(program, arguments, setup);
+}
+
+ProgramResult runProgram(
+    const std::string& program, const std::vector<std::string>& arguments, const ProgramSetup& setup)
+{
+    int pipeEnds[2] = {-1, -1};
+    if (setup.outputFd < 0 && pipe2(pipeEnds, O_CLOEXEC) != 0)
         throw std::runtime_error("pipe failed");
-    const pid_t child = startProgram(program, arguments, workingDirectory, pipeEnds[1]);
-    close(pipeEnds[1]);
+    const int outputEnd = setup.outputFd >= 0 ? setup.outputFd : pipeEnds[1];
+    const pid_t child = startProgram(program, arguments, setup.workingDirectory, outputEnd, setup);
     ProgramResult result{"", -1};
-    char buffer[4096];
-    ssize_t count;
-    while ((count = read(pipeEnds[0], buffer, sizeof buffer)) > 0)
-        result.output.append(buffer, size_t(count));
-    close(pipeEnds[0]);
+    if (setup.outputFd < 0) {
+        close(pipeEnds[1]);
+        char buffer[4096];
+        ssize_t count;
+        while ((count = read(pipeEnds[0], buffer, sizeof buffer)) > 0)
+            result.output.append(buffer, size_t(count));
+        close(pipeEnds[0]);
+    }
     int status = 0;
     waitpid(child, &status, 0);
     if (WIFEXITED(status))
         result.status = WEXITSTATUS(status);
+    if (WIFSIGNALED(status))
+        result.signal = WTERMSIG(status);
     return result;
+}
+
+int runProgramWhile(const std::string& program, const std::vector<std::string>& arguments,
+    const std::string& workingDirectory, const std::function<void(pid_t)>& meanwhile)
+{
+    const pid_t child = startProgram(program, arguments, workingDirectory, -1);
+    meanwhile(child);
+    int status = 0;
+    waitpid(child, &status, 0);
+    return status;
 }
 
 int runProgramInterrupted(const std::string& program, const std::vector<std::string>& arguments,

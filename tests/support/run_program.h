@@ -1,14 +1,27 @@
 // Runs a real tool binary the way a user's shell would, for end-to-end tests.
 #pragma once
 
+#include <sys/types.h>
+
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
 struct ProgramResult {
     std::string output; // everything the program wrote to standard output
     int status;         // exit status, or -1 when the program did not exit normally
+    int signal = 0;     // the signal that ended it, or 0
+};
+
+// How the program is started beyond its arguments.
+struct ProgramSetup {
+    std::string workingDirectory; // empty: this process's own
+    int outputFd = -1;            // standard output; -1 captures it into ProgramResult::output
+    uint64_t fileSizeLimit = 0;   // RLIMIT_FSIZE in bytes, as `ulimit -f` sets it; 0: none
+    uint64_t memoryLimit = 0;     // RLIMIT_AS in bytes; 0: none
+    unsigned timeoutSeconds = 0;  // ended by SIGALRM after as many seconds; 0: never
 };
 
 // Starts `program` with `arguments` (passed as they are: empty arguments
@@ -16,6 +29,15 @@ struct ProgramResult {
 // with standard error discarded, and waits for it.
 ProgramResult runProgram(
     const std::string& program, const std::vector<std::string>& arguments, const std::string& workingDirectory = "");
+
+// runProgram with the set-up given.
+ProgramResult runProgram(
+    const std::string& program, const std::vector<std::string>& arguments, const ProgramSetup& setup);
+
+// Starts `program` like runProgram (standard output discarded), calls
+// `meanwhile` with its process id while it runs, and returns its wait status.
+int runProgramWhile(const std::string& program, const std::vector<std::string>& arguments,
+    const std::string& workingDirectory, const std::function<void(pid_t)>& meanwhile);
 
 // Starts `program` like runProgram (standard output discarded), sends it
 // `signal` after `delay`, and returns its wait status.

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 
@@ -131,6 +132,43 @@ TEST_F(SurfaceTest, RefusedSurfacesOwnNothing)
     DsSurface hugeReserve(1, 1, &gNoRotation, A8, false, 0, countingAllocator, countingFree, 1, ~uint64_t(0));
     EXPECT_FALSE(hugeReserve.isValid());
     EXPECT_EQ(gLog.allocations, 0);
+}
+
+// The turned file made a few rows at a time from the upright surface is the
+// file of the surface turned whole, byte for byte: header, rows, tail.
+TEST_F(SurfaceTest, TurnedFileRowsAreTheTurnedSurfacesFile)
+{
+    for (uint32_t mode : {ARGB8888, RGB888, A8}) {
+        for (uint32_t alignment : {1u, 4u}) {
+            for (int angle : {0, 90, 180, 270}) {
+                const uint32_t width = 5, height = 3;
+                DsSurface* upright = make(width, height, mode, alignment, 12);
+                DsSurface* turned = make(width, height, mode, alignment, 12);
+                const Bytes pixels = randomBytes(upright->bufferSize(), angle + mode);
+                std::memcpy(upright->pixels(), pixels.data(), pixels.size());
+                std::memcpy(turned->pixels(), pixels.data(), pixels.size());
+                ASSERT_TRUE(turned->rotate(angle));
+                for (uint32_t row = 0; row < uint32_t(turned->height()); ++row) // padding is left unset
+                    std::memset(turned->pixels() + row * turned->pitch() + turned->width() * turned->bytesPerPixel(), 0,
+                        turned->pitch() - turned->width() * turned->bytesPerPixel());
+                Bytes expected(turned->serialize(nullptr));
+                turned->serialize(expected.data());
+
+                const DsSurface::TurnedFile file = upright->turnedFile(angle);
+                Bytes made(file.header, file.header + sizeof file.header);
+                for (uint32_t row = 0; row < file.rowCount; row += 2) {
+                    const uint32_t count = std::min(2u, file.rowCount - row);
+                    Bytes rows(count * file.pitch, 0xEE);
+                    upright->copyTurnedRows(angle, row, count, rows.data());
+                    made.insert(made.end(), rows.begin(), rows.end());
+                }
+                made.resize(made.size() + file.tailBytes, 0);
+                EXPECT_EQ(made, expected) << "mode " << mode << " alignment " << alignment << " angle " << angle;
+                destroy(upright);
+                destroy(turned);
+            }
+        }
+    }
 }
 
 // Every logical pixel lands where the rotation table puts it, for every

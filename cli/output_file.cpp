@@ -1,22 +1,22 @@
-#include "file_io.h"
+#include "output_file.h"
 
-#include "output_target.h"
+#include "output_path.h"
+#include "temporary_name.h"
+#include "termination_cleanup.h"
 
 #include <fcntl.h>
-#include <sys/mman.h>
 #include <sys/stat.h>
-#include <sys/sysinfo.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdint>
+#include <cstdio>
 
 namespace {
 
 constexpr mode_t kNewFileMode = 0666; // narrowed by the umask, as any new file is
 constexpr mode_t kPermissionBits = 07777;
-constexpr int kMostNameAttempts = 100;             // temporary names tried before giving up
-constexpr size_t kHugePageBytes = size_t(2) << 20; // x86-64 transparent huge page
-constexpr uint64_t kHugePagesWorthwhile = 2;        // the fewest huge pages a file must fill to get them
+constexpr int kMostNameAttempts = 100; // temporary names tried before giving up
 
 // The kernel links an unnamed file into a folder through its /proc entry.
 std::string procPathOf(int fd)
@@ -24,9 +24,17 @@ std::string procPathOf(int fd)
     return "/proc/self/fd/" + std::to_string(fd);
 }
 
+OutputFileTestHooks gHooks;
+
 bool canLinkUnnamedFiles()
 {
-    return ::access("/proc/self/fd", X_OK) == 0;
+    return !gHooks.namedTemporaries && ::access("/proc/self/fd", X_OK) == 0;
+}
+
+void pauseAt(OutputPausePoint point)
+{
+    if (gHooks.pause)
+        gHooks.pause(point);
 }
 
 // Opens an unnamed file in the folder where the file system offers them.
@@ -75,95 +83,6 @@ bool keepOwnerAndMode(int fd, const struct stat& previous)
 
 } // namespace
 
-bool fitsInMemory(uint64_t size)
-{
-    struct sysinfo machine { };
-    if (::sysinfo(&machine) != 0)
-        return true; // unknown: the allocation itself will tell
-    const uint64_t unit = machine.mem_unit;
-    return size <= (uint64_t(machine.totalram) + machine.totalswap) * unit;
-}
-
-InputFile::~InputFile()
-{
-    close();
-    releaseBytes();
-}
-
-bool InputFile::open(const std::string& path)
-{
-    close();
-    releaseBytes();
-    mFd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    return mFd >= 0;
-}
-
-bool InputFile::measure()
-{
-    struct stat status { };
-    if (mFd < 0 || ::fstat(mFd, &status) != 0 || !S_ISREG(status.st_mode) || status.st_size <= 0)
-        return false; // a folder or device has no size to read whole
-    mSize = uint64_t(status.st_size);
-    return true;
-}
-
-bool InputFile::readAll()
-{
-    if (!measure())
-        return false;
-    const uint64_t size = mSize;
-    if (size > SIZE_MAX || !fitsInMemory(size))
-        return false;
-    // Huge pages only pay off for a file of several of them, and only where
-    // the file fills them: elsewhere they would bring in memory it never uses.
-    const bool hugePages = size >= kHugePagesWorthwhile * kHugePageBytes;
-    void* bytes = nullptr;
-    if (::posix_memalign(&bytes, hugePages ? kHugePageBytes : alignof(std::max_align_t), size_t(size)) != 0)
-        return false;
-    mBytes.reset(static_cast<uint8_t*>(bytes));
-    if (hugePages) // advice only: small pages work as well
-        ::madvise(bytes, size_t(size) / kHugePageBytes * kHugePageBytes, MADV_HUGEPAGE);
-    for (uint64_t done = 0; done < size;) {
-        const ssize_t got = ::read(mFd, mBytes.get() + done, size_t(size - done));
-        if (got < 0 && errno == EINTR)
-            continue;
-        if (got <= 0) {
-            releaseBytes();
-            return false;
-        }
-        done += uint64_t(got);
-    }
-    return true;
-}
-
-void InputFile::close()
-{
-    if (mFd >= 0)
-        ::close(mFd);
-    mFd = -1;
-}
-
-bool InputFile::mapAll()
-{
-    // Every page is brought in, so the file must fit as it would read.
-    if (!measure() || mSize > SIZE_MAX || !fitsInMemory(mSize))
-        return false;
-    void* mapping = ::mmap(nullptr, size_t(mSize), PROT_READ, MAP_PRIVATE | MAP_POPULATE, mFd, 0);
-    if (mapping == MAP_FAILED)
-        return false;
-    mMapping = static_cast<const uint8_t*>(mapping);
-    return true;
-}
-
-void InputFile::releaseBytes()
-{
-    if (mMapping)
-        ::munmap(const_cast<uint8_t*>(mMapping), size_t(mSize));
-    mMapping = nullptr;
-    mBytes.reset();
-    mSize = 0;
-}
-
 OutputFile::~OutputFile()
 {
     discard();
@@ -175,6 +94,7 @@ bool OutputFile::create(const std::string& path)
     const OutputTarget target = resolveOutputTarget(path);
     switch (target.kind) {
     case OutputTarget::Kind::Special: return createDirect(path);
+    case OutputTarget::Kind::Descriptor: return createThroughDescriptor(target.descriptor);
     case OutputTarget::Kind::Missing:
     case OutputTarget::Kind::Regular: return createReplacement(target.folder, target.name);
     case OutputTarget::Kind::Unusable: break;
@@ -182,11 +102,41 @@ bool OutputFile::create(const std::string& path)
     return false;
 }
 
+// Only checked here; openDirect opens it once there are bytes for it.
 bool OutputFile::createDirect(const std::string& path)
 {
-    mFd = ::open(path.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
+    if (::access(path.c_str(), W_OK) != 0)
+        return false;
+    mDirectPath = path;
+    mDirect = true;
+    return true;
+}
+
+// What the tool has printed so far goes out first, for the case where the
+// descriptor is standard output or leads where it does.
+bool OutputFile::createThroughDescriptor(int descriptor)
+{
+    std::fflush(stdout);
+    mFd = ::fcntl(descriptor, F_DUPFD_CLOEXEC, 0);
     mDirect = mFd >= 0;
     return mDirect;
+}
+
+// Opens a device or FIFO given by path at the first write. What the tool has
+// printed so far goes out first, for the case where both lead to one place.
+bool OutputFile::openDirect()
+{
+    if (mFd >= 0 || !mDirect)
+        return mFd >= 0;
+    if (mDirectPath.empty())
+        return false;
+    std::fflush(stdout);
+    do
+        mFd = ::open(mDirectPath.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
+    while (mFd < 0 && errno == EINTR);
+    mDirectPath.clear();
+    mFailed = mFd < 0;
+    return mFd >= 0;
 }
 
 bool OutputFile::createReplacement(const std::string& folder, const std::string& name)
@@ -214,6 +164,8 @@ bool OutputFile::createReplacement(const std::string& folder, const std::string&
 void OutputFile::write(const void* data, size_t size)
 {
     const auto* bytes = static_cast<const uint8_t*>(data);
+    if (size > 0 && !mFailed)
+        openDirect();
     while (mFd >= 0 && !mFailed && size > 0) {
         const ssize_t written = ::write(mFd, bytes, size);
         if (written < 0 && errno == EINTR)
@@ -229,6 +181,8 @@ void OutputFile::write(const void* data, size_t size)
 
 ssize_t OutputFile::writeVector(const iovec* buffers, int count)
 {
+    if (!mFailed)
+        openDirect();
     if (mFd < 0 || mFailed)
         return -1;
     ssize_t written = -1;
@@ -241,6 +195,8 @@ ssize_t OutputFile::writeVector(const iovec* buffers, int count)
 
 bool OutputFile::finish()
 {
+    if (!mFailed)
+        openDirect(); // an empty output still opens (and truncates) its device
     if (mFd < 0 || mFinished)
         return mFinished;
     // An unnamed file stays open: it can only be linked into place while it is.
@@ -286,6 +242,7 @@ bool OutputFile::publish()
     return placed;
 }
 
+// Called with the termination signals held back.
 bool OutputFile::placeReplacement()
 {
     if (mTemporary.empty() && !nameUnnamedFile())
@@ -297,21 +254,118 @@ bool OutputFile::placeReplacement()
     return true;
 }
 
+// Gives the file the final name holds now a second, temporary name, so that
+// it can be put back; `kept` stays empty when there is no such file. A file
+// system without hard links gets the file moved to that name instead.
+bool OutputFile::keepPrevious(std::string& kept)
+{
+    kept.clear();
+    struct stat previous { };
+    if (::fstatat(mFolderFd, mName.c_str(), &previous, AT_SYMLINK_NOFOLLOW) != 0)
+        return errno == ENOENT;
+    for (int attempt = 0; attempt < kMostNameAttempts; ++attempt) {
+        const std::string name = temporaryName(mName);
+        if (!registerTemporaryFile(mFolderFd, name))
+            return false;
+        if (::linkat(mFolderFd, mName.c_str(), mFolderFd, name.c_str(), 0) == 0 ||
+            (errno != EEXIST && ::renameat(mFolderFd, mName.c_str(), mFolderFd, name.c_str()) == 0)) {
+            kept = name;
+            return true;
+        }
+        const bool clash = errno == EEXIST;
+        unregisterTemporaryFile(mFolderFd, name);
+        if (!clash)
+            return false;
+    }
+    return false;
+}
+
+// Undoes placeReplacement: the kept file goes back under the final name, or
+// the new file is removed when the name had none before.
+void OutputFile::restorePrevious(const std::string& kept)
+{
+    if (kept.empty())
+        ::unlinkat(mFolderFd, mName.c_str(), 0);
+    else if (::renameat(mFolderFd, kept.c_str(), mFolderFd, mName.c_str()) == 0)
+        unregisterTemporaryFile(mFolderFd, kept);
+}
+
+// Undoes keepPrevious when the new file never took the final name.
+void OutputFile::undoKeep(const std::string& kept)
+{
+    struct stat status { };
+    if (kept.empty())
+        return;
+    if (::fstatat(mFolderFd, mName.c_str(), &status, AT_SYMLINK_NOFOLLOW) == 0)
+        dropKept(kept); // a second link: the final name still holds the file
+    else if (::renameat(mFolderFd, kept.c_str(), mFolderFd, mName.c_str()) == 0)
+        unregisterTemporaryFile(mFolderFd, kept);
+}
+
+void OutputFile::dropKept(const std::string& kept)
+{
+    if (kept.empty())
+        return;
+    ::unlinkat(mFolderFd, kept.c_str(), 0);
+    unregisterTemporaryFile(mFolderFd, kept);
+}
+
+bool publishPair(OutputFile& first, OutputFile& second, const OutputFile*& failed)
+{
+    failed = nullptr;
+    if (!first.mFinished || !second.mFinished || first.mDirect || second.mDirect) {
+        // Nothing to undo for a direct output: each goes as it stands.
+        failed = !first.publish() ? &first : !second.publish() ? &second : nullptr;
+        first.discard();
+        second.discard();
+        return !failed;
+    }
+    TerminationSignalsBlocked blocked;
+    std::string kept;
+    if (!first.keepPrevious(kept)) {
+        failed = &first;
+    } else if (!first.placeReplacement()) {
+        first.undoKeep(kept);
+        failed = &first;
+    } else {
+        pauseAt(OutputPausePoint::BetweenPairPublishes);
+        if (second.placeReplacement()) {
+            first.dropKept(kept);
+        } else {
+            first.restorePrevious(kept);
+            failed = &second;
+        }
+    }
+    first.discard();
+    second.discard();
+    return !failed;
+}
+
 void OutputFile::discard()
 {
     if (mFd >= 0)
         ::close(mFd);
     mFd = -1;
     if (!mTemporary.empty()) {
-        unregisterTemporaryFile(mFolderFd, mTemporary);
+        // Held back, and removed before it is forgotten: a signal in between
+        // would find it on no list and leave it on disk.
+        TerminationSignalsBlocked blocked;
         ::unlinkat(mFolderFd, mTemporary.c_str(), 0);
+        pauseAt(OutputPausePoint::DuringDiscard);
+        unregisterTemporaryFile(mFolderFd, mTemporary);
         mTemporary.clear();
     }
     if (mFolderFd >= 0)
         ::close(mFolderFd);
     mFolderFd = -1;
     mName.clear();
+    mDirectPath.clear();
     mFinished = false;
     mFailed = false;
     mDirect = false;
+}
+
+void setOutputFileTestHooks(const OutputFileTestHooks& hooks)
+{
+    gHooks = hooks;
 }
