@@ -543,8 +543,10 @@ step_t step_dynamic_header(inflate_t* inflater, bitstream_t* stream)
     return step_t::CONTINUE;
 }
 
-// Format notes: the code-length code may be incomplete; a code it lacks is
-// simply never seen, or seen as an undecodable bit sequence.
+// Format notes: RFC 1951 leaves open whether the code-length code may be
+// incomplete; zlib refuses such a code ("invalid code lengths set"), and so
+// does this decoder, so that both accept the same streams. A code without
+// any length is let through: its first decode fails.
 step_t step_code_length_lengths(inflate_t* inflater, bitstream_t* stream)
 {
     while (inflater->counter > 0) {
@@ -557,7 +559,7 @@ step_t step_code_length_lengths(inflate_t* inflater, bitstream_t* stream)
     }
     for (int i = inflater->symbol; i < INFLATE_CODE_LENGTH_CODES; ++i)
         inflater->code_lengths[CODE_LENGTH_ORDER[i]] = 0;
-    if (huffman_build(&inflater->first_table, inflater->code_lengths, INFLATE_CODE_LENGTH_CODES, INFLATE_MAX_BITS) < 0)
+    if (huffman_build(&inflater->first_table, inflater->code_lengths, INFLATE_CODE_LENGTH_CODES, INFLATE_MAX_BITS) != 0)
         return step_t::DATA_ERROR;
     inflater->counter = static_cast<uint16_t>(inflater->length + inflater->distance);
     inflater->next_length = inflater->code_lengths;

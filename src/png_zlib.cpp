@@ -1,0 +1,63 @@
+#include "png_zlib.h"
+
+#include <algorithm>
+
+namespace {
+
+constexpr uint32_t kMethodDeflate = 8;
+constexpr uint32_t kLargestWindowInfo = 7;   // CINFO of a 32 KiB window: 2^(7 + 8) bytes
+constexpr uint32_t kPresetDictionary = 0x20; // FDICT in FLG
+constexpr uint32_t kHeaderCheckDivisor = 31;
+
+constexpr uint32_t kAdlerModulus = 65521; // the largest prime below 2^16
+// The most bytes the two sums can take before the modulus without
+// overflowing 32 bits: 255 n (n + 1) / 2 + (n + 1) (kAdlerModulus - 1) < 2^32.
+constexpr uint64_t kAdlerRun = 5552;
+
+} // namespace
+
+bool zlibHeaderAccepted(uint8_t cmf, uint8_t flg)
+{
+    return (cmf & 0x0F) == kMethodDeflate && (cmf >> 4) <= kLargestWindowInfo && (flg & kPresetDictionary) == 0 &&
+        (uint32_t(cmf) << 8 | flg) % kHeaderCheckDivisor == 0;
+}
+
+uint32_t adler32Update(uint32_t adler, const uint8_t* bytes, uint64_t count)
+{
+    uint32_t a = adler & 0xFFFF, b = adler >> 16;
+    while (count > 0) {
+        const uint64_t run = std::min(count, kAdlerRun);
+        for (uint64_t i = 0; i < run; ++i) {
+            a += bytes[i];
+            b += a;
+        }
+        a %= kAdlerModulus;
+        b %= kAdlerModulus;
+        bytes += run;
+        count -= run;
+    }
+    return b << 16 | a;
+}
+
+void ZlibTrailer::takeRest(bitstream_t& stream)
+{
+    bitstream_align(&stream);
+    while (mCount < kZlibTrailerBytes) {
+        const uint32_t byte = bitstream_extract(&stream, 8);
+        if (byte == BITSTREAM_EOF)
+            return;
+        mBytes[mCount++] = uint8_t(byte);
+    }
+}
+
+void ZlibTrailer::take(const uint8_t* data, uint32_t length)
+{
+    for (uint32_t i = 0; i < length && mCount < kZlibTrailerBytes; ++i)
+        mBytes[mCount++] = data[i];
+}
+
+bool ZlibTrailer::matches(uint32_t adler) const
+{
+    return mCount == kZlibTrailerBytes &&
+        (uint32_t(mBytes[0]) << 24 | uint32_t(mBytes[1]) << 16 | uint32_t(mBytes[2]) << 8 | mBytes[3]) == adler;
+}
