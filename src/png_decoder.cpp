@@ -16,14 +16,14 @@ namespace {
 
 constexpr uint8_t kSignature[8] = {137, 80, 78, 71, 13, 10, 26, 10};
 constexpr uint64_t kSignatureBytes = sizeof(kSignature);
-constexpr uint64_t kChunkOverhead = 12;    // length, type and CRC around the data
-constexpr uint32_t kIhdrLength = 13;       // IHDR data bytes
-constexpr uint64_t kFirstChunkEnd = 33;    // signature and the whole IHDR chunk
-constexpr uint64_t kLengthBytes = 4;       // the length field that starts a chunk
+constexpr uint64_t kChunkOverhead = 12; // length, type and CRC around the data
+constexpr uint32_t kIhdrLength = 13;
+constexpr uint64_t kFirstChunkEnd = 33; // signature and the whole IHDR chunk
+constexpr uint64_t kLengthBytes = 4;
 constexpr uint32_t kMaxPaletteBytes = 768; // 256 entries of R, G, B
 constexpr uint32_t kGreyPaletteSize = 256; // the grey ramp of greyscale images
 constexpr uint32_t kIndexCount = 256;      // the values an 8-bit palette index can take
-constexpr uint8_t kInPlaceDepth = 8;       // the depth whose scanlines unfilter in place
+constexpr uint8_t kInPlaceDepth = 8;
 
 // Chunk types as big-endian words, compared exactly: a type that differs
 // from these in any bit, letter case included, is another chunk. Bit 5 of
@@ -579,8 +579,10 @@ bool hasSignature(const uint8_t* data, uint64_t size)
     return size >= kSignatureBytes && std::memcmp(data, kSignature, kSignatureBytes) == 0;
 }
 
-// Bytes of the pixel buffer decodePng asks for: rows without padding and a
-// reserve of one byte per row, rounded up to a multiple of 4.
+// Bytes of the pixel buffer decodePng asks for: the rows without padding,
+// then a reserve for the filter-type bytes that the filtered data of an
+// image decoded in place hold beyond its rows, one per row, the row count
+// rounded up to a multiple of 4.
 uint64_t surfaceBufferBytes(const PngInfo& info)
 {
     return uint64_t(info.height) * info.width * dsBytesPerPixel(info.colorMode) + ((uint64_t(info.height) + 3) & ~3ull);
