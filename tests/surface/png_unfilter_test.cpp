@@ -1,7 +1,9 @@
 // Scanline filters on both row paths against a plain reference, in separate
-// buffers and in the decoder's in-place arrangement, and the CRC-32 against zlib.
+// buffers and in the decoder's in-place arrangement, and the CRC-32 and the
+// Adler-32 against zlib.
 #include "png_crc.h"
 #include "png_unfilter.h"
+#include "png_zlib.h"
 
 #include <gtest/gtest.h>
 #include <zlib.h>
@@ -246,6 +248,29 @@ TEST(PngCrc, LongBufferMatchesZlib)
     for (uint8_t& byte : data)
         byte = uint8_t(random());
     EXPECT_EQ(crc32Update(data.data(), data.size(), 0), uint32_t(crc32(0, data.data(), uInt(data.size()))));
+}
+
+// Every length up to a few blocks, from any running value, split anywhere;
+// and long runs of 0xFF, which bring the sums nearest to overflowing
+// between reductions.
+TEST(PngAdler, MatchesZlibOnEveryLengthAndRunningValue)
+{
+    std::mt19937 random(6);
+    Bytes data(300);
+    for (uint8_t& byte : data)
+        byte = uint8_t(random());
+    for (size_t length = 0; length <= data.size(); ++length) {
+        const uint32_t start = length % 3 == 0 ? kAdler32Start : uint32_t(random() % 65521 << 16 | random() % 65521);
+        const uint32_t expected = uint32_t(adler32(start, data.data(), uInt(length)));
+        ASSERT_EQ(adler32Update(start, data.data(), length), expected) << "length " << length;
+        const size_t split = length > 0 ? random() % length : 0;
+        ASSERT_EQ(
+            adler32Update(adler32Update(start, data.data(), split), data.data() + split, length - split), expected)
+            << "length " << length << " split " << split;
+    }
+    const Bytes ones(100000, 0xFF);
+    EXPECT_EQ(adler32Update(0xFFF0FFF0u, ones.data(), ones.size()),
+        uint32_t(adler32(0xFFF0FFF0u, ones.data(), uInt(ones.size()))));
 }
 
 } // namespace
