@@ -93,33 +93,32 @@ public:
     Status feed(const uint8_t* data, uint32_t length)
     {
         if (mStatus == Status::Done)
-            mTrailer.take(data, length);
+            mChecksum.take(data, length);
         if (mStatus != Status::NeedInput)
             return mStatus;
         mStream.cur = data;
         mStream.bytes_left = length;
         uint8_t* const output = mInflater.output;
         const inflate_result_t result = inflate_process(&mInflater, &mStream);
-        mAdler = adler32Update(mAdler, output, uint64_t(mInflater.output - output));
+        mChecksum.count(output, uint64_t(mInflater.output - output));
         if (result == INFLATE_OUTPUT_FULL || result == INFLATE_DATA_ERROR)
             return mStatus = Status::Invalid;
         if (result == INFLATE_NEED_INPUT)
             return mStatus = Status::NeedInput;
-        mTrailer.takeRest(mStream);
+        mChecksum.takeRest(mStream);
         return mStatus = Status::Done;
     }
 
     // True when the Deflate data filled the space exactly and were followed
     // by the Adler-32 of the bytes they inflated to.
-    bool complete() const { return mStatus == Status::Done && mInflater.total == mSize && mTrailer.matches(mAdler); }
+    bool complete() const { return mStatus == Status::Done && mInflater.total == mSize && mChecksum.matches(); }
 
 private:
     inflate_t mInflater{};                           // the image's Deflate stream
     bitstream_t mStream{};                           // its input cursor, kept across IDAT chunks
     std::unique_ptr<inflate_workspace_t> mWorkspace; // the inflater's wider tables; null if none could be had
     uint32_t mSize = 0;                              // bytes the filtered image data fill
-    uint32_t mAdler = kAdler32Start;                 // Adler-32 of the bytes inflated so far
-    ZlibTrailer mTrailer;                            // the Adler-32 the data end with
+    ZlibChecksum mChecksum;                          // the Adler-32, counted and as the data give it
     Status mStatus = Status::NeedInput;              // result of the last feed
 };
 

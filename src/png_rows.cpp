@@ -47,7 +47,7 @@ bool PngRowDecoder::start(const PngRowImage& image, const PngRowTarget& target)
 PngRowDecoder::Status PngRowDecoder::feed(const uint8_t* data, uint32_t length)
 {
     if (mStatus == Status::Done)
-        mTrailer.take(data, length);
+        mChecksum.take(data, length);
     if (mStatus != Status::NeedInput)
         return mStatus;
     mStream.cur = data;
@@ -60,7 +60,7 @@ PngRowDecoder::Status PngRowDecoder::feed(const uint8_t* data, uint32_t length)
         if (result == INFLATE_NEED_INPUT)
             return mStatus = Status::NeedInput;
         if (result == INFLATE_DONE) {
-            mTrailer.takeRest(mStream);
+            mChecksum.takeRest(mStream);
             return mStatus = Status::Done;
         }
         if (mInflater.total == mImage.filteredSize)
@@ -71,7 +71,7 @@ PngRowDecoder::Status PngRowDecoder::feed(const uint8_t* data, uint32_t length)
 
 bool PngRowDecoder::complete() const
 {
-    return mStatus == Status::Done && mInflater.total == mImage.filteredSize && mTrailer.matches(mAdler);
+    return mStatus == Status::Done && mInflater.total == mImage.filteredSize && mChecksum.matches();
 }
 
 // Matches reach back through the output pointer at most kHistoryBytes, so
@@ -91,7 +91,7 @@ void PngRowDecoder::makeRoom()
 // type above 4.
 bool PngRowDecoder::takeBytes(const uint8_t* bytes, uint64_t count)
 {
-    mAdler = adler32Update(mAdler, bytes, count);
+    mChecksum.count(bytes, count);
     while (count > 0 && mPass < mImage.passes.count) {
         const uint64_t n = std::min(mScanlineBytes + 1 - mFilled, count);
         std::memcpy(mCurrent + mFilled, bytes, size_t(n));

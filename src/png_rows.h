@@ -69,8 +69,7 @@ private:
     inflate_t mInflater{};                           // the image's Deflate stream; points into itself
     std::unique_ptr<inflate_workspace_t> mWorkspace; // the inflater's wider tables; null if none could be had
     bitstream_t mStream{};                           // its input cursor, kept across pieces
-    uint32_t mAdler = kAdler32Start;                 // Adler-32 of the bytes inflated so far
-    ZlibTrailer mTrailer;                            // the Adler-32 the data end with
+    ZlibChecksum mChecksum;                          // the Adler-32, counted and as the data give it
     std::unique_ptr<uint8_t[]> mInflated;            // history and batch of inflated bytes
     std::unique_ptr<uint8_t[]> mScanlines;           // two scanlines, each after its filter-type byte
     uint8_t* mCurrent = nullptr;                     // the filter-type byte and scanline being filled

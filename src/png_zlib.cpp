@@ -55,25 +55,25 @@ uint32_t adler32Update(uint32_t adler, const uint8_t* bytes, uint64_t count)
     return b << 16 | a;
 }
 
-void ZlibTrailer::takeRest(bitstream_t& stream)
+void ZlibChecksum::takeRest(bitstream_t& stream)
 {
     bitstream_align(&stream);
-    while (mCount < kZlibTrailerBytes) {
+    while (mTaken < kZlibTrailerBytes) {
         const uint32_t byte = bitstream_extract(&stream, 8);
         if (byte == BITSTREAM_EOF)
             return;
-        mBytes[mCount++] = uint8_t(byte);
+        mBytes[mTaken++] = uint8_t(byte);
     }
 }
 
-void ZlibTrailer::take(const uint8_t* data, uint32_t length)
+void ZlibChecksum::take(const uint8_t* data, uint32_t length)
 {
-    for (uint32_t i = 0; i < length && mCount < kZlibTrailerBytes; ++i)
-        mBytes[mCount++] = data[i];
+    for (uint32_t i = 0; i < length && mTaken < kZlibTrailerBytes; ++i)
+        mBytes[mTaken++] = data[i];
 }
 
-bool ZlibTrailer::matches(uint32_t adler) const
+bool ZlibChecksum::matches() const
 {
-    return mCount == kZlibTrailerBytes &&
-        (uint32_t(mBytes[0]) << 24 | uint32_t(mBytes[1]) << 16 | uint32_t(mBytes[2]) << 8 | mBytes[3]) == adler;
+    return mTaken == kZlibTrailerBytes &&
+        (uint32_t(mBytes[0]) << 24 | uint32_t(mBytes[1]) << 16 | uint32_t(mBytes[2]) << 8 | mBytes[3]) == mAdler;
 }

@@ -21,11 +21,15 @@ bool zlibHeaderAccepted(uint8_t cmf, uint8_t flg);
 // Adler-32 over `count` bytes, continuing from `adler`.
 uint32_t adler32Update(uint32_t adler, const uint8_t* bytes, uint64_t count);
 
-// The Adler-32 bytes that follow the end of the Deflate data, gathered from
+// The Adler-32 of a stream: counted over the inflated bytes, and compared
+// with the four bytes that follow the end of the Deflate data, gathered from
 // wherever they fall. Bytes after them are passed over, as zlib's readers
 // do with data after the end of the stream.
-class ZlibTrailer {
+class ZlibChecksum {
 public:
+    // Counts inflated bytes.
+    void count(const uint8_t* bytes, uint64_t length) { mAdler = adler32Update(mAdler, bytes, length); }
+
     // At the end of the Deflate data: drops the bits left of the last byte
     // and takes the whole bytes still buffered and the rest of the input.
     void takeRest(bitstream_t& stream);
@@ -33,10 +37,11 @@ public:
     // Takes bytes of image data that come after the end of the Deflate data.
     void take(const uint8_t* data, uint32_t length);
 
-    // True when all four bytes are in and spell `adler`.
-    bool matches(uint32_t adler) const;
+    // True when all four bytes are in and spell the Adler-32 counted.
+    bool matches() const;
 
 private:
-    uint8_t mBytes[kZlibTrailerBytes] = {};
-    uint32_t mCount = 0; // bytes of mBytes taken
+    uint32_t mAdler = kAdler32Start;        // of the bytes counted so far
+    uint8_t mBytes[kZlibTrailerBytes] = {}; // the stream's own Adler-32
+    uint32_t mTaken = 0;                    // bytes of mBytes taken
 };
