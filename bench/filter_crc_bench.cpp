@@ -47,9 +47,9 @@ double bestSeconds(Work work)
     return best;
 }
 
-void benchFilter(PngPixelLayout layout, uint8_t filter)
+void benchFilter(const PngPixelFormat& format, uint8_t filter)
 {
-    const uint32_t bytesPerPixel = pngFileBytesPerPixel(layout);
+    const uint32_t bytesPerPixel = pngSamplesPerPixel(format.colorType);
     const uint64_t rowBytes = uint64_t(kWidth) * bytesPerPixel;
     Bytes filtered = randomBytes(kHeight * (rowBytes + 1), filter * 10 + bytesPerPixel);
     for (uint32_t row = 0; row < kHeight; ++row)
@@ -61,7 +61,7 @@ void benchFilter(PngPixelLayout layout, uint8_t filter)
     job.width = kWidth;
     job.height = kHeight;
     job.filtered = filtered.data();
-    job.layout = layout;
+    job.format = format;
     bool accepted = true;
     const double seconds = bestSeconds([&] { accepted = pngUnfilter(job) && accepted; });
     std::printf("filter %-8s bpp %u: %8.1f MB/s%s\n", kFilterNames[filter], bytesPerPixel,
@@ -80,9 +80,9 @@ void benchCrc()
 
 int main()
 {
-    for (PngPixelLayout layout : {PngPixelLayout::RgbToBgr, PngPixelLayout::RgbaToBgra})
+    for (uint8_t colorType : {kPngTruecolour, kPngTruecolourAlpha})
         for (uint8_t filter = 0; filter < kFilterCount; ++filter)
-            benchFilter(layout, filter);
+            benchFilter(PngPixelFormat{colorType, 8, false, {}}, filter);
     benchCrc();
     return 0;
 }

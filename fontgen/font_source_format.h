@@ -10,6 +10,7 @@
 #pragma once
 
 #include "character_list.h"
+#include "ds_rotations.h"
 
 #include <array>
 #include <cstdint>
@@ -25,7 +26,7 @@ struct KerningPair {
 using KerningPairs = std::vector<KerningPair>;
 
 // The four rotations every font is emitted in, in the order written.
-constexpr std::array<uint32_t, 4> kFontRotations = {0, 90, 180, 270};
+constexpr std::array<uint32_t, 4> kFontRotations = kDsRotations;
 
 // Lines of a glyph's pixel array and values on each line, for an image of
 // `width` x `rows` pixels: the quarter turns write the columns as lines.

@@ -7,11 +7,12 @@
 // purpose is settled in the copy libpng gets, or the file is not compared.
 //
 // Settled in libpng's copy, where the decoder reads past what libpng checks:
-// - the zlib header and the Adler-32 checksum, never checked: libpng gets
-//   one IDAT, at the place of the first, holding a valid header, the
-//   Deflate data up to the end zlib finds and the right checksum;
-// - IDAT chunks with other chunks between them, and bytes after the end of
-//   the Deflate data: joined, and dropped, in that one IDAT;
+// - IDAT chunks with other chunks between them: libpng gets one IDAT, at the
+//   place of the first, holding the zlib header, the Deflate data up to the
+//   end zlib finds and the four bytes after it (the Adler-32), as the file
+//   has them; bytes after those, which the decoder passes over, are dropped;
+// - the window size of a valid zlib header, which the decoder does not hold
+//   against the distances (it always keeps 32 KiB): raised to 32 KiB;
 // - data in the IEND chunk: dropped;
 // - ancillary chunks whose type holds bytes other than letters: dropped, as
 //   the decoder skips them;
@@ -31,8 +32,6 @@
 //   Deflate can give: refused by the decoder's limit against decompression
 //   bombs, before libpng would allocate the image.
 // Not compared, either may decode:
-// - a code-length code zlib calls incomplete ("invalid code lengths set"),
-//   which the decoder's inflate accepts;
 // - a second tRNS, which libpng refuses and the decoder reads over the
 //   first;
 // - an indexed image's tRNS with more entries than its bit depth has
@@ -46,6 +45,7 @@
 
 #include <zlib.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
@@ -56,10 +56,11 @@ namespace {
 
 constexpr uint8_t kSignature[8] = {137, 80, 78, 71, 13, 10, 26, 10};
 constexpr size_t kSignatureBytes = 8;
-constexpr size_t kChunkOverhead = 12;           // length, type and CRC
-constexpr uint64_t kDeflateMaxExpansion = 1032; // the decoder's limit against decompression bombs
+constexpr size_t kChunkOverhead = 12; // length, type and CRC
 constexpr size_t kZlibHeaderBytes = 2;
-constexpr uint8_t kZlibHeader[2] = {0x78, 0x01}; // Deflate, 32 KiB window, no dictionary
+constexpr size_t kAdlerBytes = 4;
+constexpr uint8_t kLargestWindowCmf = 0x78; // Deflate with a 32 KiB window
+constexpr uint8_t kCheckBits = 0x1F;        // FCHECK in FLG
 constexpr uint8_t kIndexed = 3;
 constexpr size_t kMaxPaletteBytes = 768; // 256 entries of R, G, B
 
@@ -216,56 +217,53 @@ Verdict verdictOnChunks(const std::vector<Chunk>& chunks)
     return Verdict::Compare;
 }
 
-// The Deflate data as zlib reads them: up to their end, followed by the
-// Adler-32 of what they inflate to, behind a valid zlib header. Unchanged
-// when zlib finds no end. False for an incomplete code-length code.
-bool settleZlibStream(const Bytes& joined, Bytes& stream)
+// True for a zlib header that zlib accepts: Deflate, a window of at most
+// 32 KiB, no preset dictionary, the check bits right.
+bool validZlibHeader(uint8_t cmf, uint8_t flg)
 {
-    stream.assign(kZlibHeader, kZlibHeader + kZlibHeaderBytes);
-    if (joined.size() < kZlibHeaderBytes) {
-        stream = joined;
-        return true;
+    return (cmf & 0x0F) == 8 && (cmf >> 4) <= 7 && (flg & 0x20) == 0 && (uint32_t(cmf) << 8 | flg) % 31 == 0;
+}
+
+// The zlib stream as the decoder reads it: a valid header with its window
+// raised to 32 KiB, and nothing after the four bytes that follow the end of
+// the Deflate data. Unchanged when zlib finds no end.
+Bytes settleZlibStream(const Bytes& joined)
+{
+    if (joined.size() < kZlibHeaderBytes)
+        return joined;
+    Bytes stream = joined;
+    if (validZlibHeader(stream[0], stream[1])) {
+        stream[0] = kLargestWindowCmf;
+        stream[1] = uint8_t(stream[1] & ~kCheckBits);
+        stream[1] = uint8_t(stream[1] + (31 - (uint32_t(stream[0]) << 8 | stream[1]) % 31) % 31);
     }
-    const Bytes deflate(joined.begin() + kZlibHeaderBytes, joined.end());
     z_stream z{};
     inflateInit2(&z, -15);
-    z.next_in = const_cast<Bytef*>(deflate.data());
-    z.avail_in = uInt(deflate.size());
-    uLong adler = adler32(0, nullptr, 0);
+    z.next_in = const_cast<Bytef*>(joined.data() + kZlibHeaderBytes);
+    z.avail_in = uInt(joined.size() - kZlibHeaderBytes);
     Bytef out[16384];
     int result = Z_OK;
     while (result == Z_OK) {
         z.next_out = out;
         z.avail_out = sizeof(out);
         result = inflate(&z, Z_NO_FLUSH);
-        adler = adler32(adler, out, uInt(sizeof(out) - z.avail_out));
     }
-    const bool incompleteLengths =
-        result == Z_DATA_ERROR && z.msg && std::strcmp(z.msg, "invalid code lengths set") == 0;
-    const size_t used = deflate.size() - z.avail_in;
+    const size_t left = z.avail_in;
     inflateEnd(&z);
-    if (result != Z_STREAM_END) {
-        stream.insert(stream.end(), deflate.begin(), deflate.end());
-        return !incompleteLengths;
-    }
-    stream.insert(stream.end(), deflate.begin(), deflate.begin() + long(used));
-    for (int shift = 24; shift >= 0; shift -= 8)
-        stream.push_back(uint8_t(adler >> shift));
-    return true;
+    if (result == Z_STREAM_END)
+        stream.resize(stream.size() - left + std::min(left, kAdlerBytes));
+    return stream;
 }
 
-// The file as the decoder reads it, for libpng; false when the comparison
-// is left out (an incomplete code-length code).
-bool settledCopy(const std::vector<Chunk>& chunks, Bytes& copy)
+// The file as the decoder reads it, for libpng.
+Bytes settledCopy(const std::vector<Chunk>& chunks)
 {
     const Header header = headerOf(chunks);
     Bytes joined;
     for (const Chunk& chunk : chunks)
         if (chunk.type == "IDAT")
             joined.insert(joined.end(), chunk.data.begin(), chunk.data.end());
-    Bytes stream;
-    if (!settleZlibStream(joined, stream))
-        return false;
+    const Bytes stream = settleZlibStream(joined);
     const int palettes = countOf(chunks, "PLTE");
     std::vector<Bytes> kept;
     bool idatPlaced = false;
@@ -283,8 +281,7 @@ bool settledCopy(const std::vector<Chunk>& chunks, Bytes& copy)
                 : chunk.type == "IEND" ? Bytes{}
                                        : chunk.data));
     }
-    copy = assemblePng(kept);
-    return true;
+    return assemblePng(kept);
 }
 
 // The colour of a palette-mode pixel: its entry as R, G, B, A.
@@ -346,10 +343,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const Verdict verdict = verdictOnChunks(chunks);
     if (verdict == Verdict::DecoderRefuses)
         check(!surface);
-    Bytes copy;
-    if (verdict != Verdict::Compare || !settledCopy(chunks, copy))
+    if (verdict != Verdict::Compare)
         return 0;
-    const ReferenceSurface reference = referenceSurface(copy, request.alphaOnly);
+    const ReferenceSurface reference = referenceSurface(settledCopy(chunks), request.alphaOnly);
     const bool greyOrNotAlphaOnly = !request.alphaOnly || reference.colorMode == A8;
     check(bool(surface) == (reference.decoded && greyOrNotAlphaOnly));
     if (surface)

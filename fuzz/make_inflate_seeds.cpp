@@ -38,7 +38,7 @@ bool writeSeed(const std::string& path, uint8_t inputPiece, uint8_t outputPiece,
 Bytes corruptDynamicHeader()
 {
     BitWriter writer;
-    writeDynamicHeader(writer, true, 257, 1, std::vector<int>(19, 5), {{16, 0}});
+    writeDynamicHeader(writer, true, 257, 1, completeCodeLengthLengths(), {{16, 0}});
     return writer.finish();
 }
 

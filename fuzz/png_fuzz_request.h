@@ -4,6 +4,7 @@
 // the checks behind the CRC); the rest is the PNG file.
 #pragma once
 
+#include "ds_rotations.h"
 #include "png_crc.h"
 
 #include <cstddef>
@@ -44,8 +45,7 @@ inline void repairCrcs(std::vector<uint8_t>& file)
 // The request in a fuzz input of at least one byte.
 inline PngFuzzRequest readFuzzRequest(const uint8_t* data, size_t size)
 {
-    constexpr int kRotations[] = {0, 90, 180, 270};
-    PngFuzzRequest request{(data[0] & 1) != 0, kRotations[(data[0] >> 1) & 3], {data + 1, data + size}};
+    PngFuzzRequest request{(data[0] & 1) != 0, int(kDsRotations[(data[0] >> 1) & 3]), {data + 1, data + size}};
     if (data[0] & 8)
         repairCrcs(request.file);
     return request;

@@ -40,6 +40,6 @@ constexpr int kBmpBuffersPerWrite = 1024;
 // kBmpBuffersPerWrite pieces per call, so no pixel is copied in user space;
 // a short write continues where it stopped. Returns false as soon as a
 // write fails or makes no progress. The geometry must already be valid
-// (dimensions 1..4096, pitch >= row length) and the dump at least
+// (dimensions 1..kSnapshotMaxDimension, pitch >= row length) and the dump at least
 // requiredDumpSize bytes long.
 bool writeBmp(const FramebufferGeometry& geometry, const uint8_t* dump, const VectorWriter& writer);

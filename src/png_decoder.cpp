@@ -4,6 +4,7 @@
 #include "png_passes.h"
 #include "png_rows.h"
 #include "png_unfilter.h"
+#include "png_zlib.h"
 #include "streams.h"
 
 #include <algorithm>
@@ -15,15 +16,14 @@ namespace {
 
 constexpr uint8_t kSignature[8] = {137, 80, 78, 71, 13, 10, 26, 10};
 constexpr uint64_t kSignatureBytes = sizeof(kSignature);
-constexpr uint64_t kChunkOverhead = 12;    // length, type and CRC around the data
-constexpr uint32_t kIhdrLength = 13;       // IHDR data bytes
-constexpr uint64_t kFirstChunkEnd = 33;    // signature and the whole IHDR chunk
-constexpr uint64_t kLengthBytes = 4;       // the length field that starts a chunk
-constexpr uint32_t kZlibHeaderBytes = 2;   // CMF and FLG before the Deflate data
+constexpr uint64_t kChunkOverhead = 12; // length, type and CRC around the data
+constexpr uint32_t kIhdrLength = 13;
+constexpr uint64_t kFirstChunkEnd = 33; // signature and the whole IHDR chunk
+constexpr uint64_t kLengthBytes = 4;
 constexpr uint32_t kMaxPaletteBytes = 768; // 256 entries of R, G, B
 constexpr uint32_t kGreyPaletteSize = 256; // the grey ramp of greyscale images
 constexpr uint32_t kIndexCount = 256;      // the values an 8-bit palette index can take
-constexpr uint8_t kInPlaceDepth = 8;       // the depth whose scanlines unfilter in place
+constexpr uint8_t kInPlaceDepth = 8;
 
 // Chunk types as big-endian words, compared exactly: a type that differs
 // from these in any bit, letter case included, is another chunk. Bit 5 of
@@ -34,14 +34,6 @@ constexpr uint32_t kTypePlte = 0x504C5445u; // PLTE
 constexpr uint32_t kTypeTrns = 0x74524E53u; // tRNS
 constexpr uint32_t kTypeIdat = 0x49444154u; // IDAT
 constexpr uint32_t kTypeIend = 0x49454E44u; // IEND
-
-enum PngColorType : uint8_t {
-    kGrey = 0,
-    kTruecolour = 2,
-    kIndexed = 3,
-    kGreyAlpha = 4,
-    kTruecolourAlpha = 6,
-};
 
 // What a step of a walk leads to: the next chunk, or the end of the walk
 // with one of the public results (converted by pngResultOf).
@@ -70,34 +62,92 @@ uint32_t readBigEndian32(const uint8_t* bytes)
     return uint32_t(bytes[0]) << 24 | uint32_t(bytes[1]) << 16 | uint32_t(bytes[2]) << 8 | bytes[3];
 }
 
-// Everything one walk carries from chunk to chunk. It holds the inflater,
-// which points into itself, so it stays where it was made.
+// The strategy for plain 8-bit images: the Deflate data inflate into the
+// tail of the surface's pixel buffer, and once complete the scanlines are
+// unfiltered from there into the rows at its start. The record points into
+// itself, so it stays where it was made.
+class InPlaceInflate {
+public:
+    enum class Status {
+        NeedInput, // every byte given was used; more image data may follow
+        Done,      // the Deflate data have ended; later bytes go to the Adler-32
+        Invalid,   // a Deflate error, or more data than the image holds
+    };
+
+    // Points the inflater at the `size` bytes from `filtered` on, which the
+    // filtered image data must fill exactly.
+    void start(uint8_t* filtered, uint32_t size)
+    {
+        // Without the workspace the inflater decodes the same, only more slowly.
+        mWorkspace.reset(new (std::nothrow) inflate_workspace_t);
+        mInflater.workspace = mWorkspace.get();
+        inflate_process(&mInflater, nullptr);
+        mInflater.output = filtered;
+        mInflater.output_space = size;
+        mSize = size;
+    }
+
+    // Inflates the next piece of the Deflate data (the zlib header already
+    // taken off). Once Done has been returned, later pieces are taken as the
+    // Adler-32; once Invalid has been, nothing more is read.
+    Status feed(const uint8_t* data, uint32_t length)
+    {
+        if (mStatus == Status::Done)
+            mChecksum.take(data, length);
+        if (mStatus != Status::NeedInput)
+            return mStatus;
+        mStream.cur = data;
+        mStream.bytes_left = length;
+        uint8_t* const output = mInflater.output;
+        const inflate_result_t result = inflate_process(&mInflater, &mStream);
+        mChecksum.count(output, uint64_t(mInflater.output - output));
+        if (result == INFLATE_OUTPUT_FULL || result == INFLATE_DATA_ERROR)
+            return mStatus = Status::Invalid;
+        if (result == INFLATE_NEED_INPUT)
+            return mStatus = Status::NeedInput;
+        mChecksum.takeRest(mStream);
+        return mStatus = Status::Done;
+    }
+
+    // True when the Deflate data filled the space exactly and were followed
+    // by the Adler-32 of the bytes they inflated to.
+    bool complete() const { return mStatus == Status::Done && mInflater.total == mSize && mChecksum.matches(); }
+
+private:
+    inflate_t mInflater{};                           // the image's Deflate stream
+    bitstream_t mStream{};                           // its input cursor, kept across IDAT chunks
+    std::unique_ptr<inflate_workspace_t> mWorkspace; // the inflater's wider tables; null if none could be had
+    uint32_t mSize = 0;                              // bytes the filtered image data fill
+    ZlibChecksum mChecksum;                          // the Adler-32, counted and as the data give it
+    Status mStatus = Status::NeedInput;              // result of the last feed
+};
+
+// Everything one walk carries from chunk to chunk. The second walk decodes
+// the image data through one of two strategies, in place or row by row.
 struct Walk {
     Walk(const uint8_t* bytes, uint64_t byteCount, PngInfo& header, DsSurface* target, bool checkCrcs)
         : data(bytes), size(byteCount), info(header), surface(target), crcsChecked(checkCrcs)
     {
     }
 
-    const uint8_t* data;                               // the whole file
-    uint64_t size;                                     // its bytes
-    PngInfo& info;                                     // filled as the chunks are read
-    DsSurface* surface;                                // null in the first walk
-    bool crcsChecked;                                  // the chunk CRCs are compared; off when a walk before did
-    uint32_t bitsPerPixel = 0;                         // bits of one pixel in the scanlines
-    PngPasses passes{};                                // the image's passes, one when not interlaced
-    uint64_t filteredSize = 0;                         // filter bytes and scanlines of the whole image
-    uint64_t idatBytes = 0;                            // sum of the IDAT lengths so far
-    uint32_t zlibHeaderLeft = kZlibHeaderBytes;        // zlib header bytes not yet passed over
-    bool idatSeen = false;                             // an IDAT chunk has been read
-    bool paletteSeen = false;                          // a PLTE chunk has been read
-    bool hasKey = false;                               // a tRNS chunk gave a grey or RGB colour key
-    uint16_t key[3] = {};                              // the key at the file's depth: grey, or R, G, B
-    PngPixelLayout layout = PngPixelLayout::Copy1;     // in place: chosen at the first IDAT of the second walk
-    inflate_result_t lastInflate = INFLATE_NEED_INPUT; // result of the last inflate call
-    inflate_t inflater{};                              // in place: the stream of the second walk
-    bitstream_t stream{};                              // its input cursor, kept across IDAT chunks
-    std::unique_ptr<inflate_workspace_t> workspace;    // the inflater's wider tables; null if none could be had
-    std::unique_ptr<PngRowDecoder> rows;               // row by row: made at the first IDAT of the second walk
+    const uint8_t* data;                    // the whole file
+    uint64_t size;                          // its bytes
+    PngInfo& info;                          // filled as the chunks are read
+    DsSurface* surface;                     // null in the first walk
+    bool crcsChecked;                       // off when a walk before compared the chunk CRCs
+    uint32_t bitsPerPixel = 0;              // bits of one pixel in the scanlines
+    PngPasses passes{};                     // one when not interlaced
+    uint64_t filteredSize = 0;              // filter bytes and scanlines of the whole image
+    uint64_t idatBytes = 0;                 // sum of the IDAT lengths so far
+    uint8_t zlibHeader[kZlibHeaderBytes]{}; // CMF and FLG, from wherever they fall
+    uint32_t zlibHeaderSeen = 0;            // bytes of zlibHeader taken
+    bool idatSeen = false;
+    bool paletteSeen = false;
+    bool hasKey = false;                 // a tRNS chunk gave a grey or RGB colour key
+    uint16_t key[3] = {};                // the key at the file's depth: grey, or R, G, B
+    PngPixelFormat format{};             // chosen at the first IDAT of the second walk
+    InPlaceInflate inPlace;              // in place: the image data's stream
+    std::unique_ptr<PngRowDecoder> rows; // row by row: made at the first IDAT of the second walk
 };
 
 // 8-bit scanlines of a plain image are inflated into the tail of the
@@ -118,20 +168,19 @@ struct ColorTypeRule {
     uint8_t depths;       // bit depths the header accepts
     uint32_t colorMode;   // surface mode
     uint16_t paletteSize; // palette entries set by the header
-    uint8_t channels;     // samples of one pixel in the scanlines
 };
 
 constexpr ColorTypeRule kColorTypeRules[] = {
-    {kGrey, kDepths1To8 | 16, I8, kGreyPaletteSize, 1},
-    {kTruecolour, kDepths8And16, RGB888, 0, 3},
-    {kIndexed, kDepths1To8, I8, 0, 1},
-    {kGreyAlpha, kDepths8And16, AI88, kGreyPaletteSize, 2},
-    {kTruecolourAlpha, kDepths8And16, ARGB8888, 0, 4},
+    {kPngGrey, kDepths1To8 | 16, I8, kGreyPaletteSize},
+    {kPngTruecolour, kDepths8And16, RGB888, 0},
+    {kPngIndexed, kDepths1To8, I8, 0},
+    {kPngGreyAlpha, kDepths8And16, AI88, kGreyPaletteSize},
+    {kPngTruecolourAlpha, kDepths8And16, ARGB8888, 0},
 };
 
-// Colour mode, palette size and samples per pixel for a colour type and bit
-// depth of the header table. False for a combination outside the table.
-bool modeForColorType(PngInfo& info, uint32_t& channels)
+// Colour mode and palette size for a colour type and bit depth of the header
+// table. False for a combination outside the table.
+bool modeForColorType(PngInfo& info)
 {
     for (const ColorTypeRule& rule : kColorTypeRules) {
         if (rule.colorType != info.colorType)
@@ -141,7 +190,6 @@ bool modeForColorType(PngInfo& info, uint32_t& channels)
             return false;
         info.colorMode = rule.colorMode;
         info.paletteSize = rule.paletteSize;
-        channels = rule.channels;
         return true;
     }
     return false;
@@ -180,12 +228,11 @@ WalkStep readHeader(Walk& walk)
     info.interlace = field[12];
     if (info.width == 0 || info.height == 0 || info.width > kPngMaxDimension || info.height > kPngMaxDimension)
         return WalkStep::Invalid;
-    uint32_t channels = 0;
-    if (!modeForColorType(info, channels))
+    if (!modeForColorType(info))
         return WalkStep::Invalid;
     if (info.compression != 0 || info.filter != 0 || info.interlace > 1)
         return WalkStep::Invalid;
-    walk.bitsPerPixel = channels * info.bitDepth;
+    walk.bitsPerPixel = pngSamplesPerPixel(info.colorType) * info.bitDepth;
     walk.passes = pngPasses(info.width, info.height, info.interlace == 1);
     walk.filteredSize = pngFilteredSize(walk.passes, walk.bitsPerPixel);
     if (walk.filteredSize > kPngMaxBufferBytes)
@@ -205,32 +252,21 @@ WalkStep prepareInflater(Walk& walk)
         return WalkStep::Ok;
     if (walk.filteredSize > surface.bufferSize())
         return WalkStep::SurfaceMismatch;
-    // Without the workspace the inflater decodes the same, only more slowly.
-    walk.workspace.reset(new (std::nothrow) inflate_workspace_t);
-    walk.inflater.workspace = walk.workspace.get();
-    inflate_process(&walk.inflater, nullptr);
-    walk.inflater.output = surface.pixels() + (surface.bufferSize() - walk.filteredSize);
-    walk.inflater.output_space = uint32_t(walk.filteredSize);
+    walk.inPlace.start(surface.pixels() + (surface.bufferSize() - walk.filteredSize), uint32_t(walk.filteredSize));
     return WalkStep::Ok;
 }
 
-// The pixel layout that turns this image into the surface's colour mode.
-bool layoutFor(const Walk& walk, uint32_t surfaceMode, PngPixelLayout& layout)
+// The pixel format that turns this image into the surface's colour mode:
+// the image's own mode, or A8 for the grey levels of a greyscale image.
+bool formatFor(const Walk& walk, uint32_t surfaceMode, PngPixelFormat& format)
 {
     const PngInfo& info = walk.info;
-    if (surfaceMode == A8 && info.colorType == kGrey) {
-        layout = PngPixelLayout::Copy1;
-        return true;
-    }
-    if (surfaceMode != info.colorMode)
+    const bool alphaOnly = surfaceMode == A8 && info.colorType == kPngGrey;
+    if (!alphaOnly && surfaceMode != info.colorMode)
         return false;
-    switch (info.colorType) {
-    case kGrey: layout = walk.hasKey ? PngPixelLayout::GreyKeyAlpha : PngPixelLayout::Copy1; return true;
-    case kIndexed: layout = PngPixelLayout::Copy1; return true;
-    case kGreyAlpha: layout = PngPixelLayout::Copy2; return true;
-    case kTruecolour: layout = walk.hasKey ? PngPixelLayout::RgbKeyToBgra : PngPixelLayout::RgbToBgr; return true;
-    default: layout = PngPixelLayout::RgbaToBgra; return true;
-    }
+    format = PngPixelFormat{info.colorType, info.bitDepth, walk.hasKey && !alphaOnly, {}};
+    std::memcpy(format.key, walk.key, sizeof(walk.key));
+    return true;
 }
 
 // True when the surface's pixels have `surfaceBytes` bytes and its buffer
@@ -250,10 +286,11 @@ bool rowsFit(const Walk& walk, const DsSurface& surface, uint64_t surfaceBytes)
 // r * pitch + (p + 1) * s, and the first unread filtered byte then lies at
 // gap + r * (width * f + 1) + 1 + (p + 1) * f, where gap is the space before
 // the filtered data and f, s the file's and the surface's pixel sizes.
-bool fitsInPlace(const Walk& walk, const DsSurface& surface, PngPixelLayout layout)
+bool fitsInPlace(const Walk& walk, const DsSurface& surface)
 {
     const uint64_t width = walk.info.width, height = walk.info.height, pitch = surface.pitch();
-    const uint64_t fileBytes = pngFileBytesPerPixel(layout), surfaceBytes = pngSurfaceBytesPerPixel(layout);
+    const uint64_t fileBytes = pngSamplesPerPixel(walk.format.colorType);
+    const uint64_t surfaceBytes = pngConvertedBytesPerPixel(walk.format);
     if (!rowsFit(walk, surface, surfaceBytes))
         return false;
     const uint64_t gap = surface.bufferSize() - walk.filteredSize;
@@ -269,73 +306,65 @@ bool fitsInPlace(const Walk& walk, const DsSurface& surface, PngPixelLayout layo
 }
 
 // Second walk, first IDAT of an image decoded row by row: the surface must
-// be in the image's colour mode (or A8 for a greyscale image) with room for
-// every row. Out of memory for the row decoder counts as over a limit.
+// have room for every row. Out of memory for the row decoder counts as over
+// a limit.
 WalkStep startRows(Walk& walk)
 {
     DsSurface& surface = *walk.surface;
-    const PngInfo& info = walk.info;
-    const bool alphaOnly = surface.colorMode() == A8 && info.colorType == kGrey;
-    if (!alphaOnly && surface.colorMode() != info.colorMode)
+    if (!rowsFit(walk, surface, pngConvertedBytesPerPixel(walk.format)))
         return WalkStep::SurfaceMismatch;
-    PngRowImage image{walk.passes, walk.bitsPerPixel, {info.colorType, info.bitDepth, false, {}}, walk.filteredSize};
-    image.format.keyed = walk.hasKey && !alphaOnly;
-    std::memcpy(image.format.key, walk.key, sizeof(walk.key));
-    if (!rowsFit(walk, surface, pngConvertedBytesPerPixel(image.format)))
-        return WalkStep::SurfaceMismatch;
+    const PngRowImage image{walk.passes, walk.bitsPerPixel, walk.format, walk.filteredSize};
     walk.rows.reset(new (std::nothrow) PngRowDecoder);
     if (!walk.rows || !walk.rows->start(image, PngRowTarget{surface.pixels(), surface.pitch()}))
         return WalkStep::Unsupported;
     return WalkStep::Ok;
 }
 
-// Second walk, first IDAT: the surface must be the one made for this image.
+// Second walk, first IDAT: the surface must be the one made for this image,
+// in its colour mode (or A8 for a greyscale image).
 WalkStep checkSurface(Walk& walk)
 {
     const DsSurface& surface = *walk.surface;
     if (surface.rotation() != 0 || uint64_t(surface.width()) != walk.info.width ||
-        uint64_t(surface.height()) != walk.info.height)
+        uint64_t(surface.height()) != walk.info.height || !formatFor(walk, surface.colorMode(), walk.format))
         return WalkStep::SurfaceMismatch;
     if (!decodesInPlace(walk.info))
         return startRows(walk);
-    if (!layoutFor(walk, surface.colorMode(), walk.layout) || !fitsInPlace(walk, surface, walk.layout))
-        return WalkStep::SurfaceMismatch;
-    return WalkStep::Ok;
+    return fitsInPlace(walk, surface) ? WalkStep::Ok : WalkStep::SurfaceMismatch;
 }
 
-// Second walk: the data of every IDAT chunk continue one zlib stream. Its
-// two header bytes, which are not looked at, are passed over wherever they
-// fall; bytes after the end of the Deflate data (the Adler-32 checksum) are
-// never read.
+// Takes the zlib header bytes from the start of `data`, wherever they
+// fall. False once both are in and refused.
+bool takeZlibHeader(Walk& walk, const uint8_t*& data, uint32_t& length)
+{
+    if (walk.zlibHeaderSeen == kZlibHeaderBytes)
+        return true;
+    while (walk.zlibHeaderSeen < kZlibHeaderBytes && length > 0) {
+        walk.zlibHeader[walk.zlibHeaderSeen++] = *data++;
+        --length;
+    }
+    return walk.zlibHeaderSeen < kZlibHeaderBytes || zlibHeaderAccepted(walk.zlibHeader[0], walk.zlibHeader[1]);
+}
+
+// Second walk: the data of every IDAT chunk continue one zlib stream, which
+// goes to the strategy chosen for the image.
 WalkStep inflateIdat(Walk& walk, const uint8_t* data, uint32_t length)
 {
-    if (walk.info.colorType == kIndexed && walk.info.paletteSize == 0)
+    if (walk.info.colorType == kPngIndexed && walk.info.paletteSize == 0)
         return WalkStep::Invalid;
     if (!walk.idatSeen) {
         const WalkStep fit = checkSurface(walk);
         if (fit != WalkStep::Ok)
             return fit;
     }
-    const uint32_t header = std::min(walk.zlibHeaderLeft, length);
-    walk.zlibHeaderLeft -= header;
-    data += header;
-    length -= header;
-    if (length == 0 || walk.lastInflate == INFLATE_DONE)
-        return WalkStep::NextChunk;
-    if (walk.rows) {
-        const PngRowDecoder::Status status = walk.rows->feed(data, length);
-        if (status == PngRowDecoder::Status::Invalid)
-            return WalkStep::Invalid;
-        walk.lastInflate = status == PngRowDecoder::Status::Done ? INFLATE_DONE : INFLATE_NEED_INPUT;
-        return WalkStep::NextChunk;
-    }
-    walk.stream.cur = data;
-    walk.stream.bytes_left = length;
-    const inflate_result_t result = inflate_process(&walk.inflater, &walk.stream);
-    if (result == INFLATE_OUTPUT_FULL || result == INFLATE_DATA_ERROR)
+    if (!takeZlibHeader(walk, data, length))
         return WalkStep::Invalid;
-    walk.lastInflate = result;
-    return WalkStep::NextChunk;
+    if (length == 0)
+        return WalkStep::NextChunk;
+    if (walk.rows)
+        return walk.rows->feed(data, length) == PngRowDecoder::Status::Invalid ? WalkStep::Invalid
+                                                                               : WalkStep::NextChunk;
+    return walk.inPlace.feed(data, length) == InPlaceInflate::Status::Invalid ? WalkStep::Invalid : WalkStep::NextChunk;
 }
 
 // IDAT chunks of any length, 0 included.
@@ -359,7 +388,7 @@ WalkStep handlePalette(Walk& walk, const uint8_t* data, uint32_t length)
     if (walk.paletteSeen || info.paletteSize != 0 || length % 3 != 0 || length > kMaxPaletteBytes)
         return WalkStep::Invalid;
     walk.paletteSeen = true;
-    if (info.colorType != kIndexed)
+    if (info.colorType != kPngIndexed)
         return WalkStep::NextChunk;
     info.paletteSize = uint16_t(length / 3);
     if (!walk.surface)
@@ -385,9 +414,9 @@ WalkStep handlePalette(Walk& walk, const uint8_t* data, uint32_t length)
 WalkStep handleTransparency(Walk& walk, const uint8_t* data, uint32_t length)
 {
     PngInfo& info = walk.info;
-    if (walk.idatSeen || info.colorType == kGreyAlpha || info.colorType == kTruecolourAlpha)
+    if (walk.idatSeen || info.colorType == kPngGreyAlpha || info.colorType == kPngTruecolourAlpha)
         return WalkStep::Invalid;
-    if (info.colorType == kIndexed) {
+    if (info.colorType == kPngIndexed) {
         if (info.colorMode != I8 || length > info.paletteSize)
             return WalkStep::Invalid;
         info.paletteHasAlpha = 1;
@@ -400,10 +429,10 @@ WalkStep handleTransparency(Walk& walk, const uint8_t* data, uint32_t length)
             surface.palette()[4 * i + 3] = i < length ? data[i] : 255;
         return WalkStep::NextChunk;
     }
-    const uint32_t samples = info.colorType == kTruecolour ? 3 : 1;
+    const uint32_t samples = info.colorType == kPngTruecolour ? 3 : 1;
     if (length != 2 * samples)
         return WalkStep::Invalid;
-    info.colorMode = info.colorType == kTruecolour ? ARGB8888 : AI88;
+    info.colorMode = info.colorType == kPngTruecolour ? ARGB8888 : AI88;
     walk.hasKey = true;
     for (uint32_t i = 0; i < samples; ++i)
         walk.key[i] = uint16_t(data[2 * i] << 8 | data[2 * i + 1]);
@@ -441,7 +470,7 @@ bool coverEveryIndex(const Walk& walk)
 {
     DsSurface& surface = *walk.surface;
     const uint32_t entries = surface.paletteSize();
-    if (walk.info.colorType != kIndexed || entries >= kIndexCount || highestIndex(surface, walk.info) < entries)
+    if (walk.info.colorType != kPngIndexed || entries >= kIndexCount || highestIndex(surface, walk.info) < entries)
         return true;
     if (!surface.resizePalette(kIndexCount))
         return false;
@@ -466,8 +495,7 @@ bool unfilterInPlace(const Walk& walk)
     job.width = walk.info.width;
     job.height = walk.info.height;
     job.filtered = surface.pixels() + (surface.bufferSize() - walk.filteredSize);
-    job.layout = walk.layout;
-    std::memcpy(job.key, walk.key, sizeof(job.key));
+    job.format = walk.format;
     return pngUnfilter(job);
 }
 
@@ -477,7 +505,7 @@ WalkStep finishImage(Walk& walk)
 {
     DsSurface& surface = *walk.surface;
     const PngInfo& info = walk.info;
-    if ((info.colorType == kGrey || info.colorType == kGreyAlpha) && surface.palette())
+    if ((info.colorType == kPngGrey || info.colorType == kPngGreyAlpha) && surface.palette())
         writeGreyRamp(surface);
     if (decodesInPlace(info) && !unfilterInPlace(walk))
         return WalkStep::Invalid;
@@ -489,20 +517,18 @@ WalkStep finishImage(Walk& walk)
     return WalkStep::Ok;
 }
 
-// True when the image data ended exactly after the last scanline: data that
-// end early would leave part of the rows unwritten.
+// True when the image data ended exactly after the last scanline (data that
+// end early would leave part of the rows unwritten) with their Adler-32.
 bool imageDataComplete(const Walk& walk)
 {
-    if (walk.rows)
-        return walk.rows->complete();
-    return walk.lastInflate == INFLATE_DONE && walk.inflater.total == walk.filteredSize;
+    return walk.rows ? walk.rows->complete() : walk.inPlace.complete();
 }
 
 WalkStep handleEnd(Walk& walk)
 {
     if (!walk.idatSeen || walk.filteredSize > walk.idatBytes * kDeflateMaxExpansion)
         return WalkStep::Invalid;
-    if (walk.info.colorType == kIndexed && walk.info.paletteSize == 0)
+    if (walk.info.colorType == kPngIndexed && walk.info.paletteSize == 0)
         return WalkStep::Invalid;
     if (!walk.surface)
         return WalkStep::Ok;
@@ -552,8 +578,10 @@ bool hasSignature(const uint8_t* data, uint64_t size)
     return size >= kSignatureBytes && std::memcmp(data, kSignature, kSignatureBytes) == 0;
 }
 
-// Bytes of the pixel buffer decodePng asks for: rows without padding and a
-// reserve of one byte per row, rounded up to a multiple of 4.
+// Bytes of the pixel buffer decodePng asks for: the rows without padding,
+// then a reserve for the filter-type bytes that the filtered data of an
+// image decoded in place hold beyond its rows, one per row, the row count
+// rounded up to a multiple of 4.
 uint64_t surfaceBufferBytes(const PngInfo& info)
 {
     return uint64_t(info.height) * info.width * dsBytesPerPixel(info.colorMode) + ((uint64_t(info.height) + 3) & ~3ull);
@@ -595,7 +623,7 @@ DsSurface* decodePngWithAllocator(
     if (!data || !hasSignature(data, size) || decodePngChunks(data, size, info, nullptr) != PNG_OK)
         return nullptr;
     if (alphaOnly) {
-        if (info.colorType != kGrey)
+        if (info.colorType != kPngGrey)
             return nullptr;
         info.colorMode = A8;
         info.paletteSize = 0;

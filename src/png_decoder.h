@@ -7,6 +7,8 @@
 // buffer and unfiltered in place; all others are decoded a few rows at a time
 // (see png_rows.h), 16-bit samples reduced to their high byte, grey levels of
 // 1, 2 and 4 bits scaled to 8 and palette indices unpacked to a byte each.
+// The image data are one zlib stream across the IDAT chunks, whose header
+// and Adler-32 are checked as zlib checks them (png_zlib.h).
 #pragma once
 
 #include "ds_surface.h"

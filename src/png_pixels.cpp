@@ -2,8 +2,6 @@
 
 namespace {
 
-enum ColorType : uint8_t { kGrey = 0, kTruecolour = 2, kIndexed = 3, kGreyAlpha = 4, kTruecolourAlpha = 6 };
-
 constexpr uint8_t kTransparent = 0;
 constexpr uint8_t kOpaque = 255;
 
@@ -86,26 +84,15 @@ template <uint32_t Depth>
 void convertAtDepth(const PngPixelFormat& format, const uint8_t* in, uint32_t count, uint8_t* out, uint64_t step)
 {
     switch (format.colorType) {
-    case kGrey: convertGrey<Depth>(format, in, count, out, step); return;
-    case kIndexed: convertIndexed<Depth>(in, count, out, step); return;
-    case kGreyAlpha: convertGreyAlpha<Depth>(in, count, out, step); return;
-    case kTruecolour: convertTruecolour<Depth, false>(format, in, count, out, step); return;
+    case kPngGrey: convertGrey<Depth>(format, in, count, out, step); return;
+    case kPngIndexed: convertIndexed<Depth>(in, count, out, step); return;
+    case kPngGreyAlpha: convertGreyAlpha<Depth>(in, count, out, step); return;
+    case kPngTruecolour: convertTruecolour<Depth, false>(format, in, count, out, step); return;
     default: convertTruecolour<Depth, true>(format, in, count, out, step); return;
     }
 }
 
 } // namespace
-
-uint32_t pngConvertedBytesPerPixel(const PngPixelFormat& format)
-{
-    switch (format.colorType) {
-    case kGrey: return format.keyed ? 2 : 1;
-    case kIndexed: return 1;
-    case kGreyAlpha: return 2;
-    case kTruecolour: return format.keyed ? 4 : 3;
-    default: return 4;
-    }
-}
 
 void pngConvertPixels(
     const PngPixelFormat& format, const uint8_t* scanline, uint32_t count, uint8_t* out, uint64_t step)

@@ -5,18 +5,9 @@
 // compared with the samples at the file's own bit depth, before any of this.
 #pragma once
 
+#include "png_pixel_format.h"
+
 #include <cstdint>
-
-struct PngPixelFormat {
-    uint8_t colorType; // IHDR colour type: 0, 2, 3, 4 or 6
-    uint8_t bitDepth;  // IHDR bit depth, one the colour type allows
-    bool keyed;        // grey or truecolour with a colour key: an alpha byte follows, 0 on the key
-    uint16_t key[3];   // the key: grey, or R, G, B, at the file's bit depth
-};
-
-// Bytes of one surface pixel made from this format: 1 for grey levels and
-// palette indices, 2 for grey and alpha, 3 for B, G, R, 4 for B, G, R, A.
-uint32_t pngConvertedBytesPerPixel(const PngPixelFormat& format);
 
 // Converts the first `count` pixels of the unfiltered scanline `scanline`
 // into surface pixels written at out, out + step, out + 2 * step, ...:

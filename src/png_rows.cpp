@@ -46,6 +46,8 @@ bool PngRowDecoder::start(const PngRowImage& image, const PngRowTarget& target)
 // moves to the start of the buffer and decoding goes on after it.
 PngRowDecoder::Status PngRowDecoder::feed(const uint8_t* data, uint32_t length)
 {
+    if (mStatus == Status::Done)
+        mChecksum.take(data, length);
     if (mStatus != Status::NeedInput)
         return mStatus;
     mStream.cur = data;
@@ -57,8 +59,10 @@ PngRowDecoder::Status PngRowDecoder::feed(const uint8_t* data, uint32_t length)
             return mStatus = Status::Invalid;
         if (result == INFLATE_NEED_INPUT)
             return mStatus = Status::NeedInput;
-        if (result == INFLATE_DONE)
+        if (result == INFLATE_DONE) {
+            mChecksum.takeRest(mStream);
             return mStatus = Status::Done;
+        }
         if (mInflater.total == mImage.filteredSize)
             return mStatus = Status::Invalid; // data beyond the image's last scanline
         makeRoom();
@@ -67,7 +71,7 @@ PngRowDecoder::Status PngRowDecoder::feed(const uint8_t* data, uint32_t length)
 
 bool PngRowDecoder::complete() const
 {
-    return mStatus == Status::Done && mInflater.total == mImage.filteredSize;
+    return mStatus == Status::Done && mInflater.total == mImage.filteredSize && mChecksum.matches();
 }
 
 // Matches reach back through the output pointer at most kHistoryBytes, so
@@ -82,10 +86,12 @@ void PngRowDecoder::makeRoom()
     mInflater.output_space = uint32_t(std::min(kInflatedBytes - keep, mImage.filteredSize - mInflater.total));
 }
 
-// Copies inflated bytes into the scanline being filled, finishing each one
-// that becomes complete. False at a filter type above 4.
+// Counts inflated bytes into the Adler-32 and copies them into the scanline
+// being filled, finishing each one that becomes complete. False at a filter
+// type above 4.
 bool PngRowDecoder::takeBytes(const uint8_t* bytes, uint64_t count)
 {
+    mChecksum.count(bytes, count);
     while (count > 0 && mPass < mImage.passes.count) {
         const uint64_t n = std::min(mScanlineBytes + 1 - mFilled, count);
         std::memcpy(mCurrent + mFilled, bytes, size_t(n));

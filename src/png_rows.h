@@ -9,6 +9,7 @@
 
 #include "png_passes.h"
 #include "png_pixels.h"
+#include "png_zlib.h"
 #include "streams.h"
 
 #include <cstdint>
@@ -33,7 +34,7 @@ class PngRowDecoder {
 public:
     enum class Status {
         NeedInput, // every byte given was used; more image data may follow
-        Done,      // the Deflate data have ended
+        Done,      // the Deflate data have ended; later bytes go to the Adler-32
         Invalid,   // a Deflate error, a filter type above 4, or more data than the image holds
     };
 
@@ -46,12 +47,13 @@ public:
     bool start(const PngRowImage& image, const PngRowTarget& target);
 
     // Inflates the next piece of the Deflate data (the zlib header already
-    // taken off) and places every scanline it completes. Once Done or
-    // Invalid has been returned, every later call returns it again and
-    // reads nothing.
+    // taken off) and places every scanline it completes. Once Done has been
+    // returned, later pieces are taken as the Adler-32 and Done is returned
+    // again; once Invalid has been, it is returned again and nothing is read.
     Status feed(const uint8_t* data, uint32_t length);
 
-    // True when the Deflate data ended exactly after the last scanline.
+    // True when the Deflate data ended exactly after the last scanline and
+    // were followed by the Adler-32 of the bytes they inflated to.
     bool complete() const;
 
 private:
@@ -67,6 +69,7 @@ private:
     inflate_t mInflater{};                           // the image's Deflate stream; points into itself
     std::unique_ptr<inflate_workspace_t> mWorkspace; // the inflater's wider tables; null if none could be had
     bitstream_t mStream{};                           // its input cursor, kept across pieces
+    ZlibChecksum mChecksum;                          // the Adler-32, counted and as the data give it
     std::unique_ptr<uint8_t[]> mInflated;            // history and batch of inflated bytes
     std::unique_ptr<uint8_t[]> mScanlines;           // two scanlines, each after its filter-type byte
     uint8_t* mCurrent = nullptr;                     // the filter-type byte and scanline being filled

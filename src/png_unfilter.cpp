@@ -14,8 +14,9 @@ namespace {
 enum FilterType : uint8_t { kNone = 0, kSub = 1, kUp = 2, kAverage = 3, kPaeth = 4 };
 constexpr uint32_t kFilterTypes = 5;
 
-// Per layout: file bytes per pixel, surface bytes per pixel, where each file
-// byte goes in the surface pixel, and where the key's alpha goes (or -1).
+// Traits of the row loops, one set per 8-bit pixel format: file bytes per
+// pixel, surface bytes per pixel, where each file byte goes in the surface
+// pixel, and where the key's alpha goes (or -1).
 struct Copy1 {
     static constexpr uint32_t kIn = 1, kOut = 1;
     static constexpr uint32_t kTarget[1] = {0};
@@ -153,9 +154,9 @@ bool unfilterImage(const PngUnfilterJob& job, const RowTable& table)
         if (filter >= kFilterTypes)
             return false;
         if (row == 0)
-            table.first[filter](out, in, nullptr, job.width, job.key);
+            table.first[filter](out, in, nullptr, job.width, job.format.key);
         else
-            table.rest[filter](out, in, out - job.pitch, job.width, job.key);
+            table.rest[filter](out, in, out - job.pitch, job.width, job.format.key);
         in += rowBytes;
     }
     return true;
@@ -447,37 +448,25 @@ bool unfilterOnPath(const PngUnfilterJob& job, PngUnfilterPath path)
     return unfilterImage<Layout>(job, path == PngUnfilterPath::Vector ? kVector : kPortable);
 }
 
-// Calls `visit` with the traits of `layout`: the one place that maps the
-// layout names to their traits.
+// Calls `visit` with the traits of the row loops for an 8-bit `format`: the
+// one place that maps pixel formats to their traits.
 template <class Visit>
-auto withLayoutTraits(PngPixelLayout layout, Visit visit)
+auto withLayoutTraits(const PngPixelFormat& format, Visit visit)
 {
-    switch (layout) {
-    case PngPixelLayout::Copy2: return visit(Copy2{});
-    case PngPixelLayout::RgbToBgr: return visit(RgbToBgr{});
-    case PngPixelLayout::RgbaToBgra: return visit(RgbaToBgra{});
-    case PngPixelLayout::GreyKeyAlpha: return visit(GreyKeyAlpha{});
-    case PngPixelLayout::RgbKeyToBgra: return visit(RgbKeyToBgra{});
-    case PngPixelLayout::Copy1: break;
+    switch (format.colorType) {
+    case kPngGrey: return format.keyed ? visit(GreyKeyAlpha{}) : visit(Copy1{});
+    case kPngGreyAlpha: return visit(Copy2{});
+    case kPngTruecolour: return format.keyed ? visit(RgbKeyToBgra{}) : visit(RgbToBgr{});
+    case kPngTruecolourAlpha: return visit(RgbaToBgra{});
+    default: return visit(Copy1{});
     }
-    return visit(Copy1{});
 }
 
 } // namespace
 
-uint32_t pngFileBytesPerPixel(PngPixelLayout layout)
-{
-    return withLayoutTraits(layout, [](auto traits) { return decltype(traits)::kIn; });
-}
-
-uint32_t pngSurfaceBytesPerPixel(PngPixelLayout layout)
-{
-    return withLayoutTraits(layout, [](auto traits) { return decltype(traits)::kOut; });
-}
-
 bool pngUnfilterOnPath(const PngUnfilterJob& job, PngUnfilterPath path)
 {
-    return withLayoutTraits(job.layout, [&](auto traits) { return unfilterOnPath<decltype(traits)>(job, path); });
+    return withLayoutTraits(job.format, [&](auto traits) { return unfilterOnPath<decltype(traits)>(job, path); });
 }
 
 bool pngUnfilter(const PngUnfilterJob& job)

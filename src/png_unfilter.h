@@ -3,21 +3,9 @@
 // scanline at a time at any pixel size.
 #pragma once
 
+#include "png_pixel_format.h"
+
 #include <cstdint>
-
-// How the bytes of one file pixel become the bytes of one surface pixel.
-enum class PngPixelLayout {
-    Copy1,        // grey level, palette index or alpha: 1 -> 1
-    Copy2,        // grey, alpha -> grey, alpha
-    RgbToBgr,     // R, G, B -> B, G, R
-    RgbaToBgra,   // R, G, B, A -> B, G, R, A
-    GreyKeyAlpha, // grey -> grey, alpha from the colour key
-    RgbKeyToBgra, // R, G, B -> B, G, R, alpha from the colour key
-};
-
-// Bytes of one pixel in the file and in the surface for a layout.
-uint32_t pngFileBytesPerPixel(PngPixelLayout layout);
-uint32_t pngSurfaceBytesPerPixel(PngPixelLayout layout);
 
 struct PngUnfilterJob {
     uint8_t* pixels;         // surface row 0; row r starts at pixels + r * pitch
@@ -25,8 +13,7 @@ struct PngUnfilterJob {
     uint32_t width;          // pixels per row
     uint32_t height;         // rows
     const uint8_t* filtered; // height filtered scanlines (type byte, then the row), inside the same buffer
-    PngPixelLayout layout;   // file pixel -> surface pixel
-    uint16_t key[3];         // colour key: grey, or R, G, B; alpha 0 where a pixel equals it
+    PngPixelFormat format;   // the file's pixels, of 8-bit samples, and the surface pixels they become
 };
 
 // The two implementations of the row loops. Both give the same bytes; the

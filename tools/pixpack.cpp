@@ -1,5 +1,6 @@
 // pixpack: PNG image -> surface file, optionally turned or alpha only.
 #include "command_line.h"
+#include "ds_rotations.h"
 #include "ds_surface.h"
 #include "file_io.h"
 #include "png_decoder.h"
@@ -37,9 +38,9 @@ int getRotation(CommandLine& commandLine)
     StringArgumentParser parser(text);
     if (!commandLine.getOption("--rotation", "", parser))
         return 0;
-    for (int angle : {90, 180, 270})
-        if (text == std::to_string(angle))
-            return angle;
+    for (uint32_t angle : kDsRotations)
+        if (angle != 0 && text == std::to_string(angle))
+            return int(angle);
     raiseError("invalid rotation");
 }
 

@@ -28,7 +28,8 @@ uint32_t getDimension(CommandLine& commandLine, const char* option)
     if (!commandLine.getOption(option, "", parser))
         throw CommandLineException(option, "missing argument");
     if (value < 1 || value > kSnapshotMaxDimension)
-        throw CommandLineException(option, "invalid argument. Must be between 1 and 4096.");
+        throw CommandLineException(
+            option, "invalid argument. Must be between 1 and " + std::to_string(kSnapshotMaxDimension) + ".");
     return value;
 }
 

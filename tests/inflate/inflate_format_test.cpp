@@ -64,13 +64,21 @@ const ErrorCase kErrorCases[] = {
             writeDynamicHeader(w, true, 257, 1, codeLengths, {});
             writeOnes(w, 16);
         }},
+    {"incomplete code-length code, the rest valid",
+        [](BitWriter& w) {
+            std::vector<int> lengths = literalLengths({{'a', 1}, {256, 1}});
+            lengths.push_back(1); // the distance code
+            writeDynamicHeader(w, true, 257, 1, std::vector<int>(19, 5), plainItems(lengths));
+            w.code(0, 1); // 'a'
+            w.code(1, 1); // end of block
+        }},
     {"repeat code 16 without a previous length",
         [](BitWriter& w) {
-            writeDynamicHeader(w, true, 257, 1, std::vector<int>(19, 5), {{16, 0}});
+            writeDynamicHeader(w, true, 257, 1, completeCodeLengthLengths(), {{16, 0}});
         }},
     {"repeat past HLIT + HDIST",
         [](BitWriter& w) {
-            writeDynamicHeader(w, true, 257, 1, std::vector<int>(19, 5), {{18, 127}, {18, 116}});
+            writeDynamicHeader(w, true, 257, 1, completeCodeLengthLengths(), {{18, 127}, {18, 116}});
         }},
     {"code length 0 for symbol 256",
         [](BitWriter& w) {

@@ -8,6 +8,7 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <zlib.h>
 
 #include <algorithm>
 #include <cstdint>
@@ -55,6 +56,23 @@ std::string success(const std::string& image, size_t bytes)
 std::string asText(const Bytes& bytes)
 {
     return std::string(bytes.begin(), bytes.end());
+}
+
+// The file with one bit of its only IDAT's data flipped, `at` bytes into
+// the data (negative: from its end), and the chunk's CRC made right: damage
+// that only the zlib stream's own checks can find.
+std::string withImageDataBitFlipped(const Bytes& png, long at)
+{
+    Bytes file = png;
+    const char kIdat[] = "IDAT";
+    const auto type = std::search(file.begin(), file.end(), kIdat, kIdat + 4);
+    const size_t start = size_t(type - file.begin()) + 4;
+    const size_t length = size_t(type[-4]) << 24 | size_t(type[-3]) << 16 | size_t(type[-2]) << 8 | type[-1];
+    file[at >= 0 ? start + size_t(at) : start + length - size_t(-at)] ^= 0x10;
+    const uLong crc = crc32(0, &file[start - 4], uInt(length + 4));
+    for (int i = 0; i < 4; ++i)
+        file[start + length + size_t(i)] = uint8_t(crc >> (24 - 8 * i));
+    return asText(file);
 }
 
 void appendLittleEndian32(std::string& out, uint32_t value)
@@ -261,6 +279,9 @@ TEST_F(Pixpack, OutputsNeverLoseData)
     const std::string surfaceBytes = expectedSurfaceFile(colorPng, false, 0);
     const std::string surface = fileEntry(surfaceBytes);
     const std::string old = fileEntry("an older surface");
+    const std::string badHeader = directory.file("z.png"), badChecksum = directory.file("a.png");
+    writeFileBytes(badHeader, withImageDataBitFlipped(colorPng, 1));
+    writeFileBytes(badChecksum, withImageDataBitFlipped(colorPng, -1));
     struct Case {
         const char* what;
         FolderSetup before;  // besides g.png, the colour image
@@ -286,6 +307,8 @@ TEST_F(Pixpack, OutputsNeverLoseData)
             "cannot decode PNG file", {}},
         {"undecodable image, dangling symlink", {{"b.png", fileEntry("not a PNG")}, {"s.srf", linkEntry("t.srf")}},
             "b.png", "s.srf", "cannot decode PNG file", {}},
+        {"zlib check bits wrong, old output", {{"o.srf", old}}, badHeader, "o.srf", "cannot decode PNG file", {}},
+        {"Adler-32 wrong, old output", {{"o.srf", old}}, badChecksum, "o.srf", "cannot decode PNG file", {}},
         {"a folder as the input", {{"f.png", kFolderEntry}, {"o.srf", old}}, "f.png", "o.srf",
             "cannot read input file 'f.png'", {}},
         {"output is a folder", {{"o.srf", kFolderEntry}}, "g.png", "o.srf", "cannot create output file 'o.srf'", {}},

@@ -1,6 +1,7 @@
 // How chunks are matched and how the image data may be split over IDAT
 // chunks, on hand-made files, against libpng: both refuse, or both give the
 // same pixels.
+#include "deflate_writer.h"
 #include "png_builder.h"
 #include "png_decoder.h"
 #include "surface_check.h"
@@ -19,7 +20,8 @@ namespace {
 struct ImageParts {
     std::string label;
     std::vector<Bytes> head; // IHDR, then PLTE and tRNS where the image has them
-    Bytes stream;            // zlib stream of the image's filtered rows
+    Bytes filtered;          // the image's filtered rows
+    Bytes stream;            // their zlib stream
     Bytes blackStream;       // the same for an image of zero bytes
 };
 
@@ -27,7 +29,8 @@ ImageParts partsOf(const std::string& label, PngRecipe recipe)
 {
     ImageParts parts{label,
         {pngChunk("IHDR", ihdrData(recipe.width, recipe.height, recipe.bitDepth, recipe.colorType, recipe.interlace))},
-        zlibCompress(filterRows(recipe), 6, Z_DEFAULT_STRATEGY), {}};
+        filterRows(recipe), {}, {}};
+    parts.stream = zlibCompress(parts.filtered, 6, Z_DEFAULT_STRATEGY);
     if (!recipe.palette.empty())
         parts.head.push_back(pngChunk("PLTE", recipe.palette));
     if (!recipe.transparency.empty())
@@ -229,23 +232,21 @@ TEST(PngChunks, UnknownCriticalChunkAfterTheImageDataIsRefused)
 }
 
 // Kept leniency, where libpng is stricter: the image data may continue in
-// IDAT chunks after other chunks, and whatever follows the end of the
-// Deflate data (the Adler-32 checksum, more IDATs) is never read.
-TEST(PngChunks, ImageDataJoinedAcrossOtherChunksAndChecksumUnread)
+// IDAT chunks after other chunks, and whatever follows the Adler-32 (bytes
+// in its IDAT, more IDATs) is never read.
+TEST(PngChunks, ImageDataJoinedAcrossOtherChunksAndBytesAfterTheChecksumUnread)
 {
     for (const ImageParts& parts : images()) {
         const Bytes plain = assemblePng(headAnd(parts, withEnd({pngChunk("IDAT", parts.stream)})));
         const size_t half = parts.stream.size() / 2;
-        Bytes badChecksum = parts.stream;
-        badChecksum.back() ^= 0x55;
+        Bytes trailing = parts.stream;
+        trailing.insert(trailing.end(), {0x12, 0x34});
         const Bytes lenient[] = {
             assemblePng(headAnd(parts,
                 withEnd({pngChunk("IDAT", bytesFrom(parts.stream, 0, half)), pngChunk("teXt", {'a', 0, 'b'}),
                     pngChunk("IDAT", bytesFrom(parts.stream, half, kEnd))}))),
-            assemblePng(headAnd(parts, withEnd({pngChunk("IDAT", badChecksum)}))),
-            assemblePng(headAnd(parts,
-                withEnd(
-                    {pngChunk("IDAT", bytesFrom(parts.stream, 0, parts.stream.size() - 4)), pngChunk("IDAT", {0})}))),
+            assemblePng(headAnd(parts, withEnd({pngChunk("IDAT", trailing)}))),
+            assemblePng(headAnd(parts, withEnd({pngChunk("IDAT", parts.stream), pngChunk("IDAT", {0})}))),
         };
         SurfacePtr expected = decodeFile(plain);
         ASSERT_TRUE(expected) << parts.label;
@@ -254,6 +255,132 @@ TEST(PngChunks, ImageDataJoinedAcrossOtherChunksAndChecksumUnread)
             ASSERT_TRUE(surface) << parts.label;
             EXPECT_EQ(serialized(*surface), serialized(*expected)) << parts.label;
         }
+    }
+}
+
+// The stream with its two header bytes replaced; FLG's check bits are made
+// right unless `checkBitsOff`.
+Bytes withZlibHeader(Bytes stream, uint8_t cmf, uint8_t flg, bool checkBitsOff = false)
+{
+    flg = uint8_t(flg & 0xE0);
+    flg = uint8_t(flg + (31 - (uint32_t(cmf) << 8 | flg) % 31) % 31 + (checkBitsOff ? 1 : 0));
+    stream[0] = cmf;
+    stream[1] = flg;
+    return stream;
+}
+
+// A zlib stream of `filtered` made by hand: one dynamic block of literals
+// whose code-length code gives symbols 8, 9 and 1 codes of 1, 2 and
+// `oneBitSymbolLength` bits (2 makes it complete, 3 incomplete), the
+// literal/length code (255 symbols of 8 bits, 255 and 256 of 9) complete.
+Bytes handMadeStream(const Bytes& filtered, int oneBitSymbolLength)
+{
+    std::vector<int> literalLengths(257, 8);
+    literalLengths[255] = literalLengths[256] = 9;
+    std::vector<int> codeLengthLengths(19, 0);
+    codeLengthLengths[8] = 1;
+    codeLengthLengths[9] = 2;
+    codeLengthLengths[1] = oneBitSymbolLength;
+    std::vector<int> allLengths = literalLengths;
+    allLengths.push_back(1); // the only distance code, never used
+    BitWriter writer;
+    writeDynamicHeader(writer, true, 257, 1, codeLengthLengths, plainItems(allLengths));
+    const std::vector<uint32_t> codes = canonicalCodes(literalLengths);
+    for (uint8_t byte : filtered)
+        writer.code(codes[byte], literalLengths[byte]);
+    writer.code(codes[256], literalLengths[256]);
+    Bytes stream = {0x78, 0x01};
+    const Bytes deflate = writer.finish();
+    stream.insert(stream.end(), deflate.begin(), deflate.end());
+    const uLong adler = adler32(adler32(0, nullptr, 0), filtered.data(), uInt(filtered.size()));
+    for (int shift = 24; shift >= 0; shift -= 8)
+        stream.push_back(uint8_t(adler >> shift));
+    return stream;
+}
+
+struct ZlibCase {
+    const char* what;
+    std::function<std::vector<Bytes>(const ImageParts&)> idats; // the image data chunks
+    bool decodes;                                               // what both decoders must do
+};
+
+// Headers of the whole stream in one IDAT, each checked as zlib checks it.
+const struct {
+    const char* what;
+    uint8_t cmf, flg;  // FLG's check bits are made right...
+    bool checkBitsOff; // ...or one too high
+    bool decodes;      // what both decoders must do
+} kZlibHeaderCases[] = {
+    {"FLEVEL 3", 0x78, 0xC0, false, true},
+    {"a 256-byte window, no match reaching farther", 0x08, 0, false, true},
+    {"method 7", 0x77, 0, false, false},
+    {"method 15", 0x7F, 0, false, false},
+    {"a 64 KiB window", 0x88, 0, false, false},
+    {"a preset dictionary", 0x78, 0x20, false, false},
+    {"check bits off by one", 0x78, 0, true, false},
+};
+
+// The zlib header and the Adler-32 are checked and incomplete code-length
+// codes refused, as zlib does for libpng, however the IDATs split them.
+const ZlibCase kZlibCases[] = {
+    {"check bits off by one, header split",
+        [](const ImageParts& p) {
+            const Bytes stream = withZlibHeader(p.stream, 0x78, 0, true);
+            return std::vector<Bytes>{
+                pngChunk("IDAT", bytesFrom(stream, 0, 1)), pngChunk("IDAT", bytesFrom(stream, 1, kEnd))};
+        },
+        false},
+    {"Adler-32 of other bytes",
+        [](const ImageParts& p) {
+            Bytes stream = p.stream;
+            stream[stream.size() - 2] ^= 0x40;
+            return std::vector<Bytes>{pngChunk("IDAT", stream)};
+        },
+        false},
+    {"Adler-32 in a later IDAT, split",
+        [](const ImageParts& p) {
+            const size_t end = p.stream.size() - 4;
+            return std::vector<Bytes>{pngChunk("IDAT", bytesFrom(p.stream, 0, end)),
+                pngChunk("IDAT", bytesFrom(p.stream, end, end + 1)),
+                pngChunk("IDAT", bytesFrom(p.stream, end + 1, kEnd))};
+        },
+        true},
+    {"Adler-32 one byte short",
+        [](const ImageParts& p) {
+            return std::vector<Bytes>{pngChunk("IDAT", bytesFrom(p.stream, 0, p.stream.size() - 1))};
+        },
+        false},
+    {"no Adler-32",
+        [](const ImageParts& p) {
+            return std::vector<Bytes>{pngChunk("IDAT", bytesFrom(p.stream, 0, p.stream.size() - 4))};
+        },
+        false},
+    {"complete code-length code, made by hand",
+        [](const ImageParts& p) { return std::vector<Bytes>{pngChunk("IDAT", handMadeStream(p.filtered, 2))}; }, true},
+    {"incomplete code-length code",
+        [](const ImageParts& p) { return std::vector<Bytes>{pngChunk("IDAT", handMadeStream(p.filtered, 3))}; }, false},
+};
+
+void expectJudgedAsBothDecoders(const Bytes& file, bool decodes, const std::string& label)
+{
+    ASSERT_EQ(referenceSurface(file, false).decoded, decodes) << label << ": libpng disagrees";
+    if (decodes)
+        expectSurfaceMatchesReference(file, false, 0, label);
+    else
+        EXPECT_FALSE(decodeFile(file)) << label;
+}
+
+TEST(PngChunks, ZlibHeaderChecksumAndCodeLengthCodeCheckedAsLibpngDoes)
+{
+    for (const ImageParts& parts : images()) {
+        for (const auto& c : kZlibHeaderCases) {
+            const Bytes stream = withZlibHeader(parts.stream, c.cmf, c.flg, c.checkBitsOff);
+            expectJudgedAsBothDecoders(assemblePng(headAnd(parts, withEnd({pngChunk("IDAT", stream)}))), c.decodes,
+                parts.label + ": " + c.what);
+        }
+        for (const ZlibCase& c : kZlibCases)
+            expectJudgedAsBothDecoders(
+                assemblePng(headAnd(parts, withEnd(c.idats(parts)))), c.decodes, parts.label + ": " + c.what);
     }
 }
 

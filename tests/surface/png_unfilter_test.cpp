@@ -1,7 +1,9 @@
 // Scanline filters on both row paths against a plain reference, in separate
-// buffers and in the decoder's in-place arrangement, and the CRC-32 against zlib.
+// buffers and in the decoder's in-place arrangement, and the CRC-32 and the
+// Adler-32 against zlib.
 #include "png_crc.h"
 #include "png_unfilter.h"
+#include "png_zlib.h"
 
 #include <gtest/gtest.h>
 #include <zlib.h>
@@ -15,22 +17,30 @@ namespace {
 
 using Bytes = std::vector<uint8_t>;
 
-constexpr PngPixelLayout kLayouts[] = {
-    PngPixelLayout::Copy1,
-    PngPixelLayout::Copy2,
-    PngPixelLayout::RgbToBgr,
-    PngPixelLayout::RgbaToBgra,
-    PngPixelLayout::GreyKeyAlpha,
-    PngPixelLayout::RgbKeyToBgra,
+// Every 8-bit pixel format the in-place path unfilters; the keys are set per job.
+constexpr PngPixelFormat kFormats[] = {
+    {kPngGrey, 8, false, {}},
+    {kPngGreyAlpha, 8, false, {}},
+    {kPngTruecolour, 8, false, {}},
+    {kPngTruecolourAlpha, 8, false, {}},
+    {kPngGrey, 8, true, {}},
+    {kPngTruecolour, 8, true, {}},
 };
 constexpr PngUnfilterPath kPaths[] = {PngUnfilterPath::Portable, PngUnfilterPath::Vector};
 constexpr uint32_t kWidths[] = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 31, 48, 65, 100, 257};
 constexpr uint8_t kMixedFilters = 5; // a filter pattern that picks a random type per row
 
-std::string describe(PngPixelLayout layout, PngUnfilterPath path, uint32_t width, uint32_t height, uint8_t filters)
+uint32_t fileBytesOf(const PngPixelFormat& format)
 {
-    return "layout " + std::to_string(int(layout)) + (path == PngUnfilterPath::Vector ? " vector" : " portable") +
-        " width " + std::to_string(width) + " height " + std::to_string(height) + " filters " + std::to_string(filters);
+    return pngSamplesPerPixel(format.colorType);
+}
+
+std::string describe(
+    const PngPixelFormat& format, PngUnfilterPath path, uint32_t width, uint32_t height, uint8_t filters)
+{
+    return "colour type " + std::to_string(format.colorType) + (format.keyed ? " keyed" : "") +
+        (path == PngUnfilterPath::Vector ? " vector" : " portable") + " width " + std::to_string(width) + " height " +
+        std::to_string(height) + " filters " + std::to_string(filters);
 }
 
 // Random scanlines whose type bytes are `filters`, or random types for kMixedFilters.
@@ -75,9 +85,9 @@ Bytes unfilterInFileOrder(const Bytes& data, uint32_t width, uint32_t height, ui
 }
 
 // One file pixel as the surface holds it: R and B exchanged, alpha from the key.
-void placePixel(PngPixelLayout layout, const uint8_t* in, const uint16_t* key, uint8_t* out)
+void placePixel(const PngPixelFormat& format, const uint8_t* in, const uint16_t* key, uint8_t* out)
 {
-    const uint32_t fileBytes = pngFileBytesPerPixel(layout);
+    const uint32_t fileBytes = fileBytesOf(format);
     bool keyed = true;
     for (uint32_t c = 0; c < fileBytes; ++c) {
         keyed = keyed && in[c] == key[c];
@@ -85,18 +95,19 @@ void placePixel(PngPixelLayout layout, const uint8_t* in, const uint16_t* key, u
     }
     if (fileBytes >= 3)
         std::swap(out[0], out[2]);
-    if (pngSurfaceBytesPerPixel(layout) > fileBytes)
-        out[pngSurfaceBytesPerPixel(layout) - 1] = keyed ? 0 : 255;
+    if (pngConvertedBytesPerPixel(format) > fileBytes)
+        out[pngConvertedBytesPerPixel(format) - 1] = keyed ? 0 : 255;
 }
 
 // The surface rows, without padding, that the scanlines must give.
-Bytes expectedRows(PngPixelLayout layout, const Bytes& data, uint32_t width, uint32_t height, const uint16_t* key)
+Bytes expectedRows(
+    const PngPixelFormat& format, const Bytes& data, uint32_t width, uint32_t height, const uint16_t* key)
 {
-    const uint32_t fileBytes = pngFileBytesPerPixel(layout), surfaceBytes = pngSurfaceBytesPerPixel(layout);
+    const uint32_t fileBytes = fileBytesOf(format), surfaceBytes = pngConvertedBytesPerPixel(format);
     const Bytes rows = unfilterInFileOrder(data, width, height, fileBytes);
     Bytes expected(size_t(width) * height * surfaceBytes);
     for (size_t pixel = 0; pixel < size_t(width) * height; ++pixel)
-        placePixel(layout, &rows[pixel * fileBytes], key, &expected[pixel * surfaceBytes]);
+        placePixel(format, &rows[pixel * fileBytes], key, &expected[pixel * surfaceBytes]);
     return expected;
 }
 
@@ -108,17 +119,17 @@ Bytes rowsAt(const uint8_t* pixels, uint64_t pitch, uint64_t rowBytes, uint32_t 
     return rows;
 }
 
-// The key of the first file pixel, so that keyed layouts see both alphas
+// The key of the first file pixel, so that keyed formats see both alphas
 // wherever the data repeat it.
-PngUnfilterJob makeJob(PngPixelLayout layout, uint32_t width, uint32_t height, const uint8_t* filtered)
+PngUnfilterJob makeJob(const PngPixelFormat& format, uint32_t width, uint32_t height, const uint8_t* filtered)
 {
     PngUnfilterJob job{};
     job.width = width;
     job.height = height;
     job.filtered = filtered;
-    job.layout = layout;
+    job.format = format;
     for (uint32_t c = 0; c < 3; ++c)
-        job.key[c] = c < pngFileBytesPerPixel(layout) ? filtered[1 + c] : 0;
+        job.format.key[c] = c < fileBytesOf(format) ? filtered[1 + c] : 0;
     return job;
 }
 
@@ -127,36 +138,36 @@ TEST(PngUnfilter, EveryFilterLayoutAndWidthMatchesTheReferenceOnBothPaths)
     constexpr uint64_t kPadding = 3; // bytes after each row that must stay untouched
     constexpr uint8_t kUntouched = 0xA5;
     std::mt19937 random(7);
-    for (PngPixelLayout layout : kLayouts)
+    for (const PngPixelFormat& format : kFormats)
         for (uint32_t width : kWidths)
             for (uint32_t height : {1u, 3u})
                 for (uint8_t filters = 0; filters <= kMixedFilters; ++filters) {
-                    const uint32_t surfaceBytes = pngSurfaceBytesPerPixel(layout);
-                    const Bytes data = makeScanlines(width, height, pngFileBytesPerPixel(layout), filters, random);
-                    PngUnfilterJob job = makeJob(layout, width, height, data.data());
+                    const uint32_t surfaceBytes = pngConvertedBytesPerPixel(format);
+                    const Bytes data = makeScanlines(width, height, fileBytesOf(format), filters, random);
+                    PngUnfilterJob job = makeJob(format, width, height, data.data());
                     const uint64_t rowBytes = uint64_t(width) * surfaceBytes;
                     job.pitch = rowBytes + kPadding;
-                    const Bytes expected = expectedRows(layout, data, width, height, job.key);
+                    const Bytes expected = expectedRows(format, data, width, height, job.format.key);
                     for (PngUnfilterPath path : kPaths) {
                         // Sized to end with the last row, so a write past it is caught.
                         Bytes pixels((height - 1) * job.pitch + rowBytes, kUntouched);
                         job.pixels = pixels.data();
-                        ASSERT_TRUE(pngUnfilterOnPath(job, path)) << describe(layout, path, width, height, filters);
+                        ASSERT_TRUE(pngUnfilterOnPath(job, path)) << describe(format, path, width, height, filters);
                         ASSERT_EQ(rowsAt(pixels.data(), job.pitch, rowBytes, height), expected)
-                            << describe(layout, path, width, height, filters);
+                            << describe(format, path, width, height, filters);
                         for (uint32_t row = 0; row + 1 < height; ++row)
                             for (uint64_t i = rowBytes; i < job.pitch; ++i)
                                 ASSERT_EQ(pixels[row * job.pitch + i], kUntouched)
-                                    << describe(layout, path, width, height, filters);
+                                    << describe(format, path, width, height, filters);
                     }
                 }
 }
 
 // The space the decoder leaves before the filtered data: the least that
 // keeps every surface pixel from ending past the first unread file byte.
-uint64_t inPlaceGap(PngPixelLayout layout, uint32_t width, uint32_t height, uint64_t pitch)
+uint64_t inPlaceGap(const PngPixelFormat& format, uint32_t width, uint32_t height, uint64_t pitch)
 {
-    const uint64_t fileBytes = pngFileBytesPerPixel(layout), surfaceBytes = pngSurfaceBytesPerPixel(layout);
+    const uint64_t fileBytes = fileBytesOf(format), surfaceBytes = pngConvertedBytesPerPixel(format);
     const uint64_t scanline = width * fileBytes + 1;
     uint64_t required = width * (surfaceBytes - fileBytes);
     if (pitch > scanline)
@@ -170,43 +181,43 @@ uint64_t inPlaceGap(PngPixelLayout layout, uint32_t width, uint32_t height, uint
 TEST(PngUnfilter, InPlaceAtTheTailOfTheBufferOnBothPaths)
 {
     std::mt19937 random(11);
-    for (PngPixelLayout layout : kLayouts)
+    for (const PngPixelFormat& format : kFormats)
         for (uint32_t width : kWidths)
             for (uint32_t height : {1u, 2u, 5u})
                 for (uint64_t extraPitch : {0u, 2u})
                     for (PngUnfilterPath path : kPaths) {
                         const uint8_t filters = kMixedFilters;
-                        const uint64_t rowBytes = uint64_t(width) * pngSurfaceBytesPerPixel(layout);
+                        const uint64_t rowBytes = uint64_t(width) * pngConvertedBytesPerPixel(format);
                         const uint64_t pitch = rowBytes + extraPitch;
-                        const Bytes data = makeScanlines(width, height, pngFileBytesPerPixel(layout), filters, random);
-                        const uint64_t gap = inPlaceGap(layout, width, height, pitch);
+                        const Bytes data = makeScanlines(width, height, fileBytesOf(format), filters, random);
+                        const uint64_t gap = inPlaceGap(format, width, height, pitch);
                         Bytes buffer(gap + data.size());
                         std::copy(data.begin(), data.end(), buffer.begin() + gap);
                         ASSERT_LE((height - 1) * pitch + rowBytes, buffer.size());
-                        PngUnfilterJob job = makeJob(layout, width, height, buffer.data() + gap);
+                        PngUnfilterJob job = makeJob(format, width, height, buffer.data() + gap);
                         job.pixels = buffer.data();
                         job.pitch = pitch;
-                        const Bytes expected = expectedRows(layout, data, width, height, job.key);
-                        ASSERT_TRUE(pngUnfilterOnPath(job, path)) << describe(layout, path, width, height, filters);
+                        const Bytes expected = expectedRows(format, data, width, height, job.format.key);
+                        ASSERT_TRUE(pngUnfilterOnPath(job, path)) << describe(format, path, width, height, filters);
                         ASSERT_EQ(rowsAt(buffer.data(), pitch, rowBytes, height), expected)
-                            << describe(layout, path, width, height, filters) << " pitch " << pitch;
+                            << describe(format, path, width, height, filters) << " pitch " << pitch;
                     }
 }
 
 TEST(PngUnfilter, FilterTypesAboveFourAreRefusedOnBothPaths)
 {
     std::mt19937 random(3);
-    for (PngPixelLayout layout : kLayouts)
+    for (const PngPixelFormat& format : kFormats)
         for (uint8_t badType : {5, 6, 255})
             for (uint32_t badRow : {0u, 2u})
                 for (PngUnfilterPath path : kPaths) {
-                    Bytes data = makeScanlines(20, 3, pngFileBytesPerPixel(layout), kMixedFilters, random);
-                    data[badRow * (20 * pngFileBytesPerPixel(layout) + 1)] = badType;
-                    PngUnfilterJob job = makeJob(layout, 20, 3, data.data());
-                    job.pitch = 20 * pngSurfaceBytesPerPixel(layout);
+                    Bytes data = makeScanlines(20, 3, fileBytesOf(format), kMixedFilters, random);
+                    data[badRow * (20 * fileBytesOf(format) + 1)] = badType;
+                    PngUnfilterJob job = makeJob(format, 20, 3, data.data());
+                    job.pitch = 20 * pngConvertedBytesPerPixel(format);
                     Bytes pixels(3 * job.pitch);
                     job.pixels = pixels.data();
-                    EXPECT_FALSE(pngUnfilterOnPath(job, path)) << describe(layout, path, 20, 3, badType);
+                    EXPECT_FALSE(pngUnfilterOnPath(job, path)) << describe(format, path, 20, 3, badType);
                 }
 }
 
@@ -237,6 +248,29 @@ TEST(PngCrc, LongBufferMatchesZlib)
     for (uint8_t& byte : data)
         byte = uint8_t(random());
     EXPECT_EQ(crc32Update(data.data(), data.size(), 0), uint32_t(crc32(0, data.data(), uInt(data.size()))));
+}
+
+// Every length up to a few blocks, from any running value, split anywhere;
+// and long runs of 0xFF, which bring the sums nearest to overflowing
+// between reductions.
+TEST(PngAdler, MatchesZlibOnEveryLengthAndRunningValue)
+{
+    std::mt19937 random(6);
+    Bytes data(300);
+    for (uint8_t& byte : data)
+        byte = uint8_t(random());
+    for (size_t length = 0; length <= data.size(); ++length) {
+        const uint32_t start = length % 3 == 0 ? kAdler32Start : uint32_t(random() % 65521 << 16 | random() % 65521);
+        const uint32_t expected = uint32_t(adler32(start, data.data(), uInt(length)));
+        ASSERT_EQ(adler32Update(start, data.data(), length), expected) << "length " << length;
+        const size_t split = length > 0 ? random() % length : 0;
+        ASSERT_EQ(
+            adler32Update(adler32Update(start, data.data(), split), data.data() + split, length - split), expected)
+            << "length " << length << " split " << split;
+    }
+    const Bytes ones(100000, 0xFF);
+    EXPECT_EQ(adler32Update(0xFFF0FFF0u, ones.data(), ones.size()),
+        uint32_t(adler32(0xFFF0FFF0u, ones.data(), uInt(ones.size()))));
 }
 
 } // namespace

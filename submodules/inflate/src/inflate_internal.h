@@ -1,6 +1,7 @@
-// Pieces shared by the two halves of the decoder: the resumable state
-// machine (streams.cpp), the careful path that decodes bit by bit, and the
-// table-driven fast loop (inflate_fast.cpp). Not part of the interface.
+// Pieces shared by the parts of the decoder: the resumable state machine
+// with the careful path that decodes bit by bit (streams.cpp), the
+// table-driven fast loop (inflate_fast.cpp) and the codes and tables they
+// read (huffman_tables.cpp). Not part of the interface.
 #pragma once
 
 #include "streams.h"
@@ -186,6 +187,15 @@ constexpr void build_lookup_table(
         next_code <<= 1;
     }
 }
+
+// The two fixed codes of RFC 1951 section 3.2.6, built by the compiler.
+extern const huffman_t FIXED_LITERAL_TABLE;
+extern const huffman_t FIXED_DISTANCE_TABLE;
+
+// Builds the root tables of the record's own codes (first_table and
+// distance_table) over its code lengths, which are no longer needed, and
+// marks the workspace's wide tables as those of an earlier block.
+void build_root_tables(inflate_t* inflater);
 
 // The codes of the block being decoded with their root tables.
 struct fast_codes_t {

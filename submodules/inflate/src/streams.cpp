@@ -1,5 +1,6 @@
 // Resumable raw-Deflate decoder (RFC 1951): bit input, canonical Huffman
-// codes decoded one bit at a time, and the block state machine.
+// codes decoded one bit at a time, and the block state machine. The codes
+// and their lookup tables are built in huffman_tables.cpp.
 //
 // The assertions below catch callers' programming errors; they stay active in
 // release builds because a wrong call would otherwise corrupt memory.
@@ -19,6 +20,20 @@ enum block_type_t : uint32_t {
     BLOCK_FIXED = 1,
     BLOCK_DYNAMIC = 2,
 };
+
+// Order in which the code-length code lengths are stored (RFC 1951 3.2.7).
+constexpr uint16_t CODE_LENGTH_ORDER[INFLATE_CODE_LENGTH_CODES] = {
+    16, 17, 18, 0, 8, 7, 9, 6, 10, 5, 11, 4, 12, 3, 13, 2, 14, 1, 15};
+
+constexpr uint16_t FIRST_REPEAT_SYMBOL = 16; // code-length symbols 16 to 18 repeat
+
+void fetch_byte(bitstream_t* stream)
+{
+    stream->bit_buffer |= static_cast<uint32_t>(*stream->cur) << stream->bit_count;
+    stream->cur++;
+    stream->bytes_left--;
+    stream->bit_count += 8;
+}
 
 } // namespace
 
@@ -75,174 +90,6 @@ uint32_t bitstream_bits_left(const bitstream_t* stream)
 {
     uint64_t bits = 8ull * stream->bytes_left + stream->bit_count;
     return bits > UINT32_MAX ? UINT32_MAX : static_cast<uint32_t>(bits);
-}
-
-namespace {
-
-// Canonical code construction shared by huffman_build and the compile-time
-// fixed tables; see huffman_build for the contract.
-//
-// Format notes: codes of one length are consecutive integers, shorter codes
-// come first, and within one length the symbols are in increasing order, so
-// the counts of each length and the symbols in that order define the code.
-// "left" counts the codes still unused at each length; below zero the lengths
-// ask for more codes than exist.
-constexpr int build_canonical_code(huffman_t* table, const uint16_t* lengths, uint16_t n, uint16_t max_length)
-{
-    assert(max_length <= INFLATE_MAX_BITS);
-    table->max_length = max_length;
-    for (uint16_t len = 0; len <= max_length; ++len)
-        table->counts[len] = 0;
-    for (uint16_t symbol = 0; symbol < n; ++symbol) {
-        assert(lengths[symbol] <= max_length);
-        table->counts[lengths[symbol]]++;
-    }
-    if (table->counts[0] == n) {
-        table->max_length = 0; // no code: every decode fails at once
-        return 0;
-    }
-    int left = 1;
-    for (uint16_t len = 1; len <= max_length; ++len) {
-        left = 2 * left - table->counts[len];
-        if (left < 0)
-            return left;
-    }
-    uint16_t offsets[INFLATE_MAX_BITS + 1] = {};
-    for (uint16_t len = 1; len < max_length; ++len)
-        offsets[len + 1] = offsets[len] + table->counts[len];
-    for (uint16_t symbol = 0; symbol < n; ++symbol)
-        if (lengths[symbol] != 0)
-            table->symbols[offsets[lengths[symbol]]++] = symbol;
-    return left;
-}
-
-// Arrays of the two fixed codes (RFC 1951 section 3.2.6).
-struct fixed_code_arrays_t {
-    uint16_t literal_counts[INFLATE_MAX_BITS + 1];    // counts of the literal/length code
-    uint16_t literal_symbols[INFLATE_FIXED_LITERALS]; // its symbols in code order
-    uint16_t distance_counts[INFLATE_MAX_BITS + 1];   // counts of the distance code
-    uint16_t distance_symbols[INFLATE_MAX_DISTANCES]; // its symbols in code order
-};
-
-constexpr fixed_code_arrays_t make_fixed_code_arrays()
-{
-    fixed_code_arrays_t arrays = {};
-    uint16_t lengths[INFLATE_FIXED_LITERALS] = {};
-    for (uint16_t symbol = 0; symbol < INFLATE_FIXED_LITERALS; ++symbol)
-        lengths[symbol] = symbol < 144 ? 8 : symbol < 256 ? 9 : symbol < 280 ? 7 : 8;
-    huffman_t literal = {0, arrays.literal_counts, arrays.literal_symbols};
-    build_canonical_code(&literal, lengths, INFLATE_FIXED_LITERALS, INFLATE_MAX_BITS);
-    for (uint16_t symbol = 0; symbol < INFLATE_MAX_DISTANCES; ++symbol)
-        lengths[symbol] = 5;
-    huffman_t distance = {0, arrays.distance_counts, arrays.distance_symbols};
-    build_canonical_code(&distance, lengths, INFLATE_MAX_DISTANCES, INFLATE_MAX_BITS);
-    return arrays;
-}
-
-static_assert(make_fixed_code_arrays().literal_counts[7] == 24 && make_fixed_code_arrays().literal_counts[8] == 152 &&
-        make_fixed_code_arrays().literal_counts[9] == 112 && make_fixed_code_arrays().literal_symbols[0] == 256 &&
-        make_fixed_code_arrays().distance_counts[5] == 30,
-    "fixed codes must be built at compile time");
-
-// Constant-initialised from the compile-time builder: no code runs at start
-// and nothing writes them afterwards.
-fixed_code_arrays_t fixed_arrays = make_fixed_code_arrays();
-const huffman_t FIXED_LITERAL_TABLE = {INFLATE_MAX_BITS, fixed_arrays.literal_counts, fixed_arrays.literal_symbols};
-const huffman_t FIXED_DISTANCE_TABLE = {INFLATE_MAX_BITS, fixed_arrays.distance_counts, fixed_arrays.distance_symbols};
-
-// Order in which the code-length code lengths are stored (RFC 1951 3.2.7).
-constexpr uint16_t CODE_LENGTH_ORDER[INFLATE_CODE_LENGTH_CODES] = {
-    16, 17, 18, 0, 8, 7, 9, 6, 10, 5, 11, 4, 12, 3, 13, 2, 14, 1, 15};
-
-constexpr uint16_t FIRST_REPEAT_SYMBOL = 16; // code-length symbols 16 to 18 repeat
-
-constexpr inflate_root_tables_t make_fixed_root_tables()
-{
-    fixed_code_arrays_t arrays = make_fixed_code_arrays();
-    const huffman_t literal = {INFLATE_MAX_BITS, arrays.literal_counts, arrays.literal_symbols};
-    const huffman_t distance = {INFLATE_MAX_BITS, arrays.distance_counts, arrays.distance_symbols};
-    inflate_root_tables_t roots = {};
-    build_lookup_table<uint16_t>(&literal, roots.literal, INFLATE_LITERAL_ROOT_BITS, literal_root_entry, 0);
-    build_lookup_table<uint16_t>(&distance, roots.distance, INFLATE_DISTANCE_ROOT_BITS, distance_root_entry, 0);
-    return roots;
-}
-
-// Root tables of the fixed codes, built by the compiler. Codes 0000000,
-// 11000111, 111111111 and 0000001 are symbols 256, 287, 255 and 257, found at
-// their bit-reversed indices; distance codes 30 and 31 do not exist, so their
-// entries are empty.
-constexpr inflate_root_tables_t FIXED_ROOT_TABLES = make_fixed_root_tables();
-static_assert(FIXED_ROOT_TABLES.literal[0] == (ROOT_KIND_END_OF_BLOCK << ROOT_EXTRA_SHIFT | 7) &&
-        FIXED_ROOT_TABLES.literal[0xE3] == (ROOT_KIND_INVALID << ROOT_EXTRA_SHIFT | 8) &&
-        FIXED_ROOT_TABLES.literal[0x1FF] == (255 << ROOT_VALUE_SHIFT | ROOT_LITERAL_FLAG | 9) &&
-        FIXED_ROOT_TABLES.literal[0x40] == 7 && FIXED_ROOT_TABLES.distance[0] == (0 << ROOT_SYMBOL_SHIFT | 5) &&
-        FIXED_ROOT_TABLES.distance[0x1F] == 0,
-    "fixed root tables must be built at compile time");
-
-// Joins two literal entries into one wherever the index holds both codes:
-// where the bits after a first literal code, as many as the index has left,
-// begin with a second one. Runs from the last index down, so that the entry
-// looked up for the second code (at a lower index) is still a single one,
-// and chooses each entry without a branch: it runs once per dynamic block.
-constexpr void pair_literals(uint32_t* table)
-{
-    for (uint32_t i = 1u << INFLATE_WIDE_LITERAL_BITS; i-- > 0;) {
-        const uint32_t first = table[i];
-        const uint32_t used = first & WIDE_CONSUMED_MASK; // at most 20: the shift below stays defined
-        const uint32_t second = table[i >> used];
-        const uint32_t both = used + (second & WIDE_CONSUMED_MASK);
-        const bool fits = (first & second & WIDE_LITERAL) != 0 && both <= INFLATE_WIDE_LITERAL_BITS;
-        const uint32_t pair = both | WIDE_LITERAL | WIDE_PAIR | (first & WIDE_BYTE_MASK << WIDE_VALUE_SHIFT) |
-            (second >> WIDE_VALUE_SHIFT & WIDE_BYTE_MASK) << WIDE_SECOND_LITERAL_SHIFT;
-        table[i] = fits ? pair : first;
-    }
-}
-
-// Fills the wide tables of a workspace from a block's built codes.
-constexpr void build_wide_tables(const huffman_t* literal, const huffman_t* distance, inflate_workspace_t* tables)
-{
-    build_lookup_table<uint32_t>(
-        literal, tables->literal, INFLATE_WIDE_LITERAL_BITS, wide_literal_entry, WIDE_EXCEPTIONAL);
-    pair_literals(tables->literal);
-    build_lookup_table<uint32_t>(
-        distance, tables->distance, INFLATE_WIDE_DISTANCE_BITS, wide_distance_entry, WIDE_EXCEPTIONAL);
-}
-
-constexpr inflate_workspace_t make_fixed_wide_tables()
-{
-    fixed_code_arrays_t arrays = make_fixed_code_arrays();
-    const huffman_t literal = {INFLATE_MAX_BITS, arrays.literal_counts, arrays.literal_symbols};
-    const huffman_t distance = {INFLATE_MAX_BITS, arrays.distance_counts, arrays.distance_symbols};
-    inflate_workspace_t tables = {};
-    build_wide_tables(&literal, &distance, &tables);
-    return tables;
-}
-
-// Wide tables of the fixed codes, built by the compiler. Their literal codes
-// have 8 or 9 bits, so no two fit one index: index 0x0C holds literal 0
-// (code 00110000) alone. Code 0000000 ends the block and 0000001 is symbol
-// 257, a length of 3; distance codes 30 and 31 do not exist.
-constexpr inflate_workspace_t FIXED_WIDE_TABLES = make_fixed_wide_tables();
-static_assert(FIXED_WIDE_TABLES.literal[0] == WIDE_EXCEPTIONAL &&
-        FIXED_WIDE_TABLES.literal[0x40] == (7 | 7 << WIDE_CODE_LENGTH_SHIFT | 3 << WIDE_VALUE_SHIFT) &&
-        FIXED_WIDE_TABLES.literal[0x0C] == (8 | WIDE_LITERAL) &&
-        FIXED_WIDE_TABLES.distance[0] == (5 | 5 << WIDE_CODE_LENGTH_SHIFT | 1 << WIDE_VALUE_SHIFT) &&
-        FIXED_WIDE_TABLES.distance[0x1F] == WIDE_EXCEPTIONAL,
-    "fixed wide tables must be built at compile time");
-
-void fetch_byte(bitstream_t* stream)
-{
-    stream->bit_buffer |= static_cast<uint32_t>(*stream->cur) << stream->bit_count;
-    stream->cur++;
-    stream->bytes_left--;
-    stream->bit_count += 8;
-}
-
-} // namespace
-
-int huffman_build(huffman_t* table, const uint16_t* lengths, uint16_t n, uint16_t max_length)
-{
-    return build_canonical_code(table, lengths, n, max_length);
 }
 
 // Format notes: Huffman codes are packed starting with their most significant
@@ -535,16 +382,18 @@ step_t step_dynamic_header(inflate_t* inflater, bitstream_t* stream)
     uint16_t distances = static_cast<uint16_t>(((bits >> 5) & 0x1F) + 1);
     if (literals > INFLATE_MAX_LITERALS || distances > INFLATE_MAX_DISTANCES)
         return step_t::DATA_ERROR;
-    inflater->length = literals;
-    inflater->distance = distances;
+    inflater->literals = literals;
+    inflater->distances = distances;
     inflater->counter = static_cast<uint16_t>((bits >> 10) + 4);
     inflater->symbol = 0;
     inflater->state = STATE_CODE_LENGTH_LENGTHS;
     return step_t::CONTINUE;
 }
 
-// Format notes: the code-length code may be incomplete; a code it lacks is
-// simply never seen, or seen as an undecodable bit sequence.
+// Format notes: RFC 1951 leaves open whether the code-length code may be
+// incomplete; zlib refuses such a code ("invalid code lengths set"), and so
+// does this decoder, so that both accept the same streams. A code without
+// any length is let through: its first decode fails.
 step_t step_code_length_lengths(inflate_t* inflater, bitstream_t* stream)
 {
     while (inflater->counter > 0) {
@@ -557,9 +406,9 @@ step_t step_code_length_lengths(inflate_t* inflater, bitstream_t* stream)
     }
     for (int i = inflater->symbol; i < INFLATE_CODE_LENGTH_CODES; ++i)
         inflater->code_lengths[CODE_LENGTH_ORDER[i]] = 0;
-    if (huffman_build(&inflater->first_table, inflater->code_lengths, INFLATE_CODE_LENGTH_CODES, INFLATE_MAX_BITS) < 0)
+    if (huffman_build(&inflater->first_table, inflater->code_lengths, INFLATE_CODE_LENGTH_CODES, INFLATE_MAX_BITS) != 0)
         return step_t::DATA_ERROR;
-    inflater->counter = static_cast<uint16_t>(inflater->length + inflater->distance);
+    inflater->counter = static_cast<uint16_t>(inflater->literals + inflater->distances);
     inflater->next_length = inflater->code_lengths;
     inflater->state = STATE_CODE_LENGTHS;
     return step_t::CONTINUE;
@@ -632,8 +481,8 @@ bool usable_code(int built, const huffman_t* table, uint16_t n)
 
 step_t step_build_tables(inflate_t* inflater)
 {
-    uint16_t literals = inflater->length;
-    uint16_t distances = inflater->distance;
+    uint16_t literals = inflater->literals;
+    uint16_t distances = inflater->distances;
     if (inflater->code_lengths[END_OF_BLOCK] == 0)
         return step_t::DATA_ERROR;
     int built = huffman_build(&inflater->first_table, inflater->code_lengths, literals, INFLATE_MAX_BITS);
@@ -643,11 +492,7 @@ step_t step_build_tables(inflate_t* inflater)
     if (!usable_code(built, &inflater->distance_table, distances))
         return step_t::DATA_ERROR;
     // The code lengths are no longer needed: the root tables take their place.
-    build_lookup_table<uint16_t>(
-        &inflater->first_table, inflater->root_tables.literal, INFLATE_LITERAL_ROOT_BITS, literal_root_entry, 0);
-    build_lookup_table<uint16_t>(
-        &inflater->distance_table, inflater->root_tables.distance, INFLATE_DISTANCE_ROOT_BITS, distance_root_entry, 0);
-    inflater->built_workspace = nullptr; // the workspace, if any, holds the last block's tables
+    build_root_tables(inflater);
     inflater->state = STATE_SYMBOL;
     return step_t::CONTINUE;
 }
@@ -655,26 +500,6 @@ step_t step_build_tables(inflate_t* inflater)
 } // namespace
 
 namespace inflate_detail {
-
-fast_codes_t codes_in_use(const inflate_t* inflater)
-{
-    if (inflater->literal_table_in_use == &FIXED_LITERAL_TABLE)
-        return {&FIXED_LITERAL_TABLE, FIXED_ROOT_TABLES.literal, &FIXED_DISTANCE_TABLE, FIXED_ROOT_TABLES.distance};
-    return {&inflater->first_table, inflater->root_tables.literal, &inflater->distance_table,
-        inflater->root_tables.distance};
-}
-
-wide_codes_t wide_codes_in_use(inflate_t* inflater)
-{
-    if (inflater->literal_table_in_use == &FIXED_LITERAL_TABLE)
-        return {&FIXED_LITERAL_TABLE, FIXED_WIDE_TABLES.literal, &FIXED_DISTANCE_TABLE, FIXED_WIDE_TABLES.distance};
-    inflate_workspace_t* workspace = inflater->workspace;
-    if (inflater->built_workspace != workspace) {
-        build_wide_tables(&inflater->first_table, &inflater->distance_table, workspace);
-        inflater->built_workspace = workspace;
-    }
-    return {&inflater->first_table, workspace->literal, &inflater->distance_table, workspace->distance};
-}
 
 void advance_output(inflate_t* inflater, uint32_t n)
 {

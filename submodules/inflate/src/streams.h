@@ -15,9 +15,10 @@
 //                     result = inflate_process(&inf, &in);
 //                     stop unless result is INFLATE_DONE or INFLATE_NEED_INPUT
 //
-// While at least 16 input bytes and 258 bytes of output space remain, and
-// there is no window, literals and matches are decoded through a 64-bit bit
-// buffer and small root lookup tables. Near the end of either, the whole
+// While at least 16 input bytes and 258 bytes of output space remain (24 and
+// 262 with a workspace, whose loop reads further ahead), and there is no
+// window, literals and matches are decoded through a 64-bit bit buffer and
+// small root lookup tables. Near the end of either, the whole
 // unread bytes go back to the bitstream_t and decoding goes on bit by bit,
 // so results, result codes and every pause are the same as bit by bit alone.
 //
@@ -119,12 +120,16 @@ static_assert(sizeof(inflate_workspace_t) == INFLATE_WORKSPACE_BYTES, "the works
 
 // State of one stream.
 struct inflate_t {
-    uint16_t state;                                   // resume point (a state_t of the decoder)
-    uint8_t last_block;                               // BFINAL of the block being decoded
-    int16_t symbol;                                   // current symbol; index into the code-length order
-    uint16_t counter;                                 // code lengths still to read
-    uint16_t length;                                  // stored LEN; HLIT; remaining match length
-    uint16_t distance;                                // HDIST; distance of the match
+    uint16_t state;     // resume point (a state_t of the decoder)
+    uint8_t last_block; // BFINAL of the block being decoded
+    int16_t symbol;     // by state: the literal waiting for space, the length symbol minus 257, the
+                        // distance symbol, the repeat code (16 to 18), or while the code-length code's
+                        // lengths are read the index of the next one in their stored order
+    uint16_t counter;   // code-length code lengths, then code lengths, still to read
+    uint16_t length;    // bytes still to copy: of a stored block (its LEN), or of a match
+    uint16_t distance;  // distance of the match being copied
+    uint16_t literals;  // HLIT: literal/length code lengths of the dynamic block
+    uint16_t distances; // HDIST: distance code lengths of the dynamic block
     const huffman_t* literal_table_in_use;            // fixed literal/length table or first_table
     const huffman_t* distance_table_in_use;           // fixed distance table or distance_table
     uint16_t code_counts[INFLATE_MAX_BITS + 1];       // code-length code, then literal/length code
