@@ -8,6 +8,7 @@ packages=(
   libfreetype-dev libwxgtk3.2-dev libpng-dev
   # tests
   libgtest-dev imagemagick zlib1g-dev fonts-dejavu-core fonts-dustin fontconfig
+  libpixman-1-dev
   xvfb xdotool x11-utils
   xclip
   # fuzzing

@@ -1,0 +1,29 @@
+// Surfaces for the drawing tests: owned by the test, filled with seeded noise.
+#pragma once
+
+#include "ds_surface.h"
+
+#include <cstdint>
+#include <memory>
+#include <random>
+
+struct SurfaceRelease {
+    void operator()(DsSurface* surface) const
+    {
+        surface->release();
+        delete surface;
+    }
+};
+using SurfacePtr = std::unique_ptr<DsSurface, SurfaceRelease>;
+
+constexpr uint32_t kSizedModes[] = {ARGB8888, RGB888, RGB565, ARGB1555, ARGB4444, I8, AI88, A8};
+constexpr int32_t kRotations[] = {0, 90, 180, 270};
+
+// A surface of width x height logical pixels without palette, its buffer noise.
+inline SurfacePtr noiseSurface(int32_t width, int32_t height, uint32_t mode, int32_t rotation, std::mt19937& random)
+{
+    SurfacePtr surface(new DsSurface(width, height, &rotation, mode, false, 0, dsMalloc, dsFree, 4, 0));
+    for (uint64_t i = 0; i < surface->bufferSize(); ++i)
+        surface->pixels()[i] = uint8_t(random());
+    return surface;
+}
