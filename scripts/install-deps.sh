@@ -10,6 +10,8 @@ packages=(
   libgtest-dev imagemagick zlib1g-dev fonts-dejavu-core fonts-dustin fontconfig
   xvfb xdotool x11-utils
   xclip
+  # pixpack --format tests: pixman's conversions, and two photographs (CC-BY-4.0)
+  libpixman-1-dev lomiri-wallpapers-16.04
   # fuzzing
   clang libclang-rt-14-dev
   # pixpack memory benchmark (GNU time, bc)
