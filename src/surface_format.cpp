@@ -17,10 +17,12 @@ constexpr int32_t kBelowBehind = 3;
 constexpr int32_t kBelow = 5;
 constexpr int32_t kBelowAhead = 1;
 constexpr int32_t kWeightShift = 4; // the weights add up to 16
-// An accumulated error never passes 16 x 255 either way (each pixel's error
-// is at most 255 and the weights add up to 16), so this bias keeps it
-// positive for the rounding shift.
-constexpr int32_t kErrorBias = 1 << 12;
+
+// Bytes of a pixel, for the modes known at compile time.
+constexpr uint32_t bytesOf(uint32_t mode)
+{
+    return mode == ARGB8888 ? 4 : mode == RGB888 ? 3 : mode == I8 || mode == A8 ? 1 : 2;
+}
 
 uint32_t loadLittleEndian(const uint8_t* pixel, uint32_t bytes)
 {
@@ -41,10 +43,16 @@ bool readsPalette(const DsSurface& surface)
     return (surface.colorMode() == I8 || surface.colorMode() == AI88) && surface.palette();
 }
 
-// The colours of the 256 indices through the surface's palette.
-std::vector<uint32_t> paletteColours(const DsSurface& surface)
+// The colours of the 256 indices of an I8 or AI88 surface: through its
+// palette, or the grey levels dsDecodeColor reads without one.
+std::vector<uint32_t> indexColours(const DsSurface& surface)
 {
     std::vector<uint32_t> colours(kIndexCount, kOpaqueBlack);
+    if (!readsPalette(surface)) {
+        for (uint32_t i = 0; i < kIndexCount; ++i)
+            colours[i] = dsDecodeColor(I8, i);
+        return colours;
+    }
     const uint32_t step = surface.paletteHasAlpha() ? 4 : 3;
     const uint8_t* entry = surface.palette();
     for (uint32_t i = 0; i < surface.paletteSize() && i < kIndexCount; ++i, entry += step)
@@ -52,28 +60,60 @@ std::vector<uint32_t> paletteColours(const DsSurface& surface)
     return colours;
 }
 
-// Fetches one stored row of `surface` as 0xAARRGGBB words.
-void fetchRow(const DsSurface& surface, const std::vector<uint32_t>& palette, int32_t row, uint32_t* colours)
+// One stored row of `width` pixels of mode Mode as 0xAARRGGBB words; the
+// mode is a template argument so that each conversion is compiled into its
+// own loop.
+template <uint32_t Mode>
+void fetchRowAs(const uint8_t* pixel, int32_t width, const uint32_t* indexColour, uint32_t* colours)
 {
-    const uint32_t bytes = surface.bytesPerPixel();
-    const uint8_t* pixel = surface.pixels() + uint64_t(row) * surface.pitch();
-    const uint32_t mode = surface.colorMode();
-    for (int32_t x = 0; x < surface.width(); ++x, pixel += bytes) {
-        if (palette.empty())
-            colours[x] = dsDecodeColor(mode, loadLittleEndian(pixel, bytes));
-        else if (mode == I8)
-            colours[x] = palette[pixel[0]];
+    for (int32_t x = 0; x < width; ++x, pixel += bytesOf(Mode)) {
+        if constexpr (Mode == I8)
+            colours[x] = indexColour[pixel[0]];
+        else if constexpr (Mode == AI88)
+            colours[x] = (indexColour[pixel[0]] & 0xFFFFFF) | uint32_t(pixel[1]) << 24;
         else
-            colours[x] = (palette[pixel[0]] & 0xFFFFFF) | uint32_t(pixel[1]) << 24;
+            colours[x] = dsDecodeColor(Mode, loadLittleEndian(pixel, bytesOf(Mode)));
     }
 }
 
-void storeRow(DsSurface& target, int32_t row, const uint32_t* colours)
+template <uint32_t Mode>
+void storeRowAs(uint8_t* pixel, int32_t width, const uint32_t* colours)
 {
-    const uint32_t bytes = target.bytesPerPixel();
-    uint8_t* pixel = target.pixels() + uint64_t(row) * target.pitch();
-    for (int32_t x = 0; x < target.width(); ++x, pixel += bytes)
-        storeLittleEndian(pixel, bytes, dsEncodeColor(target.colorMode(), colours[x]));
+    for (int32_t x = 0; x < width; ++x, pixel += bytesOf(Mode))
+        storeLittleEndian(pixel, bytesOf(Mode), dsEncodeColor(Mode, colours[x]));
+}
+
+using FetchRow = void (*)(const uint8_t* pixel, int32_t width, const uint32_t* indexColour, uint32_t* colours);
+using StoreRow = void (*)(uint8_t* pixel, int32_t width, const uint32_t* colours);
+
+FetchRow fetcherFor(uint32_t mode)
+{
+    switch (mode) {
+    case ARGB8888: return fetchRowAs<ARGB8888>;
+    case RGB888: return fetchRowAs<RGB888>;
+    case RGB565: return fetchRowAs<RGB565>;
+    case ARGB1555: return fetchRowAs<ARGB1555>;
+    case ARGB4444: return fetchRowAs<ARGB4444>;
+    case I8: return fetchRowAs<I8>;
+    case AI88: return fetchRowAs<AI88>;
+    case A8: return fetchRowAs<A8>;
+    default: return nullptr;
+    }
+}
+
+// I8 is never a target: its indices are not colours.
+StoreRow storerFor(uint32_t mode)
+{
+    switch (mode) {
+    case ARGB8888: return storeRowAs<ARGB8888>;
+    case RGB888: return storeRowAs<RGB888>;
+    case RGB565: return storeRowAs<RGB565>;
+    case ARGB1555: return storeRowAs<ARGB1555>;
+    case ARGB4444: return storeRowAs<ARGB4444>;
+    case AI88: return storeRowAs<AI88>;
+    case A8: return storeRowAs<A8>;
+    default: return nullptr;
+    }
 }
 
 uint32_t channelOf(uint32_t argb, uint32_t channel)
@@ -81,60 +121,97 @@ uint32_t channelOf(uint32_t argb, uint32_t channel)
     return argb >> (16 - 8 * channel) & 0xFF;
 }
 
-// The error accumulated for one pixel, in whole levels, rounded.
-int32_t roundedError(int32_t sixteenths)
+int32_t clampLevel(int32_t level)
 {
-    return int32_t(uint32_t(sixteenths + 8 + (kErrorBias << kWeightShift)) >> kWeightShift) - kErrorBias;
+    return level < 0 ? 0 : level > 255 ? 255 : level;
 }
 
-// Error diffusion over the rows of one surface. The accumulators hold
-// sixteenths of a level for each colour channel of the current and the next
-// row, one spare entry at each end so that the edges need no test.
+// Error diffusion over the rows of one surface. The errors for the next row
+// are kept in sixteenths of a level for each colour channel, one spare pixel
+// at each end so that the edges need no test. Within a row the error passed
+// ahead and the sums still open for the row below stay in registers, so
+// every entry of the next row is written once instead of added to three
+// times. What a level becomes is looked up in tables made from
+// dsEncodeColor and dsDecodeColor, for every level a channel plus its error
+// can reach.
 class Ditherer {
 public:
-    explicit Ditherer(int32_t width)
+    Ditherer(uint32_t mode, int32_t width)
         : mWidth(width), mCurrent(size_t(width + 2) * kColourChannels), mNext(mCurrent.size())
     {
+        for (int32_t i = 0; i < kLevelSpan; ++i) {
+            const uint32_t level = uint32_t(clampLevel(i - kLowestLevel));
+            const uint32_t shown = dsDecodeColor(mode, dsEncodeColor(mode, ds::makeArgb(0xFF, level, level, level)));
+            for (uint32_t c = 0; c < kColourChannels; ++c)
+                mTables[c][i] = Entry{int16_t(int32_t(level) - int32_t(channelOf(shown, c))), uint8_t(level)};
+        }
     }
 
-    // Replaces each colour of the row by the one `mode` stores for it, with
-    // the errors so far added, and passes the new errors on.
-    void ditherRow(uint32_t mode, bool leftToRight, uint32_t* colours)
+    // Replaces each colour of the row by the one to store for it, with the
+    // errors so far added, and passes the new errors on.
+    void ditherRow(bool leftToRight, uint32_t* colours)
     {
         const int32_t step = leftToRight ? 1 : -1;
+        const int32_t stride = step * int32_t(kColourChannels);
         int32_t x = leftToRight ? 0 : mWidth - 1;
-        for (int32_t n = 0; n < mWidth; ++n, x += step)
-            colours[x] = ditherPixel(mode, colours[x], x + 1, step);
+        const int32_t* current = mCurrent.data() + kColourChannels + x * int32_t(kColourChannels);
+        int32_t* finished = mNext.data() + kColourChannels + x * int32_t(kColourChannels) - stride;
+        Carry red{}, green{}, blue{};
+        for (int32_t n = 0; n < mWidth; ++n, x += step, current += stride, finished += stride) {
+            const uint32_t argb = colours[x];
+            const uint32_t r = ditherChannel(mTables[0], ds::redOf(argb), current[0], finished[0], red);
+            const uint32_t g = ditherChannel(mTables[1], ds::greenOf(argb), current[1], finished[1], green);
+            const uint32_t b = ditherChannel(mTables[2], ds::blueOf(argb), current[2], finished[2], blue);
+            colours[x] = ds::makeArgb(ds::alphaOf(argb), r, g, b);
+        }
+        finished[0] = red.behind;
+        finished[1] = green.behind;
+        finished[2] = blue.behind;
         mCurrent.swap(mNext);
-        std::fill(mNext.begin(), mNext.end(), 0);
     }
 
 private:
-    // The stored value's colour for `argb` plus the error at slot `at`;
-    // spreads the pixel's own error in the direction `step`.
-    uint32_t ditherPixel(uint32_t mode, uint32_t argb, int32_t at, int32_t step)
+    // Levels a channel plus its rounded error can reach: an error never
+    // passes 255 either way.
+    static constexpr int32_t kLowestLevel = 256;
+    static constexpr int32_t kLevelSpan = 3 * 256;
+
+    struct Entry {
+        int16_t error; // the clamped level less the one its stored value shows
+        uint8_t level; // the level clamped to 0..255
+    };
+    using ChannelTable = Entry[kLevelSpan];
+    // Added to a sum of sixteenths before the shift that rounds it: half a
+    // level, and the table's offset, which also keeps the sum positive.
+    static constexpr int32_t kRounding = 8 + (kLowestLevel << kWeightShift);
+
+    // What one pixel hands to the next one of its row, in sixteenths.
+    struct Carry {
+        int32_t ahead;  // 7/16 of the pixel's error, for the next pixel
+        int32_t behind; // open sum for the next row below this pixel
+        int32_t below;  // open sum for the next row below the next pixel
+    };
+
+    // The level to store for `level` with the errors `error` (from the row
+    // above) and carry.ahead added; writes the finished sum below the previous
+    // pixel to `finished` and leaves the pixel's own error in `carry`.
+    static uint32_t ditherChannel(
+        const ChannelTable& table, uint32_t level, int32_t error, int32_t& finished, Carry& carry)
     {
-        int32_t levels[kColourChannels];
-        for (uint32_t c = 0; c < kColourChannels; ++c) {
-            const int32_t level = int32_t(channelOf(argb, c)) + roundedError(mCurrent[at * kColourChannels + c]);
-            levels[c] = level < 0 ? 0 : level > 255 ? 255 : level;
-        }
-        const uint32_t wanted =
-            ds::makeArgb(ds::alphaOf(argb), uint32_t(levels[0]), uint32_t(levels[1]), uint32_t(levels[2]));
-        const uint32_t shown = dsDecodeColor(mode, dsEncodeColor(mode, wanted));
-        for (uint32_t c = 0; c < kColourChannels; ++c) {
-            const int32_t error = levels[c] - int32_t(channelOf(shown, c));
-            mCurrent[(at + step) * kColourChannels + c] += kAhead * error;
-            mNext[(at - step) * kColourChannels + c] += kBelowBehind * error;
-            mNext[at * kColourChannels + c] += kBelow * error;
-            mNext[(at + step) * kColourChannels + c] += kBelowAhead * error;
-        }
-        return wanted;
+        const int32_t start = error + kRounding + (int32_t(level) << kWeightShift);
+        const Entry entry = table[uint32_t(start + carry.ahead) >> kWeightShift];
+        const int32_t own = entry.error;
+        carry.ahead = kAhead * own;
+        finished = carry.behind + kBelowBehind * own;
+        carry.behind = carry.below + kBelow * own;
+        carry.below = kBelowAhead * own;
+        return entry.level;
     }
 
-    int32_t mWidth;                // pixels of a row
-    std::vector<int32_t> mCurrent; // errors for the row being dithered
-    std::vector<int32_t> mNext;    // errors for the row below it
+    int32_t mWidth;                        // pixels of a row
+    std::vector<int32_t> mCurrent;         // errors for the row being dithered
+    std::vector<int32_t> mNext;            // errors for the row below it
+    ChannelTable mTables[kColourChannels]; // red, green, blue
 };
 
 } // namespace
@@ -160,8 +237,9 @@ bool dsCanDither(uint32_t colorMode)
 
 DsSurface* dsConvertSurface(const DsSurface& source, uint32_t colorMode, bool dither)
 {
-    if (!source.isValid() || source.rotation() != 0 || colorMode == I8 || dsBytesPerPixel(colorMode) == 0 ||
-        (dither && !dsCanDither(colorMode)))
+    const FetchRow fetch = source.isValid() ? fetcherFor(source.colorMode()) : nullptr;
+    const StoreRow store = storerFor(colorMode);
+    if (!fetch || !store || source.rotation() != 0 || (dither && !dsCanDither(colorMode)))
         return nullptr;
     const int32_t noRotation = 0;
     const uint64_t greyPalette = colorMode == AI88 ? kIndexCount : 0;
@@ -169,17 +247,16 @@ DsSurface* dsConvertSurface(const DsSurface& source, uint32_t colorMode, bool di
         source.width(), source.height(), &noRotation, colorMode, false, greyPalette, dsMalloc, dsFree, 1, 0);
     if (!target->isValid())
         return nullptr;
-    if (greyPalette)
-        for (uint32_t i = 0; i < kIndexCount; ++i)
-            std::memset(target->palette() + 3 * i, int(i), 3);
-    const std::vector<uint32_t> palette = readsPalette(source) ? paletteColours(source) : std::vector<uint32_t>();
+    for (uint32_t i = 0; i < greyPalette; ++i)
+        std::memset(target->palette() + 3 * i, int(i), 3);
+    const std::vector<uint32_t> indexColour = indexColours(source);
     std::vector<uint32_t> colours(size_t(source.width()));
-    Ditherer ditherer(dither ? source.width() : 0);
+    auto ditherer = std::make_unique<Ditherer>(colorMode, dither ? source.width() : 0);
     for (int32_t row = 0; row < source.height(); ++row) {
-        fetchRow(source, palette, row, colours.data());
+        fetch(source.pixels() + uint64_t(row) * source.pitch(), source.width(), indexColour.data(), colours.data());
         if (dither)
-            ditherer.ditherRow(colorMode, row % 2 == 0, colours.data());
-        storeRow(*target, row, colours.data());
+            ditherer->ditherRow(row % 2 == 0, colours.data());
+        store(target->pixels() + uint64_t(row) * target->pitch(), target->width(), colours.data());
     }
     return target.release();
 }
