@@ -216,20 +216,6 @@ private:
 
 } // namespace
 
-uint32_t dsSurfaceColor(const DsSurface& surface, const uint8_t* pixel)
-{
-    const uint32_t mode = surface.colorMode();
-    if (!readsPalette(surface))
-        return dsDecodeColor(mode, loadLittleEndian(pixel, surface.bytesPerPixel()));
-    const uint32_t step = surface.paletteHasAlpha() ? 4 : 3;
-    uint32_t colour = kOpaqueBlack;
-    if (pixel[0] < surface.paletteSize()) {
-        const uint8_t* entry = surface.palette() + pixel[0] * step;
-        colour = ds::makeArgb(step == 4 ? entry[3] : 0xFF, entry[2], entry[1], entry[0]);
-    }
-    return mode == AI88 ? (colour & 0xFFFFFF) | uint32_t(pixel[1]) << 24 : colour;
-}
-
 bool dsCanDither(uint32_t colorMode)
 {
     return colorMode == RGB565 || colorMode == ARGB1555 || colorMode == ARGB4444;

@@ -7,12 +7,6 @@
 
 #include <stdint.h>
 
-// The colour of the stored pixel at `pixel` of `surface`: I8 and AI88 read
-// their index through the surface's palette (an index past it is opaque
-// black), AI88 keeping its own alpha; a surface without a palette reads as
-// dsDecodeColor gives it.
-uint32_t dsSurfaceColor(const DsSurface& surface, const uint8_t* pixel);
-
 // True for the modes --dither takes: those whose channels have fewer than
 // 8 bits (RGB565, ARGB1555, ARGB4444).
 bool dsCanDither(uint32_t colorMode);
