@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Side-by-side speed of the tool kit against what a user would pick instead.
 #
-# Usage: bench/run.sh BUILD_DIR [RUNS [PART...]]   (parts: decoders processes inflate_speed memory fonts snapshots)
+# Usage: bench/run.sh BUILD_DIR [RUNS [PART...]]   (parts: decoders processes inflate_speed memory fonts snapshots formats)
 # BUILD_DIR is a Release build with the benchmarks on:
 #   cmake -S . -B build-bench -G Ninja -DCMAKE_BUILD_TYPE=Release \
 #         -DCORVANE_BUILD_BENCH=ON -DCORVANE_BUILD_GUI=OFF
@@ -19,6 +19,9 @@
 #      lv_font_conv takes --range only after --font.
 #   4. rawsnap on a 4096 x 4096 RGB888 dump against cp (median of 9 interleaved
 #      runs) and ImageMagick (best of 5).
+#   5. pixpack --format RGB565 --dither on a 2048 x 2048 photograph (from Debian's
+#      lomiri-wallpapers-16.04) against plain pixpack on the same file, median of
+#      9 interleaved runs, with both surfaces' sizes.
 # Figures are printed, never judged: the status is 1 only when something could
 # not be measured (a missing program, a failed command).
 
@@ -28,7 +31,7 @@ set -euo pipefail
 
 build=${1:?usage: $0 BUILD_DIR [RUNS [PART...]]}
 runs=${2:-5}
-all_parts=(decoders processes inflate_speed memory fonts snapshots)
+all_parts=(decoders processes inflate_speed memory fonts snapshots formats)
 parts=("${@:3}")
 [ ${#parts[@]} -gt 0 ] || parts=("${all_parts[@]}")
 for part in "${parts[@]}"; do
@@ -191,6 +194,28 @@ snapshots() {
   printf '  %-24s %10s %12d %7s\n' rawsnap "$bmp" "$(stat -c %s "$work/rawsnap.bmp")" "$(ratio "$bmp" "$copy")"
   printf '  %-24s %10s %12d %7s\n' "convert bgr: BMP3:" "$magick" "$(stat -c %s "$work/convert.bmp")" \
     "$(ratio "$magick" "$copy")"
+}
+
+# The cost of converting and dithering, on a real photograph: the only
+# difference between the two runs is --format RGB565 --dither.
+formats() {
+  section "2048 x 2048 photograph: pixpack --format RGB565 --dither against plain pixpack, median of 9 interleaved runs"
+  local source=/usr/share/backgrounds/sunset_by_Aitzol_Berasategi.jpg
+  [ -f "$source" ] || { echo "error: $source is not installed (Debian package lomiri-wallpapers-16.04)"; return 1; }
+  convert "$source" -resize 2048x2048^ -gravity center -extent 2048x2048 -depth 8 "PNG24:$work/sunset.png"
+  local plain=() dithered=()
+  for _ in $(seq 9); do
+    plain+=("$(FRESH_OUTPUT=$work/plain.srf best_ms 1 "$pixpack" --image "$work/sunset.png" --output "$work/plain.srf")")
+    dithered+=("$(FRESH_OUTPUT=$work/rgb565.srf best_ms 1 "$pixpack" --image "$work/sunset.png" \
+                  --format RGB565 --dither --output "$work/rgb565.srf")")
+  done
+  printf '  %-28s %10s %12s %7s
+' run ms surface_bytes x_plain
+  printf '  %-28s %10s %12d %7s
+' "plain (RGB888)" "$(median "${plain[@]}")" "$(stat -c %s "$work/plain.srf")" 1.00
+  printf '  %-28s %10s %12d %7s
+' "--format RGB565 --dither" "$(median "${dithered[@]}")" \
+    "$(stat -c %s "$work/rgb565.srf")" "$(ratio "$(median "${dithered[@]}")" "$(median "${plain[@]}")")"
 }
 
 # Each part runs in its own subshell, so a failure in one still lets the

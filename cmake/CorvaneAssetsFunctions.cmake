@@ -136,14 +136,19 @@ function(corvane_add_font target)
   endif()
 endfunction()
 
-# corvane_add_surface(<target> NAME <name> IMAGE <image.png> [ROTATION 90|180|270] [ALPHAONLY] [EMBED] [PREVIEW])
+# corvane_add_surface(<target> NAME <name> IMAGE <image.png> [ROTATION 90|180|270] [ALPHAONLY]
+#                     [FORMAT <mode>] [DITHER] [PALETTE] [EMBED] [PREVIEW])
 # Packs the image with pixpack at build time into <name>.srf in the current
-# binary folder, made before <target>. With EMBED, also <name>_surface.h and
-# <name>_surface.cpp, compiled into <target>, which define the file's bytes as
-# <name>_surface and their count as <name>_surface_size. With PREVIEW, assetpeek
-# also draws the surface file, its rotation undone, into <name>_preview.png.
+# binary folder, made before <target>; FORMAT and DITHER are pixpack's --format
+# and --dither. PALETTE also writes the indexed image's palette into
+# <name>.pal. With EMBED, also <name>_surface.h and <name>_surface.cpp,
+# compiled into <target>, which define the file's bytes as <name>_surface and
+# their count as <name>_surface_size, and with PALETTE the palette file's as
+# <name>_palette and <name>_palette_size. With PREVIEW, assetpeek also draws
+# the surface file, its rotation undone (in its palette's colours with
+# PALETTE), into <name>_preview.png.
 function(corvane_add_surface target)
-  cmake_parse_arguments(PARSE_ARGV 1 args "ALPHAONLY;EMBED;PREVIEW" "NAME;IMAGE;ROTATION" "")
+  cmake_parse_arguments(PARSE_ARGV 1 args "ALPHAONLY;DITHER;PALETTE;EMBED;PREVIEW" "NAME;IMAGE;ROTATION;FORMAT" "")
   _corvane_check_arguments(corvane_add_surface "${target}" NAME IMAGE)
   set(pixpackOptions "")
   if(DEFINED args_ROTATION)
@@ -155,36 +160,55 @@ function(corvane_add_surface target)
   if(args_ALPHAONLY)
     list(APPEND pixpackOptions --alphaonly)
   endif()
+  if(DEFINED args_FORMAT)
+    if(NOT "${args_FORMAT}" MATCHES "^(ARGB8888|RGB888|RGB565|ARGB1555|ARGB4444|AI88|A8|I8)$")
+      message(FATAL_ERROR "corvane_add_surface: FORMAT must be ARGB8888, RGB888, RGB565, ARGB1555, ARGB4444, AI88, A8 or I8, not '${args_FORMAT}'")
+    endif()
+    list(APPEND pixpackOptions --format ${args_FORMAT})
+  endif()
+  if(args_DITHER)
+    list(APPEND pixpackOptions --dither)
+  endif()
   set(surface ${CMAKE_CURRENT_BINARY_DIR}/${args_NAME}.srf)
-  _corvane_claim_outputs(corvane_add_surface ${surface})
+  set(outputs ${surface})
+  set(palette "")
+  set(previewPalette "")
+  if(args_PALETTE)
+    set(palette ${CMAKE_CURRENT_BINARY_DIR}/${args_NAME}.pal)
+    list(APPEND pixpackOptions --palette ${palette})
+    list(APPEND outputs ${palette})
+    set(previewPalette --palette ${palette})
+  endif()
+  _corvane_claim_outputs(corvane_add_surface ${outputs})
   get_filename_component(image "${args_IMAGE}" ABSOLUTE BASE_DIR ${CMAKE_CURRENT_SOURCE_DIR})
   set(tool CorvaneAssets::pixpack)
   add_custom_command(
-    OUTPUT ${surface}
+    OUTPUT ${outputs}
     COMMAND $<TARGET_FILE:${tool}> --image ${image} ${pixpackOptions} --output ${surface}
     DEPENDS ${image} $<TARGET_FILE:${tool}>
     COMMENT "Packing surface ${args_NAME} with pixpack"
     VERBATIM)
   if(args_EMBED)
-    _corvane_embed_surface(${target} ${args_NAME} ${surface})
+    _corvane_embed_surface(${target} ${args_NAME} ${surface} "${palette}")
   else()
-    _corvane_make_before(${target} ${target}_surface_${args_NAME} ${surface})
+    _corvane_make_before(${target} ${target}_surface_${args_NAME} ${outputs})
   endif()
   if(args_PREVIEW)
-    _corvane_add_preview(${target} surface ${args_NAME} ${surface} --surface ${surface} --upright)
+    _corvane_add_preview(${target} surface ${args_NAME} "${outputs}" --surface ${surface} ${previewPalette} --upright)
   endif()
 endfunction()
 
-# Turns the surface file `surface` into <name>_surface.cpp and .h at build time
-# and compiles them into `target`.
-function(_corvane_embed_surface target name surface)
+# Turns the surface file `surface` (and the palette file `palette` unless it
+# is empty) into <name>_surface.cpp and .h at build time and compiles them
+# into `target`.
+function(_corvane_embed_surface target name surface palette)
   set(stem ${CMAKE_CURRENT_BINARY_DIR}/${name}_surface)
   _corvane_claim_outputs(corvane_add_surface ${stem}.cpp ${stem}.h)
   set(script ${CMAKE_CURRENT_FUNCTION_LIST_DIR}/CorvaneAssetsEmbed.cmake)
   add_custom_command(
     OUTPUT ${stem}.cpp ${stem}.h
-    COMMAND ${CMAKE_COMMAND} -DSURFACE=${surface} -DNAME=${name} -DOUTPUT_STEM=${stem} -P ${script}
-    DEPENDS ${surface} ${script}
+    COMMAND ${CMAKE_COMMAND} -DSURFACE=${surface} -DPALETTE=${palette} -DNAME=${name} -DOUTPUT_STEM=${stem} -P ${script}
+    DEPENDS ${surface} ${palette} ${script}
     COMMENT "Embedding surface ${name}"
     VERBATIM)
   _corvane_make_before(${target} ${target}_surface_${name} ${stem}.cpp ${stem}.h)

@@ -11,6 +11,8 @@ packages=(
   libpixman-1-dev
   xvfb xdotool x11-utils
   xclip
+  # pixpack --format tests: pixman's conversions, and two photographs (CC-BY-4.0)
+  libpixman-1-dev lomiri-wallpapers-16.04
   # fuzzing
   clang libclang-rt-14-dev
   # pixpack memory benchmark (GNU time, bc)

@@ -22,6 +22,7 @@ void registerOptions(CommandLine& commandLine)
 {
     commandLine.addOption("--surface <surface file>", "Input surface file");
     commandLine.addOption("--upright", "Undo the surface's stored rotation");
+    commandLine.addOption("--palette <palette file>", "Draw an I8 surface in the palette's colours");
     commandLine.addOption("--font <font source .cpp>", "Input font source file");
     commandLine.addOption("--text <text>", "Text to draw with the font (UTF-8)");
     commandLine.addOption("--rotation <0 | 90 | 180 | 270>", "Specify the font rotation");
@@ -31,6 +32,7 @@ void registerOptions(CommandLine& commandLine)
 struct PeekRequest {
     std::string surface;         // --surface: surface file to draw, or empty
     bool upright = false;        // --upright: undo the surface's rotation
+    std::string palette;         // --palette: palette file of an I8 surface, or empty
     std::string font;            // --font: generated font source, or empty
     std::vector<uint32_t> codes; // --text, decoded
     uint32_t rotation = 0;       // --rotation: tables to draw the text with
@@ -85,12 +87,14 @@ PeekRequest readRequest(CommandLine& commandLine)
     if (surface && font)
         throw CommandLineException("--font", "cannot be used with --surface");
     request.upright = getFlag(commandLine, "--upright");
+    const bool palette = getString(commandLine, "--palette", request.palette);
     if (surface) {
         std::string unused;
         refuseForeign(getString(commandLine, "--text", unused), "--text", "--font");
         refuseForeign(getString(commandLine, "--rotation", unused), "--rotation", "--font");
     } else {
         refuseForeign(request.upright, "--upright", "--surface");
+        refuseForeign(palette, "--palette", "--surface");
         readFontOptions(commandLine, request);
     }
     if (!getString(commandLine, "--output", request.output))
@@ -121,7 +125,19 @@ Picture surfaceFilePicture(const PeekRequest& request, OutputFile& output)
         raiseError("unsupported colour mode %u", file.colorMode);
     if (result != SURFACE_FILE_OK)
         raiseError("invalid surface file '%s'", request.surface.c_str());
-    return surfacePicture(file, request.upright);
+    if (request.palette.empty())
+        return surfacePicture(file, request.upright);
+    if (file.colorMode != I8)
+        raiseError("--palette needs an I8 surface, not colour mode %u", file.colorMode);
+    InputFile paletteInput;
+    if (!paletteInput.open(request.palette))
+        raiseError("cannot open input file '%s'", request.palette.c_str());
+    if (!paletteInput.readAll())
+        raiseError("cannot read input file '%s'", request.palette.c_str());
+    std::vector<DsColor> palette;
+    if (!readPaletteFile(paletteInput.data(), paletteInput.size(), palette))
+        raiseError("invalid palette file '%s'", request.palette.c_str());
+    return palettePicture(file, request.upright, palette);
 }
 
 Picture fontTextPicture(const PeekRequest& request, OutputFile& output)

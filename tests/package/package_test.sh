@@ -8,6 +8,7 @@
 #   misuse            bad calls stop configuration with their message
 #   tool-failures     a failing tool fails the build with its own message
 #   name-collisions   calls that share a NAME get files and targets of their own
+#   surface-formats   FORMAT, DITHER and PALETTE, embedded and previewed
 #   cross-cortex-m4   cross-builds examples/firmware for a Cortex-M4
 # Usage: package_test.sh <step>, with KIT_SOURCE (the kit's source tree), WORK
 # (a folder for the trees and the prefix), CMAKE (the cmake program) and
@@ -262,6 +263,8 @@ corvane_add_surface(app NAME 2logo IMAGE ${IMAGE} EMBED)|corvane_add_surface: NA
 corvane_add_font(app NAME sans FONT ${FONT} SIZE 16 CHARS 32-126 PREVIEW)|corvane_add_font: PREVIEW needs a value
 corvane_add_surface(app NAME logo IMAGE ${IMAGE} PREVIEW yes)|corvane_add_surface: unknown argument 'yes'
 corvane_add_font(app NAME sans FONT ${FONT} SIZE 16 CHARS 45,65 PREVIEW -A)|corvane_add_font: PREVIEW text '-A' begins with '-', which assetpeek takes for an option
+corvane_add_surface(app NAME logo IMAGE ${IMAGE} FORMAT RGB555)|corvane_add_surface: FORMAT must be ARGB8888, RGB888, RGB565, ARGB1555, ARGB4444, AI88, A8 or I8, not 'RGB555'
+corvane_add_surface(app NAME logo IMAGE ${IMAGE} FORMAT)|corvane_add_surface: FORMAT needs a value
 EOF
 }
 
@@ -311,8 +314,34 @@ corvane_add_surface(app NAME logo IMAGE ${IMAGE} EMBED)' "$WORK/$step/logo.png" 
   done <<'EOF'
 corvane_add_font(app NAME tiny FONT ${FONT} SIZE 5 CHARS 65)|ERROR: '--size' height has to be between 6 and 256|tiny_5.cpp
 corvane_add_surface(app NAME broken IMAGE ${IMAGE} EMBED)|ERROR: cannot decode PNG file|broken.srf
+corvane_add_surface(app NAME broken IMAGE ${IMAGE} PALETTE)|ERROR: cannot decode PNG file|broken.pal
 corvane_add_font(app NAME tiny FONT ${FONT} SIZE 16 CHARS 65 PREVIEW B)|ERROR: character 66 is not in the font|tiny_16_preview.png
 EOF
+}
+
+# FORMAT and DITHER give the bytes pixpack gives; PALETTE writes the palette
+# file, embeds it beside the surface and draws the preview in its colours.
+step_surface_formats() {
+  local dir="$WORK/$step"
+  make_inputs "$dir"
+  convert "$dir/logo.png" -colors 6 PNG8:"$dir/indexed.png" || fail "convert made no indexed image"
+  consumer_build "corvane_add_surface(app NAME photo IMAGE \${IMAGE} FORMAT RGB565 DITHER ROTATION 90 EMBED)
+corvane_add_surface(app NAME icon IMAGE $dir/indexed.png FORMAT I8 PALETTE EMBED PREVIEW)" "$dir/logo.png" ||
+    { cat "$dir/consumer.log"; fail "the calls failed"; }
+  local out="$dir/consumer" tools="$prefix/bin"
+  "$tools/pixpack" --image "$dir/logo.png" --format RGB565 --dither --rotation 90 --output "$dir/photo.srf" >/dev/null &&
+    cmp "$out/photo.srf" "$dir/photo.srf" || fail "photo.srf is not what pixpack --format RGB565 --dither writes"
+  "$tools/pixpack" --image "$dir/indexed.png" --palette "$dir/icon.pal" --output "$dir/icon.srf" >/dev/null &&
+    cmp "$out/icon.pal" "$dir/icon.pal" || fail "icon.pal is not what pixpack --palette writes"
+  grep -q "extern const uint8_t icon_palette\[\]" "$out/icon_surface.h" &&
+    grep -q "extern const size_t icon_palette_size" "$out/icon_surface.h" || fail "icon_surface.h declares no palette"
+  grep -q "palette" "$out/photo_surface.h" && fail "photo_surface.h declares a palette it does not have"
+  local entries
+  entries="$(grep -c '^    0x' "$out/icon_surface.cpp")"
+  [[ "$entries" -gt 0 ]] || fail "icon_surface.cpp holds no bytes"
+  "$tools/assetpeek" --surface "$dir/icon.srf" --palette "$dir/icon.pal" --output "$dir/icon_preview.png" >/dev/null &&
+    cmp "$out/icon_preview.png" "$dir/icon_preview.png" || fail "the preview is not drawn in the palette's colours"
+  echo "ok: FORMAT and DITHER pack as pixpack does; PALETTE is written, embedded and used by the preview"
 }
 
 step_cross() {
@@ -345,6 +374,7 @@ case "$step" in
   misuse) step_misuse ;;
   tool-failures) step_tool_failures ;;
   name-collisions) step_name_collisions ;;
+  surface-formats) step_surface_formats ;;
   cross-cortex-m4) step_cross ;;
   *) fail "unknown step '$step'" ;;
 esac

@@ -18,6 +18,7 @@ const std::string kUsage = "\n\nUSAGE: assetpeek [options]\n"
                            "\n --help                            -  Print this help screen\n"
                            "\n --surface <surface file>          -  Input surface file\n"
                            "\n --upright                         -  Undo the surface's stored rotation\n"
+                           "\n --palette <palette file>          -  Draw an I8 surface in the palette's colours\n"
                            "\n --font <font source .cpp>         -  Input font source file\n"
                            "\n --text <text>                     -  Text to draw with the font (UTF-8)\n"
                            "\n --rotation <0 | 90 | 180 | 270>   -  Specify the font rotation\n"
@@ -67,6 +68,10 @@ protected:
             std::string(2, '\0');
         writeFileBytes(surface, surfaceBytes);
         writeFileBytes(font, smallFontSource());
+        // 3 x 1 I8 at 270: indices 0, 2, 1 stored top down; two palette entries.
+        writeFileBytes(indexed, littleEndianWords({270, 5, 1, 3, 1}) + std::string("\0\x02\x01\0", 4));
+        paletteBytes = littleEndianWords({2}) + "\x10\x20\x30\x40\x50\x60\x70\x80";
+        writeFileBytes(palette, paletteBytes);
     }
 
     void expectFailure(const std::vector<std::string>& arguments, const std::string& output)
@@ -81,7 +86,8 @@ protected:
     const std::string surface = directory.file("s.srf");
     const std::string font = directory.file("tiny_16.cpp");
     const std::string picture = directory.file("out.png");
-    std::string surfaceBytes;
+    const std::string indexed = directory.file("i8.srf"), palette = directory.file("p.pal");
+    std::string surfaceBytes, paletteBytes;
 };
 
 TEST_F(Assetpeek, HelpPrintsTheUsageListing)
@@ -107,6 +113,9 @@ TEST_F(Assetpeek, CommandLineErrors)
         {{"--surface", "s", "--text", "A", "--output", "o"}, "'--text' can only be used with --font"},
         {{"--surface", "s", "--rotation", "90", "--output", "o"}, "'--rotation' can only be used with --font"},
         {{"--font", "f", "--upright", "--text", "A", "--output", "o"}, "'--upright' can only be used with --surface"},
+        {{"--font", "f", "--palette", "p", "--text", "A", "--output", "o"},
+            "'--palette' can only be used with --surface"},
+        {{"--surface", "s", "--palette", "--output", "o"}, "'--palette' missing value"},
         {{"--font", "f", "--output", "o"}, "'--text' missing text"},
         {{"--font", "f", "--text", "\xC8", "--output", "o"}, "'--text' invalid UTF-8 text"},
         {{"--font", "f", "--text", "A", "--rotation", "45", "--output", "o"}, "'--rotation' invalid rotation"},
@@ -132,6 +141,11 @@ TEST_F(Assetpeek, RunErrorsLeaveNoOutputFile)
     const std::string mode6 = directory.file("mode6.srf"), badOutput = directory.file("no/dir/out.png");
     writeFileBytes(empty, "");
     writeFileBytes(mode6, surfaceBytes.substr(0, 4) + littleEndianWords({6}) + surfaceBytes.substr(8));
+    const std::string shortPalette = directory.file("short.pal"), noEntries = directory.file("none.pal");
+    const std::string longPalette = directory.file("long.pal");
+    writeFileBytes(shortPalette, paletteBytes.substr(0, paletteBytes.size() - 1));
+    writeFileBytes(noEntries, littleEndianWords({0}));
+    writeFileBytes(longPalette, paletteBytes + "\x01\x02\x03\x04");
     const struct {
         std::vector<std::string> arguments;
         std::string error;
@@ -147,6 +161,16 @@ TEST_F(Assetpeek, RunErrorsLeaveNoOutputFile)
         {{"--font", font, "--text", "A\xE2\x82\xAC", "--rotation", "90", "--output", picture},
             "character 8364 is not in the font"},
         {{"--surface", surface, "--output", "/dev/full"}, "cannot write output file '/dev/full'"},
+        {{"--surface", surface, "--palette", palette, "--output", picture},
+            "--palette needs an I8 surface, not colour mode 1"},
+        {{"--surface", indexed, "--palette", missing, "--output", picture}, "cannot open input file '" + missing + "'"},
+        {{"--surface", indexed, "--palette", empty, "--output", picture}, "cannot read input file '" + empty + "'"},
+        {{"--surface", indexed, "--palette", shortPalette, "--output", picture},
+            "invalid palette file '" + shortPalette + "'"},
+        {{"--surface", indexed, "--palette", noEntries, "--output", picture},
+            "invalid palette file '" + noEntries + "'"},
+        {{"--surface", indexed, "--palette", longPalette, "--output", picture},
+            "invalid palette file '" + longPalette + "'"},
         {{"--font", font, "--text", "A", "--output", "/dev/full"}, "cannot write output file '/dev/full'"},
     };
     for (const auto& c : cases)
@@ -175,6 +199,20 @@ TEST_F(Assetpeek, DrawsASurfaceAsStoredAndUpright)
     EXPECT_EQ(image.rows,
         Bytes({0x0F, 0x0E, 0x0D, 0x09, 0x08, 0x07, 0x03, 0x02, 0x01, 0x12, 0x11, 0x10, 0x0C, 0x0B, 0x0A, 0x06, 0x05,
             0x04}));
+}
+
+// The palette file's B, G, R, A entries give the colours; an index past
+// the palette is opaque black.
+TEST_F(Assetpeek, DrawsAnI8SurfaceInItsPalette)
+{
+    const ProgramResult result =
+        assetpeek({"--surface", indexed, "--palette", palette, "--upright", "--output", picture});
+    EXPECT_EQ(result.output, success(picture, 3, 1));
+    EXPECT_EQ(result.status, 0);
+    const LibpngImage image = readPicture(picture);
+    EXPECT_EQ(image.colorType, PNG_COLOR_TYPE_RGB_ALPHA);
+    // Logical x is stored at row x of the 270 turn: indices 0, 2, 1.
+    EXPECT_EQ(image.rows, Bytes({0x30, 0x20, 0x10, 0x40, 0, 0, 0, 0xFF, 0x70, 0x60, 0x50, 0x80}));
 }
 
 TEST_F(Assetpeek, DrawsTextInEveryRotation)

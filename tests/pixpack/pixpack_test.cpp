@@ -26,7 +26,11 @@ const std::string kUsage = "\n\nUSAGE: pixpack [options]\n"
                            "\n --image <image file>              -  Input image file\n"
                            "\n --rotation <90 | 180 | 270>       -  Specify image rotation\n"
                            "\n --alphaonly                       -  Generate an alpha only surface\n"
-                           "\n --output <output file>            -  Output surface file\n";
+                           "\n --output <output file>            -  Output surface file\n"
+                           "\n --format <colour mode>            -  Convert to ARGB8888, RGB888, RGB565, ARGB1555, "
+                           "ARGB4444, AI88, A8 or I8\n"
+                           "\n --dither                          -  Dither RGB565, ARGB1555 or ARGB4444\n"
+                           "\n --palette <palette file>          -  Output palette file of an indexed image\n";
 const std::string kClosing = "\n\n";
 
 // The tool as installed, and a build of it that takes the named temporary
@@ -186,6 +190,94 @@ TEST_F(Pixpack, RunErrorsLeaveFilesAsTheyWere)
         EXPECT_EQ(result.status, 1) << c.error;
         EXPECT_EQ(readFileBytes(output), "an older surface") << c.error;
     }
+}
+
+// Every refusal of --format, --dither and --palette: the whole output, and
+// neither the surface nor the palette file written.
+TEST_F(Pixpack, FormatRefusals)
+{
+    PngRecipe recipe;
+    recipe.colorType = 3;
+    recipe.width = 4;
+    recipe.height = 2;
+    recipe.pixels = {0, 1, 2, 1, 2, 1, 0, 0};
+    recipe.palette = randomBytes(9, 4);
+    const std::string indexed = directory.file("indexed.png");
+    writeFileBytes(indexed, asText(buildPng(recipe)));
+    const std::string palette = directory.file("p.bin"), noFolder = directory.file("no/p.bin");
+    const struct {
+        std::vector<std::string> arguments;
+        std::string error;
+    } cases[] = {
+        {{"--image", color, "--format", "RGB555"}, "invalid colour mode 'RGB555'"},
+        {{"--image", color, "--format", "rgb565"}, "invalid colour mode 'rgb565'"},
+        {{"--image", color, "--dither"}, "--dither needs --format"},
+        {{"--image", color, "--format", "RGB888", "--dither"},
+            "cannot dither RGB888, only RGB565, ARGB1555 or ARGB4444"},
+        {{"--image", grey, "--format", "A8", "--dither"}, "cannot dither A8, only RGB565, ARGB1555 or ARGB4444"},
+        {{"--image", indexed, "--format", "I8", "--dither"}, "cannot dither I8, only RGB565, ARGB1555 or ARGB4444"},
+        {{"--image", grey, "--alphaonly", "--format", "AI88"}, "--alphaonly makes A8, not AI88"},
+        {{"--image", indexed, "--format", "RGB565", "--palette", palette}, "--palette needs an I8 surface, not RGB565"},
+        {{"--image", color, "--format", "I8"}, "I8 needs an indexed image; this one is RGB"},
+        {{"--image", grey, "--format", "I8", "--rotation", "90"}, "I8 needs an indexed image; this one is greyscale"},
+        {{"--image", color, "--format", "AI88"}, "AI88 needs a greyscale image; this one is RGB"},
+        {{"--image", indexed, "--format", "AI88"}, "AI88 needs a greyscale image; this one is indexed"},
+        {{"--image", grey, "--palette", palette}, "--palette needs an indexed image; this one is greyscale"},
+        {{"--image", color, "--format", "RGB565", "--palette", palette}, "--palette needs an I8 surface, not RGB565"},
+        {{"--image", indexed, "--palette", noFolder}, "cannot create palette file '" + noFolder + "'"},
+        {{"--image", indexed, "--palette", "/dev/full"}, "cannot write palette file '/dev/full'"},
+        {{"--image", directory.file("broken.png"), "--format", "I8"},
+            "cannot open input file '" + directory.file("broken.png") + "'"},
+    };
+    for (const auto& c : cases) {
+        writeFileBytes(output, "an older surface");
+        std::vector<std::string> arguments = c.arguments;
+        arguments.insert(arguments.end(), {"--output", output});
+        const ProgramResult result = pixpack(arguments);
+        EXPECT_EQ(result.output, runtimeError(c.error)) << c.error;
+        EXPECT_EQ(result.status, 1) << c.error;
+        EXPECT_EQ(readFileBytes(output), "an older surface") << c.error;
+        EXPECT_FALSE(fileExists(palette)) << c.error;
+    }
+    for (const auto& [arguments, error] :
+        std::vector<std::pair<std::vector<std::string>, std::string>>{
+            {{"--image", color, "--format", "--output", output}, "'--format' missing value"},
+            {{"--image", color, "--format", "A8", "--format", "A8", "--output", output}, "'--format' duplicate option"},
+            {{"--image", indexed, "--palette", "--output", output}, "'--palette' missing value"},
+        }) {
+        const ProgramResult result = pixpack(arguments);
+        EXPECT_EQ(result.output, usageError(error));
+        EXPECT_EQ(result.status, 1);
+    }
+}
+
+// --format A8 agrees with --alphaonly; the indexed image's I8 surface and
+// its palette file are written together.
+TEST_F(Pixpack, FormatsThatAgree)
+{
+    const std::string expected = expectedSurfaceFile(greyPng, true, 90);
+    ProgramResult result =
+        pixpack({"--image", grey, "--alphaonly", "--format", "A8", "--rotation", "90", "--output", output});
+    EXPECT_EQ(result.output, success(grey, expected.size()));
+    EXPECT_EQ(readFileBytes(output), expected);
+    PngRecipe recipe;
+    recipe.colorType = 3;
+    recipe.width = 3;
+    recipe.height = 1;
+    recipe.pixels = {1, 0, 1};
+    recipe.palette = {10, 20, 30, 40, 50, 60};
+    recipe.transparency = {128};
+    const Bytes png = buildPng(recipe);
+    const std::string indexed = directory.file("indexed.png"), palette = directory.file("p.bin");
+    writeFileBytes(indexed, asText(png));
+    result = pixpack({"--image", indexed, "--format", "I8", "--palette", palette, "--output", output});
+    EXPECT_EQ(result.status, 0) << result.output;
+    EXPECT_EQ(readFileBytes(output), expectedSurfaceFile(png, false, 0));
+    EXPECT_EQ(readFileBytes(palette),
+        std::string("\x02\0\0\0"
+                    "\x1e\x14\x0a\x80"
+                    "\x3c\x32\x28\xff",
+            12));
 }
 
 TEST_F(Pixpack, WritesTheSurfaceFile)

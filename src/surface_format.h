@@ -1,0 +1,35 @@
+// Surfaces in another colour mode: the upright decoded image converted pixel
+// by pixel with the rules of ds_color.h, plain or with error diffusion, and
+// the palette file of an I8 surface.
+#pragma once
+
+#include "ds_surface.h"
+
+#include <stdint.h>
+
+// True for the modes --dither takes: those whose channels have fewer than
+// 8 bits (RGB565, ARGB1555, ARGB4444).
+bool dsCanDither(uint32_t colorMode);
+
+// A new upright surface of `colorMode` (any sized mode but I8) holding the
+// colours of the upright surface `source` as dsEncodeColor stores them.
+// With `dither` (for a mode dsCanDither takes) the colour channels get
+// Floyd-Steinberg error diffusion: the error of each pixel, measured against
+// the colour the stored value shows (dsDecodeColor), goes 7/16 to the next
+// pixel of its row and 3/16, 5/16, 1/16 to the three below it; the rows run
+// alternately left to right and right to left (serpentine), which keeps the
+// error from piling up along one edge. Alpha is not dithered, so that edges
+// of sprites stay clean. Integer arithmetic only: the same input gives the
+// same bytes on every machine. Null when the memory cannot be had, when a
+// surface is rotated or when the mode cannot be made.
+DsSurface* dsConvertSurface(const DsSurface& source, uint32_t colorMode, bool dither);
+
+// The palette file of an I8 surface: a little-endian 32-bit entry count,
+// then 4 bytes per entry, B, G, R, A (A 255 for a palette without alpha).
+constexpr uint64_t kDsPaletteFileHeaderBytes = 4;
+constexpr uint64_t kDsPaletteFileEntryBytes = 4;
+
+// Size of the palette file of `surface`, 0 when it has no palette.
+uint64_t dsPaletteFileSize(const DsSurface& surface);
+// Writes that file into `destination` (dsPaletteFileSize bytes).
+void dsWritePaletteFile(const DsSurface& surface, uint8_t* destination);
