@@ -289,10 +289,10 @@ DsSurface::TurnedFile DsSurface::turnedFile(int32_t angle) const
 void DsSurface::copyTurnedRows(int32_t angle, uint32_t firstRow, uint32_t count, uint8_t* target) const
 {
     const TurnedFile file = turnedFile(angle);
-    std::memset(target, 0, size_t(uint64_t(count) * file.pitch));
+    memset(target, 0, size_t(uint64_t(count) * file.pitch));
     if (angle != 90 && angle != 180 && angle != 270) {
         for (uint32_t row = 0; row < count; ++row)
-            std::memcpy(target + uint64_t(row) * file.pitch, mPixels + uint64_t(firstRow + row) * mPitch,
+            memcpy(target + uint64_t(row) * file.pitch, mPixels + uint64_t(firstRow + row) * mPitch,
                 size_t(uint64_t(mWidth) * mBytesPerPixel));
         return;
     }
