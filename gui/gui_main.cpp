@@ -1,5 +1,7 @@
 #include "gui_main.h"
 
+#include "font_source_text.h"
+#include "font_source_writer.h"
 #include "gui_application.h"
 #include "gui_rules.h"
 #include "gui_texts.h"
@@ -221,7 +223,9 @@ void GuiMain::exportAtHeight(uint32_t height)
     }
     glyphsmith::ExportTarget target = glyphsmith::exportTarget(narrowPath);
     try {
-        if (!rasterizer->writeFontSource(target.fontName, target.outputDir, height, charCodes))
+        const FontGlyphSet glyphs = renderFontGlyphs(*rasterizer, height, charCodes);
+        sanitizeFontName(target.fontName);
+        if (!writeFontSource(glyphs, target.fontName, target.outputDir).empty())
             showError(glyphsmith::kErrorWritingFile);
     } catch (const FTException& error) {
         showError(fromNarrow(error.what()));

@@ -2,6 +2,8 @@
 #include "char_list_parser.h"
 #include "command_line.h"
 #include "font_rasterizer.h"
+#include "font_source_text.h"
+#include "font_source_writer.h"
 #include "tool_frame.h"
 
 #include <cstdio>
@@ -70,11 +72,13 @@ void exportFont(const ExportRequest& request)
 {
     FontRasterizer rasterizer;
     rasterizer.loadFont(request.fontPath);
-    std::string name = request.fontName;
-    const bool written = rasterizer.writeFontSource(name, request.outputPath, request.height, request.codes);
+    const FontGlyphSet glyphs = renderFontGlyphs(rasterizer, request.height, request.codes);
     rasterizer.unloadFont();
-    if (!written)
-        raiseError("cannot write file '%s'", rasterizer.failedOutputPath().c_str());
+    std::string name = request.fontName;
+    sanitizeFontName(name);
+    const std::string failedPath = writeFontSource(glyphs, name, request.outputPath);
+    if (!failedPath.empty())
+        raiseError("cannot write file '%s'", failedPath.c_str());
     std::printf("Generated bitmap font for '%s', size %u\n", request.fontPath.c_str(), unsigned(request.height));
 }
 
