@@ -6,18 +6,18 @@
 
 namespace {
 
-// The codes that get a glyph: each code of 0 to 255 once, at its first
+// The slots that get a glyph: each code of 0 to 255 once, at its first
 // place in the list. A second definition under the same names would not
 // compile, and higher codes have no slot in the font's tables.
-CharacterList fontCodes(const CharacterList& codes)
+GlyphSlots fontSlots(const GlyphSlots& slots)
 {
     PresenceTable seen{};
-    CharacterList distinct;
-    for (uint32_t code : codes) {
-        if (code > kLargestFontCode || seen[code])
+    GlyphSlots distinct;
+    for (const GlyphSlot& slot : slots) {
+        if (slot.code > kLargestFontCode || seen[slot.code])
             continue;
-        seen[code] = true;
-        distinct.push_back(code);
+        seen[slot.code] = true;
+        distinct.push_back(slot);
     }
     return distinct;
 }
@@ -28,18 +28,29 @@ int8_t kerningDelta(int32_t pixels)
     return int8_t(std::clamp<int32_t>(pixels, INT8_MIN, INT8_MAX));
 }
 
-// Kerning pairs of `code` against every font code that may precede it, the
-// code itself included, in list order. Code 0 would end the 0-terminated
-// table of preceding codes, so its pairs are left out.
-KerningPairs kerningPairs(const FontRasterizer& rasterizer, const CharacterList& codes, uint32_t code)
+// Kerning pairs of `glyph` against every glyph from the same font that may
+// precede it, itself included, in list order, looked up by their
+// characters. Code 0 would end the 0-terminated table of preceding codes, so
+// its pairs are left out.
+KerningPairs kerningPairs(const FontSources& fonts, const std::vector<FontGlyph>& glyphs, const FontGlyph& glyph)
 {
     KerningPairs pairs;
-    for (uint32_t prev : codes) {
-        const int32_t delta = prev == 0 ? 0 : rasterizer.kerning(prev, code);
-        if (delta != 0)
-            pairs.push_back({uint8_t(prev), kerningDelta(delta)});
+    for (const FontGlyph& prev : glyphs) {
+        if (prev.code == 0 || prev.font != glyph.font)
+            continue;
+        if (const int32_t delta = fonts[glyph.font]->kerning(prev.character, glyph.character))
+            pairs.push_back({uint8_t(prev.code), kerningDelta(delta)});
     }
     return pairs;
+}
+
+// The first of `fonts` that has `character`; the main font when none has.
+uint32_t sourceFont(const FontSources& fonts, uint32_t character)
+{
+    for (size_t index = 0; index < fonts.size(); ++index)
+        if (fonts[index]->hasCharacter(character))
+            return uint32_t(index);
+    return 0;
 }
 
 // A copy of `rendered`, whose bitmap lives only until the next rendering.
@@ -82,17 +93,29 @@ RenderedGlyph FontGlyph::view() const
     return glyph;
 }
 
+FontGlyphSet renderFontGlyphs(const FontSources& fonts, uint32_t height, const GlyphSlots& slots)
+{
+    for (FontRasterizer* font : fonts)
+        font->setPixelSize(height);
+    FontGlyphSet set;
+    set.metrics = fonts.front()->sizeMetrics();
+    RenderedGlyph rendered;
+    for (const GlyphSlot& slot : fontSlots(slots)) {
+        const uint32_t font = sourceFont(fonts, slot.character);
+        fonts[font]->renderGlyph(slot.character, rendered);
+        set.glyphs.push_back(keptGlyph(slot.code, rendered));
+        set.glyphs.back().character = slot.character;
+        set.glyphs.back().font = font;
+    }
+    for (FontGlyph& glyph : set.glyphs)
+        glyph.kerning = kerningPairs(fonts, set.glyphs, glyph);
+    return set;
+}
+
 FontGlyphSet renderFontGlyphs(FontRasterizer& rasterizer, uint32_t height, const CharacterList& codes)
 {
-    rasterizer.setPixelSize(height);
-    FontGlyphSet set;
-    set.metrics = rasterizer.sizeMetrics();
-    const CharacterList glyphCodes = fontCodes(codes);
-    RenderedGlyph rendered;
-    for (uint32_t code : glyphCodes) {
-        rasterizer.renderGlyph(code, rendered);
-        set.glyphs.push_back(keptGlyph(code, rendered));
-        set.glyphs.back().kerning = kerningPairs(rasterizer, glyphCodes, code);
-    }
-    return set;
+    GlyphSlots slots;
+    for (uint32_t code : codes)
+        slots.push_back({code, code});
+    return renderFontGlyphs(FontSources{&rasterizer}, height, slots);
 }

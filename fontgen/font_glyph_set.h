@@ -1,6 +1,7 @@
-// The glyphs of one export as a value: every font code rendered once, with
-// its kerning against the other codes and the font's size metrics, ready to
-// be written out (font_source_writer.h) or looked at.
+// The glyphs of one export as a value: every font code rendered once, from
+// the character it shows and the first font that has it, with its kerning
+// against the other codes and the main font's size metrics, ready to be
+// written out (font_source_writer.h) or looked at.
 #pragma once
 
 #include "character_list.h"
@@ -13,6 +14,8 @@
 // One rendered glyph that owns its pixels.
 struct FontGlyph {
     uint32_t code = 0;           // its slot, 0 to 255
+    uint32_t character = 0;      // the Unicode character rendered
+    uint32_t font = 0;           // the font it came from: 0 the main font, 1 on the fallbacks
     uint32_t width = 0;          // width in pixels
     uint32_t rows = 0;           // height in pixels
     int32_t xoff = 0;            // pen position to the bitmap's left column
@@ -28,13 +31,29 @@ struct FontGlyph {
 };
 
 struct FontGlyphSet {
-    SizeMetrics metrics;           // the face's metrics at the export's size
+    SizeMetrics metrics;           // the main face's metrics at the export's size
     std::vector<FontGlyph> glyphs; // one per distinct font code, in list order
 };
 
-// Sets `height` on the rasterizer's face and renders each code of 0 to 255
-// in `codes` once, at its first place in the list (higher codes have no slot
-// and are skipped), with the kerning pairs of every listed code before it.
-// Throws FTException when the size cannot be set or a glyph cannot be
-// rendered.
+// One slot of an export: the code and the character it shows.
+struct GlyphSlot {
+    uint32_t code;      // 0 to 255; higher codes have no slot and are skipped
+    uint32_t character; // Unicode character
+};
+using GlyphSlots = std::vector<GlyphSlot>;
+
+// The fonts an export draws from: the main font first, then the fallbacks
+// in the order they are tried. Each has a face open.
+using FontSources = std::vector<FontRasterizer*>;
+
+// Sets `height` on every face and renders each code of `slots` once, at its
+// first place in the list, from the first font that has its character (the
+// main font's missing-glyph when none has it). Fallback glyphs keep their
+// own placement against the baseline, which all faces share. A glyph gets
+// the kerning pairs of every listed code before it from the same font;
+// there is no kerning across fonts. Throws FTException when a size cannot
+// be set or a glyph cannot be rendered.
+FontGlyphSet renderFontGlyphs(const FontSources& fonts, uint32_t height, const GlyphSlots& slots);
+
+// The same with one font and code N showing U+N.
 FontGlyphSet renderFontGlyphs(FontRasterizer& rasterizer, uint32_t height, const CharacterList& codes);

@@ -86,6 +86,10 @@ public:
     // the face and its size stay as they were.
     void renderGlyph(uint32_t code, RenderedGlyph& glyph);
 
+    // Whether the face maps `character` to a glyph of its own (not its
+    // missing-glyph); false without a face.
+    bool hasCharacter(uint32_t character) const;
+
     // Horizontal kerning in whole pixels (rounded down) when `right` follows
     // `left`, both looked up by their full codes. 0 without a face.
     int32_t kerning(uint32_t left, uint32_t right) const;

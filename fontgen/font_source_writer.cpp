@@ -32,10 +32,12 @@ std::string placeBoth(NamedOutput source, NamedOutput header)
 }
 
 // Formats the source text in chunks into `source`.
-void writeSourceText(OutputFile& source, const FontGlyphSet& glyphs, const std::string& name)
+void writeSourceText(OutputFile& source, const FontGlyphSet& glyphs, const std::string& name,
+    const std::vector<std::string>& fallbackNames)
 {
     std::string text;
     appendIncludeLine(text, name + std::string(font_text::kHeaderSuffix));
+    appendSlotNotes(text, glyphs, fallbackNames);
     PresenceTable present{};
     for (const FontGlyph& glyph : glyphs.glyphs) {
         present[glyph.code] = true;
@@ -51,14 +53,15 @@ void writeSourceText(OutputFile& source, const FontGlyphSet& glyphs, const std::
 
 } // namespace
 
-std::string writeFontSource(const FontGlyphSet& glyphs, const std::string& name, const std::string& outputDir)
+std::string writeFontSource(const FontGlyphSet& glyphs, const std::string& name, const std::string& outputDir,
+    const std::vector<std::string>& fallbackNames)
 {
     const std::string sourcePath = outputDir + name + ".cpp";
     const std::string headerPath = outputDir + name + std::string(font_text::kHeaderSuffix);
     OutputFile source;
     if (!source.create(sourcePath))
         return sourcePath;
-    writeSourceText(source, glyphs, name);
+    writeSourceText(source, glyphs, name, fallbackNames);
     OutputFile header;
     if (!header.create(headerPath))
         return headerPath;

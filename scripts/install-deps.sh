@@ -8,6 +8,8 @@ packages=(
   libfreetype-dev libwxgtk3.2-dev libpng-dev
   # tests
   libgtest-dev imagemagick zlib1g-dev fonts-dejavu-core fonts-dustin fontconfig
+  # an icon font (private-use area) for the fallback-font tests
+  fonts-font-awesome
   xvfb xdotool x11-utils
   xclip
   # fuzzing

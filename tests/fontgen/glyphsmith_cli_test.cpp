@@ -31,7 +31,9 @@ const std::string kUsage = "\n\nUSAGE: glyphsmith_cli [options]\nwhere [options]
     usageRow("--font <font file>", "Input font file") +
     usageRow("--chars <range>", "List of characters to process. Example: 32-126,145,146,147") +
     usageRow("--size <height>", "Font height to process") +
-    usageRow("--output_path <path>", "Path for the output files");
+    usageRow("--output_path <path>", "Path for the output files") +
+    usageRow("--codepage <name>", "Show the characters of an 8-bit code page. Example: CP1251") +
+    usageRow("--fallback <font file>", "Font for the characters the input font lacks (repeatable)");
 
 std::string optionError(const std::string& option, const std::string& message)
 {

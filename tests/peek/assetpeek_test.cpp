@@ -21,6 +21,8 @@ const std::string kUsage = "\n\nUSAGE: assetpeek [options]\n"
                            "\n --font <font source .cpp>         -  Input font source file\n"
                            "\n --text <text>                     -  Text to draw with the font (UTF-8)\n"
                            "\n --rotation <0 | 90 | 180 | 270>   -  Specify the font rotation\n"
+                           "\n --codepage <name>                 -  Code page the font was exported with\n"
+                           "\n --chars <range>                   -  Character list the font was exported with\n"
                            "\n --output <picture.png>            -  Output PNG picture\n";
 const std::string kClosing = "\n\n";
 
