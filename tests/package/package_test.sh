@@ -260,6 +260,8 @@ corvane_add_surface(app NAME logo IMAGE ${IMAGE} EMBED ON)|corvane_add_surface: 
 corvane_add_surface(app NAME 2logo IMAGE ${IMAGE} EMBED)|corvane_add_surface: NAME '2logo' is not a C identifier
 corvane_add_font(app NAME sans FONT ${FONT} SIZE 16 CHARS 32-126 PREVIEW)|corvane_add_font: PREVIEW needs a value
 corvane_add_surface(app NAME logo IMAGE ${IMAGE} PREVIEW yes)|corvane_add_surface: unknown argument 'yes'
+corvane_add_font(app NAME sans FONT ${FONT} SIZE 16 CHARS 32-126 CODEPAGE)|corvane_add_font: CODEPAGE needs a value
+corvane_add_font(app NAME sans FONT ${FONT} SIZE 16 CHARS 32-126 FALLBACK)|corvane_add_font: FALLBACK needs a value
 EOF
 }
 
@@ -284,7 +286,26 @@ corvane_add_surface(app NAME logo IMAGE ${IMAGE} EMBED)' "$WORK/$step/logo.png" 
 corvane_add_font(app NAME tiny FONT ${FONT} SIZE 5 CHARS 65)|ERROR: '--size' height has to be between 6 and 256|tiny_5.cpp
 corvane_add_surface(app NAME broken IMAGE ${IMAGE} EMBED)|ERROR: cannot decode PNG file|broken.srf
 corvane_add_font(app NAME tiny FONT ${FONT} SIZE 16 CHARS 65 PREVIEW B)|ERROR: character 66 is not in the font|tiny_preview.png
+corvane_add_font(app NAME tiny FONT ${FONT} SIZE 16 CHARS 65 CODEPAGE CP9999)|ERROR: '--codepage' unknown code page 'CP9999'|tiny_16.cpp
+corvane_add_font(app NAME tiny FONT ${FONT} SIZE 16 CHARS 192-223 CODEPAGE CP1251 PREVIEW Жж)|ERROR: character U+0436 is not in the font|tiny_preview.png
 EOF
+  check_mapped_font
+}
+
+# A CP1251 font with a fallback font: the preview draws Cyrillic text, and
+# touching the fallback font remakes the export.
+check_mapped_font() {
+  local fallback="$WORK/$step/fallback.ttf" consumer="$WORK/$step/consumer"
+  rm -rf "$consumer"
+  cp "$font" "$fallback"
+  # shellcheck disable=SC2016 # CMake expands ${FONT}
+  consumer_build 'corvane_add_font(app NAME cyr FONT ${FONT} SIZE 16 CHARS 32-255 CODEPAGE CP1251 PREVIEW "Привет, мир"
+  FALLBACK '"$fallback"')' "$WORK/$step/logo.png" || { cat "$consumer.log"; fail "the CP1251 font with a fallback failed"; }
+  [[ -s "$consumer/cyr_preview.png" ]] || fail "the CP1251 font has no preview"
+  grep -qx "// fallback font 'fallback.ttf'" "$consumer/cyr_16.cpp" || fail "the export names no fallback font"
+  touch "$fallback"
+  rebuild_steps "$consumer" | grep -qF "Generating font cyr_16" || fail "touching the fallback font did not remake the export"
+  echo "ok: a CP1251 font with a fallback draws its preview and is remade when the fallback font changes"
 }
 
 step_cross() {
