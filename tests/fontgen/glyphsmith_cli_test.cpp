@@ -320,6 +320,12 @@ TEST_F(GlyphsmithCliTest, CodesThePageLeavesUndefinedAreSkippedWithAWarning)
     const std::string source = readFileBytes(folder.prefix() + "out/w_16.cpp");
     EXPECT_EQ(source.find("char_152_0"), std::string::npos);
     EXPECT_NE(source.find("char_153_0"), std::string::npos);
+
+    // An `=` item gives the undefined code a character: no warning then.
+    const ProgramResult overridden = run({"--silent", "--font", font, "--codepage", "CP1251", "--chars",
+        "150-155,152=U+0041", "--size", "16", "--output_path", "out", "w"});
+    EXPECT_EQ(overridden.output, result("16"));
+    EXPECT_NE(readFileBytes(folder.prefix() + "out/w_16.cpp").find("// 0x98: U+0041\n"), std::string::npos);
 }
 
 // The comments say what each remapped slot shows and from which font; a

@@ -196,6 +196,17 @@ wait_until test -s "$work/out/mapped.h" || fail "export wrote no mapped.h"
 grep -qx "// 0xC0-0xC5: U+0410-U+0415" "$work/out/mapped.cpp" || fail "mapped.cpp does not say what 0xC0-0xC5 show"
 echo "ok: 192-197=U+0410 previews and exports the Cyrillic glyphs"
 
+# The code-page choice follows Export in the tab order: none, CP1250, CP1251.
+xdotool windowfocus --sync "$main_window"
+xdotool mousemove --window "$main_window" "$chars_x" "$chars_y" click 1
+xdotool key ctrl+a
+xdotool type --delay 10 "192-197"
+xdotool key Return Tab Tab Down Down
+settled_shot after_code_page || fail "cannot take a screenshot"
+"$helper" compare "$work/after_code_page.ppm" "$canvas_x" "$canvas_y" "$font" 1040-1045 ||
+  fail "the preview of 192-197 in CP1251 does not show U+0410-U+0415"
+echo "ok: choosing CP1251 previews 192-197 as the Cyrillic glyphs"
+
 xdotool windowfocus --sync "$main_window"
 xdotool key ctrl+q
 wait_until window_gone "$title" || fail "Ctrl+Q left the window open"
