@@ -5,6 +5,7 @@
 #include "file_io.h"
 #include "font_rasterizer.h"
 #include "font_source_text.h"
+#include "font_source_writer.h"
 
 #include <chrono>
 #include <cstdio>
@@ -135,7 +136,7 @@ void measure(const std::string& font, const std::string& folder)
 
     std::string name = "bench_256";
     start = Clock::now();
-    const bool exported = rasterizer.writeFontSource(name, folder, kBenchHeight, codes);
+    const bool exported = writeFontSource(renderFontGlyphs(rasterizer, kBenchHeight, codes), name, folder).empty();
     const double exportMs = millisecondsSince(start);
 
     std::printf("font:                          %s\n", font.c_str());

@@ -100,16 +100,32 @@ function(_corvane_add_generated_sources target)
   target_include_directories(${target} PUBLIC ${CMAKE_CURRENT_BINARY_DIR})
 endfunction()
 
-# corvane_add_font(<target> NAME <name> FONT <font.ttf> SIZE <pixels> CHARS <list> [PREVIEW <text>])
+# corvane_add_font(<target> NAME <name> FONT <font.ttf> SIZE <pixels> CHARS <list> [PREVIEW <text>]
+#                  [CODEPAGE <name>] [FALLBACK <font>...])
 # Exports the font with glyphsmith_cli at build time into <name>_<pixels>.cpp and
 # .h in the current binary folder and compiles the source into <target>, which
 # links CorvaneAssets::ds_font. Each global table gets a section of its own with
 # GCC and Clang, so a link with --gc-sections keeps only the rotations used.
 # With PREVIEW, assetpeek also draws <text> (which may not begin with '-') from
 # the generated source into <name>_<pixels>_preview.png.
+# CODEPAGE maps the codes through that 8-bit code page; the FALLBACK fonts,
+# tried in order, give the characters FONT lacks, and the export is remade
+# when one of them changes.
 function(corvane_add_font target)
-  cmake_parse_arguments(PARSE_ARGV 1 args "" "NAME;FONT;SIZE;CHARS;PREVIEW" "")
+  cmake_parse_arguments(PARSE_ARGV 1 args "" "NAME;FONT;SIZE;CHARS;PREVIEW;CODEPAGE" "FALLBACK")
   _corvane_check_arguments(corvane_add_font "${target}" NAME FONT SIZE CHARS)
+  # The mapping options, for the export and for the preview's text.
+  set(mapping)
+  if(DEFINED args_CODEPAGE)
+    list(APPEND mapping --codepage ${args_CODEPAGE})
+  endif()
+  set(fallbacks)
+  set(fallbackOptions)
+  foreach(fallback IN LISTS args_FALLBACK)
+    get_filename_component(fallback "${fallback}" ABSOLUTE BASE_DIR ${CMAKE_CURRENT_SOURCE_DIR})
+    list(APPEND fallbacks ${fallback})
+    list(APPEND fallbackOptions --fallback ${fallback})
+  endforeach()
   if(NOT "${args_SIZE}" MATCHES "^[1-9][0-9]*$")
     message(FATAL_ERROR "corvane_add_font: SIZE must be a whole number of pixels, not '${args_SIZE}'")
   endif()
@@ -121,8 +137,8 @@ function(corvane_add_font target)
   add_custom_command(
     OUTPUT ${stem}.cpp ${stem}.h
     COMMAND $<TARGET_FILE:${tool}> --silent --font ${font} --chars ${args_CHARS} --size ${args_SIZE}
-            --output_path ${CMAKE_CURRENT_BINARY_DIR} ${args_NAME}
-    DEPENDS ${font} $<TARGET_FILE:${tool}>
+            --output_path ${CMAKE_CURRENT_BINARY_DIR} ${mapping} ${fallbackOptions} ${args_NAME}
+    DEPENDS ${font} ${fallbacks} $<TARGET_FILE:${tool}>
     COMMENT "Generating font ${fontName} with glyphsmith_cli"
     VERBATIM)
   _corvane_make_before(${target} ${target}_font_${fontName} ${stem}.cpp ${stem}.h)
@@ -132,7 +148,10 @@ function(corvane_add_font target)
   target_link_libraries(${target} PUBLIC CorvaneAssets::ds_font)
   if(DEFINED args_PREVIEW)
     _corvane_preview_text(text "${args_PREVIEW}")
-    _corvane_add_preview(${target} font ${fontName} ${stem}.cpp --font ${stem}.cpp --text "${text}")
+    if(mapping OR "${args_CHARS}" MATCHES "=")
+      list(APPEND mapping --chars ${args_CHARS})
+    endif()
+    _corvane_add_preview(${target} font ${fontName} ${stem}.cpp --font ${stem}.cpp --text "${text}" ${mapping})
   endif()
 endfunction()
 

@@ -1,24 +1,38 @@
-// The value parser of the --chars option of glyphsmith_cli.
+// The value parser of the --chars option of glyphsmith_cli and assetpeek.
 #pragma once
 
 #include "character_list.h"
+#include "character_map.h"
 #include "command_line.h"
+
+#include <string>
 
 // Reads a character list such as "32-126,145,146,147": items separated by
 // ',', each a decimal code or a range "low-high" with low below high. Every
 // code must lie in 0 to 255. Codes are appended to `target` in the order
 // written, duplicates kept.
+//
+// An item may end in "=U+XXXX" (hex) or "=N" (decimal): its codes then show
+// consecutive characters from that one on ("128-191=U+0410"), recorded in
+// the overrides. Two items giving one code two different characters, a
+// character beyond U+10FFFF or a surrogate are refused.
 class CharListArgumentParser final : public ArgumentParser {
 public:
-    explicit CharListArgumentParser(CharacterList& target) : target(target) { }
+    explicit CharListArgumentParser(CharacterList& target) : target(target), overrides(ownOverrides) { }
+    CharListArgumentParser(CharacterList& target, CharacterOverrides& overrides) : target(target), overrides(overrides)
+    {
+    }
 
     // Joins every following word that does not begin with '-' (empty words
     // are consumed and add nothing) into one value text and reads it. No
     // value word leaves `target` as it was. Throws CommandLineException
-    // "invalid value" or "invalid range"; codes of the items before the bad
-    // one stay appended.
+    // "invalid value" or "invalid range" for an item without '=', and for an
+    // item with one the messages of char_list_parser.cpp naming the item;
+    // codes of the items before the bad one stay appended.
     ArgumentPosition parse(ArgumentPosition position, ArgumentList& arguments) override;
 
 private:
-    CharacterList& target; // the caller's list, appended to
+    CharacterList& target;           // the caller's list, appended to
+    CharacterOverrides& overrides;   // the caller's overrides, or ownOverrides
+    CharacterOverrides ownOverrides; // kept for callers that do not ask for them
 };

@@ -83,6 +83,11 @@ void FontRasterizer::renderGlyph(uint32_t code, RenderedGlyph& glyph)
     glyph.yadvance = wholePixels(slot->advance.y);
 }
 
+bool FontRasterizer::hasCharacter(uint32_t character) const
+{
+    return face && FT_Get_Char_Index(face, character) != 0;
+}
+
 int32_t FontRasterizer::kerning(uint32_t left, uint32_t right) const
 {
     if (!face)

@@ -2,8 +2,7 @@
 //
 // One FontRasterizer owns a FreeType library instance and at most one open
 // face. It renders one character code at a time into an 8-bit coverage
-// bitmap, reports the face's size metrics and kerning, and writes the
-// bitmap-font source files (writeFontSource).
+// bitmap and reports the face's size metrics and kerning.
 #pragma once
 
 #include "character_list.h"
@@ -87,27 +86,16 @@ public:
     // the face and its size stay as they were.
     void renderGlyph(uint32_t code, RenderedGlyph& glyph);
 
+    // Whether the face maps `character` to a glyph of its own (not its
+    // missing-glyph); false without a face.
+    bool hasCharacter(uint32_t character) const;
+
     // Horizontal kerning in whole pixels (rounded down) when `right` follows
     // `left`, both looked up by their full codes. 0 without a face.
     int32_t kerning(uint32_t left, uint32_t right) const;
-
-    // Writes <outputDir><name>.cpp and <outputDir><name>.h, the bitmap font
-    // of `codes` at `height` pixels in four rotations. `name` is sanitized
-    // in place (every byte other than A-Z, a-z, 0-9 and '_' becomes '_');
-    // `outputDir` is a prefix and should end with '/'. Codes above 255 are
-    // skipped and a code listed twice is emitted once. Returns false, leaving
-    // neither file behind, when a file cannot be created or written. Throws
-    // FTException when the size cannot be set or a glyph cannot be rendered;
-    // no file is left behind then either.
-    bool writeFontSource(std::string& name, const std::string& outputDir, uint32_t height, const CharacterList& codes);
-
-    // The file that the last writeFontSource returning false could not
-    // create or write; empty after a successful export.
-    const std::string& failedOutputPath() const { return failedPath; }
 
 private:
     FT_Library library = nullptr;   // FreeType instance, lives as long as the object
     FT_Face face = nullptr;         // the open face, or null
     std::vector<uint8_t> converted; // pixels of the last glyph that needed conversion
-    std::string failedPath;         // output file the last failed export could not write
 };

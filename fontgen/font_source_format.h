@@ -4,6 +4,8 @@
 //
 // A source file is, in this order:
 //   the include line;
+//   when any slot shows another character than its own code or comes from a
+//   fallback font: comment lines saying so, and an empty line;
 //   per glyph: its two kerning arrays (when it kerns), its four pixel arrays
 //   (when it has ink) and its four records, rotations 0, 90, 180, 270;
 //   the four font records, rotations 0, 90, 180, 270.
@@ -48,6 +50,18 @@ constexpr std::string_view kHeaderSuffix = ".h"; // the header's name is the fon
 // The include line: "#include <" name ".h" ">" and an empty line.
 constexpr std::string_view kIncludeStart = "#include <";
 constexpr std::string_view kIncludeEnd = ">\n\n";
+
+// Comment lines after the include line: one per fallback font, then one per
+// run of slots that show consecutive characters from one font, such as
+// "// 0xC0-0xFF: U+0410-U+044F" or "// 0x80: U+F000 from 'icons.ttf'".
+constexpr std::string_view kCommentStart = "// ";
+constexpr std::string_view kFallbackNote = "fallback font '";
+constexpr std::string_view kCodePrefix = "0x";
+constexpr std::string_view kCharacterPrefix = "U+";
+constexpr std::string_view kRangeDash = "-";
+constexpr std::string_view kSlotSeparator = ": ";
+constexpr std::string_view kFromFont = " from '";
+constexpr std::string_view kQuoteEnd = "'";
 
 // Names of a glyph's arrays and records: "char_" code, then a suffix.
 constexpr std::string_view kGlyphPrefix = "char_";

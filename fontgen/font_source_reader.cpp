@@ -92,6 +92,18 @@ public:
         return true;
     }
 
+    // Consumes a whole line that begins with `start`, its line end included;
+    // false, consuming nothing, when the text does not go on with `start`
+    // or the line has no end.
+    bool acceptLine(std::string_view start)
+    {
+        const size_t end = mRest.find(kLineEnd);
+        if (!startsWith(start) || end == std::string_view::npos)
+            return false;
+        advance(end + 1);
+        return true;
+    }
+
     // One or more of A-Z, a-z, 0-9 and '_': the characters of a sanitized name.
     bool name(std::string& value)
     {
@@ -360,6 +372,12 @@ bool readSource(SourceCursor& cursor, GeneratedFont& font)
 {
     if (!cursor.expect(kIncludeStart) || !cursor.name(font.name) || !cursor.expect(kHeaderSuffix) ||
         !cursor.expect(kIncludeEnd))
+        return false;
+    // Comment lines say what remapped slots show; an empty line closes them.
+    bool notes = false;
+    while (cursor.acceptLine(kCommentStart))
+        notes = true;
+    if (notes && !cursor.expect(kLineEnd))
         return false;
     // A thousand records do not belong on the stack.
     const auto records = std::make_unique<GlyphRecords>();

@@ -1,8 +1,9 @@
 // Reads a generated bitmap-font source back into the tables that the device
 // library holds once the source is compiled. Only the text that
 // font_source_text writes is accepted, so every byte of a generated font can
-// be checked without a compiler; the one liberty is a "(char)" cast before
-// preceding codes in the kerning arrays. Free of FreeType.
+// be checked without a compiler; the liberties are a "(char)" cast before
+// preceding codes in the kerning arrays and the text of the comment lines
+// after the include line, which is not looked at. Free of FreeType.
 #pragma once
 
 #include "font_source_format.h"

@@ -1,5 +1,6 @@
 #include "font_source_text.h"
 
+#include <algorithm>
 #include <cctype>
 #include <charconv>
 #include <cstddef>
@@ -195,7 +196,104 @@ void appendFontRecord(std::string& out, const std::string& name, const SizeMetri
     out += kFontRecordEnd;
 }
 
+// `value` in upper-case hex, at least `digits` digits.
+void appendHex(std::string& out, uint32_t value, size_t digits)
+{
+    std::string text;
+    do {
+        text.insert(text.begin(), kHexDigits[value & 0xF]);
+        value >>= 4;
+    } while (value != 0);
+    if (text.size() < digits)
+        text.insert(0, digits - text.size(), '0');
+    out += text;
+}
+
+// A font's name inside a comment line: control bytes would end or splice
+// the line, so they become '?'.
+void appendFontNote(std::string& out, const std::string& name)
+{
+    for (char byte : name)
+        out += (uint8_t(byte) < 0x20 || byte == 0x7F || byte == '\\') ? '?' : byte;
+}
+
+// A run of slots: codes first..last showing characters from `character` on,
+// from font `font`.
+struct SlotRun {
+    uint32_t first;
+    uint32_t last;
+    uint32_t character;
+    uint32_t font;
+};
+
+// The runs of `glyphs` that differ from code N showing U+N from the main
+// font, in code order.
+std::vector<SlotRun> notedRuns(const FontGlyphSet& glyphs)
+{
+    std::vector<const FontGlyph*> noted;
+    for (const FontGlyph& glyph : glyphs.glyphs)
+        if (glyph.character != glyph.code || glyph.font != 0)
+            noted.push_back(&glyph);
+    std::sort(noted.begin(), noted.end(), [](const FontGlyph* a, const FontGlyph* b) { return a->code < b->code; });
+    std::vector<SlotRun> runs;
+    for (const FontGlyph* glyph : noted) {
+        if (!runs.empty()) {
+            SlotRun& run = runs.back();
+            if (glyph->code == run.last + 1 && glyph->font == run.font &&
+                glyph->character == run.character + (glyph->code - run.first)) {
+                run.last = glyph->code;
+                continue;
+            }
+        }
+        runs.push_back({glyph->code, glyph->code, glyph->character, glyph->font});
+    }
+    return runs;
+}
+
+void appendRunNote(std::string& out, const SlotRun& run, const std::vector<std::string>& fallbackNames)
+{
+    out += kCommentStart;
+    out += kCodePrefix;
+    appendHex(out, run.first, 2);
+    if (run.last != run.first) {
+        out += kRangeDash;
+        out += kCodePrefix;
+        appendHex(out, run.last, 2);
+    }
+    out += kSlotSeparator;
+    out += kCharacterPrefix;
+    appendHex(out, run.character, 4);
+    if (run.last != run.first) {
+        out += kRangeDash;
+        out += kCharacterPrefix;
+        appendHex(out, run.character + (run.last - run.first), 4);
+    }
+    if (run.font != 0 && run.font <= fallbackNames.size()) {
+        out += kFromFont;
+        appendFontNote(out, fallbackNames[run.font - 1]);
+        out += kQuoteEnd;
+    }
+    out += kLineEnd;
+}
+
 } // namespace
+
+void appendSlotNotes(std::string& out, const FontGlyphSet& glyphs, const std::vector<std::string>& fallbackNames)
+{
+    const std::vector<SlotRun> runs = notedRuns(glyphs);
+    if (runs.empty() && fallbackNames.empty())
+        return;
+    for (const std::string& name : fallbackNames) {
+        out += kCommentStart;
+        out += kFallbackNote;
+        appendFontNote(out, name);
+        out += kQuoteEnd;
+        out += kLineEnd;
+    }
+    for (const SlotRun& run : runs)
+        appendRunNote(out, run, fallbackNames);
+    out += kLineEnd;
+}
 
 void sanitizeFontName(std::string& name)
 {

@@ -5,6 +5,7 @@
 #pragma once
 
 #include "character_list.h"
+#include "font_glyph_set.h"
 #include "font_rasterizer.h"
 #include "font_source_format.h"
 
@@ -21,6 +22,12 @@ void sanitizeFontName(std::string& name);
 
 // "#include <includeName>" and an empty line.
 void appendIncludeLine(std::string& out, const std::string& includeName);
+
+// The comment lines that say what the slots of `glyphs` show and where from,
+// and an empty line; nothing when every slot shows its own code from the
+// main font. `fallbackNames` name the fallback fonts in order; bytes that
+// would break a comment line become '?'.
+void appendSlotNotes(std::string& out, const FontGlyphSet& glyphs, const std::vector<std::string>& fallbackNames);
 
 // Everything emitted for one glyph: its kerning arrays when `pairs` is not
 // empty, its four pixel arrays when it has pixels, and its four records.

@@ -1,5 +1,7 @@
 #include "gui_main.h"
 
+#include "font_source_text.h"
+#include "font_source_writer.h"
 #include "gui_application.h"
 #include "gui_rules.h"
 #include "gui_texts.h"
@@ -103,6 +105,18 @@ void GuiMain::createLayout()
     charsText->SetValue(glyphsmith::kInitialCharacters);
     configuration->Add(charsText, 1, wxEXPAND | wxALL, kBorder);
     exportButton = new wxButton(this, ID_EXPORT, glyphsmith::kExportLabel, wxDefaultPosition, kExportButtonSize, 0);
+    // Made after the button, so that the tab order of the fields before it
+    // stays as it was; shown above it.
+    wxBoxSizer* codePageRow = new wxBoxSizer(wxHORIZONTAL);
+    codePageRow->Add(
+        new wxStaticText(this, wxID_ANY, glyphsmith::kCodePageLabel), 0, wxALIGN_CENTER_VERTICAL | wxALL, kBorder);
+    codePageChoice = new wxChoice(this, ID_CODE_PAGE);
+    codePageChoice->Append(glyphsmith::kNoCodePage);
+    for (std::string_view page : kCodePages)
+        codePageChoice->Append(wxString(page.data(), page.size()));
+    codePageChoice->SetSelection(0);
+    codePageRow->Add(codePageChoice, 1, wxALL, kBorder);
+    configuration->Add(codePageRow, 0, wxEXPAND | wxALL, kBorder);
     configuration->Add(exportButton, 0, wxALIGN_CENTER_HORIZONTAL | wxALL, kBorder);
 
     top->SetSizeHints(this);
@@ -117,12 +131,35 @@ void GuiMain::bindHandlers()
     Bind(wxEVT_CLOSE_WINDOW, &GuiMain::onClose, this);
     Bind(wxEVT_TEXT_ENTER, &GuiMain::onCharsEnter, this, ID_CHARS);
     Bind(wxEVT_BUTTON, &GuiMain::onExport, this, ID_EXPORT);
+    Bind(wxEVT_CHOICE, &GuiMain::onCodePage, this, ID_CODE_PAGE);
     previewCanvas->Bind(wxEVT_PAINT, &GuiMain::onPaintPreview, this);
 }
 
 void GuiMain::parseCharList(const std::string& text)
 {
-    charCodes = glyphsmith::parseCharList(text);
+    glyphsmith::MappedCharList list = glyphsmith::parseMappedCharList(text);
+    charCodes = std::move(list.codes);
+    overrides = list.overrides;
+    updateSlots();
+}
+
+void GuiMain::updateSlots()
+{
+    CharacterMap map = identityMap();
+    const int page = codePageChoice ? codePageChoice->GetSelection() : 0;
+    // A page iconv cannot open shows as none.
+    if (page > 0 && !codePageMap(kCodePages[size_t(page - 1)], map))
+        map = identityMap();
+    slots = glyphsmith::glyphSlots(charCodes, withOverrides(map, overrides));
+    previewCharacters.clear();
+    for (const GlyphSlot& slot : slots)
+        previewCharacters.push_back(slot.character);
+}
+
+void GuiMain::onCodePage(wxCommandEvent&)
+{
+    updateSlots();
+    previewCanvas->Refresh();
 }
 
 void GuiMain::onQuit(wxCommandEvent&)
@@ -179,7 +216,7 @@ void GuiMain::onCharsEnter(wxCommandEvent&)
 void GuiMain::onPaintPreview(wxPaintEvent&)
 {
     wxPaintDC dc(previewCanvas);
-    preview.paint(dc, previewCanvas->GetSize(), *rasterizer, charCodes);
+    preview.paint(dc, previewCanvas->GetSize(), *rasterizer, previewCharacters);
 }
 
 void GuiMain::onExport(wxCommandEvent&)
@@ -221,7 +258,9 @@ void GuiMain::exportAtHeight(uint32_t height)
     }
     glyphsmith::ExportTarget target = glyphsmith::exportTarget(narrowPath);
     try {
-        if (!rasterizer->writeFontSource(target.fontName, target.outputDir, height, charCodes))
+        const FontGlyphSet glyphs = renderFontGlyphs(FontSources{rasterizer}, height, slots);
+        sanitizeFontName(target.fontName);
+        if (!writeFontSource(glyphs, target.fontName, target.outputDir).empty())
             showError(glyphsmith::kErrorWritingFile);
     } catch (const FTException& error) {
         showError(fromNarrow(error.what()));

@@ -3,10 +3,13 @@
 #pragma once
 
 #include "character_list.h"
+#include "character_map.h"
+#include "font_glyph_set.h"
 #include "font_rasterizer.h"
 #include "preview_painter.h"
 
 #include <wx/button.h>
+#include <wx/choice.h>
 #include <wx/frame.h>
 #include <wx/menu.h>
 #include <wx/textctrl.h>
@@ -19,6 +22,7 @@ enum {
     ID_FONT_HEIGHT = 6001, // the font height field
     ID_CHARS = 6002,       // the characters field
     ID_EXPORT = 6003,      // the Export button
+    ID_CODE_PAGE = 6004,   // the code-page choice
 };
 
 class GuiMain : public wxFrame {
@@ -33,9 +37,11 @@ public:
     void onLoadFont(wxCommandEvent& event);
     void onCharsEnter(wxCommandEvent& event);
     void onExport(wxCommandEvent& event);
+    void onCodePage(wxCommandEvent& event);
     void onPaintPreview(wxPaintEvent& event);
 
-    // Replaces the committed list with the codes `text` lists.
+    // Replaces the committed list with the codes `text` lists, and the
+    // characters its `=` items give them.
     void parseCharList(const std::string& text);
 
 private:
@@ -47,6 +53,8 @@ private:
     // Asks for the output file and writes the font at `height` pixels.
     void exportAtHeight(uint32_t height);
     void showError(const wxString& message);
+    // The slots of the committed list under the chosen code page.
+    void updateSlots();
 
     FontRasterizer* rasterizer;         // borrowed from the application, never deleted here
     wxMenuBar* menuBar = nullptr;       // owned by the frame once set
@@ -54,6 +62,10 @@ private:
     wxTextCtrl* heightText = nullptr;   // font height in pixels
     wxTextCtrl* charsText = nullptr;    // characters to convert
     wxWindow* previewCanvas = nullptr;  // plain window the preview is painted on
-    CharacterList charCodes;            // committed list, read by the preview and the export
+    wxChoice* codePageChoice = nullptr; // "none" or one of kCodePages
+    CharacterList charCodes;            // committed list, read by the export check
+    CharacterOverrides overrides;       // characters the committed list's `=` items give
+    GlyphSlots slots;                   // what each code shows: the preview and the export
+    CharacterList previewCharacters;    // the characters of `slots`, in list order
     glyphsmith::PreviewPainter preview; // cached glyphs and image of the preview
 };

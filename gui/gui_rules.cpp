@@ -37,6 +37,25 @@ bool readCode(const std::string& piece, uint64_t& value)
     return !number.empty() && convertWhole(number, value) && value <= std::numeric_limits<uint32_t>::max();
 }
 
+constexpr char kMappingSeparator = '=';
+
+// The first character of an item's mapping: "U+" or "u+" and hex digits, or
+// a number of parseCharList's kind. False for anything else, for a
+// character beyond U+10FFFF and for a surrogate.
+bool readMappingTarget(const std::string& piece, uint64_t& value)
+{
+    const std::string text = trimWhitespace(piece);
+    if (text.size() > 2 && (text[0] == 'U' || text[0] == 'u') && text[1] == '+') {
+        const std::string digits = text.substr(2);
+        if (digits.find_first_not_of("0123456789ABCDEFabcdef") != std::string::npos || digits.size() > 6)
+            return false;
+        value = std::strtoull(digits.c_str(), nullptr, 16);
+    } else if (!readCode(text, value)) {
+        return false;
+    }
+    return value <= kLargestCharacter && (value < kFirstSurrogate || value > kLastSurrogate);
+}
+
 // Appends the codes of one comma-separated item; a bad item appends nothing.
 void appendItem(const std::string& item, CharacterList& codes)
 {
@@ -56,16 +75,62 @@ void appendItem(const std::string& item, CharacterList& codes)
         codes.push_back(uint32_t(code));
 }
 
+// Appends an item with a mapping to `list`, or nothing when any part of it
+// is bad or it contradicts an earlier item.
+void appendMappedItem(const std::string& item, std::string::size_type separator, MappedCharList& list)
+{
+    uint64_t first = 0;
+    if (item.find(kMappingSeparator, separator + 1) != std::string::npos ||
+        !readMappingTarget(item.substr(separator + 1), first))
+        return;
+    CharacterList codes;
+    appendItem(item.substr(0, separator), codes);
+    if (codes.empty() || first + codes.size() - 1 > kLargestCharacter ||
+        (first <= kLastSurrogate && first + codes.size() - 1 >= kFirstSurrogate))
+        return;
+    for (size_t i = 0; i < codes.size(); ++i) {
+        const std::optional<uint32_t>& given = codes[i] <= kLargestFontCode ? list.overrides[codes[i]] : std::nullopt;
+        if (given && *given != first + i)
+            return;
+    }
+    for (size_t i = 0; i < codes.size(); ++i)
+        if (codes[i] <= kLargestFontCode)
+            list.overrides[codes[i]] = uint32_t(first + i);
+    list.codes.insert(list.codes.end(), codes.begin(), codes.end());
+}
+
 } // namespace
 
 CharacterList parseCharList(const std::string& text)
 {
-    CharacterList codes;
+    return parseMappedCharList(text).codes;
+}
+
+MappedCharList parseMappedCharList(const std::string& text)
+{
+    MappedCharList list;
     if (text.empty())
-        return codes;
-    for (const std::string& item : splitAt(text, ','))
-        appendItem(item, codes);
-    return codes;
+        return list;
+    for (const std::string& item : splitAt(text, ',')) {
+        const std::string::size_type separator = item.find(kMappingSeparator);
+        if (separator == std::string::npos)
+            appendItem(item, list.codes);
+        else
+            appendMappedItem(item, separator, list);
+    }
+    return list;
+}
+
+GlyphSlots glyphSlots(const CharacterList& codes, const CharacterMap& map)
+{
+    GlyphSlots slots;
+    for (uint32_t code : codes) {
+        if (code > kLargestFontCode)
+            slots.push_back({code, code});
+        else if (map[code] != kNoCharacter)
+            slots.push_back({code, map[code]});
+    }
+    return slots;
 }
 
 HeightCheck checkFontHeight(const std::string& text)

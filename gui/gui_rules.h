@@ -3,6 +3,8 @@
 #pragma once
 
 #include "character_list.h"
+#include "character_map.h"
+#include "font_glyph_set.h"
 
 #include <cstdint>
 #include <string>
@@ -20,6 +22,24 @@ constexpr uint64_t kLargestRangeEnd = 0x10FFFF;
 // beyond 32 bits, a descending or over-long range, more than one hyphen) are
 // left out without a message. Codes come out in the order written.
 CharacterList parseCharList(const std::string& text);
+
+// The characters field with its `=` items: an item may end in "=U+XXXX"
+// (hex) or "=N" (a number of parseCharList's kind), and its codes then show
+// consecutive characters from that one on. Lenient as parseCharList: an
+// item whose character cannot be read, reaches beyond U+10FFFF or is a
+// surrogate, or gives a code a second, different character is left out.
+// Codes above 255 keep their own character.
+struct MappedCharList {
+    CharacterList codes;          // as parseCharList reads them, the `=` items' codes included
+    CharacterOverrides overrides; // the characters the `=` items give
+};
+MappedCharList parseMappedCharList(const std::string& text);
+
+// What the preview and the export show: each code with the character `map`
+// gives it, in list order; a code above 255 shows its own character (only
+// the preview has room for it), and a code the map leaves without a
+// character is left out.
+GlyphSlots glyphSlots(const CharacterList& codes, const CharacterMap& map);
 
 enum class HeightStatus {
     Valid,      // the text is a height from kSmallestFontHeight to kLargestFontHeight

@@ -19,6 +19,8 @@ constexpr const char* kFontHeightLabel = "Font Height";
 constexpr const char* kPixelsLabel = "px";
 constexpr const char* kCharactersLabel = "Characters to convert";
 constexpr const char* kExportLabel = "Export";
+constexpr const char* kCodePageLabel = "Code page";
+constexpr const char* kNoCodePage = "none";
 constexpr const char* kInitialHeight = "16";
 constexpr const char* kInitialCharacters = "32-126";
 

@@ -9,6 +9,8 @@ packages=(
   # tests
   libgtest-dev imagemagick zlib1g-dev fonts-dejavu-core fonts-dustin fontconfig
   libpixman-1-dev
+  # an icon font (private-use area) for the fallback-font tests
+  fonts-font-awesome
   xvfb xdotool x11-utils
   xclip
   # pixpack --format tests: pixman's conversions, and two photographs (CC-BY-4.0)

@@ -1,5 +1,7 @@
 // assetpeek: surface file or generated font source -> PNG picture, drawn
 // from the bytes that go into the firmware.
+#include "char_list_parser.h"
+#include "character_map.h"
 #include "command_line.h"
 #include "ds_surface.h"
 #include "file_io.h"
@@ -26,6 +28,8 @@ void registerOptions(CommandLine& commandLine)
     commandLine.addOption("--font <font source .cpp>", "Input font source file");
     commandLine.addOption("--text <text>", "Text to draw with the font (UTF-8)");
     commandLine.addOption("--rotation <0 | 90 | 180 | 270>", "Specify the font rotation");
+    commandLine.addOption("--codepage <name>", "Code page the font was exported with");
+    commandLine.addOption("--chars <range>", "Character list the font was exported with");
     commandLine.addOption("--output <picture.png>", "Output PNG picture");
 }
 
@@ -34,7 +38,9 @@ struct PeekRequest {
     bool upright = false;        // --upright: undo the surface's rotation
     std::string palette;         // --palette: palette file of an I8 surface, or empty
     std::string font;            // --font: generated font source, or empty
-    std::vector<uint32_t> codes; // --text, decoded
+    std::vector<uint32_t> codes; // --text turned into font codes
+    std::vector<uint32_t> text;  // --text decoded: the character of each code
+    bool mapped = false;         // --codepage or --chars turned the text into codes
     uint32_t rotation = 0;       // --rotation: tables to draw the text with
     std::string output;          // --output: PNG to write
 };
@@ -66,15 +72,50 @@ uint32_t parseRotation(const std::string& text)
     throw CommandLineException("--rotation", "invalid rotation");
 }
 
+// What each code of the font shows, from --codepage and the `=` items of
+// --chars, and the codes that may show a character: those of --chars, or
+// all. False when neither option was given: code N then shows U+N.
+bool readCharacterMap(CommandLine& commandLine, CharacterMap& map, CharacterList& candidates)
+{
+    std::string page;
+    const bool paged = getString(commandLine, "--codepage", page);
+    map = identityMap();
+    if (paged) {
+        const std::optional<std::string_view> known = codePageName(page);
+        if (!known)
+            throw CommandLineException("--codepage", "unknown code page '" + page + "'");
+        if (!codePageMap(*known, map))
+            raiseError("cannot open code page '%s'", std::string(*known).c_str());
+    }
+    CharacterOverrides overrides;
+    CharListArgumentParser charsParser(candidates, overrides);
+    const bool listed = commandLine.getOption("--chars", "", charsParser);
+    map = withOverrides(map, overrides);
+    if (!listed)
+        for (uint32_t code = 0; code <= kLargestFontCode; ++code)
+            candidates.push_back(code);
+    return paged || listed;
+}
+
 void readFontOptions(CommandLine& commandLine, PeekRequest& request)
 {
     std::string text, rotation;
     if (!getString(commandLine, "--text", text))
         throw CommandLineException("--text", "missing text");
-    if (!decodeUtf8(text, request.codes))
+    if (!decodeUtf8(text, request.text))
         throw CommandLineException("--text", "invalid UTF-8 text");
     if (getString(commandLine, "--rotation", rotation))
         request.rotation = parseRotation(rotation);
+    CharacterMap map;
+    CharacterList candidates;
+    request.mapped = readCharacterMap(commandLine, map, candidates);
+    for (uint32_t character : request.text) {
+        const std::optional<uint32_t> code =
+            request.mapped ? codeOfCharacter(map, candidates, character) : std::optional<uint32_t>(character);
+        // A character no code shows is reported once the font is read, as
+        // one the font lacks.
+        request.codes.push_back(code ? *code : kNoCharacter);
+    }
 }
 
 PeekRequest readRequest(CommandLine& commandLine)
@@ -92,6 +133,8 @@ PeekRequest readRequest(CommandLine& commandLine)
         std::string unused;
         refuseForeign(getString(commandLine, "--text", unused), "--text", "--font");
         refuseForeign(getString(commandLine, "--rotation", unused), "--rotation", "--font");
+        refuseForeign(getString(commandLine, "--codepage", unused), "--codepage", "--font");
+        refuseForeign(getString(commandLine, "--chars", unused), "--chars", "--font");
     } else {
         refuseForeign(request.upright, "--upright", "--surface");
         refuseForeign(palette, "--palette", "--surface");
@@ -150,8 +193,13 @@ Picture fontTextPicture(const PeekRequest& request, OutputFile& output)
     if (!readFontSource(text, font, errorLine))
         raiseError("invalid font source '%s' at line %u", request.font.c_str(), errorLine);
     const BitmapFont& tables = font.rotations[fontRotationIndex(request.rotation)];
-    if (const std::optional<uint32_t> missing = missingCharacter(tables, request.codes))
-        raiseError("character %u is not in the font", *missing);
+    for (size_t i = 0; i < request.codes.size(); ++i) {
+        if (!missingCharacter(tables, {request.codes[i]}))
+            continue;
+        if (request.mapped)
+            raiseError("character U+%04X is not in the font", unsigned(request.text[i]));
+        raiseError("character %u is not in the font", unsigned(request.text[i]));
+    }
     const TextLayout layout = layoutText(tables, request.codes);
     if (layout.width() * layout.height() > kMaxTextPicturePixels)
         raiseError("picture of %llu x %llu pixels is too large", static_cast<unsigned long long>(layout.width()),

@@ -154,3 +154,63 @@ TEST(CharListArgumentParser, GetOptionNamesTheOptionInErrors)
 }
 
 } // namespace
+
+namespace {
+
+struct MappingCase {
+    std::string list;
+    CharacterList codes;
+    std::vector<std::pair<uint32_t, uint32_t>> overrides; // code, character
+    std::string error;                                    // empty for a list that parses
+};
+
+TEST(CharListArgumentParser, MappingItemsGiveTheirCodesConsecutiveCharacters)
+{
+    const MappingCase cases[] = {
+        {"128-130=U+0410", {128, 129, 130}, {{128, 0x410}, {129, 0x411}, {130, 0x412}}, ""},
+        {"200=U+f005", {200}, {{200, 0xF005}}, ""},
+        {"65=1040 , 66 = u+10FFFF", {65, 66}, {{65, 1040}, {66, 0x10FFFF}}, ""},
+        {"65=U+41,65=65,65", {65, 65, 65}, {{65, 0x41}}, ""},
+        {"254-255=U+10FFFE", {254, 255}, {{254, 0x10FFFE}, {255, 0x10FFFF}}, ""},
+        {"65=U+110000", {}, {}, "character beyond U+10FFFF in '65=U+110000'"},
+        {"254-255=U+10FFFF", {}, {}, "character beyond U+10FFFF in '254-255=U+10FFFF'"},
+        {"65=99999999999999999999", {}, {}, "character beyond U+10FFFF in '65=99999999999999999999'"},
+        {"65=U+41,65=U+42", {65}, {{65, 0x41}}, "code 65 given two characters in '65=U+42'"},
+        {"64-66=U+40,66=U+41", {64, 65, 66}, {}, "code 66 given two characters in '66=U+41'"},
+        {"65=", {}, {}, "invalid mapping '65='"},
+        {"65=U+", {}, {}, "invalid mapping '65=U+'"},
+        {"65=0x41", {}, {}, "invalid mapping '65=0x41'"},
+        {"65=U+0000041", {}, {}, "invalid mapping '65=U+0000041'"},
+        {"65=+65", {}, {}, "invalid mapping '65=+65'"},
+        {"65=U+41=U+42", {}, {}, "invalid mapping '65=U+41=U+42'"},
+        {"65=U+D800", {}, {}, "invalid mapping '65=U+D800'"},
+        {"0-3=U+D7FE", {}, {}, "invalid mapping '0-3=U+D7FE'"},
+        {"=U+41", {}, {}, "invalid value '=U+41'"},
+        {"x=U+41", {}, {}, "invalid value 'x=U+41'"},
+        {"1-2-3=U+41", {}, {}, "invalid value '1-2-3=U+41'"},
+        {"256=U+41", {}, {}, "invalid range '256=U+41'"},
+        {"66-65=U+41", {}, {}, "invalid range '66-65=U+41'"},
+    };
+    for (const MappingCase& test : cases) {
+        ArgumentList arguments{test.list};
+        CharacterList codes;
+        CharacterOverrides overrides;
+        CharListArgumentParser parser(codes, overrides);
+        std::string error;
+        try {
+            parser.parse(arguments.begin(), arguments);
+        } catch (const CommandLineException& thrown) {
+            error = thrown.what();
+        }
+        EXPECT_EQ(error, test.error) << test.list;
+        if (!test.error.empty())
+            continue;
+        EXPECT_EQ(codes, test.codes) << test.list;
+        CharacterOverrides expected;
+        for (const auto& [code, character] : test.overrides)
+            expected[code] = character;
+        EXPECT_TRUE(overrides == expected) << test.list;
+    }
+}
+
+} // namespace

@@ -1,4 +1,5 @@
 #include "coverage_bitmap.h"
+#include "font_glyph_set.h"
 #include "font_rasterizer.h"
 #include "missing_data.h"
 #include "test_support.h"
@@ -106,8 +107,7 @@ TEST(FontRasterizerWithoutFace, ReportsNothingAndRefusesWork)
     EXPECT_EQ(messageOf([&] { rasterizer.setPixelSize(16); }), "cannot set char size");
     RenderedGlyph glyph;
     EXPECT_EQ(messageOf([&] { rasterizer.renderGlyph('A', glyph); }), "cannot load glyph");
-    std::string name = "x";
-    EXPECT_EQ(messageOf([&] { rasterizer.writeFontSource(name, "/tmp/", 16, {65}); }), "cannot set char size");
+    EXPECT_EQ(messageOf([&] { renderFontGlyphs(rasterizer, 16, {65}); }), "cannot set char size");
 }
 
 FT_Bitmap makeBitmap(unsigned char mode, unsigned rows, unsigned width, int pitch, std::vector<uint8_t>& bytes)

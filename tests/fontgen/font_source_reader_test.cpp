@@ -184,6 +184,9 @@ TEST(FontSourceReader, RefusesDeparturesAtTheirLine)
         {"};\n\n\n\n\nconst ds_bitmap_font_t font_tiny_16_0", "};\n\n\n\nconst ds_bitmap_font_t font_tiny_16_0",
             "const ds_bitmap_font_t font_tiny_16_0"},
         {".descender = -4,\n", ".descender = -4,\r\n", ".descender = -4,"},
+        {"#include <tiny_16.h>\n\n", "#include <tiny_16.h>\n\n// 0x41: U+0410\nstatic", "static"},
+        {"#include <tiny_16.h>\n\n", "#include <tiny_16.h>\n// 0x41: U+0410\n\n", "// 0x41"},
+        {"#include <tiny_16.h>\n\n", "#include <tiny_16.h>\n\n/* 0x41: U+0410 */\n\n", "/* 0x41"},
     };
     for (const Damage& damage : cases) {
         std::string text = source;
@@ -195,6 +198,19 @@ TEST(FontSourceReader, RefusesDeparturesAtTheirLine)
         EXPECT_FALSE(readFontSource(text, font, line)) << damage.to;
         EXPECT_EQ(line, lineOf(text, damage.at, at)) << damage.to;
     }
+}
+
+TEST(FontSourceReader, CommentLinesAfterTheIncludeLineAreSkipped)
+{
+    const std::string source = smallSource(kKerning);
+    std::string noted = source;
+    noted.insert(noted.find("static"), "// fallback font 'icons.ttf'\n// 0x41: U+F005 from 'icons.ttf'\n\n");
+    GeneratedFont plain, withNotes;
+    uint32_t line = 0;
+    ASSERT_TRUE(readFontSource(source, plain, line));
+    ASSERT_TRUE(readFontSource(noted, withNotes, line)) << line;
+    EXPECT_EQ(withNotes.rotations[0].chars[65]->pixels, plain.rotations[0].chars[65]->pixels);
+    EXPECT_EQ(withNotes.rotations[3].chars[46]->xadvance, 4);
 }
 
 TEST(FontSourceReader, RefusesTextAfterTheLastFontRecordAndAnEmptyText)

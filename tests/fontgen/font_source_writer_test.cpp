@@ -1,5 +1,6 @@
 #include "font_rasterizer.h"
 #include "font_source_text.h"
+#include "font_source_writer.h"
 #include "missing_data.h"
 #include "test_support.h"
 
@@ -20,11 +21,17 @@ protected:
         rasterizer.loadFont(fontPath);
     }
 
-    // Exports `codes` as "<name>" and returns the source text ("" on failure).
-    std::string exported(const CharacterList& codes, const std::string& given = "f")
+    // Renders `codes` at 16 pixels and writes them as "<name>" into the
+    // folder (or `dir` below it); returns the path that failed, "" on success.
+    std::string written(const CharacterList& codes, const std::string& name, const std::string& dir = "")
     {
-        std::string name = given;
-        if (!rasterizer.writeFontSource(name, folder.prefix(), 16, codes))
+        return writeFontSource(renderFontGlyphs(rasterizer, 16, codes), name, folder.prefix() + dir);
+    }
+
+    // Exports `codes` as "<name>" and returns the source text ("" on failure).
+    std::string exported(const CharacterList& codes, const std::string& name = "f")
+    {
+        if (!written(codes, name).empty())
             return "";
         return readFileBytes(folder.prefix() + name + ".cpp");
     }
@@ -59,45 +66,36 @@ TEST_F(FontSourceWriterTest, EmptyListGivesFontsWithoutGlyphs)
     EXPECT_EQ(readFileBytes(folder.prefix() + "empty_16.h"), headerText("empty_16"));
 }
 
-TEST_F(FontSourceWriterTest, SanitizesTheNameInPlace)
+TEST_F(FontSourceWriterTest, SanitizedNameNamesFilesAndGuard)
 {
     std::string name = "my font.x";
-    ASSERT_TRUE(rasterizer.writeFontSource(name, folder.prefix(), 16, {65}));
+    sanitizeFontName(name);
     EXPECT_EQ(name, "my_font_x");
+    ASSERT_EQ(written({65}, name), "");
     EXPECT_TRUE(fileExists(folder.prefix() + "my_font_x.cpp"));
     EXPECT_NE(readFileBytes(folder.prefix() + "my_font_x.h").find("#ifndef _FONT_MY_FONT_X_H\n"), std::string::npos);
 }
 
 TEST_F(FontSourceWriterTest, FailuresLeaveNoFiles)
 {
-    std::string name = "f";
-    EXPECT_FALSE(rasterizer.writeFontSource(name, folder.prefix() + "missing/", 16, {65}));
-    EXPECT_EQ(rasterizer.failedOutputPath(), folder.prefix() + "missing/f.cpp");
+    EXPECT_EQ(written({65}, "f", "missing/"), folder.prefix() + "missing/f.cpp");
 
     ASSERT_EQ(mkdir((folder.prefix() + "dir.h").c_str(), 0755), 0);
-    name = "dir";
-    EXPECT_FALSE(rasterizer.writeFontSource(name, folder.prefix(), 16, {65}));
-    EXPECT_EQ(rasterizer.failedOutputPath(), folder.prefix() + "dir.h");
+    EXPECT_EQ(written({65}, "dir"), folder.prefix() + "dir.h");
     EXPECT_FALSE(fileExists(folder.prefix() + "dir.cpp"));
 
     if (!fileExists("/dev/full"))
         SKIP_FOR_MISSING("no /dev/full");
     // A full disk while the source is written, then while the header is.
     ASSERT_EQ(symlink("/dev/full", (folder.prefix() + "src.cpp").c_str()), 0);
-    name = "src";
-    EXPECT_FALSE(rasterizer.writeFontSource(name, folder.prefix(), 16, {65}));
-    EXPECT_EQ(rasterizer.failedOutputPath(), folder.prefix() + "src.cpp");
+    EXPECT_EQ(written({65}, "src"), folder.prefix() + "src.cpp");
     EXPECT_FALSE(fileExists(folder.prefix() + "src.h"));
 
     ASSERT_EQ(symlink("/dev/full", (folder.prefix() + "hdr.h").c_str()), 0);
-    name = "hdr";
-    EXPECT_FALSE(rasterizer.writeFontSource(name, folder.prefix(), 16, {65}));
-    EXPECT_EQ(rasterizer.failedOutputPath(), folder.prefix() + "hdr.h");
+    EXPECT_EQ(written({65}, "hdr"), folder.prefix() + "hdr.h");
     EXPECT_FALSE(fileExists(folder.prefix() + "hdr.cpp"));
 
-    name = "ok";
-    EXPECT_TRUE(rasterizer.writeFontSource(name, folder.prefix(), 16, {65}));
-    EXPECT_EQ(rasterizer.failedOutputPath(), "");
+    EXPECT_EQ(written({65}, "ok"), "");
     EXPECT_TRUE(noFilesLeft("f"));
 }
 
@@ -106,9 +104,8 @@ TEST_F(FontSourceWriterTest, RenderingFailureRemovesThePartialSource)
     const std::string broken = folder.prefix() + "broken.ttf";
     ASSERT_TRUE(writeFontWithBrokenOutlines(testFontPath(), broken));
     rasterizer.loadFont(broken);
-    std::string name = "partial";
     try {
-        rasterizer.writeFontSource(name, folder.prefix(), 16, {32, 65});
+        written({32, 65}, "partial");
         FAIL() << "no exception";
     } catch (const FTException& error) {
         EXPECT_STREQ(error.what(), "cannot load glyph");

@@ -36,7 +36,9 @@ const std::string kUsage = "\n\nUSAGE: glyphsmith_cli [options]\nwhere [options]
     usageRow("--font <font file>", "Input font file") +
     usageRow("--chars <range>", "List of characters to process. Example: 32-126,145,146,147") +
     usageRow("--size <height>", "Font height to process") +
-    usageRow("--output_path <path>", "Path for the output files");
+    usageRow("--output_path <path>", "Path for the output files") +
+    usageRow("--codepage <name>", "Show the characters of an 8-bit code page. Example: CP1251") +
+    usageRow("--fallback <font file>", "Font for the characters the input font lacks (repeatable)");
 
 std::string optionError(const std::string& option, const std::string& message)
 {
@@ -360,6 +362,79 @@ TEST_F(GlyphsmithCliTest, KerningBeyondTheFieldIsClamped)
     EXPECT_NE(source.find("static const char char_106_ktp[] = {84, 89, 0};\n"
                           "static const int8_t char_106_ktd[] = {-128, -128, 0};\n"),
         std::string::npos);
+}
+
+} // namespace
+
+namespace {
+
+const std::string kIconFont = "/usr/share/fonts/truetype/font-awesome/fontawesome-webfont.ttf";
+
+TEST_F(GlyphsmithCliTest, MappingErrorsNameTheirItemOrPage)
+{
+    const std::vector<std::string> base = {"--font", "f.ttf", "--size", "16", "--output_path", "out", "x"};
+    const ErrorCase cases[] = {
+        {{"--chars", "65", "--codepage", "CP437"}, optionError("--codepage", "unknown code page 'CP437'")},
+        {{"--chars", "65", "--codepage", "UTF-8"}, optionError("--codepage", "unknown code page 'UTF-8'")},
+        {{"--chars", "65=U+110000"}, optionError("--chars", "character beyond U+10FFFF in '65=U+110000'")},
+        {{"--chars", "32-126,65=U+41,65=U+42"}, optionError("--chars", "code 65 given two characters in '65=U+42'")},
+        {{"--chars", "65=A"}, optionError("--chars", "invalid mapping '65=A'")},
+        {{"--chars", "300=U+41"}, optionError("--chars", "invalid range '300=U+41'")},
+        {{"--chars", "65", "--codepage", "CP1251", "--codepage", "CP1252"},
+            optionError("--codepage", "duplicate option")},
+    };
+    for (const ErrorCase& test : cases) {
+        std::vector<std::string> arguments = test.arguments;
+        arguments.insert(arguments.end(), base.begin(), base.end());
+        const ProgramResult transcript = run(arguments);
+        EXPECT_EQ(transcript.output, kBanner + test.output) << testing::PrintToString(test.arguments);
+        EXPECT_EQ(transcript.status, 1);
+    }
+
+    requireFont();
+    const ProgramResult transcript = run({"--font", font, "--chars", "65", "--fallback", font, "--fallback", "no.ttf",
+        "--size", "16", "--output_path", "out", "x"});
+    EXPECT_EQ(transcript.output, kBanner + "\n\nERROR: cannot load fallback font 'no.ttf'\n\n");
+    EXPECT_EQ(transcript.status, 1);
+    EXPECT_FALSE(fileExists(folder.prefix() + "out/x_16.cpp"));
+}
+
+TEST_F(GlyphsmithCliTest, CodesThePageLeavesUndefinedAreSkippedWithAWarning)
+{
+    requireFont();
+    const ProgramResult transcript = run({"--silent", "--font", font, "--codepage", "CP1251", "--chars",
+        "150-155,152,129=U+0041", "--size", "16", "--output_path", "out", "w"});
+    EXPECT_EQ(transcript.output, "WARNING: code 152 is not in code page 'CP1251'\n" + result("16"));
+    EXPECT_EQ(transcript.status, 0);
+    const std::string source = readFileBytes(folder.prefix() + "out/w_16.cpp");
+    EXPECT_EQ(source.find("char_152_0"), std::string::npos);
+    EXPECT_NE(source.find("char_153_0"), std::string::npos);
+
+    // An `=` item gives the undefined code a character: no warning then.
+    const ProgramResult overridden = run({"--silent", "--font", font, "--codepage", "CP1251", "--chars",
+        "150-155,152=U+0041", "--size", "16", "--output_path", "out", "w"});
+    EXPECT_EQ(overridden.output, result("16"));
+    EXPECT_NE(readFileBytes(folder.prefix() + "out/w_16.cpp").find("// 0x98: U+0041\n"), std::string::npos);
+}
+
+// The comments say what each remapped slot shows and from which font; a
+// font's name cannot end the comment line early.
+TEST_F(GlyphsmithCliTest, SourceCommentsNameRemappedSlotsAndFallbackFonts)
+{
+    requireFont();
+    if (!fileExists(kIconFont))
+        SKIP_FOR_MISSING("Font Awesome is not installed (Debian package fonts-font-awesome)");
+    writeFileBytes(folder.prefix() + "icons\nint x;.ttf", readFileBytes(kIconFont));
+    const ProgramResult transcript = run({"--silent", "--font", font, "--chars", "65,192-193=U+0410,200=U+F005,201",
+        "--fallback", "icons\nint x;.ttf", "--size", "16", "--output_path", "out", "c"});
+    ASSERT_EQ(transcript.status, 0) << transcript.output;
+    const std::string source = readFileBytes(folder.prefix() + "out/c_16.cpp");
+    EXPECT_EQ(source.substr(0, source.find("static")),
+        "#include <c_16.h>\n\n"
+        "// fallback font 'icons?int x;.ttf'\n"
+        "// 0xC0-0xC1: U+0410-U+0411\n"
+        "// 0xC8: U+F005 from 'icons?int x;.ttf'\n"
+        "\n");
 }
 
 } // namespace

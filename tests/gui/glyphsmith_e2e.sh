@@ -180,6 +180,34 @@ grep -q "char_32_0" "$work/out/myfont.cpp" && fail "source holds code 32 of the 
 echo "ok: Export at 16 wrote myfont.cpp and myfont.h with the committed list"
 
 xdotool windowfocus --sync "$main_window"
+xdotool mousemove --window "$main_window" "$chars_x" "$chars_y" click 1
+xdotool key ctrl+a
+xdotool type --delay 10 "192-197=U+0410"
+xdotool key Return
+settled_shot after_mapping || fail "cannot take a screenshot"
+"$helper" compare "$work/after_mapping.ppm" "$canvas_x" "$canvas_y" "$font" 1040-1045 ||
+  fail "the preview of 192-197=U+0410 does not show U+0410-U+0415"
+xdotool key Tab space
+save_dialog="$(window_named "Choose File to Save Data To")" || fail "Export opened no save dialog"
+xdotool windowfocus --sync "$save_dialog"
+xdotool type --delay 10 "$work/out/mapped.cpp"
+confirm_dialog "Choose File to Save Data To" || fail "save dialog stayed open"
+wait_until test -s "$work/out/mapped.h" || fail "export wrote no mapped.h"
+grep -qx "// 0xC0-0xC5: U+0410-U+0415" "$work/out/mapped.cpp" || fail "mapped.cpp does not say what 0xC0-0xC5 show"
+echo "ok: 192-197=U+0410 previews and exports the Cyrillic glyphs"
+
+# The code-page choice follows Export in the tab order: none, CP1250, CP1251.
+xdotool windowfocus --sync "$main_window"
+xdotool mousemove --window "$main_window" "$chars_x" "$chars_y" click 1
+xdotool key ctrl+a
+xdotool type --delay 10 "192-197"
+xdotool key Return Tab Tab Down Down
+settled_shot after_code_page || fail "cannot take a screenshot"
+"$helper" compare "$work/after_code_page.ppm" "$canvas_x" "$canvas_y" "$font" 1040-1045 ||
+  fail "the preview of 192-197 in CP1251 does not show U+0410-U+0415"
+echo "ok: choosing CP1251 previews 192-197 as the Cyrillic glyphs"
+
+xdotool windowfocus --sync "$main_window"
 xdotool key ctrl+q
 wait_until window_gone "$title" || fail "Ctrl+Q left the window open"
 wait "$app_pid"

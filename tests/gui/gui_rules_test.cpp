@@ -161,3 +161,50 @@ TEST(HasCodeBeyondFont, OnlyCodesAbove255)
 }
 
 } // namespace
+
+namespace {
+
+struct MappedListCase {
+    const char* text;
+    CharacterList codes;
+    std::vector<std::pair<uint32_t, uint32_t>> overrides; // code, character
+};
+
+TEST(ParseMappedCharList, MappingItemsAndTheBadOnesLeftOut)
+{
+    const std::vector<MappedListCase> cases = {
+        {"65,192-193=U+0410", {65, 192, 193}, {{192, 0x410}, {193, 0x411}}},
+        {"200 = 0xF005", {200}, {{200, 0xF005}}},
+        {"200=61445", {200}, {{200, 0xF005}}},
+        {"65=U+41,65=U+42,66", {65, 66}, {{65, 0x41}}},
+        {"65=U+41,65=65", {65, 65}, {{65, 0x41}}},
+        {"65=U+110000,66=U+D800,67=,68=U+,69=U+41=U+42,70=x,71", {71}, {}},
+        {"254-255=U+10FFFF", {}, {}},
+        {"255-256=U+41", {255, 256}, {{255, 0x41}}},
+        {"abc=U+41,66-65=U+41", {}, {}},
+    };
+    for (const MappedListCase& c : cases) {
+        const glyphsmith::MappedCharList list = glyphsmith::parseMappedCharList(c.text);
+        EXPECT_EQ(list.codes, c.codes) << "text: " << c.text;
+        CharacterOverrides expected;
+        for (const auto& [code, character] : c.overrides)
+            expected[code] = character;
+        EXPECT_TRUE(list.overrides == expected) << "text: " << c.text;
+        EXPECT_EQ(glyphsmith::parseCharList(c.text), c.codes) << "text: " << c.text;
+    }
+}
+
+TEST(GlyphSlots, CodesShowWhatTheMapGivesThem)
+{
+    CharacterMap map;
+    ASSERT_TRUE(codePageMap("CP1251", map));
+    CharacterOverrides overrides;
+    overrides[0xC1] = 0xF005;
+    const GlyphSlots slots = glyphsmith::glyphSlots({65, 0xC0, 0xC1, 0x98, 300}, withOverrides(map, overrides));
+    ASSERT_EQ(slots.size(), 4u);
+    const std::pair<uint32_t, uint32_t> expected[] = {{65, 65}, {0xC0, 0x410}, {0xC1, 0xF005}, {300, 300}};
+    for (size_t i = 0; i < slots.size(); ++i)
+        EXPECT_EQ(std::make_pair(slots[i].code, slots[i].character), expected[i]) << i;
+}
+
+} // namespace

@@ -265,6 +265,8 @@ corvane_add_surface(app NAME logo IMAGE ${IMAGE} PREVIEW yes)|corvane_add_surfac
 corvane_add_font(app NAME sans FONT ${FONT} SIZE 16 CHARS 45,65 PREVIEW -A)|corvane_add_font: PREVIEW text '-A' begins with '-', which assetpeek takes for an option
 corvane_add_surface(app NAME logo IMAGE ${IMAGE} FORMAT RGB555)|corvane_add_surface: FORMAT must be ARGB8888, RGB888, RGB565, ARGB1555, ARGB4444, AI88, A8 or I8, not 'RGB555'
 corvane_add_surface(app NAME logo IMAGE ${IMAGE} FORMAT)|corvane_add_surface: FORMAT needs a value
+corvane_add_font(app NAME sans FONT ${FONT} SIZE 16 CHARS 32-126 CODEPAGE)|corvane_add_font: CODEPAGE needs a value
+corvane_add_font(app NAME sans FONT ${FONT} SIZE 16 CHARS 32-126 FALLBACK)|corvane_add_font: FALLBACK needs a value
 EOF
 }
 
@@ -316,7 +318,26 @@ corvane_add_font(app NAME tiny FONT ${FONT} SIZE 5 CHARS 65)|ERROR: '--size' hei
 corvane_add_surface(app NAME broken IMAGE ${IMAGE} EMBED)|ERROR: cannot decode PNG file|broken.srf
 corvane_add_surface(app NAME broken IMAGE ${IMAGE} PALETTE)|ERROR: cannot decode PNG file|broken.pal
 corvane_add_font(app NAME tiny FONT ${FONT} SIZE 16 CHARS 65 PREVIEW B)|ERROR: character 66 is not in the font|tiny_16_preview.png
+corvane_add_font(app NAME tiny FONT ${FONT} SIZE 16 CHARS 65 CODEPAGE CP9999)|ERROR: '--codepage' unknown code page 'CP9999'|tiny_16.cpp
+corvane_add_font(app NAME tiny FONT ${FONT} SIZE 16 CHARS 192-223 CODEPAGE CP1251 PREVIEW Жж)|ERROR: character U+0436 is not in the font|tiny_16_preview.png
 EOF
+  check_mapped_font
+}
+
+# A CP1251 font with a fallback font: the preview draws Cyrillic text, and
+# touching the fallback font remakes the export.
+check_mapped_font() {
+  local fallback="$WORK/$step/fallback.ttf" consumer="$WORK/$step/consumer"
+  rm -rf "$consumer"
+  cp "$font" "$fallback"
+  # shellcheck disable=SC2016 # CMake expands ${FONT}
+  consumer_build 'corvane_add_font(app NAME cyr FONT ${FONT} SIZE 16 CHARS 32-255 CODEPAGE CP1251 PREVIEW "Привет, мир"
+  FALLBACK '"$fallback"')' "$WORK/$step/logo.png" || { cat "$consumer.log"; fail "the CP1251 font with a fallback failed"; }
+  [[ -s "$consumer/cyr_preview.png" ]] || fail "the CP1251 font has no preview"
+  grep -qx "// fallback font 'fallback.ttf'" "$consumer/cyr_16.cpp" || fail "the export names no fallback font"
+  touch "$fallback"
+  rebuild_steps "$consumer" | grep -qF "Generating font cyr_16" || fail "touching the fallback font did not remake the export"
+  echo "ok: a CP1251 font with a fallback draws its preview and is remade when the fallback font changes"
 }
 
 # FORMAT and DITHER give the bytes pixpack gives; PALETTE writes the palette

@@ -22,6 +22,8 @@ const std::string kUsage = "\n\nUSAGE: assetpeek [options]\n"
                            "\n --font <font source .cpp>         -  Input font source file\n"
                            "\n --text <text>                     -  Text to draw with the font (UTF-8)\n"
                            "\n --rotation <0 | 90 | 180 | 270>   -  Specify the font rotation\n"
+                           "\n --codepage <name>                 -  Code page the font was exported with\n"
+                           "\n --chars <range>                   -  Character list the font was exported with\n"
                            "\n --output <picture.png>            -  Output PNG picture\n";
 const std::string kClosing = "\n\n";
 
@@ -127,6 +129,10 @@ TEST_F(Assetpeek, CommandLineErrors)
         {{"--surface", "s", "--upright", "--upright", "--output", "o"}, "'--upright' duplicate option"},
         {{"--surface", "s", "--output", "o", "stray"}, "invalid argument stray"},
         {{"--surface", "s", "--output", "o", "--image", "i"}, "invalid argument --image"},
+        {{"--surface", "s", "--codepage", "CP1251", "--output", "o"}, "'--codepage' can only be used with --font"},
+        {{"--surface", "s", "--chars", "65", "--output", "o"}, "'--chars' can only be used with --font"},
+        {{"--font", "f", "--text", "A", "--codepage", "CP0", "--output", "o"}, "'--codepage' unknown code page 'CP0'"},
+        {{"--font", "f", "--text", "A", "--chars", "65=Z", "--output", "o"}, "'--chars' invalid mapping '65=Z'"},
     };
     for (const auto& c : cases) {
         const ProgramResult result = assetpeek(c.arguments);
@@ -160,6 +166,12 @@ TEST_F(Assetpeek, RunErrorsLeaveNoOutputFile)
         {{"--font", font, "--text", "AB", "--output", picture}, "character 66 is not in the font"},
         {{"--font", font, "--text", "A\xE2\x82\xAC", "--rotation", "90", "--output", picture},
             "character 8364 is not in the font"},
+        {{"--font", font, "--text", "A\xD0\x91", "--codepage", "CP1251", "--output", picture},
+            "character U+0411 is not in the font"},
+        {{"--font", font, "--text", "A\xE2\x98\x83", "--codepage", "CP1251", "--output", picture},
+            "character U+2603 is not in the font"},
+        {{"--font", font, "--text", "A", "--chars", "65=U+42", "--output", picture},
+            "character U+0041 is not in the font"},
         {{"--surface", surface, "--output", "/dev/full"}, "cannot write output file '/dev/full'"},
         {{"--surface", surface, "--palette", palette, "--output", picture},
             "--palette needs an I8 surface, not colour mode 1"},

@@ -18,6 +18,7 @@
 namespace {
 
 const std::string kText = "AVATAR To"; // kerns: AV, VA, AT, TA, To
+const std::string kCyrillicText = "Привет, мир";
 
 // A grey picture: 255 where there is no ink, 255 - coverage where there is.
 struct GreyPicture {
@@ -66,15 +67,25 @@ protected:
 
     // The text laid out with FreeType's advances and kerning in whole pixels
     // (rounded down), painted with the larger coverage where glyphs overlap.
-    GreyPicture freetypePicture(uint32_t size)
+    GreyPicture freetypePicture(uint32_t size) { return freetypePicture(size, latin1(kText)); }
+
+    static std::vector<uint32_t> latin1(const std::string& text)
+    {
+        std::vector<uint32_t> characters;
+        for (char byte : text)
+            characters.push_back(uint8_t(byte));
+        return characters;
+    }
+
+    GreyPicture freetypePicture(uint32_t size, const std::vector<uint32_t>& text)
     {
         EXPECT_EQ(FT_Set_Pixel_Sizes(face, 0, size), 0);
         const int64_t ascender = face->size->metrics.ascender / 64, lineHeight = face->size->metrics.height / 64;
         std::vector<Ink> inks;
         int64_t pen = 0, left = 0, top = 0, right = 0, bottom = lineHeight;
         FT_UInt previous = 0;
-        for (size_t i = 0; i < kText.size(); ++i) {
-            const FT_UInt index = FT_Get_Char_Index(face, FT_ULong(uint8_t(kText[i])));
+        for (size_t i = 0; i < text.size(); ++i) {
+            const FT_UInt index = FT_Get_Char_Index(face, FT_ULong(text[i]));
             FT_Vector kerning{0, 0};
             if (i > 0)
                 FT_Get_Kerning(face, previous, index, FT_KERNING_DEFAULT, &kerning);
@@ -144,6 +155,28 @@ TEST_F(FontRoundTrip, TextEqualsFreeTypeAndEveryRotationIsItTurned)
                 << "size " << size << " rotation " << rotation;
         }
     }
+}
+
+// The same for a CP1251 export: assetpeek turns the UTF-8 text into the
+// page's codes, and the picture is FreeType's of the Cyrillic characters.
+TEST_F(FontRoundTrip, CyrillicTextFromACodePageExportEqualsFreeType)
+{
+    const uint32_t size = 24;
+    const ProgramResult exported = runProgram(GLYPHSMITH_CLI,
+        {"--silent", "--font", fontPath, "--chars", "32-126,192-255", "--codepage", "CP1251", "--size",
+            std::to_string(size), "--output_path", folder.path(), "cyrillic"});
+    ASSERT_EQ(exported.status, 0) << exported.output;
+    const std::vector<uint32_t> text = {0x41F, 0x440, 0x438, 0x432, 0x435, 0x442, ',', ' ', 0x43C, 0x438, 0x440};
+    kernedPairs = 0;
+    const GreyPicture expected = freetypePicture(size, text);
+    const std::string drawn = folder.file("cyrillic.png");
+    const ProgramResult result = runProgram(ASSETPEEK_PATH,
+        {"--font", folder.file("cyrillic_24.cpp"), "--text", kCyrillicText, "--codepage", "CP1251", "--output", drawn});
+    ASSERT_EQ(result.status, 0) << result.output;
+    const LibpngImage picture = readPicture(drawn);
+    ASSERT_EQ(std::make_pair(int64_t(picture.width), int64_t(picture.height)),
+        std::make_pair(expected.width, expected.height));
+    EXPECT_TRUE(picture.rows == expected.pixels);
 }
 
 } // namespace

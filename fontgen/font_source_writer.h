@@ -1,0 +1,17 @@
+// Writes a rendered glyph set out as the bitmap-font source and header.
+#pragma once
+
+#include "font_glyph_set.h"
+
+#include <string>
+#include <vector>
+
+// Writes <outputDir><name>.cpp and <outputDir><name>.h, the bitmap font of
+// `glyphs` in four rotations, with comment lines naming what remapped slots
+// show and `fallbackNames`, the fallback fonts. `name` must already be sanitized
+// (sanitizeFontName); `outputDir` is a prefix and should end with '/'. Both
+// files replace their old versions only once both are complete. Returns the
+// path of the file that could not be created or written, leaving neither
+// file changed, or an empty text on success.
+std::string writeFontSource(const FontGlyphSet& glyphs, const std::string& name, const std::string& outputDir,
+    const std::vector<std::string>& fallbackNames = {});
