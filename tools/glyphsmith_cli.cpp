@@ -13,17 +13,11 @@ constexpr ToolIdentity kIdentity = {"glyphsmith_cli", "Corvane Font Generator CL
 
 void registerOptions(CommandLine& commandLine)
 {
-    commandLine.addOption("--silent", "Print minimal information on the screen (useful for running from scripts)");
+    registerSilentOption(commandLine);
     commandLine.addOption("--font <font file>", "Input font file");
     commandLine.addOption("--chars <range>", "List of characters to process. Example: 32-126,145,146,147");
     commandLine.addOption("--size <height>", "Font height to process");
     commandLine.addOption("--output_path <path>", "Path for the output files");
-}
-
-bool hasFlag(CommandLine& commandLine, const char* option)
-{
-    NullArgumentParser parser;
-    return commandLine.getOption(option, "", parser);
 }
 
 struct ExportRequest {
@@ -97,7 +91,7 @@ int main(int argc, char** argv)
     return runTool(
         commandLine,
         [&] {
-            const bool silent = hasFlag(commandLine, "--silent");
+            const bool silent = lookUpSilent(commandLine);
             // runTool reads the option only once the run has ended.
             options.closingLine = !silent;
             if (!silent)

@@ -84,13 +84,16 @@ OwnedSurface decodeImage(const PackRequest& request, OutputFile& output)
         raiseError("cannot read input file '%s'", request.image.c_str());
     input.close();
     OwnedSurface surface(decodePng(input.data(), input.size(), request.alphaOnly, request.rotation));
+    const bool colourForAlphaOnly = !surface && request.alphaOnly && isNonGreyscalePng(input.data(), input.size());
     input.releaseBytes();
+    if (colourForAlphaOnly)
+        raiseError("'--alphaonly' needs a greyscale image");
     if (!surface)
         raiseError("cannot decode PNG file");
     return surface;
 }
 
-void pack(const PackRequest& request)
+std::string pack(const PackRequest& request)
 {
     if (!hasImageSuffix(request.image))
         raiseError("unrecognized input file");
@@ -105,14 +108,14 @@ void pack(const PackRequest& request)
     const uint64_t size = sizeof pieces.header + pieces.rowBytes + pieces.tailBytes;
     if (!output.commit())
         raiseError("cannot write output file '%s'", request.output.c_str());
-    std::printf(
-        "\nGenerated surface for '%s', size %lu bytes", request.image.c_str(), static_cast<unsigned long>(size));
+    return formatText(
+        "Generated surface for '%s', size %lu bytes", request.image.c_str(), static_cast<unsigned long>(size));
 }
 
 } // namespace
 
 int main(int argc, char** argv)
 {
-    return runStandardTool(
-        kIdentity, argc, argv, registerOptions, [](CommandLine& commandLine) { pack(readRequest(commandLine)); });
+    return runStandardTool(kIdentity, argc, argv, registerOptions,
+        [](CommandLine& commandLine) { return pack(readRequest(commandLine)); });
 }
