@@ -20,7 +20,6 @@ void requestRgba(png_structp png, png_infop)
     png_set_strip_16(png);
     png_set_gray_to_rgb(png);
     png_set_add_alpha(png, 0xFF, PNG_FILLER_AFTER);
-    png_set_interlace_handling(png);
 }
 
 } // namespace

@@ -9,7 +9,8 @@
 // Asks libpng for the transformations wanted once the header is read.
 using LibpngRequest = void (*)(png_structp png, png_infop info);
 
-// Reads the header, applies `request`, then every row into `pixels`. libpng
+// Reads the header, applies `request`, then every row into `pixels`, the
+// passes of an interlaced image combined by libpng's interlace handling. libpng
 // reports errors by longjmp, which skips destructors: nothing with one is
 // made after setjmp, so the caller owns both vectors.
 inline bool readRowsWithLibpng(
@@ -19,6 +20,7 @@ inline bool readRowsWithLibpng(
         return false;
     png_read_info(png, info);
     request(png, info);
+    png_set_interlace_handling(png);
     png_read_update_info(png, info);
     const png_uint_32 height = png_get_image_height(png, info);
     const size_t rowBytes = png_get_rowbytes(png, info);

@@ -15,7 +15,8 @@
 #      without and with a workspace against zlib and libdeflate (best of RUNS interleaved rounds);
 #   2. pixpack's peak memory against input + surface size (pixpack_memory.sh);
 #   3. glyphsmith_cli (0-255 at 256 pixels, four rotations) against lv_font_conv
-#      (0x20-0xFF at 256 pixels, one rotation; fetched with npm), best of 3;
+#      (0x20-0xFF at 256 pixels, one rotation; fetched with npm, so this part
+#      alone needs node and npm), best of 3;
 #      lv_font_conv takes --range only after --font.
 #   4. rawsnap on a 4096 x 4096 RGB888 dump against cp (median of 9 interleaved
 #      runs) and ImageMagick (best of 5).
@@ -51,7 +52,7 @@ lv_font_conv_version=1.5.3
 for program in "$decoders_bench" "$libpng_decode" "$inflate_bench" "$pixpack" "$glyphsmith_cli" "$rawsnap"; do
   [ -x "$program" ] || { echo "error: $program is not built (see the usage above)"; exit 1; }
 done
-for command in convert file cp npm node fc-match /usr/bin/time bc; do
+for command in convert file cp fc-match /usr/bin/time bc; do
   command -v "$command" >/dev/null || { echo "error: $command is not installed (scripts/install-deps.sh)"; exit 1; }
 done
 
@@ -153,7 +154,12 @@ memory() {
 
 fonts() {
   section "font export: DejaVuSans at 256 pixels, best of 3"
-  local font lv_font_conv
+  local font lv_font_conv command
+  # Only this part needs Node.js, whose packages scripts/install-deps.sh leaves
+  # to the machine: any node with npm runs the peer converter.
+  for command in node npm; do
+    command -v "$command" >/dev/null || { echo "error: part 'fonts' needs $command (Node.js)"; return 1; }
+  done
   font=$(fc-match -f '%{file}' DejaVuSans)
   npm install --silent --no-audit --no-fund --prefix "$work/npm" "lv_font_conv@$lv_font_conv_version" >/dev/null
   lv_font_conv=$work/npm/node_modules/.bin/lv_font_conv

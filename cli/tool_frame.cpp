@@ -11,6 +11,7 @@ namespace {
 
 constexpr const char* kMakersNotice = "Asset tools for the Corvane embedded graphics library.";
 constexpr const char* kHelpOption = "--help";
+constexpr const char* kSilentOption = "--silent";
 
 void printCommandLineError(const CommandLineException& error)
 {
@@ -38,22 +39,43 @@ void printBanner(const ToolIdentity& identity)
         unsigned(identity.version & 0xFF), kMakersNotice);
 }
 
-void raiseError(const char* format, ...)
+namespace {
+
+// Measures the formatted text with a first pass that writes nothing, then
+// formats it into a buffer of that size.
+std::string formatArguments(const char* format, std::va_list arguments)
 {
-    std::va_list arguments;
-    va_start(arguments, format);
     std::va_list measuring;
     va_copy(measuring, arguments);
     const int length = std::vsnprintf(nullptr, 0, format, measuring);
     va_end(measuring);
-    std::string message;
+    std::string text;
     if (length > 0) {
         std::vector<char> buffer(size_t(length) + 1);
         std::vsnprintf(buffer.data(), buffer.size(), format, arguments);
-        message.assign(buffer.data(), size_t(length));
+        text.assign(buffer.data(), size_t(length));
     }
+    return text;
+}
+
+} // namespace
+
+void raiseError(const char* format, ...)
+{
+    std::va_list arguments;
+    va_start(arguments, format);
+    std::string message = formatArguments(format, arguments);
     va_end(arguments);
     throw std::runtime_error(message);
+}
+
+std::string formatText(const char* format, ...)
+{
+    std::va_list arguments;
+    va_start(arguments, format);
+    std::string text = formatArguments(format, arguments);
+    va_end(arguments);
+    return text;
 }
 
 void finishRun()
@@ -74,6 +96,17 @@ void answerHelp(CommandLine& commandLine)
         commandLine.printUsage();
         finishRun();
     }
+}
+
+void registerSilentOption(CommandLine& commandLine)
+{
+    commandLine.addOption(kSilentOption, "Print minimal information on the screen (useful for running from scripts)");
+}
+
+bool lookUpSilent(CommandLine& commandLine)
+{
+    NullArgumentParser flag;
+    return commandLine.getOption(kSilentOption, "", flag);
 }
 
 int runTool(const CommandLine& commandLine, const std::function<void()>& work, const ToolRunOptions& options)
@@ -100,14 +133,24 @@ int runTool(const CommandLine& commandLine, const std::function<void()>& work, c
 }
 
 int runStandardTool(const ToolIdentity& identity, int argc, const char* const* argv,
-    void (*registerOptions)(CommandLine&), const std::function<void(CommandLine&)>& work)
+    void (*registerOptions)(CommandLine&), const std::function<std::string(CommandLine&)>& work)
 {
-    printBanner(identity);
     CommandLine commandLine(identity.usageName, argc, argv);
-    registerToolOptions(commandLine, registerOptions);
-    return runTool(commandLine, [&] {
-        answerHelp(commandLine);
-        work(commandLine);
-        finishRun();
-    });
+    registerToolOptions(commandLine, registerSilentOption);
+    registerOptions(commandLine);
+    ToolRunOptions options;
+    return runTool(
+        commandLine,
+        [&] {
+            const bool silent = lookUpSilent(commandLine);
+            // runTool reads the option only once the run has ended.
+            options.closingLine = !silent;
+            if (!silent)
+                printBanner(identity);
+            answerHelp(commandLine);
+            const std::string resultLine = work(commandLine);
+            std::printf(silent ? "%s\n" : "\n%s", resultLine.c_str());
+            finishRun();
+        },
+        options);
 }

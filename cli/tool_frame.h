@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <exception>
 #include <functional>
+#include <string>
 
 struct ToolIdentity {
     const char* usageName; // program name of the usage listing
@@ -20,6 +21,9 @@ void printBanner(const ToolIdentity& identity);
 // Formats like printf and throws the text as std::runtime_error.
 [[noreturn]] void raiseError(const char* format, ...) __attribute__((format(printf, 1, 2)));
 
+// Formats like printf into a string.
+std::string formatText(const char* format, ...) __attribute__((format(printf, 1, 2)));
+
 // Ends a run normally: throws the exit marker (the unsigned integer 0).
 [[noreturn]] void finishRun();
 
@@ -30,6 +34,14 @@ void registerToolOptions(CommandLine& commandLine, void (*registerOptions)(Comma
 // Looks up "--help"; when it is given, prints the usage listing and ends the run.
 void answerHelp(CommandLine& commandLine);
 
+// Registers "--silent": the banner and the closing line are left out, so that
+// a build log holds only the result line; usage listings and errors are still
+// printed.
+void registerSilentOption(CommandLine& commandLine);
+
+// Looks up "--silent".
+bool lookUpSilent(CommandLine& commandLine);
+
 struct ToolRunOptions {
     bool closingLine = true; // write the closing line after the exit marker
     // Reports an exception type the frame does not know (FreeType failures
@@ -37,11 +49,14 @@ struct ToolRunOptions {
     std::function<bool(const std::exception&)> reportOtherError;
 };
 
-// The whole run of a tool without a silent mode: banner, options, "--help",
-// then `work` (which reads the remaining options and does the job), then the
-// exit marker. Returns the process exit status.
+// The whole run of a tool: "--help" and "--silent" registered before the
+// tool's own options; "--silent" looked up, the banner unless it is given,
+// "--help", then `work`, which reads the remaining options, does the job and
+// returns the result line; the result line, then the exit marker. The result
+// line follows a blank line and the closing line ends it; in silent mode it
+// stands alone on its line. Returns the process exit status.
 int runStandardTool(const ToolIdentity& identity, int argc, const char* const* argv,
-    void (*registerOptions)(CommandLine&), const std::function<void(CommandLine&)>& work);
+    void (*registerOptions)(CommandLine&), const std::function<std::string(CommandLine&)>& work);
 
 // Runs `work`, which ends by throwing the exit marker, a CommandLineException
 // or a std::runtime_error, and returns the process exit status (0 or 1).

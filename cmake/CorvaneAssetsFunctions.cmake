@@ -3,7 +3,8 @@
 # PREVIEW pictures) CorvaneAssets::assetpeek: imported host programs from the
 # installed package, or the kit's own targets when its source tree is added with
 # add_subdirectory(). Every output is remade when its input file or its tool
-# changes, and only then.
+# changes, and only then. The tools run with --silent: a build log holds their
+# result lines and errors, not their banners.
 include_guard(GLOBAL)
 
 # Functions keep the policies in force where they are defined.
@@ -74,7 +75,7 @@ function(_corvane_add_preview target kind stem input)
   set(tool CorvaneAssets::assetpeek)
   add_custom_command(
     OUTPUT ${picture}
-    COMMAND $<TARGET_FILE:${tool}> ${ARGN} --output ${picture}
+    COMMAND $<TARGET_FILE:${tool}> --silent ${ARGN} --output ${picture}
     DEPENDS ${input} $<TARGET_FILE:${tool}>
     COMMENT "Drawing preview ${stem}_preview.png with assetpeek"
     VERBATIM)
@@ -203,7 +204,7 @@ function(corvane_add_surface target)
   set(tool CorvaneAssets::pixpack)
   add_custom_command(
     OUTPUT ${outputs}
-    COMMAND $<TARGET_FILE:${tool}> --image ${image} ${pixpackOptions} --output ${surface}
+    COMMAND $<TARGET_FILE:${tool}> --silent --image ${image} ${pixpackOptions} --output ${surface}
     DEPENDS ${image} $<TARGET_FILE:${tool}>
     COMMENT "Packing surface ${args_NAME} with pixpack"
     VERBATIM)

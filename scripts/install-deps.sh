@@ -19,8 +19,9 @@ packages=(
   clang libclang-rt-14-dev
   # pixpack memory benchmark (GNU time, bc)
   time bc
-  # benchmarks
-  libspng-dev libstb-dev liblodepng-dev libdeflate-dev
+  # benchmarks (their image listing uses file; the font part also needs Node.js with npm,
+  # which is left to the machine: Debian's nodejs and npm conflict with one installed otherwise)
+  libspng-dev libstb-dev liblodepng-dev libdeflate-dev file
 )
 export DEBIAN_FRONTEND=noninteractive
 apt-get update

@@ -642,6 +642,13 @@ DsSurface* decodePngWithAllocator(
     return surface;
 }
 
+bool isNonGreyscalePng(const uint8_t* data, uint64_t size)
+{
+    PngInfo info{};
+    return data && hasSignature(data, size) && decodePngChunks(data, size, info, nullptr) == PNG_OK &&
+        info.colorType != kPngGrey;
+}
+
 DsSurface* decodePng(const uint8_t* data, uint64_t size, bool alphaOnly, int rotation)
 {
     return decodePngWithAllocator(data, size, alphaOnly, rotation, dsMalloc, dsFree);

@@ -52,6 +52,11 @@ constexpr uint64_t kDeflateMaxExpansion = 1032; // the most output one byte of D
 // calls release() on the surface and then deletes it.
 DsSurface* decodePng(const uint8_t* data, uint64_t size, bool alphaOnly, int rotation);
 
+// Whether the file of `size` bytes at `data` is a PNG file whose chunks the
+// decoder accepts but whose colour type is not greyscale: the files an
+// alpha-only decode refuses for their colour type alone.
+bool isNonGreyscalePng(const uint8_t* data, uint64_t size);
+
 // decodePng with the surface's allocator pair given by the caller; an
 // allocator that returns null makes the decode fail cleanly.
 DsSurface* decodePngWithAllocator(

@@ -207,14 +207,14 @@ Picture fontTextPicture(const PeekRequest& request, OutputFile& output)
     return drawText(layout, request.rotation);
 }
 
-void peek(const PeekRequest& request)
+std::string peek(const PeekRequest& request)
 {
     OutputFile output;
     const Picture picture =
         request.surface.empty() ? fontTextPicture(request, output) : surfaceFilePicture(request, output);
     if (!writePng(picture, output) || !output.commit())
         raiseError("cannot write output file '%s'", request.output.c_str());
-    std::printf("\nGenerated picture '%s', %u x %u pixels", request.output.c_str(), unsigned(picture.width),
+    return formatText("Generated picture '%s', %u x %u pixels", request.output.c_str(), unsigned(picture.width),
         unsigned(picture.height));
 }
 
@@ -222,6 +222,6 @@ void peek(const PeekRequest& request)
 
 int main(int argc, char** argv)
 {
-    return runStandardTool(
-        kIdentity, argc, argv, registerOptions, [](CommandLine& commandLine) { peek(readRequest(commandLine)); });
+    return runStandardTool(kIdentity, argc, argv, registerOptions,
+        [](CommandLine& commandLine) { return peek(readRequest(commandLine)); });
 }

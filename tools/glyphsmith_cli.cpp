@@ -19,19 +19,13 @@ constexpr ToolIdentity kIdentity = {"glyphsmith_cli", "Corvane Font Generator CL
 
 void registerOptions(CommandLine& commandLine)
 {
-    commandLine.addOption("--silent", "Print minimal information on the screen (useful for running from scripts)");
+    registerSilentOption(commandLine);
     commandLine.addOption("--font <font file>", "Input font file");
     commandLine.addOption("--chars <range>", "List of characters to process. Example: 32-126,145,146,147");
     commandLine.addOption("--size <height>", "Font height to process");
     commandLine.addOption("--output_path <path>", "Path for the output files");
     commandLine.addOption("--codepage <name>", "Show the characters of an 8-bit code page. Example: CP1251");
     commandLine.addOption("--fallback <font file>", "Font for the characters the input font lacks (repeatable)");
-}
-
-bool hasFlag(CommandLine& commandLine, const char* option)
-{
-    NullArgumentParser parser;
-    return commandLine.getOption(option, "", parser);
 }
 
 struct ExportRequest {
@@ -183,7 +177,7 @@ int main(int argc, char** argv)
     return runTool(
         commandLine,
         [&] {
-            const bool silent = hasFlag(commandLine, "--silent");
+            const bool silent = lookUpSilent(commandLine);
             // runTool reads the option only once the run has ended.
             options.closingLine = !silent;
             if (!silent)

@@ -209,7 +209,10 @@ OwnedSurface decodeImage(const PackRequest& request, OutputFile& output, uint8_t
             unsigned(loadBigEndian32(input.data() + kIhdrHeightOffset)),
             static_cast<unsigned long long>(gRefusedBytes));
     colorType = input.size() > kColorTypeOffset ? input.data()[kColorTypeOffset] : 0;
+    const bool colourForAlphaOnly = !surface && request.alphaOnly && isNonGreyscalePng(input.data(), input.size());
     input.releaseBytes();
+    if (colourForAlphaOnly)
+        raiseError("'--alphaonly' needs a greyscale image");
     if (!surface)
         raiseError("cannot decode PNG file");
     return surface;
@@ -274,7 +277,7 @@ uint64_t writeSurfaceFile(const DsSurface& surface, int rotation, OutputFile& ou
     return sizeof file.header + uint64_t(file.rowCount) * file.pitch + file.tailBytes;
 }
 
-void pack(const PackRequest& request)
+std::string pack(const PackRequest& request)
 {
     if (!hasImageSuffix(request.image))
         raiseError("unrecognized input file");
@@ -290,14 +293,14 @@ void pack(const PackRequest& request)
         raiseError("cannot write output file '%s'", request.output.c_str());
     if (!request.palette.empty() && !paletteOutput.publish())
         raiseError("cannot write palette file '%s'", request.palette.c_str());
-    std::printf(
-        "\nGenerated surface for '%s', size %lu bytes", request.image.c_str(), static_cast<unsigned long>(size));
+    return formatText(
+        "Generated surface for '%s', size %lu bytes", request.image.c_str(), static_cast<unsigned long>(size));
 }
 
 } // namespace
 
 int main(int argc, char** argv)
 {
-    return runStandardTool(
-        kIdentity, argc, argv, registerOptions, [](CommandLine& commandLine) { pack(readRequest(commandLine)); });
+    return runStandardTool(kIdentity, argc, argv, registerOptions,
+        [](CommandLine& commandLine) { return pack(readRequest(commandLine)); });
 }

@@ -65,9 +65,11 @@ SnapshotRequest readRequest(CommandLine& commandLine)
     UnsignedArgumentParser pitchParser(request.geometry.pitch, 10);
     if (!commandLine.getOption("--pitch", "", pitchParser))
         throw CommandLineException("--pitch", "missing argument");
-    if (bmpRowLength(request.geometry) > request.geometry.pitch)
-        throw CommandLineException(
-            "--pitch", "invalid argument. Must be the same or larger than the width on one line.");
+    const uint32_t lineBytes = bmpRowLength(request.geometry);
+    if (lineBytes > request.geometry.pitch)
+        throw CommandLineException("--pitch",
+            formatText("invalid argument. Must be at least %u bytes (%u pixels x %u).", unsigned(lineBytes),
+                unsigned(request.geometry.width), unsigned(request.geometry.bitsPerPixel / 8)));
 
     StringArgumentParser outputParser(request.output);
     if (!commandLine.getOption("--output", "", outputParser))
@@ -76,7 +78,7 @@ SnapshotRequest readRequest(CommandLine& commandLine)
     return request;
 }
 
-void convert(const SnapshotRequest& request)
+std::string convert(const SnapshotRequest& request)
 {
     InputFile input;
     if (!input.open(request.input))
@@ -96,14 +98,14 @@ void convert(const SnapshotRequest& request)
         [&output](const iovec* buffers, int count) { return output.writeVector(buffers, count); });
     if (!written || !output.commit())
         raiseError("cannot write output file '%s'", request.output.c_str());
-    std::printf(
-        "\nGenerated BMP file '%s', size %u bytes", request.output.c_str(), unsigned(bmpFileSize(request.geometry)));
+    return formatText(
+        "Generated BMP file '%s', size %u bytes", request.output.c_str(), unsigned(bmpFileSize(request.geometry)));
 }
 
 } // namespace
 
 int main(int argc, char** argv)
 {
-    return runStandardTool(
-        kIdentity, argc, argv, registerOptions, [](CommandLine& commandLine) { convert(readRequest(commandLine)); });
+    return runStandardTool(kIdentity, argc, argv, registerOptions,
+        [](CommandLine& commandLine) { return convert(readRequest(commandLine)); });
 }

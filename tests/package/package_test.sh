@@ -142,6 +142,13 @@ step_find_package() {
   build_example "$dir" -DCMAKE_PREFIX_PATH="$prefix"
   check_inspect_report "$dir"
   check_previews "$dir"
+  # The tools run silent: the log holds their result lines, not their banners.
+  grep -F "Asset tools for the Corvane embedded graphics library" "$dir/build.log" &&
+    fail "the build log holds a tool's banner"
+  for line in "Generated bitmap font for" "Generated surface for" "Generated picture"; do
+    grep -q "^$line '" "$dir/build.log" || fail "the build log lacks the line '$line ...'"
+  done
+  echo "ok: the build log holds the tools' result lines and no banner"
   # Only the upright font is used: --gc-sections must drop the other rotations,
   # which the font source's data sections allow.
   local symbols

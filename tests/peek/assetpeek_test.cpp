@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -16,6 +17,8 @@ const std::string kBanner =
 const std::string kUsage = "\n\nUSAGE: assetpeek [options]\n"
                            "where [options] can be any of the following:\n\n"
                            "\n --help                            -  Print this help screen\n"
+                           "\n --silent                          -  Print minimal information on the screen (useful "
+                           "for running from scripts)\n"
                            "\n --surface <surface file>          -  Input surface file\n"
                            "\n --upright                         -  Undo the surface's stored rotation\n"
                            "\n --palette <palette file>          -  Draw an I8 surface in the palette's colours\n"
@@ -187,6 +190,35 @@ TEST_F(Assetpeek, RunErrorsLeaveNoOutputFile)
     };
     for (const auto& c : cases)
         expectFailure(c.arguments, runtimeError(c.error));
+}
+
+// --silent leaves out the banner and the closing line: the result line stands
+// alone on its line; usage listings and errors are printed as ever.
+TEST_F(Assetpeek, SilentRunsPrintTheResultLineOrTheErrorAlone)
+{
+    const std::string missing = directory.file("missing.srf");
+    const struct {
+        std::vector<std::string> arguments;
+        std::string output;
+        int status;
+    } cases[] = {
+        {{"--silent", "--surface", surface, "--output", picture}, "Generated picture '" + picture + "', 2 x 3 pixels\n",
+            0},
+        {{"--font", font, "--text", "A", "--output", picture, "--silent"},
+            "Generated picture '" + picture + "', 4 x 12 pixels\n", 0},
+        {{"--help", "--silent"}, kUsage, 0},
+        {{"--silent", "--output", picture}, kUsage + "\n\nERROR: missing --surface or --font\n\n", 1},
+        {{"--silent", "--silent", "--help"}, kUsage + "\n\nERROR: '--silent' duplicate option\n\n", 1},
+        {{"--silent", "--surface", missing, "--output", picture},
+            "\n\nERROR: cannot open input file '" + missing + "'\n\n", 1},
+    };
+    for (const auto& c : cases) {
+        std::remove(picture.c_str());
+        const ProgramResult result = assetpeek(c.arguments);
+        EXPECT_EQ(result.output, c.output);
+        EXPECT_EQ(result.status, c.status) << c.output;
+        EXPECT_EQ(fileExists(picture), c.output.rfind("Generated", 0) == 0) << c.output;
+    }
 }
 
 TEST_F(Assetpeek, DrawsASurfaceAsStoredAndUpright)

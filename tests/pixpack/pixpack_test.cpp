@@ -12,6 +12,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstdio>
 #include <string>
 #include <thread>
 #include <vector>
@@ -23,6 +24,8 @@ const std::string kBanner =
 const std::string kUsage = "\n\nUSAGE: pixpack [options]\n"
                            "where [options] can be any of the following:\n\n"
                            "\n --help                            -  Print this help screen\n"
+                           "\n --silent                          -  Print minimal information on the screen (useful "
+                           "for running from scripts)\n"
                            "\n --image <image file>              -  Input image file\n"
                            "\n --rotation <90 | 180 | 270>       -  Specify image rotation\n"
                            "\n --alphaonly                       -  Generate an alpha only surface\n"
@@ -167,6 +170,16 @@ TEST_F(Pixpack, RunErrorsLeaveFilesAsTheyWere)
     writeFileBytes(broken, asText(colorPng).substr(0, 40));
     const std::string missing = scratch.file("missing.png");
     const std::string badOutput = scratch.file("no/such/dir/out.srf");
+    const std::string greyAlpha = scratch.file("grey_alpha.png"), indexed = scratch.file("indexed.png");
+    PngRecipe recipe;
+    recipe.colorType = 4;
+    recipe.width = recipe.height = 2;
+    recipe.pixels = randomBytes(8, 3);
+    writeFileBytes(greyAlpha, asText(buildPng(recipe)));
+    recipe.colorType = 3;
+    recipe.pixels = {0, 1, 1, 0};
+    recipe.palette = randomBytes(6, 4);
+    writeFileBytes(indexed, asText(buildPng(recipe)));
     const struct {
         std::vector<std::string> arguments;
         std::string error;
@@ -180,7 +193,11 @@ TEST_F(Pixpack, RunErrorsLeaveFilesAsTheyWere)
         {{"--image", color, "--output", badOutput}, "cannot create output file '" + badOutput + "'"},
         {{"--image", empty, "--output", output}, "cannot read input file '" + empty + "'"},
         {{"--image", broken, "--output", output}, "cannot decode PNG file"},
-        {{"--image", color, "--alphaonly", "--output", output}, "cannot decode PNG file"},
+        {{"--image", color, "--alphaonly", "--output", output}, "'--alphaonly' needs a greyscale image"},
+        {{"--image", greyAlpha, "--alphaonly", "--output", output}, "'--alphaonly' needs a greyscale image"},
+        {{"--image", indexed, "--rotation", "90", "--alphaonly", "--output", output},
+            "'--alphaonly' needs a greyscale image"},
+        {{"--image", broken, "--alphaonly", "--output", output}, "cannot decode PNG file"},
         {{"--image", color, "--output", "/dev/full"}, "cannot write output file '/dev/full'"},
     };
     for (const auto& c : cases) {
@@ -278,6 +295,33 @@ TEST_F(Pixpack, FormatsThatAgree)
                     "\x1e\x14\x0a\x80"
                     "\x3c\x32\x28\xff",
             12));
+}
+
+// --silent leaves out the banner and the closing line: the result line stands
+// alone on its line; usage listings and errors are printed as ever.
+TEST_F(Pixpack, SilentRunsPrintTheResultLineOrTheErrorAlone)
+{
+    const std::string size = std::to_string(expectedSurfaceFile(greyPng, false, 90).size());
+    const struct {
+        std::vector<std::string> arguments;
+        std::string output;
+        int status;
+    } cases[] = {
+        {{"--silent", "--image", grey, "--rotation", "90", "--output", output},
+            "Generated surface for '" + grey + "', size " + size + " bytes\n", 0},
+        {{"--help", "--silent"}, kUsage, 0},
+        {{"--silent", "--output", output}, kUsage + "\n\nERROR: '--image' missing file name\n\n", 1},
+        {{"--silent", "--silent", "--help"}, kUsage + "\n\nERROR: '--silent' duplicate option\n\n", 1},
+        {{"--image", color, "--alphaonly", "--silent", "--output", output},
+            "\n\nERROR: '--alphaonly' needs a greyscale image\n\n", 1},
+    };
+    for (const auto& c : cases) {
+        std::remove(output.c_str());
+        const ProgramResult result = pixpack(c.arguments);
+        EXPECT_EQ(result.output, c.output);
+        EXPECT_EQ(result.status, c.status) << c.output;
+        EXPECT_EQ(fileExists(output), c.output.rfind("Generated", 0) == 0) << c.output;
+    }
 }
 
 TEST_F(Pixpack, WritesTheSurfaceFile)

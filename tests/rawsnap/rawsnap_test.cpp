@@ -22,6 +22,8 @@ const std::string kBanner = "\n\nSnapshot Converter v1.00. Asset tools for the C
 const std::string kUsage = "\n\nUSAGE: rawsnap [options]\n"
                            "where [options] can be any of the following:\n\n"
                            "\n --help                            -  Print this help screen\n"
+                           "\n --silent                          -  Print minimal information on the screen (useful "
+                           "for running from scripts)\n"
                            "\n --fb <raw framebuffer file>       -  Input framebuffer file\n"
                            "\n --width <width in pixels>         -  Specify the framebuffer width in pixels\n"
                            "\n --height <height in pixels>       -  Specify the framebuffer height in pixels\n"
@@ -117,7 +119,7 @@ TEST_F(Rawsnap, RefusesBadCommandLinesInLookupOrder)
         std::string error;
     };
     const std::string range = "invalid argument. Must be between 1 and 4096.";
-    const std::string pitch = "invalid argument. Must be the same or larger than the width on one line.";
+    const std::string pitch = "invalid argument. Must be at least ";
     const std::vector<Case> cases = {
         {{}, "'--fb' missing file name"},
         {{"--fb=x.raw"}, "'--fb' missing file name"},
@@ -136,8 +138,12 @@ TEST_F(Rawsnap, RefusesBadCommandLinesInLookupOrder)
         {{"--fb", "a", "--width", "1", "--height", "4097"}, "'--height' " + range},
         {{"--fb", "a", "--width", "1", "--height", "1"}, "'--format' missing argument"},
         {{"--fb", "a", "--width", "3", "--height", "1", "--format", "RGB888"}, "'--pitch' missing argument"},
-        {{"--fb", "a", "--width", "3", "--height", "1", "--format", "RGB888", "--pitch", "8"}, "'--pitch' " + pitch},
-        {{"--fb", "a", "--width", "3", "--height", "1", "--format", "RGB565", "--pitch", "5"}, "'--pitch' " + pitch},
+        {{"--fb", "a", "--width", "3", "--height", "1", "--format", "RGB888", "--pitch", "8"},
+            "'--pitch' " + pitch + "9 bytes (3 pixels x 3)."},
+        {{"--fb", "a", "--width", "3", "--height", "1", "--format", "RGB565", "--pitch", "5"},
+            "'--pitch' " + pitch + "6 bytes (3 pixels x 2)."},
+        {{"--fb", "a", "--width", "320", "--height", "1", "--format", "RGB565", "--pitch", "320"},
+            "'--pitch' " + pitch + "640 bytes (320 pixels x 2)."},
         {{"--fb", "a", "--width", "3", "--height", "1", "--format", "RGB888", "--pitch", "9"},
             "'--output' missing output file"},
         {{"--fb", "a", "--width", "3", "--height", "1", "--format", "RGB888", "--pitch", "9", "--output", "o", "stray",
@@ -197,6 +203,33 @@ TEST_F(Rawsnap, ReportsRunTimeErrorsWithoutUsageAndLeavesFilesAsTheyWere)
     EXPECT_EQ(full.output, runtimeError("cannot write output file '/dev/full'"));
     EXPECT_EQ(full.status, 1);
     EXPECT_TRUE(fileExists("/dev/full"));
+}
+
+// --silent leaves out the banner and the closing line: the result line stands
+// alone on its line; usage listings and errors are printed as ever.
+TEST_F(Rawsnap, SilentRunsPrintTheResultLineOrTheErrorAlone)
+{
+    writeFileBytes(dump, randomBytes(18, 5));
+    std::vector<std::string> missingInput = withArguments({"--silent"});
+    missingInput[1] = directory.file("missing.raw");
+    const struct {
+        std::vector<std::string> arguments;
+        std::string output;
+        int status;
+    } cases[] = {
+        {withArguments({"--silent"}), "Generated BMP file '" + output + "', size 78 bytes\n", 0},
+        {{"--help", "--silent"}, kUsage, 0},
+        {{"--silent", "--fb", "a"}, kUsage + "\n\nERROR: '--width' missing argument\n\n", 1},
+        {{"--silent", "--silent", "--help"}, kUsage + "\n\nERROR: '--silent' duplicate option\n\n", 1},
+        {missingInput, "\n\nERROR: cannot open input file '" + missingInput[1] + "'\n\n", 1},
+    };
+    for (const auto& c : cases) {
+        std::remove(output.c_str());
+        const ProgramResult result = rawsnap(c.arguments);
+        EXPECT_EQ(result.output, c.output);
+        EXPECT_EQ(result.status, c.status) << c.output;
+        EXPECT_EQ(fileExists(output), c.output.rfind("Generated", 0) == 0) << c.output;
+    }
 }
 
 TEST_F(Rawsnap, WritesRowsBottomUpCutToTheRowLengthAndPadded)
