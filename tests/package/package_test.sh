@@ -340,7 +340,7 @@ check_mapped_font() {
   # shellcheck disable=SC2016 # CMake expands ${FONT}
   consumer_build 'corvane_add_font(app NAME cyr FONT ${FONT} SIZE 16 CHARS 32-255 CODEPAGE CP1251 PREVIEW "Привет, мир"
   FALLBACK '"$fallback"')' "$WORK/$step/logo.png" || { cat "$consumer.log"; fail "the CP1251 font with a fallback failed"; }
-  [[ -s "$consumer/cyr_preview.png" ]] || fail "the CP1251 font has no preview"
+  [[ -s "$consumer/cyr_16_preview.png" ]] || fail "the CP1251 font has no preview"
   grep -qx "// fallback font 'fallback.ttf'" "$consumer/cyr_16.cpp" || fail "the export names no fallback font"
   touch "$fallback"
   rebuild_steps "$consumer" | grep -qF "Generating font cyr_16" || fail "touching the fallback font did not remake the export"
