@@ -19,15 +19,28 @@
 namespace {
 
 const std::string kBanner = "\n\nSnapshot Converter v1.00. Asset tools for the Corvane embedded graphics library.\n\n";
-const std::string kUsage = "\n\nUSAGE: rawsnap [options]\n"
-                           "where [options] can be any of the following:\n\n"
-                           "\n --help                            -  Print this help screen\n"
-                           "\n --fb <raw framebuffer file>       -  Input framebuffer file\n"
-                           "\n --width <width in pixels>         -  Specify the framebuffer width in pixels\n"
-                           "\n --height <height in pixels>       -  Specify the framebuffer height in pixels\n"
-                           "\n --pitch <pitch in bytes>          -  Specify the framebuffer pitch in bytes\n"
-                           "\n --format <color format: RGB888 | RGB565>  -  Specify the framebuffer color format\n"
-                           "\n --output <output file>            -  Output BMP file\n";
+const std::string kUsage =
+    "\n\nUSAGE: rawsnap [options]\n"
+    "where [options] can be any of the following:\n\n"
+    "\n --help                            -  Print this help screen\n"
+    "\n --fb <raw framebuffer file>       -  Input framebuffer file\n"
+    "\n --width <width in pixels>         -  Specify the framebuffer width in pixels\n"
+    "\n --height <height in pixels>       -  Specify the framebuffer height in pixels (default: every whole line of "
+    "the file)\n"
+    "\n --pitch <pitch in bytes>          -  Specify the framebuffer pitch in bytes (default: width x bytes per "
+    "pixel)\n"
+    "\n --offset <bytes>                  -  Skip this many bytes before the first line (default: 0)\n"
+    "\n --format <color format>           -  Specify the framebuffer color format, one of:\n"
+    "      RGB888           bytes B, G, R\n"
+    "      RGB565           little-endian 16 bits: R in bits 11-15, G 5-10, B 0-4\n"
+    "      RGB565_SWAPPED   16 bits, high byte first (RGB565 swapped, as SPI panels hold it)\n"
+    "      BGR565           little-endian 16 bits: B in bits 11-15, G 5-10, R 0-4\n"
+    "      BGR888           bytes R, G, B\n"
+    "      XRGB8888         bytes B, G, R, X (X ignored)\n"
+    "      ARGB8888         bytes B, G, R, A\n"
+    "      ARGB1555         little-endian 16 bits: A in bit 15, R 10-14, G 5-9, B 0-4\n"
+    "      ARGB4444         little-endian 16 bits: A in bits 12-15, R 8-11, G 4-7, B 0-3\n"
+    "\n --output <output file>            -  Output file: PNG when its name ends in .png, BMP otherwise\n";
 const std::string kClosing = "\n\n";
 
 ProgramResult rawsnap(const std::vector<std::string>& arguments)
@@ -116,7 +129,7 @@ TEST_F(Rawsnap, RefusesBadCommandLinesInLookupOrder)
         std::vector<std::string> arguments;
         std::string error;
     };
-    const std::string range = "invalid argument. Must be between 1 and 4096.";
+    const std::string range = "invalid argument. Must be between 1 and 2147483647.";
     const std::string pitch = "invalid argument. Must be the same or larger than the width on one line.";
     const std::vector<Case> cases = {
         {{}, "'--fb' missing file name"},
@@ -126,16 +139,20 @@ TEST_F(Rawsnap, RefusesBadCommandLinesInLookupOrder)
         {{"--fb", ""}, "'--fb' missing value"},
         {{"--fb", "a"}, "'--width' missing argument"},
         {{"--fb", "a", "--width", "0"}, "'--width' " + range},
-        {{"--fb", "a", "--width", "4097", "--height", "1"}, "'--width' " + range},
+        {{"--fb", "a", "--width", "2147483648", "--height", "1"}, "'--width' " + range},
         {{"--fb", "a", "--width", "-1"}, "'--width' missing numeric value"},
         {{"--fb", "a", "--width", "12px"}, "'--width' invalid numeric value"},
         {{"--fb", "a", "--width", "4294967297"}, "'--width' invalid numeric value"},
         {{"--fb", "a", "--width", "x", "--width", "2"}, "'--width' invalid numeric value"},
         {{"--fb", "a", "--width", "1", "--width", "2"}, "'--width' duplicate option"},
-        {{"--fb", "a", "--width", "4096"}, "'--height' missing argument"},
-        {{"--fb", "a", "--width", "1", "--height", "4097"}, "'--height' " + range},
+        {{"--fb", "a", "--width", "2147483647"}, "'--format' missing argument"},
+        {{"--fb", "a", "--width", "1", "--height", "2147483648"}, "'--height' " + range},
+        {{"--fb", "a", "--width", "1", "--height", "0"}, "'--height' " + range},
         {{"--fb", "a", "--width", "1", "--height", "1"}, "'--format' missing argument"},
-        {{"--fb", "a", "--width", "3", "--height", "1", "--format", "RGB888"}, "'--pitch' missing argument"},
+        {{"--fb", "a", "--width", "3", "--format", "RGB888"}, "'--output' missing output file"},
+        {{"--fb", "a", "--width", "3", "--format", "RGB888", "--offset", "-1"}, "'--offset' missing numeric value"},
+        {{"--fb", "a", "--width", "3", "--format", "BGR565", "--pitch", "5"}, "'--pitch' " + pitch},
+        {{"--fb", "a", "--width", "3", "--format", "ARGB8888", "--pitch", "11"}, "'--pitch' " + pitch},
         {{"--fb", "a", "--width", "3", "--height", "1", "--format", "RGB888", "--pitch", "8"}, "'--pitch' " + pitch},
         {{"--fb", "a", "--width", "3", "--height", "1", "--format", "RGB565", "--pitch", "5"}, "'--pitch' " + pitch},
         {{"--fb", "a", "--width", "3", "--height", "1", "--format", "RGB888", "--pitch", "9"},
@@ -352,7 +369,7 @@ TEST(RawsnapOutputs, AnInterruptedRunLeavesThePreviousOutput)
     }
 }
 
-// The dump is mapped and its rows written from its pages, whether it lies on
+// The dump's lines are read and written out in batches, whether it lies on
 // the output's file system or another, and whether the output is a file or
 // a pipe: the image is the same every way.
 TEST(RawsnapOutputs, EveryWayOfWritingGivesTheSameImage)
