@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Side-by-side speed of the tool kit against what a user would pick instead.
 #
-# Usage: bench/run.sh BUILD_DIR [RUNS [PART...]]   (parts: decoders processes inflate_speed memory fonts snapshots)
+# Usage: bench/run.sh BUILD_DIR [RUNS [PART...]]
+#   (parts: decoders processes inflate_speed memory fonts snapshots snapshot_png)
 # BUILD_DIR is a Release build with the benchmarks on:
 #   cmake -S . -B build-bench -G Ninja -DCMAKE_BUILD_TYPE=Release \
 #         -DCORVANE_BUILD_BENCH=ON -DCORVANE_BUILD_GUI=OFF
@@ -18,7 +19,10 @@
 #      (0x20-0xFF at 256 pixels, one rotation; fetched with npm), best of 3;
 #      lv_font_conv takes --range only after --font.
 #   4. rawsnap on a 4096 x 4096 RGB888 dump against cp (median of 9 interleaved
-#      runs) and ImageMagick (best of 5).
+#      runs) and ImageMagick (best of 5);
+#   5. rawsnap writing a PNG of a 4096 x 4096 RGB565 dump against PIL reading the
+#      same raw bytes (raw mode BGR;16) and saving a PNG at the same zlib level, 6
+#      (libpng's default), both whole processes, median of 5 interleaved runs.
 # Figures are printed, never judged: the status is 1 only when something could
 # not be measured (a missing program, a failed command).
 
@@ -28,7 +32,7 @@ set -euo pipefail
 
 build=${1:?usage: $0 BUILD_DIR [RUNS [PART...]]}
 runs=${2:-5}
-all_parts=(decoders processes inflate_speed memory fonts snapshots)
+all_parts=(decoders processes inflate_speed memory fonts snapshots snapshot_png)
 parts=("${@:3}")
 [ ${#parts[@]} -gt 0 ] || parts=("${all_parts[@]}")
 for part in "${parts[@]}"; do
@@ -191,6 +195,36 @@ snapshots() {
   printf '  %-24s %10s %12d %7s\n' rawsnap "$bmp" "$(stat -c %s "$work/rawsnap.bmp")" "$(ratio "$bmp" "$copy")"
   printf '  %-24s %10s %12d %7s\n' "convert bgr: BMP3:" "$magick" "$(stat -c %s "$work/convert.bmp")" \
     "$(ratio "$magick" "$copy")"
+}
+
+snapshot_png() {
+  section "4096 x 4096 RGB565 dump to PNG at zlib level 6, median of 5 interleaved runs (PIL, rawsnap, ...)"
+  if ! /usr/bin/python3 -c 'import PIL' 2>/dev/null; then
+    echo "error: PIL is not installed (python3-pil, scripts/install-deps.sh)"
+    return 1
+  fi
+  # Photo-like (a plasma's 16-bit grey levels taken as RGB565 words) and noise.
+  convert -seed 17 -size 4096x4096 plasma:fractal -colorspace Gray -depth 16 -endian LSB "gray:$work/plasma565.raw"
+  head -c $((4096 * 4096 * 2)) /dev/urandom >"$work/noise565.raw"
+  local pil_save='import sys
+from PIL import Image
+with open(sys.argv[1], "rb") as dump:
+    pixels = dump.read()
+Image.frombytes("RGB", (4096, 4096), pixels, "raw", "BGR;16").save(sys.argv[2], compress_level=6)'
+  printf '  %-24s %10s %12s %7s\n' tool ms output_bytes x_pil
+  local name pils ours pil png
+  for name in plasma565 noise565; do
+    pils=() ours=()
+    for _ in $(seq 5); do
+      pils+=("$(FRESH_OUTPUT=$work/pil.png best_ms 1 /usr/bin/python3 -c "$pil_save" "$work/$name.raw" "$work/pil.png")")
+      ours+=("$(FRESH_OUTPUT=$work/rawsnap.png best_ms 1 "$rawsnap" --fb "$work/$name.raw" --width 4096 \
+                --format RGB565 --output "$work/rawsnap.png")")
+    done
+    pil=$(median "${pils[@]}")
+    png=$(median "${ours[@]}")
+    printf '  %-24s %10s %12d %7s\n' "PIL $name" "$pil" "$(stat -c %s "$work/pil.png")" 1.00
+    printf '  %-24s %10s %12d %7s\n' "rawsnap $name" "$png" "$(stat -c %s "$work/rawsnap.png")" "$(ratio "$png" "$pil")"
+  done
 }
 
 # Each part runs in its own subshell, so a failure in one still lets the
