@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Side-by-side speed of the tool kit against what a user would pick instead.
 #
-# Usage: bench/run.sh BUILD_DIR [RUNS [PART...]]   (parts: decoders processes inflate_speed memory fonts snapshots formats)
+# Usage: bench/run.sh BUILD_DIR [RUNS [PART...]]
+#   (parts: decoders processes inflate_speed memory fonts snapshots formats snapshot_png)
 # BUILD_DIR is a Release build with the benchmarks on:
 #   cmake -S . -B build-bench -G Ninja -DCMAKE_BUILD_TYPE=Release \
 #         -DCORVANE_BUILD_BENCH=ON -DCORVANE_BUILD_GUI=OFF
@@ -19,10 +20,13 @@
 #      alone needs node and npm), best of 3;
 #      lv_font_conv takes --range only after --font.
 #   4. rawsnap on a 4096 x 4096 RGB888 dump against cp (median of 9 interleaved
-#      runs) and ImageMagick (best of 5).
+#      runs) and ImageMagick (best of 5);
 #   5. pixpack --format RGB565 --dither on a 2048 x 2048 photograph (from Debian's
 #      lomiri-wallpapers-16.04) against plain pixpack on the same file, median of
 #      9 interleaved runs, with both surfaces' sizes.
+#   6. rawsnap writing a PNG of a 4096 x 4096 RGB565 dump against PIL reading the
+#      same raw bytes (raw mode BGR;16) and saving a PNG at the same zlib level, 6
+#      (libpng's default), both whole processes, median of 5 interleaved runs.
 # Figures are printed, never judged: the status is 1 only when something could
 # not be measured (a missing program, a failed command).
 
@@ -32,7 +36,7 @@ set -euo pipefail
 
 build=${1:?usage: $0 BUILD_DIR [RUNS [PART...]]}
 runs=${2:-5}
-all_parts=(decoders processes inflate_speed memory fonts snapshots formats)
+all_parts=(decoders processes inflate_speed memory fonts snapshots formats snapshot_png)
 parts=("${@:3}")
 [ ${#parts[@]} -gt 0 ] || parts=("${all_parts[@]}")
 for part in "${parts[@]}"; do
@@ -215,13 +219,40 @@ formats() {
     dithered+=("$(FRESH_OUTPUT=$work/rgb565.srf best_ms 1 "$pixpack" --image "$work/sunset.png" \
                   --format RGB565 --dither --output "$work/rgb565.srf")")
   done
-  printf '  %-28s %10s %12s %7s
-' run ms surface_bytes x_plain
-  printf '  %-28s %10s %12d %7s
-' "plain (RGB888)" "$(median "${plain[@]}")" "$(stat -c %s "$work/plain.srf")" 1.00
-  printf '  %-28s %10s %12d %7s
-' "--format RGB565 --dither" "$(median "${dithered[@]}")" \
+  printf '  %-28s %10s %12s %7s\n' run ms surface_bytes x_plain
+  printf '  %-28s %10s %12d %7s\n' "plain (RGB888)" "$(median "${plain[@]}")" "$(stat -c %s "$work/plain.srf")" 1.00
+  printf '  %-28s %10s %12d %7s\n' "--format RGB565 --dither" "$(median "${dithered[@]}")" \
     "$(stat -c %s "$work/rgb565.srf")" "$(ratio "$(median "${dithered[@]}")" "$(median "${plain[@]}")")"
+}
+
+snapshot_png() {
+  section "4096 x 4096 RGB565 dump to PNG at zlib level 6, median of 5 interleaved runs (PIL, rawsnap, ...)"
+  if ! /usr/bin/python3 -c 'import PIL' 2>/dev/null; then
+    echo "error: PIL is not installed (python3-pil, scripts/install-deps.sh)"
+    return 1
+  fi
+  # Photo-like (a plasma's 16-bit grey levels taken as RGB565 words) and noise.
+  convert -seed 17 -size 4096x4096 plasma:fractal -colorspace Gray -depth 16 -endian LSB "gray:$work/plasma565.raw"
+  head -c $((4096 * 4096 * 2)) /dev/urandom >"$work/noise565.raw"
+  local pil_save='import sys
+from PIL import Image
+with open(sys.argv[1], "rb") as dump:
+    pixels = dump.read()
+Image.frombytes("RGB", (4096, 4096), pixels, "raw", "BGR;16").save(sys.argv[2], compress_level=6)'
+  printf '  %-24s %10s %12s %7s\n' tool ms output_bytes x_pil
+  local name pils ours pil png
+  for name in plasma565 noise565; do
+    pils=() ours=()
+    for _ in $(seq 5); do
+      pils+=("$(FRESH_OUTPUT=$work/pil.png best_ms 1 /usr/bin/python3 -c "$pil_save" "$work/$name.raw" "$work/pil.png")")
+      ours+=("$(FRESH_OUTPUT=$work/rawsnap.png best_ms 1 "$rawsnap" --fb "$work/$name.raw" --width 4096 \
+                --format RGB565 --output "$work/rawsnap.png")")
+    done
+    pil=$(median "${pils[@]}")
+    png=$(median "${ours[@]}")
+    printf '  %-24s %10s %12d %7s\n' "PIL $name" "$pil" "$(stat -c %s "$work/pil.png")" 1.00
+    printf '  %-24s %10s %12d %7s\n' "rawsnap $name" "$png" "$(stat -c %s "$work/rawsnap.png")" "$(ratio "$png" "$pil")"
+  done
 }
 
 # Each part runs in its own subshell, so a failure in one still lets the

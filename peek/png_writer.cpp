@@ -3,16 +3,23 @@
 #include <png.h>
 
 #include <csetjmp>
-#include <vector>
 
 namespace {
 
 // PNG's own bound on width and height; libpng's default limit for them is lower.
 constexpr png_uint_32 kLargestDimension = PNG_UINT_31_MAX;
 
+// Where libpng's bytes go, and how many went.
+struct PngSink {
+    OutputFile* output; // the file being written
+    uint64_t written;   // bytes handed to it so far
+};
+
 void writeToOutput(png_structp png, png_bytep data, size_t size)
 {
-    static_cast<OutputFile*>(png_get_io_ptr(png))->write(data, size);
+    auto* sink = static_cast<PngSink*>(png_get_io_ptr(png));
+    sink->output->write(data, size);
+    sink->written += size;
 }
 
 // The output is flushed when it is committed.
@@ -41,19 +48,33 @@ int pngColorType(PictureFormat format)
     }
 }
 
+// The size and layout of the picture being written.
+struct PngHeader {
+    uint32_t width;       // pixels per row
+    uint32_t height;      // rows
+    PictureFormat format; // layout of every pixel
+};
+
 // Every libpng call of a write, under one setjmp. Only plain values live in
 // this frame and libpng calls back only into writeToOutput, which never
-// raises an error, so a longjmp out of libpng skips no destructor.
-bool runLibpng(png_structp png, png_infop info, const Picture& picture, png_bytepp rows, OutputFile* output)
+// raises an error, so a longjmp out of libpng skips no destructor. `rows`
+// is called between libpng calls, never from inside libpng.
+bool runLibpng(png_structp png, png_infop info, const PngHeader& header, const PngRowSource& rows, PngSink* sink)
 {
     if (setjmp(png_jmpbuf(png)))
         return false;
-    png_set_write_fn(png, output, writeToOutput, flushNothing);
+    png_set_write_fn(png, sink, writeToOutput, flushNothing);
     png_set_user_limits(png, kLargestDimension, kLargestDimension);
-    png_set_IHDR(png, info, picture.width, picture.height, 8, pngColorType(picture.format), PNG_INTERLACE_NONE,
+    png_set_IHDR(png, info, header.width, header.height, 8, pngColorType(header.format), PNG_INTERLACE_NONE,
         PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
     png_write_info(png, info);
-    png_write_image(png, rows);
+    for (uint32_t y = 0; y < header.height; ++y) {
+        const uint8_t* row = rows(y);
+        if (!row)
+            return false;
+        // libpng takes the row as a non-const pointer but only reads it.
+        png_write_row(png, const_cast<png_bytep>(row));
+    }
     png_write_end(png, info);
     return true;
 }
@@ -81,18 +102,26 @@ private:
 
 } // namespace
 
-bool writePng(const Picture& picture, OutputFile& output)
+bool writePngRows(uint32_t width, uint32_t height, PictureFormat format, const PngRowSource& rows, OutputFile& output,
+    uint64_t* written)
 {
     PngWriteStructs structs;
     if (!structs.created())
         return false;
+    PngSink sink{&output, 0};
+    const bool done = runLibpng(structs.png(), structs.info(), PngHeader{width, height, format}, rows, &sink);
+    if (written)
+        *written += sink.written;
+    return done;
+}
+
+bool writePng(const Picture& picture, OutputFile& output)
+{
     const size_t rowBytes = size_t(picture.width) * pictureChannels(picture.format);
     if (picture.pixels.size() != rowBytes * picture.height)
         return false;
-    // libpng takes the rows as non-const pointers but only reads them.
-    auto* pixels = const_cast<png_bytep>(picture.pixels.data());
-    std::vector<png_bytep> rows(picture.height);
-    for (size_t row = 0; row < rows.size(); ++row)
-        rows[row] = pixels + row * rowBytes;
-    return runLibpng(structs.png(), structs.info(), picture, rows.data(), &output);
+    const uint8_t* pixels = picture.pixels.data();
+    return writePngRows(
+        picture.width, picture.height, picture.format,
+        [pixels, rowBytes](uint32_t y) { return pixels + size_t(y) * rowBytes; }, output);
 }

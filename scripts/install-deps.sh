@@ -7,7 +7,7 @@ packages=(
   # libraries the tools link against
   libfreetype-dev libwxgtk3.2-dev libpng-dev
   # tests
-  libgtest-dev imagemagick zlib1g-dev fonts-dejavu-core fonts-dustin fontconfig
+  libgtest-dev imagemagick python3-pil zlib1g-dev fonts-dejavu-core fonts-dustin fontconfig
   libpixman-1-dev
   # an icon font (private-use area) for the fallback-font tests
   fonts-font-awesome

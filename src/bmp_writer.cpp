@@ -1,22 +1,45 @@
 #include "bmp_writer.h"
 
+#include <algorithm>
 #include <cassert>
 #include <cstdint>
-#include <cstring>
+#include <vector>
 
 namespace {
 
 constexpr uint32_t kFileHeaderSize = 14;
 constexpr uint32_t kInfoHeaderSize = 40;
-constexpr uint32_t kBitFieldMasksSize = 12; // red, green and blue masks of 16-bit images
+constexpr uint32_t kBitFieldMasksSize = 12;      // red, green and blue masks after a 40-byte header
+constexpr uint32_t kAlphaInfoHeaderSize = 108;   // the header that holds an alpha mask (BITMAPV4HEADER)
+constexpr uint32_t kEndPointsAndGammasSize = 48; // fields of that header that sRGB leaves unused
 constexpr uint32_t kCompressionNone = 0;
 constexpr uint32_t kCompressionBitFields = 3;
+constexpr uint32_t kColorSpaceSrgb = 0x73524742; // 'sRGB'
 constexpr uint32_t kRgb565Masks[] = {0xF800, 0x07E0, 0x001F};
+constexpr uint32_t kBgraMasks[] = {0x00FF0000, 0x0000FF00, 0x000000FF, 0xFF000000};
+constexpr uint32_t kLargestHeaders = kFileHeaderSize + kAlphaInfoHeaderSize;
+
+uint32_t bitsPerPixel(BmpPixels pixels)
+{
+    switch (pixels) {
+    case BmpPixels::Bgr24: return 24;
+    case BmpPixels::Rgb565: return 16;
+    case BmpPixels::Bgrx32:
+    case BmpPixels::Bgra32: return 32;
+    }
+    return 0;
+}
 
 // 16-bit pixels are RGB565; without masks every reader takes them as 5-5-5.
-bool usesBitFields(const FramebufferGeometry& geometry)
+// Alpha is only seen by readers where a mask names it.
+bool usesBitFields(const BmpImage& image)
 {
-    return geometry.bitsPerPixel == 16;
+    return image.pixels == BmpPixels::Rgb565 || image.pixels == BmpPixels::Bgra32;
+}
+
+uint32_t infoHeaderSize(const BmpImage& image)
+{
+    return image.pixels == BmpPixels::Bgra32 ? kAlphaInfoHeaderSize : kInfoHeaderSize;
 }
 
 class LittleEndianWriter {
@@ -34,52 +57,56 @@ private:
     uint8_t* mOut;
 };
 
-void writeHeaders(const FramebufferGeometry& geometry, uint8_t* out)
+void writeHeaders(const BmpImage& image, uint8_t* out)
 {
     LittleEndianWriter header(out);
     header.u16('B' | ('M' << 8));
-    header.u32(bmpFileSize(geometry));
+    header.u32(uint32_t(bmpFileSize(image)));
     header.u16(0);
     header.u16(0);
-    header.u32(bmpPixelOffset(geometry));
-    header.u32(kInfoHeaderSize);
-    header.u32(geometry.width);
-    header.u32(geometry.height);
+    header.u32(bmpPixelOffset(image));
+    header.u32(infoHeaderSize(image));
+    header.u32(image.width);
+    header.u32(image.height);
     header.u16(1);
-    header.u16(geometry.bitsPerPixel);
-    header.u32(usesBitFields(geometry) ? kCompressionBitFields : kCompressionNone);
+    header.u16(bitsPerPixel(image.pixels));
+    header.u32(usesBitFields(image) ? kCompressionBitFields : kCompressionNone);
     for (int field = 0; field < 5; ++field) // image size, resolutions, colour counts
         header.u32(0);
-    if (usesBitFields(geometry))
+    if (image.pixels == BmpPixels::Rgb565)
         for (uint32_t mask : kRgb565Masks)
             header.u32(mask);
+    if (image.pixels == BmpPixels::Bgra32) {
+        for (uint32_t mask : kBgraMasks)
+            header.u32(mask);
+        header.u32(kColorSpaceSrgb);
+        for (uint32_t field = 0; field < kEndPointsAndGammasSize; field += 4)
+            header.u32(0);
+    }
 }
 
 } // namespace
 
-uint32_t bmpRowLength(const FramebufferGeometry& geometry)
+uint64_t bmpRowLength(const BmpImage& image)
 {
-    return geometry.bitsPerPixel * geometry.width / 8;
+    return uint64_t(bitsPerPixel(image.pixels) / 8) * image.width;
 }
 
-uint32_t bmpStride(const FramebufferGeometry& geometry)
+uint64_t bmpStride(const BmpImage& image)
 {
-    return (bmpRowLength(geometry) + 3) / 4 * 4;
+    return (bmpRowLength(image) + 3) / 4 * 4;
 }
 
-uint32_t bmpPixelOffset(const FramebufferGeometry& geometry)
+uint32_t bmpPixelOffset(const BmpImage& image)
 {
-    return kFileHeaderSize + kInfoHeaderSize + (usesBitFields(geometry) ? kBitFieldMasksSize : 0);
+    if (image.pixels == BmpPixels::Rgb565)
+        return kFileHeaderSize + kInfoHeaderSize + kBitFieldMasksSize;
+    return kFileHeaderSize + infoHeaderSize(image);
 }
 
-uint32_t bmpFileSize(const FramebufferGeometry& geometry)
+uint64_t bmpFileSize(const BmpImage& image)
 {
-    return bmpPixelOffset(geometry) + bmpStride(geometry) * geometry.height;
-}
-
-uint64_t requiredDumpSize(const FramebufferGeometry& geometry)
-{
-    return uint64_t(geometry.height - 1) * geometry.pitch + bmpRowLength(geometry);
+    return bmpPixelOffset(image) + bmpStride(image) * image.height;
 }
 
 namespace {
@@ -110,29 +137,42 @@ bool writeAllBuffers(iovec* buffers, int count, const VectorWriter& writer)
 
 } // namespace
 
-bool writeBmp(const FramebufferGeometry& geometry, const uint8_t* dump, const VectorWriter& writer)
+bool writeBmp(const BmpImage& image, uint32_t linesPerBatch, const BmpLineSource& lines, const VectorWriter& writer)
 {
-    assert(geometry.width >= 1 && geometry.width <= kSnapshotMaxDimension);
-    assert(geometry.height >= 1 && geometry.height <= kSnapshotMaxDimension);
-    assert(geometry.pitch >= bmpRowLength(geometry));
+    assert(image.width >= 1 && image.width <= kBmpMaxDimension);
+    assert(image.height >= 1 && image.height <= kBmpMaxDimension);
+    assert(bmpFileSize(image) <= kBmpLargestFile);
+    assert(linesPerBatch >= 1);
 
-    const uint32_t rowLength = bmpRowLength(geometry);
-    const uint32_t padding = bmpStride(geometry) - rowLength;
-    uint8_t headers[kFileHeaderSize + kInfoHeaderSize + kBitFieldMasksSize];
-    writeHeaders(geometry, headers);
+    const size_t rowLength = size_t(bmpRowLength(image));
+    const size_t padding = size_t(bmpStride(image)) - rowLength;
+    uint8_t headers[kLargestHeaders];
+    writeHeaders(image, headers);
 
+    linesPerBatch = std::min(linesPerBatch, image.height);
+    std::vector<const uint8_t*> rows(linesPerBatch);
     iovec buffers[kBmpBuffersPerWrite];
     int count = 0;
-    buffers[count++] = {headers, bmpPixelOffset(geometry)};
-    for (uint32_t line = geometry.height; line-- > 0;) {
-        if (count + 2 > kBmpBuffersPerWrite) {
-            if (!writeAllBuffers(buffers, count, writer))
-                return false;
-            count = 0;
+    buffers[count++] = {headers, bmpPixelOffset(image)};
+    for (uint32_t end = image.height; end > 0;) {
+        const uint32_t first = end - std::min(end, linesPerBatch);
+        if (!lines(first, end - first, rows.data()))
+            return false;
+        for (uint32_t line = end; line-- > first;) {
+            if (count + 2 > kBmpBuffersPerWrite) {
+                if (!writeAllBuffers(buffers, count, writer))
+                    return false;
+                count = 0;
+            }
+            buffers[count++] = {const_cast<uint8_t*>(rows[line - first]), rowLength};
+            if (padding != 0)
+                buffers[count++] = {const_cast<uint8_t*>(kZeroPadding), padding};
         }
-        buffers[count++] = {const_cast<uint8_t*>(dump + uint64_t(line) * geometry.pitch), rowLength};
-        if (padding != 0)
-            buffers[count++] = {const_cast<uint8_t*>(kZeroPadding), padding};
+        // The rows are only valid until the next batch is asked for.
+        if (!writeAllBuffers(buffers, count, writer))
+            return false;
+        count = 0;
+        end = first;
     }
-    return writeAllBuffers(buffers, count, writer);
+    return true;
 }

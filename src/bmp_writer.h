@@ -1,5 +1,7 @@
-// Uncompressed BMP images from raw RGB888/RGB565 framebuffer dumps.
+// Uncompressed BMP images from raw framebuffer dumps.
 #pragma once
+
+#include "dump_format.h"
 
 #include <sys/uio.h>
 
@@ -7,39 +9,47 @@
 #include <cstdint>
 #include <functional>
 
-constexpr uint32_t kSnapshotMaxDimension = 4096; // largest width and height accepted
+// BMP stores width and height as signed 32-bit numbers.
+constexpr uint32_t kBmpMaxDimension = 0x7FFFFFFF;
+// BMP stores the file size in 32 bits.
+constexpr uint64_t kBmpLargestFile = 0xFFFFFFFF;
 
-struct FramebufferGeometry {
-    uint32_t width;        // pixels per line
-    uint32_t height;       // lines
-    uint32_t pitch;        // bytes from one line start to the next in the dump
-    uint16_t bitsPerPixel; // 24 for RGB888, 16 for RGB565
+struct BmpImage {
+    uint32_t width;   // pixels per row, 1..kBmpMaxDimension
+    uint32_t height;  // rows, 1..kBmpMaxDimension
+    BmpPixels pixels; // layout of every row
 };
 
-// Bytes of pixel data at the start of each dump line.
-uint32_t bmpRowLength(const FramebufferGeometry& geometry);
+// Bytes of one row's pixels: width x 2, 3 or 4.
+uint64_t bmpRowLength(const BmpImage& image);
 // Row length rounded up to a multiple of 4, as BMP rows are stored.
-uint32_t bmpStride(const FramebufferGeometry& geometry);
-// Offset of the pixel rows: 54, or 66 when 16-bit bit-field masks follow the headers.
-uint32_t bmpPixelOffset(const FramebufferGeometry& geometry);
-// Whole file size: pixel offset + stride x height.
-uint32_t bmpFileSize(const FramebufferGeometry& geometry);
-// Smallest dump that holds every line the image uses: (height - 1) x pitch + row length.
-uint64_t requiredDumpSize(const FramebufferGeometry& geometry);
+uint64_t bmpStride(const BmpImage& image);
+// Offset of the pixel rows: 54 after the two plain headers; 66 when the
+// RGB565 bit-field masks follow them; 122 with the 108-byte header that
+// holds an alpha mask.
+uint32_t bmpPixelOffset(const BmpImage& image);
+// Whole file size: pixel offset + stride x height (at most kBmpLargestFile
+// for an image that can be written).
+uint64_t bmpFileSize(const BmpImage& image);
 
 // Writes some leading part of `count` buffers and returns the number of
 // bytes written, or a negative value on failure (writev's contract).
 using VectorWriter = std::function<ssize_t(const iovec* buffers, int count)>;
 
+// Points `rows[i]` at the row-length bytes of image line `first + i` (lines
+// counted from the top) for every i below `count`, in the image's layout;
+// they stay valid until the next call. Returns false to stop the write.
+using BmpLineSource = std::function<bool(uint32_t first, uint32_t count, const uint8_t** rows)>;
+
 // Most buffers handed to one write.
 constexpr int kBmpBuffersPerWrite = 1024;
 
 // Writes the whole BMP file, bmpFileSize bytes, through `writer`: headers,
-// then the dump's lines bottom-up, each cut to the row length and padded with
-// zeros to the stride. Rows go out straight from the dump, up to
-// kBmpBuffersPerWrite pieces per call, so no pixel is copied in user space;
-// a short write continues where it stopped. Returns false as soon as a
-// write fails or makes no progress. The geometry must already be valid
-// (dimensions 1..kSnapshotMaxDimension, pitch >= row length) and the dump at least
-// requiredDumpSize bytes long.
-bool writeBmp(const FramebufferGeometry& geometry, const uint8_t* dump, const VectorWriter& writer);
+// then the lines bottom-up, each padded with zeros to the stride. The lines
+// are asked of `lines` in batches of at most `linesPerBatch` (at least 1),
+// from the last batch to the first, and go out straight from the bytes it
+// points at, up to kBmpBuffersPerWrite pieces per call; a short write
+// continues where it stopped. Returns false as soon as `lines` fails or a
+// write fails or makes no progress. The image must fit (bmpFileSize at most
+// kBmpLargestFile).
+bool writeBmp(const BmpImage& image, uint32_t linesPerBatch, const BmpLineSource& lines, const VectorWriter& writer);

@@ -1,7 +1,9 @@
-// rawsnap: raw RGB888/RGB565 framebuffer dump -> BMP image.
+// rawsnap: raw framebuffer dump -> BMP or PNG image.
 #include "bmp_writer.h"
 #include "command_line.h"
+#include "dump_reader.h"
 #include "file_io.h"
+#include "png_writer.h"
 #include "tool_frame.h"
 
 #include <cstdio>
@@ -10,46 +12,67 @@
 namespace {
 
 constexpr ToolIdentity kIdentity = {"rawsnap", "Snapshot Converter", 0x0100};
+// Largest width and height: BMP's signed 32-bit fields, and PNG's own bound.
+constexpr uint32_t kSnapshotMaxDimension = kBmpMaxDimension;
+constexpr const char* kPngSuffix = ".png";
+
+// The --format help: one line per format with its byte layout.
+std::string formatHelp()
+{
+    std::string help = "Specify the framebuffer color format, one of:";
+    for (int i = 0; i < kDumpFormatCount; ++i) {
+        char line[128];
+        std::snprintf(line, sizeof line, "\n      %-16s %s", kDumpFormats[i].name, kDumpFormats[i].layout);
+        help += line;
+    }
+    return help;
+}
 
 void registerOptions(CommandLine& commandLine)
 {
     commandLine.addOption("--fb <raw framebuffer file>", "Input framebuffer file");
     commandLine.addOption("--width <width in pixels>", "Specify the framebuffer width in pixels");
-    commandLine.addOption("--height <height in pixels>", "Specify the framebuffer height in pixels");
-    commandLine.addOption("--pitch <pitch in bytes>", "Specify the framebuffer pitch in bytes");
-    commandLine.addOption("--format <color format: RGB888 | RGB565>", "Specify the framebuffer color format");
-    commandLine.addOption("--output <output file>", "Output BMP file");
+    commandLine.addOption("--height <height in pixels>",
+        "Specify the framebuffer height in pixels (default: every whole line of the file)");
+    commandLine.addOption(
+        "--pitch <pitch in bytes>", "Specify the framebuffer pitch in bytes (default: width x bytes per pixel)");
+    commandLine.addOption("--offset <bytes>", "Skip this many bytes before the first line (default: 0)");
+    commandLine.addOption("--format <color format>", formatHelp());
+    commandLine.addOption("--output <output file>", "Output file: PNG when its name ends in .png, BMP otherwise");
 }
 
-uint32_t getDimension(CommandLine& commandLine, const char* option)
+// The value of a width or height option, or 0 when an optional one is absent.
+uint32_t getDimension(CommandLine& commandLine, const char* option, bool required)
 {
     uint32_t value = 0;
     UnsignedArgumentParser parser(value, 10);
-    if (!commandLine.getOption(option, "", parser))
-        throw CommandLineException(option, "missing argument");
+    if (!commandLine.getOption(option, "", parser)) {
+        if (required)
+            throw CommandLineException(option, "missing argument");
+        return 0;
+    }
     if (value < 1 || value > kSnapshotMaxDimension)
         throw CommandLineException(
             option, "invalid argument. Must be between 1 and " + std::to_string(kSnapshotMaxDimension) + ".");
     return value;
 }
 
-uint16_t getBitsPerPixel(CommandLine& commandLine)
+const DumpFormatInfo* getFormat(CommandLine& commandLine)
 {
-    std::string format;
-    StringArgumentParser parser(format);
+    std::string name;
+    StringArgumentParser parser(name);
     if (!commandLine.getOption("--format", "", parser))
         throw CommandLineException("--format", "missing argument");
-    if (format == "RGB888")
-        return 24;
-    if (format == "RGB565")
-        return 16;
-    raiseError("invalid color format");
+    const DumpFormatInfo* format = findDumpFormat(name);
+    if (!format)
+        raiseError("invalid color format");
+    return format;
 }
 
 struct SnapshotRequest {
     std::string input;
     std::string output;
-    FramebufferGeometry geometry;
+    DumpGeometry geometry; // height 0: every whole line of the dump
 };
 
 SnapshotRequest readRequest(CommandLine& commandLine)
@@ -58,18 +81,26 @@ SnapshotRequest readRequest(CommandLine& commandLine)
     StringArgumentParser inputParser(request.input);
     if (!commandLine.getOption("--fb", "", inputParser))
         throw CommandLineException("--fb", "missing file name");
-    request.geometry.width = getDimension(commandLine, "--width");
-    request.geometry.height = getDimension(commandLine, "--height");
-    request.geometry.bitsPerPixel = getBitsPerPixel(commandLine);
+    request.geometry.width = getDimension(commandLine, "--width", true);
+    request.geometry.height = getDimension(commandLine, "--height", false);
+    request.geometry.format = getFormat(commandLine);
 
-    UnsignedArgumentParser pitchParser(request.geometry.pitch, 10);
-    if (!commandLine.getOption("--pitch", "", pitchParser))
-        throw CommandLineException("--pitch", "missing argument");
-    const uint32_t lineBytes = bmpRowLength(request.geometry);
+    uint32_t pitch = 0;
+    UnsignedArgumentParser pitchParser(pitch, 10);
+    // Left out, the lines follow one another without slack.
+    request.geometry.pitch = dumpRowLength(request.geometry);
+    if (commandLine.getOption("--pitch", "", pitchParser))
+        request.geometry.pitch = pitch;
+    const uint64_t lineBytes = dumpRowLength(request.geometry);
     if (lineBytes > request.geometry.pitch)
         throw CommandLineException("--pitch",
-            formatText("invalid argument. Must be at least %u bytes (%u pixels x %u).", unsigned(lineBytes),
-                unsigned(request.geometry.width), unsigned(request.geometry.bitsPerPixel / 8)));
+            formatText("invalid argument. Must be at least %llu bytes (%u pixels x %u).", (unsigned long long)lineBytes,
+                unsigned(request.geometry.width), unsigned(request.geometry.format->bytesPerPixel)));
+
+    uint32_t offset = 0;
+    UnsignedArgumentParser offsetParser(offset, 10);
+    commandLine.getOption("--offset", "", offsetParser);
+    request.geometry.offset = offset;
 
     StringArgumentParser outputParser(request.output);
     if (!commandLine.getOption("--output", "", outputParser))
@@ -78,28 +109,96 @@ SnapshotRequest readRequest(CommandLine& commandLine)
     return request;
 }
 
+bool hasPngSuffix(const std::string& name)
+{
+    const std::string suffix = kPngSuffix;
+    return name.size() >= suffix.size() && name.compare(name.size() - suffix.size(), suffix.size(), suffix) == 0;
+}
+
+// Fills in a height left out from the dump's size, then checks that the
+// dump holds every line of the geometry.
+DumpGeometry completeGeometry(const SnapshotRequest& request, uint64_t size)
+{
+    DumpGeometry geometry = request.geometry;
+    const char* name = request.input.c_str();
+    if (geometry.height == 0) {
+        uint64_t lines = 0;
+        switch (countDumpLines(geometry, size, &lines)) {
+        case LineCount::TooSmall: raiseError("input file '%s' is too small for the given geometry", name);
+        case LineCount::Ragged:
+            raiseError("input file '%s' of %llu bytes ends inside a line's pixels (pitch %llu, offset %llu)", name,
+                (unsigned long long)size, (unsigned long long)geometry.pitch, (unsigned long long)geometry.offset);
+        case LineCount::Whole: break;
+        }
+        if (lines > kSnapshotMaxDimension)
+            throw CommandLineException(
+                "--height", "invalid argument. Must be between 1 and " + std::to_string(kSnapshotMaxDimension) + ".");
+        geometry.height = uint32_t(lines);
+    }
+    if (size < requiredDumpSize(geometry))
+        raiseError("input file '%s' is too small for the given geometry", name);
+    return geometry;
+}
+
+// The converted lines of a batch must fit in memory beside the bytes read.
+void checkLineMemory(const DumpGeometry& geometry)
+{
+    const uint64_t bytes = dumpRowLength(geometry) * 3 + uint64_t(geometry.width) * 4;
+    if (!fitsInMemory(bytes))
+        raiseError("not enough memory for lines of %u pixels", geometry.width);
+}
+
+std::string writeBmpSnapshot(
+    const SnapshotRequest& request, const DumpGeometry& geometry, DumpReader& input, OutputFile& output)
+{
+    const BmpImage image{geometry.width, geometry.height, geometry.format->bmpPixels};
+    if (bmpFileSize(image) > kBmpLargestFile)
+        raiseError(
+            "a BMP file cannot hold %u x %u pixels of %s", geometry.width, geometry.height, geometry.format->name);
+    checkLineMemory(geometry);
+    DumpLines lines(input, geometry, LineLayout::Bmp);
+    const bool written = writeBmp(
+        image, lines.linesPerBatch(),
+        [&lines](uint32_t first, uint32_t count, const uint8_t** rows) { return lines.read(first, count, rows); },
+        [&output](const iovec* buffers, int count) { return output.writeVector(buffers, count); });
+    if (lines.failed())
+        raiseError("cannot read input file '%s'", request.input.c_str());
+    if (!written || !output.commit())
+        raiseError("cannot write output file '%s'", request.output.c_str());
+    return formatText("Generated BMP file '%s', size %u bytes", request.output.c_str(), unsigned(bmpFileSize(image)));
+}
+
+std::string writePngSnapshot(
+    const SnapshotRequest& request, const DumpGeometry& geometry, DumpReader& input, OutputFile& output)
+{
+    checkLineMemory(geometry);
+    DumpLines lines(input, geometry, LineLayout::Rgb);
+    uint64_t size = 0;
+    const bool written = writePngRows(
+        geometry.width, geometry.height, geometry.format->hasAlpha ? PictureFormat::Rgba : PictureFormat::Rgb,
+        [&lines](uint32_t y) { return lines.line(y); }, output, &size);
+    if (lines.failed())
+        raiseError("cannot read input file '%s'", request.input.c_str());
+    if (!written || !output.commit())
+        raiseError("cannot write output file '%s'", request.output.c_str());
+    return formatText("Generated PNG file '%s', size %llu bytes", request.output.c_str(), (unsigned long long)size);
+}
+
 std::string convert(const SnapshotRequest& request)
 {
-    InputFile input;
+    DumpReader input;
     if (!input.open(request.input))
         raiseError("cannot open input file '%s'", request.input.c_str());
     OutputFile output;
     if (!output.create(request.output))
         raiseError("cannot create output file '%s'", request.output.c_str());
-    // Mapped rather than read: the rows go from the dump's pages to the BMP
-    // in one copy inside the kernel, as cp copies.
-    if (!input.mapAll() && !input.readAll())
+    if (!input.measure())
         raiseError("cannot read input file '%s'", request.input.c_str());
-    input.close();
-    if (input.size() < requiredDumpSize(request.geometry))
-        raiseError("input file '%s' is too small for the given geometry", request.input.c_str());
-
-    const bool written = writeBmp(request.geometry, input.data(),
-        [&output](const iovec* buffers, int count) { return output.writeVector(buffers, count); });
-    if (!written || !output.commit())
-        raiseError("cannot write output file '%s'", request.output.c_str());
-    return formatText(
-        "Generated BMP file '%s', size %u bytes", request.output.c_str(), unsigned(bmpFileSize(request.geometry)));
+    const DumpGeometry geometry = completeGeometry(request, input.size());
+    if (hasPngSuffix(request.output))
+        return writePngSnapshot(request, geometry, input, output);
+    else
+        return writeBmpSnapshot(request, geometry, input, output);
 }
 
 } // namespace

@@ -19,17 +19,30 @@
 namespace {
 
 const std::string kBanner = "\n\nSnapshot Converter v1.00. Asset tools for the Corvane embedded graphics library.\n\n";
-const std::string kUsage = "\n\nUSAGE: rawsnap [options]\n"
-                           "where [options] can be any of the following:\n\n"
-                           "\n --help                            -  Print this help screen\n"
-                           "\n --silent                          -  Print minimal information on the screen (useful "
-                           "for running from scripts)\n"
-                           "\n --fb <raw framebuffer file>       -  Input framebuffer file\n"
-                           "\n --width <width in pixels>         -  Specify the framebuffer width in pixels\n"
-                           "\n --height <height in pixels>       -  Specify the framebuffer height in pixels\n"
-                           "\n --pitch <pitch in bytes>          -  Specify the framebuffer pitch in bytes\n"
-                           "\n --format <color format: RGB888 | RGB565>  -  Specify the framebuffer color format\n"
-                           "\n --output <output file>            -  Output BMP file\n";
+const std::string kUsage =
+    "\n\nUSAGE: rawsnap [options]\n"
+    "where [options] can be any of the following:\n\n"
+    "\n --help                            -  Print this help screen\n"
+    "\n --silent                          -  Print minimal information on the screen (useful for running from "
+    "scripts)\n"
+    "\n --fb <raw framebuffer file>       -  Input framebuffer file\n"
+    "\n --width <width in pixels>         -  Specify the framebuffer width in pixels\n"
+    "\n --height <height in pixels>       -  Specify the framebuffer height in pixels (default: every whole line of "
+    "the file)\n"
+    "\n --pitch <pitch in bytes>          -  Specify the framebuffer pitch in bytes (default: width x bytes per "
+    "pixel)\n"
+    "\n --offset <bytes>                  -  Skip this many bytes before the first line (default: 0)\n"
+    "\n --format <color format>           -  Specify the framebuffer color format, one of:\n"
+    "      RGB888           bytes B, G, R\n"
+    "      RGB565           little-endian 16 bits: R in bits 11-15, G 5-10, B 0-4\n"
+    "      RGB565_SWAPPED   16 bits, high byte first (RGB565 swapped, as SPI panels hold it)\n"
+    "      BGR565           little-endian 16 bits: B in bits 11-15, G 5-10, R 0-4\n"
+    "      BGR888           bytes R, G, B\n"
+    "      XRGB8888         bytes B, G, R, X (X ignored)\n"
+    "      ARGB8888         bytes B, G, R, A\n"
+    "      ARGB1555         little-endian 16 bits: A in bit 15, R 10-14, G 5-9, B 0-4\n"
+    "      ARGB4444         little-endian 16 bits: A in bits 12-15, R 8-11, G 4-7, B 0-3\n"
+    "\n --output <output file>            -  Output file: PNG when its name ends in .png, BMP otherwise\n";
 const std::string kClosing = "\n\n";
 
 ProgramResult rawsnap(const std::vector<std::string>& arguments)
@@ -118,7 +131,7 @@ TEST_F(Rawsnap, RefusesBadCommandLinesInLookupOrder)
         std::vector<std::string> arguments;
         std::string error;
     };
-    const std::string range = "invalid argument. Must be between 1 and 4096.";
+    const std::string range = "invalid argument. Must be between 1 and 2147483647.";
     const std::string pitch = "invalid argument. Must be at least ";
     const std::vector<Case> cases = {
         {{}, "'--fb' missing file name"},
@@ -128,16 +141,22 @@ TEST_F(Rawsnap, RefusesBadCommandLinesInLookupOrder)
         {{"--fb", ""}, "'--fb' missing value"},
         {{"--fb", "a"}, "'--width' missing argument"},
         {{"--fb", "a", "--width", "0"}, "'--width' " + range},
-        {{"--fb", "a", "--width", "4097", "--height", "1"}, "'--width' " + range},
+        {{"--fb", "a", "--width", "2147483648", "--height", "1"}, "'--width' " + range},
         {{"--fb", "a", "--width", "-1"}, "'--width' missing numeric value"},
         {{"--fb", "a", "--width", "12px"}, "'--width' invalid numeric value"},
         {{"--fb", "a", "--width", "4294967297"}, "'--width' invalid numeric value"},
         {{"--fb", "a", "--width", "x", "--width", "2"}, "'--width' invalid numeric value"},
         {{"--fb", "a", "--width", "1", "--width", "2"}, "'--width' duplicate option"},
-        {{"--fb", "a", "--width", "4096"}, "'--height' missing argument"},
-        {{"--fb", "a", "--width", "1", "--height", "4097"}, "'--height' " + range},
+        {{"--fb", "a", "--width", "2147483647"}, "'--format' missing argument"},
+        {{"--fb", "a", "--width", "1", "--height", "2147483648"}, "'--height' " + range},
+        {{"--fb", "a", "--width", "1", "--height", "0"}, "'--height' " + range},
         {{"--fb", "a", "--width", "1", "--height", "1"}, "'--format' missing argument"},
-        {{"--fb", "a", "--width", "3", "--height", "1", "--format", "RGB888"}, "'--pitch' missing argument"},
+        {{"--fb", "a", "--width", "3", "--format", "RGB888"}, "'--output' missing output file"},
+        {{"--fb", "a", "--width", "3", "--format", "RGB888", "--offset", "-1"}, "'--offset' missing numeric value"},
+        {{"--fb", "a", "--width", "3", "--format", "BGR565", "--pitch", "5"},
+            "'--pitch' " + pitch + "6 bytes (3 pixels x 2)."},
+        {{"--fb", "a", "--width", "3", "--format", "ARGB8888", "--pitch", "11"},
+            "'--pitch' " + pitch + "12 bytes (3 pixels x 4)."},
         {{"--fb", "a", "--width", "3", "--height", "1", "--format", "RGB888", "--pitch", "8"},
             "'--pitch' " + pitch + "9 bytes (3 pixels x 3)."},
         {{"--fb", "a", "--width", "3", "--height", "1", "--format", "RGB565", "--pitch", "5"},
@@ -406,7 +425,7 @@ TEST(RawsnapOutputs, AnInterruptedRunLeavesThePreviousOutput)
     }
 }
 
-// The dump is mapped and its rows written from its pages, whether it lies on
+// The dump's lines are read and written out in batches, whether it lies on
 // the output's file system or another, and whether the output is a file or
 // a pipe: the image is the same every way.
 TEST(RawsnapOutputs, EveryWayOfWritingGivesTheSameImage)
@@ -447,4 +466,135 @@ TEST(RawsnapOutputs, EveryWayOfWritingGivesTheSameImage)
     reader.join();
     EXPECT_EQ(run.output, kBanner + result(fifo) + kClosing);
     EXPECT_TRUE(fromPipe == bmp) << "output into a pipe";
+}
+
+// The height left out is the number of lines whose pixels the dump holds
+// whole; --offset skips a header; a file that ends inside a line's pixels,
+// or holds less than one line, is refused and leaves the output as it was.
+TEST_F(Rawsnap, InfersTheHeightFromTheDumpAndSkipsTheOffset)
+{
+    struct Case {
+        const char* what;
+        size_t size;        // bytes of the dump
+        std::string pitch;  // --pitch, or empty to leave it out
+        std::string offset; // --offset, or empty to leave it out
+        std::string height; // --height, or empty to leave it out
+        uint32_t lines;     // lines of the image written, 0 for a refusal
+        std::string error;  // the refusal, %s for the dump's name
+    };
+    // 3 x N RGB888: 9 bytes of pixels a line.
+    const Case cases[] = {
+        {"exact, no pitch", 18, "", "", "", 2, ""},
+        {"exact, with slack", 22, "11", "", "", 2, ""},
+        {"last line without its slack", 20, "11", "", "", 2, ""},
+        {"last line cut in its slack", 21, "11", "", "", 2, ""},
+        {"one line", 9, "", "", "", 1, ""},
+        {"offset, exact", 5 + 18, "", "5", "", 2, ""},
+        {"offset and slack", 7 + 31, "11", "7", "", 3, ""},
+        {"offset with the height given", 4 + 22, "11", "4", "2", 2, ""},
+        {"ragged", 17, "11", "", "", 0, "input file '%s' of 17 bytes ends inside a line's pixels (pitch 11, offset 0)"},
+        {"ragged, offset, no pitch", 3 + 19, "", "3", "", 0,
+            "input file '%s' of 22 bytes ends inside a line's pixels (pitch 9, offset 3)"},
+        {"short", 8, "", "", "", 0, "input file '%s' is too small for the given geometry"},
+        {"all offset", 9, "", "9", "", 0, "input file '%s' is too small for the given geometry"},
+        {"offset past the end", 9, "", "12", "", 0, "input file '%s' is too small for the given geometry"},
+        {"offset makes the given height short", 4 + 19, "11", "4", "2", 0,
+            "input file '%s' is too small for the given geometry"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const std::string dumpBytes = randomBytes(c.size, unsigned(c.size));
+        writeFileBytes(dump, dumpBytes);
+        writeFileBytes(output, "an older image");
+        std::vector<std::string> arguments{"--fb", dump, "--width", "3", "--format", "RGB888", "--output", output};
+        for (const auto& [option, value] :
+            {std::pair{"--pitch", c.pitch}, {"--offset", c.offset}, {"--height", c.height}})
+            if (!value.empty())
+                arguments.insert(arguments.end(), {option, value});
+        std::string error = c.error;
+        const ProgramResult result = rawsnap(arguments);
+        if (c.lines == 0) {
+            error.replace(error.find("%s"), 2, dump);
+            EXPECT_EQ(result.output, runtimeError(error));
+            EXPECT_EQ(result.status, 1);
+            EXPECT_EQ(readFileBytes(output), "an older image");
+            continue;
+        }
+        const uint32_t pitch = c.pitch.empty() ? 9 : uint32_t(std::stoul(c.pitch));
+        const size_t offset = c.offset.empty() ? 0 : std::stoul(c.offset);
+        const std::string expected = expectedBmp(dumpBytes.substr(offset), 3, c.lines, pitch, 24);
+        EXPECT_EQ(result.output,
+            kBanner + "\nGenerated BMP file '" + output + "', size " + std::to_string(expected.size()) + " bytes" +
+                kClosing);
+        EXPECT_EQ(readFileBytes(output), expected);
+    }
+}
+
+// Sizes beyond what a BMP file can record are refused after the dump has
+// been found to hold them; a huge geometry with a small dump is refused as
+// too small before anything is allocated for it.
+TEST_F(Rawsnap, RefusesImagesTooBigForTheirFile)
+{
+    const std::string sparse = directory.file("sparse.raw");
+    writeFileBytes(sparse, "");
+    ASSERT_EQ(truncate(sparse.c_str(), off_t(65536) * 65536 * 3), 0); // holes: no disk space used
+    struct Case {
+        std::vector<std::string> arguments;
+        std::string error;
+    };
+    const Case cases[] = {
+        {{"--fb", sparse, "--width", "65536", "--format", "RGB888", "--output", output},
+            "a BMP file cannot hold 65536 x 65536 pixels of RGB888"},
+        {{"--fb", sparse, "--width", "32768", "--format", "ARGB1555", "--output", output},
+            "a BMP file cannot hold 32768 x 196608 pixels of ARGB1555"},
+        {{"--fb", dump, "--width", "2147483647", "--height", "2147483647", "--format", "ARGB8888", "--output",
+             directory.file("huge.png")},
+            "input file '" + dump + "' is too small for the given geometry"},
+        {{"--fb", dump, "--width", "2147483647", "--format", "RGB565", "--output", output},
+            "input file '" + dump + "' is too small for the given geometry"},
+    };
+    writeFileBytes(dump, randomBytes(64, 1));
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.error);
+        writeFileBytes(output, "an older image");
+        const ProgramResult result = rawsnap(c.arguments);
+        EXPECT_EQ(result.output, runtimeError(c.error));
+        EXPECT_EQ(result.status, 1);
+        EXPECT_EQ(readFileBytes(output), "an older image");
+    }
+    EXPECT_FALSE(fileExists(directory.file("huge.png")));
+    EXPECT_EQ(rawsnap({"--fb", dump, "--width", "3", "--format", "rgb565_swapped", "--output", output}).output,
+        runtimeError("invalid color format"));
+}
+
+// Only the lines converted are read: a sparse dump whose pitch is far larger
+// than its lines costs no more memory than a dump of one line, for the BMP
+// and for the PNG, however much of the file lies between the lines.
+TEST(RawsnapOutputs, MemoryDoesNotGrowWithThePitch)
+{
+    if (std::system("test -x /usr/bin/time") != 0)
+        SKIP_FOR_MISSING("GNU time (package time) is not installed");
+    TemporaryDirectory folder;
+    const std::string small = folder.file("small.raw");
+    const std::string sparse = folder.file("sparse.raw");
+    writeFileBytes(small, randomBytes(4096 * 3, 5));
+    writeFileBytes(sparse, "");
+    const uint64_t pitch = 1000000, lines = 600; // 600 MB of file, 7 MB of pixels
+    ASSERT_EQ(truncate(sparse.c_str(), off_t(pitch * lines)), 0);
+    // Peak resident memory of one run, in KiB.
+    const auto peakKiB = [&](const std::string& dump, uint64_t pitch, const std::string& output) {
+        const std::string report = folder.file("time.txt");
+        const std::string command = "/usr/bin/time -f %M -o '" + report + "' '" RAWSNAP_PATH "' --fb '" + dump +
+            "' --width 4096 --pitch " + std::to_string(pitch) + " --format RGB888 --output '" + folder.file(output) +
+            "' >/dev/null";
+        EXPECT_EQ(std::system(command.c_str()), 0) << command;
+        return std::stol(readFileBytes(report));
+    };
+    for (const std::string output : {"out.bmp", "out.png"}) {
+        SCOPED_TRACE(output);
+        const long oneLine = peakKiB(small, 4096 * 3, output);
+        const long sparseLines = peakKiB(sparse, pitch, output);
+        EXPECT_LE(sparseLines, oneLine + 1024) << "one line: " << oneLine << " KiB";
+    }
+    EXPECT_EQ(readFileBytes(folder.file("out.bmp")).size(), 54 + 4096 * 3 * lines);
 }
