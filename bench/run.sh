@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Side-by-side speed of the tool kit against what a user would pick instead.
 #
-# Usage: bench/run.sh BUILD_DIR [RUNS [PART...]]   (parts: decoders processes inflate_speed memory fonts snapshots)
+# Usage: bench/run.sh BUILD_DIR [RUNS [PART...]]   (parts: decoders processes inflate_speed memory fonts snapshots device)
 # BUILD_DIR is a Release build with the benchmarks on:
 #   cmake -S . -B build-bench -G Ninja -DCMAKE_BUILD_TYPE=Release \
 #         -DCORVANE_BUILD_BENCH=ON -DCORVANE_BUILD_GUI=OFF
@@ -19,6 +19,8 @@
 #      lv_font_conv takes --range only after --font.
 #   4. rawsnap on a 4096 x 4096 RGB888 dump against cp (median of 9 interleaved
 #      runs) and ImageMagick (best of 5).
+#   5. the drawing code on a Cortex-M4 under QEMU: instructions per pixel and
+#      flash size (device_bench.sh).
 # Figures are printed, never judged: the status is 1 only when something could
 # not be measured (a missing program, a failed command).
 
@@ -28,7 +30,7 @@ set -euo pipefail
 
 build=${1:?usage: $0 BUILD_DIR [RUNS [PART...]]}
 runs=${2:-5}
-all_parts=(decoders processes inflate_speed memory fonts snapshots)
+all_parts=(decoders processes inflate_speed memory fonts snapshots device)
 parts=("${@:3}")
 [ ${#parts[@]} -gt 0 ] || parts=("${all_parts[@]}")
 for part in "${parts[@]}"; do
@@ -191,6 +193,11 @@ snapshots() {
   printf '  %-24s %10s %12d %7s\n' rawsnap "$bmp" "$(stat -c %s "$work/rawsnap.bmp")" "$(ratio "$bmp" "$copy")"
   printf '  %-24s %10s %12d %7s\n' "convert bgr: BMP3:" "$magick" "$(stat -c %s "$work/convert.bmp")" \
     "$(ratio "$magick" "$copy")"
+}
+
+device() {
+  section "drawing on a Cortex-M4 (QEMU mps2-an386)"
+  bash "$here/device_bench.sh" "$build"
 }
 
 # Each part runs in its own subshell, so a failure in one still lets the
