@@ -39,4 +39,4 @@ done
 echo "-- flash of the drawing code (-Os, arm-none-eabi-size of the library's objects)"
 mapfile -t objects < <(find "$work/MinSizeRel/CMakeFiles/surface_ipp.dir" -path '*share/CorvaneAssets/surface/*.obj')
 [ ${#objects[@]} -gt 0 ] || { echo "error: no object of the library found"; exit 1; }
-arm-none-eabi-size -t "${objects[@]}" | sed "s|$work/MinSizeRel/CMakeFiles/surface_ipp.dir/||; s/^/  /"
+arm-none-eabi-size -t "${objects[@]}" | sed -E "s|[^[:space:]]*/([^/]+)$|\1|; s/^/  /"

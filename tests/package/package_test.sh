@@ -300,11 +300,16 @@ step_cross() {
   members="$(arm-none-eabi-ar t "$library" | wc -l)"
   [[ "$(arm-none-eabi-readelf -A "$library" | grep -c 'Tag_CPU_arch: v7E-M')" == "$members" ]] ||
     fail "not every object of the library is built for a Cortex-M4"
-  arm-none-eabi-objdump -h "$library" | grep -q '\.rodata\.font_sans_16_90 ' ||
+  # Listings are read whole before grep -q: an early exit would fail the pipe.
+  local sections
+  sections="$(arm-none-eabi-objdump -h "$library")" || fail "objdump cannot read the library"
+  grep -q '\.rodata\.font_sans_16_90 ' <<<"$sections" ||
     fail "the font rotations do not have sections of their own"
-  arm-none-eabi-nm "$library" | grep -q " R logo_surface$" || fail "logo_surface is not in read-only data"
+  grep -q " R logo_surface$" <<<"$(arm-none-eabi-nm "$library")" || fail "logo_surface is not in read-only data"
   echo "ok: $members Cortex-M4 objects; each font rotation in its own section, the surface in read-only data"
-  arm-none-eabi-readelf -h "$dir/build/firmware_scene.elf" | grep -q "Entry point address: *0x[0-9a-f]*[13579bdf]$" ||
+  local header
+  header="$(arm-none-eabi-readelf -h "$dir/build/firmware_scene.elf")" || fail "firmware_scene.elf is not an ELF file"
+  grep -q "Entry point address: *0x[0-9a-f]*[13579bdf]$" <<<"$header" ||
     fail "firmware_scene.elf is not a Thumb program"
   echo "ok: the scene firmware is linked"
   # The tree stays for the device step; the refusal is checked in a fresh one.
