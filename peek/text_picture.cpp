@@ -1,9 +1,13 @@
 #include "text_picture.h"
 
+#include "ds_font.h"
 #include "ds_surface.h"
 
 #include <algorithm>
+#include <array>
 #include <limits>
+#include <new>
+#include <string>
 
 namespace {
 
@@ -45,28 +49,44 @@ int32_t kerningDelta(const BitmapGlyph& glyph, uint32_t prev)
     return 0;
 }
 
-// Draws one glyph's pixel array into `coverage` (rows of `pictureWidth`
-// values, the turned picture), keeping the larger coverage.
-void drawGlyph(const PlacedGlyph& placed, const TextLayout& layout, uint32_t rotation, uint64_t pictureWidth,
-    std::vector<uint8_t>& coverage)
-{
-    const BitmapGlyph& glyph = *placed.glyph;
-    const int64_t width = int64_t(layout.width()), height = int64_t(layout.height());
-    const int64_t x = placed.x - layout.left, y = placed.y - layout.top;
-    // The turned image's top-left corner is the turned box's smallest corner.
-    const DsStoredPosition first = dsStoredPosition(int32_t(rotation), width, height, x, y);
-    const DsStoredPosition last =
-        dsStoredPosition(int32_t(rotation), width, height, x + glyph.width - 1, y + glyph.height - 1);
-    const uint64_t column = uint64_t(std::min(first.column, last.column));
-    const uint64_t row = uint64_t(std::min(first.row, last.row));
-    const PixelArrayShape shape = pixelArrayShape(rotation, glyph.width, glyph.height);
-    const uint8_t* value = glyph.pixels.data();
-    for (uint64_t line = 0; line < shape.lines; ++line) {
-        uint8_t* target = &coverage[(row + line) * pictureWidth + column];
-        for (uint32_t k = 0; k < shape.values; ++k, ++value)
-            target[k] = std::max(target[k], *value);
+// A BitmapFont as the device holds it: ds_bitmap_font_t records pointing
+// into this object's arrays. Glyphs whose pixel array does not match their
+// size (which layoutText draws as no ink) get no pixels.
+class DeviceFont {
+public:
+    explicit DeviceFont(const BitmapFont& font)
+    {
+        mFont.height = uint16_t(font.height);
+        mFont.ascender = int16_t(font.ascender);
+        mFont.descender = int16_t(font.descender);
+        for (size_t code = 0; code < font.chars.size(); ++code)
+            if (font.chars[code])
+                addGlyph(uint8_t(code), *font.chars[code]);
     }
-}
+
+    const ds_bitmap_font_t& font() const { return mFont; }
+
+private:
+    void addGlyph(uint8_t code, const BitmapGlyph& glyph)
+    {
+        std::string& prev = mKerningPrev[code];
+        std::vector<int8_t>& delta = mKerningDelta[code];
+        for (const KerningPair& pair : glyph.kerning) {
+            prev.push_back(char(pair.prev));
+            delta.push_back(int8_t(pair.delta));
+        }
+        const bool hasImage = !glyph.pixels.empty() && glyph.pixels.size() == uint64_t(glyph.width) * glyph.height;
+        mChars[code] = ds_bitmap_font_char_t{uint16_t(glyph.width), uint16_t(glyph.height), int16_t(glyph.xoff),
+            int16_t(glyph.yoff), int16_t(glyph.xadvance), prev.c_str(), delta.data(),
+            hasImage ? glyph.pixels.data() : nullptr};
+        mFont.chars[code] = &mChars[code];
+    }
+
+    ds_bitmap_font_t mFont{};
+    std::array<ds_bitmap_font_char_t, 256> mChars{};
+    std::array<std::string, 256> mKerningPrev;
+    std::array<std::vector<int8_t>, 256> mKerningDelta;
+};
 
 } // namespace
 
@@ -103,6 +123,8 @@ std::optional<uint32_t> missingCharacter(const BitmapFont& font, const std::vect
 TextLayout layoutText(const BitmapFont& font, const std::vector<uint32_t>& codes)
 {
     TextLayout layout;
+    layout.font = &font;
+    layout.codes = codes;
     int64_t pen = 0;
     int64_t inkRight = std::numeric_limits<int64_t>::min();  // rightmost ink + 1
     int64_t inkBottom = std::numeric_limits<int64_t>::min(); // bottom ink + 1
@@ -129,16 +151,27 @@ TextLayout layoutText(const BitmapFont& font, const std::vector<uint32_t>& codes
 
 Picture drawText(const TextLayout& layout, uint32_t rotation)
 {
-    const bool quarterTurn = rotation == 90 || rotation == 270;
     Picture picture;
-    picture.width = uint32_t(quarterTurn ? layout.height() : layout.width());
-    picture.height = uint32_t(quarterTurn ? layout.width() : layout.height());
     picture.format = PictureFormat::Grey;
-    std::vector<uint8_t> coverage(size_t(layout.width() * layout.height()), 0);
-    for (const PlacedGlyph& placed : layout.glyphs)
-        drawGlyph(placed, layout, rotation, picture.width, coverage);
-    for (uint8_t& value : coverage)
+    const int32_t angle = int32_t(rotation);
+    DsSurface surface(int32_t(layout.width()), int32_t(layout.height()), &angle, A8, false, 0, dsMalloc, dsFree, 1, 0);
+    if (!surface.isValid())
+        throw std::bad_alloc();
+    picture.width = uint32_t(surface.width());
+    picture.height = uint32_t(surface.height());
+    std::fill_n(surface.pixels(), size_t(surface.bufferSize()), uint8_t(0));
+    if (layout.font) {
+        // The pen starts at the picture's column -left; the baseline lies
+        // `ascender` rows below the line's top, which is row -top.
+        const DeviceFont font(*layout.font);
+        const std::string text(layout.codes.begin(), layout.codes.end());
+        dsDrawText(surface, font.font(), int32_t(-layout.left), int32_t(int64_t(layout.font->ascender) - layout.top),
+            text.c_str(), 0xFF000000u);
+    }
+    // The surface's rows are `width` bytes apart (alignment 1): the picture.
+    picture.pixels.assign(surface.pixels(), surface.pixels() + surface.bufferSize());
+    surface.release();
+    for (uint8_t& value : picture.pixels)
         value = uint8_t(kNoInk - value);
-    picture.pixels = std::move(coverage);
     return picture;
 }

@@ -32,11 +32,13 @@ struct PlacedGlyph {
 // A text laid out, and the upright picture around it: columns left to
 // right - 1, rows top to bottom - 1.
 struct TextLayout {
-    std::vector<PlacedGlyph> glyphs; // glyphs with pixels, in text order
-    int64_t left = 0;                // min(0, leftmost ink)
-    int64_t top = 0;                 // min(0, top ink)
-    int64_t right = 1;               // max(final pen, rightmost ink + 1), at least left + 1
-    int64_t bottom = 1;              // max(font height, bottom ink + 1), at least top + 1
+    const BitmapFont* font = nullptr; // the tables laid out
+    std::vector<uint32_t> codes;      // the text, each with a glyph in `font`
+    std::vector<PlacedGlyph> glyphs;  // glyphs with pixels, in text order
+    int64_t left = 0;                 // min(0, leftmost ink)
+    int64_t top = 0;                  // min(0, top ink)
+    int64_t right = 1;                // max(final pen, rightmost ink + 1), at least left + 1
+    int64_t bottom = 1;               // max(font height, bottom ink + 1), at least top + 1
 
     uint64_t width() const { return uint64_t(right - left); }
     uint64_t height() const { return uint64_t(bottom - top); }
@@ -51,9 +53,10 @@ struct TextLayout {
 TextLayout layoutText(const BitmapFont& font, const std::vector<uint32_t>& codes);
 
 // Draws `layout`, whose glyphs come from the font of `rotation` degrees (0,
-// 90, 180 or 270), with their pixel arrays: an 8-bit grey picture, 255 where
-// there is no ink and 255 - coverage where there is (the larger coverage
-// where glyphs overlap). As those arrays hold turned images, the picture is
-// the upright one turned the same way. The caller keeps width x height
-// within kMaxTextPicturePixels.
+// 90, 180 or 270), with the device library's dsDrawText: black coverage into
+// an A8 surface stored in that rotation (where glyphs overlap, an A8 surface
+// keeps the larger coverage), then an 8-bit grey picture of its stored rows,
+// 255 where there is no ink and 255 - coverage where there is. As the font's
+// pixel arrays hold turned images, the picture is the upright one turned the
+// same way. The caller keeps width x height within kMaxTextPicturePixels.
 Picture drawText(const TextLayout& layout, uint32_t rotation);

@@ -1,7 +1,7 @@
 #include "ds_surface.h"
 
-#include <cstdlib>
-#include <cstring>
+#include <stdlib.h>
+#include <string.h>
 
 namespace {
 
@@ -53,12 +53,12 @@ uint32_t dsBytesPerPixel(uint32_t colorMode)
 
 void* dsMalloc(uint64_t size)
 {
-    return std::malloc(size_t(size));
+    return malloc(size_t(size));
 }
 
 void dsFree(void* block)
 {
-    std::free(block);
+    free(block);
 }
 
 uint64_t dsPitch(uint64_t pixels, uint64_t bytesPerPixel, uint64_t alignment)
@@ -96,6 +96,46 @@ DsSurface::DsSurface(int32_t width, int32_t height, const int32_t* rotation, uin
     mReserve = (reserve + 3) & ~uint64_t(3);
     if (reserve > kMaxReserve || !allocateBuffers())
         makeEmpty();
+}
+
+DsSurface::DsSurface(
+    int32_t width, int32_t height, int32_t rotation, uint32_t colorMode, uint8_t* pixels, uint32_t pitch)
+    : mAllocator(nullptr), mFree(nullptr), mRotation(rotation), mWidth(width), mHeight(height), mColorMode(colorMode),
+      mAlignment(1), mPaletteHasAlpha(0), mPaletteSize(0)
+{
+    if (rotation == 90 || rotation == 270) {
+        mWidth = height;
+        mHeight = width;
+    }
+    mClip = DsRect(0, 0, mWidth, mHeight);
+    mBytesPerPixel = dsBytesPerPixel(colorMode);
+    const bool knownRotation = rotation == 0 || rotation == 90 || rotation == 180 || rotation == 270;
+    if (!pixels || mBytesPerPixel == 0 || width < 1 || height < 1 || !knownRotation ||
+        pitch < uint64_t(mWidth) * mBytesPerPixel) {
+        makeEmpty();
+        return;
+    }
+    mPitch = pitch;
+    mPitchPixels = pitch / mBytesPerPixel;
+    mPixels = pixels;
+}
+
+// The file's width and height are those of the stored rows.
+DsSurface::DsSurface(const DsSurfaceFile& file)
+    : DsSurface(int32_t(file.rotation == 90 || file.rotation == 270 ? file.height : file.width),
+          int32_t(file.rotation == 90 || file.rotation == 270 ? file.width : file.height), file.rotation,
+          file.colorMode, const_cast<uint8_t*>(file.rows), file.pitch)
+{
+}
+
+bool DsSurface::usePalette(const uint8_t* palette, uint16_t entries, bool hasAlpha)
+{
+    if (!mPixels || mAllocator || mFree || !hasPalette(mColorMode) || (!palette && entries > 0))
+        return false;
+    mPalette = const_cast<uint8_t*>(palette);
+    mPaletteSize = entries;
+    mPaletteHasAlpha = hasAlpha ? 1 : 0;
+    return true;
 }
 
 // Sets the geometry and takes both buffers from the allocator. False when the
@@ -150,7 +190,7 @@ bool DsSurface::resizePalette(uint64_t entries)
     auto* palette = static_cast<uint8_t*>(mAllocator(entries * entryBytes));
     if (!palette)
         return false;
-    std::memcpy(palette, mPalette, size_t((entries < mPaletteSize ? entries : mPaletteSize) * entryBytes));
+    memcpy(palette, mPalette, size_t((entries < mPaletteSize ? entries : mPaletteSize) * entryBytes));
     mFree(mPalette);
     mPalette = palette;
     mPaletteSize = entries;
@@ -220,7 +260,7 @@ void DsSurface::copyRotated(uint8_t* target, uint64_t targetPitch, int32_t angle
                 sourceColumn = i;
             }
             const uint8_t* source = mPixels + uint64_t(sourceRow) * mPitch + uint64_t(sourceColumn) * pixelBytes;
-            std::memcpy(row + uint64_t(j) * pixelBytes, source, pixelBytes);
+            memcpy(row + uint64_t(j) * pixelBytes, source, pixelBytes);
         }
     }
 }
@@ -245,10 +285,10 @@ uint64_t DsSurface::serialize(uint8_t* destination) const
     const uint64_t fileSize = dsSurfaceFileSize(pieces.rowBytes);
     if (!destination)
         return fileSize;
-    std::memcpy(destination, pieces.header, kDsSurfaceFileHeaderBytes);
+    memcpy(destination, pieces.header, kDsSurfaceFileHeaderBytes);
     if (pieces.rowBytes > 0)
-        std::memcpy(destination + kDsSurfaceFileHeaderBytes, pieces.rows, size_t(pieces.rowBytes));
-    std::memset(destination + kDsSurfaceFileHeaderBytes + pieces.rowBytes, 0, pieces.tailBytes);
+        memcpy(destination + kDsSurfaceFileHeaderBytes, pieces.rows, size_t(pieces.rowBytes));
+    memset(destination + kDsSurfaceFileHeaderBytes + pieces.rowBytes, 0, pieces.tailBytes);
     return fileSize;
 }
 
