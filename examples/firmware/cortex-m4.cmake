@@ -11,3 +11,7 @@ set(CMAKE_TRY_COMPILE_TARGET_TYPE STATIC_LIBRARY)
 set(cortexM4Flags "-mcpu=cortex-m4 -mthumb -mfloat-abi=hard -mfpu=fpv4-sp-d16")
 set(CMAKE_C_FLAGS_INIT "${cortexM4Flags}")
 set(CMAKE_CXX_FLAGS_INIT "${cortexM4Flags} -fno-exceptions -fno-rtti")
+# Programs link with the C driver: g++ would add libstdc++, which Debian
+# installs only with the recommended packages, and the firmware needs none of it.
+set(CMAKE_CXX_LINK_EXECUTABLE
+    "${CMAKE_C_COMPILER} <FLAGS> <CMAKE_CXX_LINK_FLAGS> <LINK_FLAGS> <OBJECTS> -o <TARGET> <LINK_LIBRARIES>")

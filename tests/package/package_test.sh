@@ -10,6 +10,8 @@
 #   name-collisions   calls that share a NAME get files and targets of their own
 #   surface-formats   FORMAT, DITHER and PALETTE, embedded and previewed
 #   cross-cortex-m4   cross-builds examples/firmware for a Cortex-M4
+#   device            runs the cross-built scene firmware under QEMU and compares
+#                     its framebuffers with those of the find-package tree's host build
 # Usage: package_test.sh <step>, with KIT_SOURCE (the kit's source tree), WORK
 # (a folder for the trees and the prefix), CMAKE (the cmake program) and
 # SANITIZE (ON or OFF, for the kit's own builds) in the environment.
@@ -109,12 +111,13 @@ step_install() {
   run_logged "$WORK/kit.log" "$CMAKE" --build "$kit" -j 2 || fail "cannot build the kit"
   run_logged "$WORK/install.log" "$CMAKE" --install "$kit" --prefix "$prefix" || fail "cannot install the kit"
   local package=lib/cmake/CorvaneAssets
-  for file in bin/glyphsmith_cli bin/pixpack bin/rawsnap bin/assetpeek include/ds_font.h "$package/CorvaneAssetsConfig.cmake" \
+  for file in bin/glyphsmith_cli bin/pixpack bin/rawsnap bin/assetpeek include/ds_font.h include/ds_surface.h \
+    include/ds_color.h include/ds_rect.h share/CorvaneAssets/surface/ds_surface.cpp "$package/CorvaneAssetsConfig.cmake" \
     "$package/CorvaneAssetsConfigVersion.cmake" "$package/CorvaneAssetsTargets.cmake"; do
     [[ -f "$prefix/$file" ]] || fail "the install lacks $file"
   done
   [[ -e "$prefix/bin/glyphsmith" ]] && fail "a build without the GUI installed glyphsmith"
-  echo "ok: the programs, ds_font.h and the package are installed, glyphsmith is not"
+  echo "ok: the programs, the library's headers and sources and the package are installed, glyphsmith is not"
   check_version_requests
 }
 
@@ -382,15 +385,92 @@ step_cross() {
   members="$(arm-none-eabi-ar t "$library" | wc -l)"
   [[ "$(arm-none-eabi-readelf -A "$library" | grep -c 'Tag_CPU_arch: v7E-M')" == "$members" ]] ||
     fail "not every object of the library is built for a Cortex-M4"
-  arm-none-eabi-objdump -h "$library" | grep -q '\.rodata\.font_sans_16_90 ' ||
+  # Listings are read whole before grep -q: an early exit would fail the pipe.
+  local sections
+  sections="$(arm-none-eabi-objdump -h "$library")" || fail "objdump cannot read the library"
+  grep -q '\.rodata\.font_sans_16_90 ' <<<"$sections" ||
     fail "the font rotations do not have sections of their own"
-  arm-none-eabi-nm "$library" | grep -q " R logo_surface$" || fail "logo_surface is not in read-only data"
+  grep -q " R logo_surface$" <<<"$(arm-none-eabi-nm "$library")" || fail "logo_surface is not in read-only data"
   echo "ok: $members Cortex-M4 objects; each font rotation in its own section, the surface in read-only data"
-  rm -rf "$dir/build"
-  configure_example "$dir" -DCMAKE_TOOLCHAIN_FILE="$example/cortex-m4.cmake" -DCORVANE_KIT_SOURCE_DIR="$KIT_SOURCE" &&
+  local header
+  header="$(arm-none-eabi-readelf -h "$dir/build/firmware_scene.elf")" || fail "firmware_scene.elf is not an ELF file"
+  grep -q "Entry point address: *0x[0-9a-f]*[13579bdf]$" <<<"$header" ||
+    fail "firmware_scene.elf is not a Thumb program"
+  echo "ok: the scene firmware is linked"
+  # The tree stays for the device step; the refusal is checked in a fresh one.
+  local refused="$WORK/cross-source"
+  make_inputs "$refused"
+  configure_example "$refused" -DCMAKE_TOOLCHAIN_FILE="$example/cortex-m4.cmake" -DCORVANE_KIT_SOURCE_DIR="$KIT_SOURCE" &&
     fail "the kit's source tree was built into a cross-compiling project"
-  log_says "$dir/configure.log" "install a host build of the kit" || fail "no reason given for refusing the source tree"
+  log_says "$refused/configure.log" "install a host build of the kit" || fail "no reason given for refusing the source tree"
   echo "ok: a cross-compiling project that adds the source tree is told to use an installed kit"
+}
+
+# The 16-bit little-endian word of pixel (x, y) = ($3, $4) of the RGB565 dump
+# $1 with $2 bytes a row, in hexadecimal.
+dump_pixel() {
+  od -An -tx2 -j $(($4 * $2 + $3 * 2)) -N 2 "$1" | tr -d ' '
+}
+
+# Converts the framebuffer dumps of folder $1 into BMP pictures beside them:
+# scene_0.rgb565 (320 x 240 stored, 640 bytes a row) and scene_90.rgb565
+# (stored at 90: 240 x 320, 480 bytes a row).
+snap_scenes() {
+  "$prefix/bin/rawsnap" --fb "$1/scene_0.rgb565" --width 320 --height 240 --pitch 640 --format RGB565 \
+    --output "$1/scene_0.bmp" >/dev/null || fail "rawsnap cannot convert $1/scene_0.rgb565"
+  "$prefix/bin/rawsnap" --fb "$1/scene_90.rgb565" --width 240 --height 320 --pitch 480 --format RGB565 \
+    --output "$1/scene_90.bmp" >/dev/null || fail "rawsnap cannot convert $1/scene_90.rgb565"
+}
+
+step_device() {
+  command -v qemu-system-arm >/dev/null || skip "qemu-system-arm is not installed (Debian: qemu-system-arm)"
+  command -v compare >/dev/null || skip "ImageMagick's compare is not installed"
+  local host_program="$WORK/find-package/build/firmware_scene" firmware="$WORK/cross/build/firmware_scene.elf"
+  [[ -x "$host_program" ]] || fail "the find-package step left no firmware_scene"
+  [[ -f "$firmware" ]] || fail "the cross-cortex-m4 step left no firmware_scene.elf"
+  local dir="$WORK/device"
+  rm -rf "$dir"
+  mkdir -p "$dir/host" "$dir/qemu"
+  (cd "$dir/host" && "$host_program" >"$dir/host.log" 2>&1) || { cat "$dir/host.log"; fail "firmware_scene failed"; }
+  local status=0
+  (cd "$dir/qemu" && timeout 60 qemu-system-arm -M mps2-an386 -nographic -semihosting-config enable=on,target=native \
+    -kernel "$firmware" </dev/null >"$dir/qemu.log" 2>&1) || status=$?
+  [[ "$status" == 0 ]] || { cat "$dir/qemu.log"; fail "the firmware under QEMU ended with status $status"; }
+  grep -qF "scene_0.rgb565 and scene_90.rgb565 written" "$dir/qemu.log" || fail "the firmware did not report its dumps"
+  echo "ok: the firmware ran under QEMU and exited with status 0"
+  local scene
+  for scene in scene_0 scene_90; do
+    [[ "$(stat -c %s "$dir/qemu/$scene.rgb565")" == $((320 * 240 * 2)) ]] || fail "$scene.rgb565 is not 320 x 240 RGB565"
+    cmp "$dir/host/$scene.rgb565" "$dir/qemu/$scene.rgb565" || fail "the device's $scene.rgb565 differs from the host's"
+  done
+  echo "ok: the device's framebuffers are the host's, byte for byte"
+  snap_scenes "$dir/host"
+  snap_scenes "$dir/qemu"
+  local differing
+  for scene in scene_0 scene_90; do
+    differing="$(compare -metric AE "$dir/qemu/$scene.bmp" "$dir/host/$scene.bmp" null: 2>&1)"
+    [[ "$differing" == 0 ]] || fail "the device's $scene.bmp differs from the host's in $differing pixels"
+  done
+  # Stored at 90, the rightmost column is the top row: a quarter turn
+  # clockwise shows the upright picture, which must be the upright scene's.
+  differing="$(convert "$dir/qemu/scene_90.bmp" -rotate 90 png:- | compare -metric AE - "$dir/qemu/scene_0.bmp" null: 2>&1)"
+  [[ "$differing" == 0 ]] ||
+    fail "the scene stored at 90, turned upright, differs from the upright one in $differing pixels"
+  echo "ok: the pictures match, and the scene stored at 90 is the upright scene turned"
+  # Pixels of the upright scene: background, the band at the bottom, and the
+  # clip (180, 180, 100, 14) that cuts a larger fill.
+  local x y expected found
+  while read -r x y expected; do
+    found="$(dump_pixel "$dir/qemu/scene_0.rgb565" 640 "$x" "$y")"
+    [[ "$found" == "$expected" ]] || fail "pixel ($x, $y) of scene_0 is $found, expected $expected"
+  done <<'EOF'
+300 120 2188
+160 220 e71c
+275 182 4210
+285 182 2188
+275 176 2188
+EOF
+  echo "ok: background, band and clipped fill have their colours"
 }
 
 mkdir -p "$WORK"
@@ -404,6 +484,7 @@ case "$step" in
   name-collisions) step_name_collisions ;;
   surface-formats) step_surface_formats ;;
   cross-cortex-m4) step_cross ;;
+  device) step_device ;;
   *) fail "unknown step '$step'" ;;
 esac
 echo "PASS: $step"

@@ -1,0 +1,42 @@
+#!/usr/bin/env bash
+# The drawing code on a Cortex-M4: instructions per pixel of its main paths,
+# counted under QEMU (bench/device/), and its flash size.
+#
+# Usage: bench/device_bench.sh BUILD_DIR
+# BUILD_DIR is a build of the kit (the tools built); it is installed into a
+# temporary prefix, and bench/device is cross-built against it twice, for
+# size (-Os, as examples/firmware builds) and for speed (-O2), and run with
+#   qemu-system-arm -M mps2-an386 -nographic -semihosting-config enable=on,target=native -icount shift=0
+# where one instruction takes one nanosecond of virtual time. The flash size
+# is what arm-none-eabi-size gives for the library's objects at -Os.
+# Figures are printed, never judged: the status is 1 only when something could
+# not be measured.
+set -euo pipefail
+
+build=${1:?usage: $0 BUILD_DIR}
+here=$(cd "$(dirname "$0")" && pwd)
+kit=$(cd "$here/.." && pwd)
+for command in cmake ninja arm-none-eabi-g++ arm-none-eabi-size qemu-system-arm; do
+  command -v "$command" >/dev/null || { echo "error: $command is not installed (scripts/install-deps.sh)"; exit 1; }
+done
+
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+cmake --install "$build" --prefix "$work/prefix" >"$work/install.log" 2>&1 ||
+  { cat "$work/install.log"; echo "error: cannot install $build"; exit 1; }
+
+declare -A optimisation=([MinSizeRel]=-Os [Release]=-O2)
+for type in MinSizeRel Release; do
+  tree=$work/$type
+  { cmake -S "$here/device" -B "$tree" -G Ninja -DCMAKE_BUILD_TYPE=$type -DCMAKE_PREFIX_PATH="$work/prefix" \
+      -DCMAKE_TOOLCHAIN_FILE="$kit/examples/firmware/cortex-m4.cmake" -DCMAKE_CXX_FLAGS_RELEASE="-O2 -DNDEBUG" &&
+    cmake --build "$tree"; } >"$work/$type.log" 2>&1 || { cat "$work/$type.log"; echo "error: cannot build bench/device"; exit 1; }
+  echo "-- Cortex-M4 (${optimisation[$type]}), instructions counted by QEMU"
+  (cd "$tree" && timeout 120 qemu-system-arm -M mps2-an386 -nographic -semihosting-config enable=on,target=native \
+    -icount shift=0 -kernel surface_ipp.elf </dev/null) | sed 's/^/  /'
+done
+
+echo "-- flash of the drawing code (-Os, arm-none-eabi-size of the library's objects)"
+mapfile -t objects < <(find "$work/MinSizeRel/CMakeFiles/surface_ipp.dir" -path '*share/CorvaneAssets/surface/*.obj')
+[ ${#objects[@]} -gt 0 ] || { echo "error: no object of the library found"; exit 1; }
+arm-none-eabi-size -t "${objects[@]}" | sed -E "s|[^[:space:]]*/([^/]+)$|\1|; s/^/  /"
