@@ -420,6 +420,9 @@ snap_scenes() {
     --output "$1/scene_0.bmp" >/dev/null || fail "rawsnap cannot convert $1/scene_0.rgb565"
   "$prefix/bin/rawsnap" --fb "$1/scene_90.rgb565" --width 240 --height 320 --pitch 480 --format RGB565 \
     --output "$1/scene_90.bmp" >/dev/null || fail "rawsnap cannot convert $1/scene_90.rgb565"
+  # The PNG with the pitch and the height taken from the dump.
+  "$prefix/bin/rawsnap" --fb "$1/scene_0.rgb565" --width 320 --format RGB565 \
+    --output "$1/scene_0.png" >/dev/null || fail "rawsnap cannot write $1/scene_0.png"
 }
 
 step_device() {
@@ -451,6 +454,8 @@ step_device() {
     differing="$(compare -metric AE "$dir/qemu/$scene.bmp" "$dir/host/$scene.bmp" null: 2>&1)"
     [[ "$differing" == 0 ]] || fail "the device's $scene.bmp differs from the host's in $differing pixels"
   done
+  differing="$(compare -metric AE "$dir/qemu/scene_0.png" "$dir/host/scene_0.bmp" null: 2>&1)"
+  [[ "$differing" == 0 ]] || fail "the device's scene_0.png differs from the host's BMP in $differing pixels"
   # Stored at 90, the rightmost column is the top row: a quarter turn
   # clockwise shows the upright picture, which must be the upright scene's.
   differing="$(convert "$dir/qemu/scene_90.bmp" -rotate 90 png:- | compare -metric AE - "$dir/qemu/scene_0.bmp" null: 2>&1)"
