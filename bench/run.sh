@@ -2,7 +2,7 @@
 # Side-by-side speed of the tool kit against what a user would pick instead.
 #
 # Usage: bench/run.sh BUILD_DIR [RUNS [PART...]]
-#   (parts: decoders processes inflate_speed memory fonts snapshots formats snapshot_png device)
+#   (parts: decoders processes inflate_speed memory fonts snapshots formats snapshot_png drawing device)
 # BUILD_DIR is a Release build with the benchmarks on:
 #   cmake -S . -B build-bench -G Ninja -DCMAKE_BUILD_TYPE=Release \
 #         -DCORVANE_BUILD_BENCH=ON -DCORVANE_BUILD_GUI=OFF
@@ -27,7 +27,9 @@
 #   6. rawsnap writing a PNG of a 4096 x 4096 RGB565 dump against PIL reading the
 #      same raw bytes (raw mode BGR;16) and saving a PNG at the same zlib level, 6
 #      (libpng's default), both whole processes, median of 5 interleaved runs.
-#   7. the drawing code on a Cortex-M4 under QEMU: instructions per pixel and
+#   7. the drawing code on the host against pixman, with its SIMD and fast paths
+#      and with its general paths only (PIXMAN_DISABLE);
+#   8. the drawing code on a Cortex-M4 under QEMU: instructions per pixel and
 #      flash size (device_bench.sh).
 # Figures are printed, never judged: the status is 1 only when something could
 # not be measured (a missing program, a failed command).
@@ -38,7 +40,7 @@ set -euo pipefail
 
 build=${1:?usage: $0 BUILD_DIR [RUNS [PART...]]}
 runs=${2:-5}
-all_parts=(decoders processes inflate_speed memory fonts snapshots formats snapshot_png device)
+all_parts=(decoders processes inflate_speed memory fonts snapshots formats snapshot_png drawing device)
 parts=("${@:3}")
 [ ${#parts[@]} -gt 0 ] || parts=("${all_parts[@]}")
 for part in "${parts[@]}"; do
@@ -255,6 +257,13 @@ Image.frombytes("RGB", (4096, 4096), pixels, "raw", "BGR;16").save(sys.argv[2], 
     printf '  %-24s %10s %12d %7s\n' "PIL $name" "$pil" "$(stat -c %s "$work/pil.png")" 1.00
     printf '  %-24s %10s %12d %7s\n' "rawsnap $name" "$png" "$(stat -c %s "$work/rawsnap.png")" "$(ratio "$png" "$pil")"
   done
+}
+
+drawing() {
+  section "drawing into RGB565 against pixman with its fast paths"
+  "$build/bench/draw_bench"
+  section "drawing into RGB565 against pixman's general paths (PIXMAN_DISABLE=\"sse2 ssse3 mmx fast\")"
+  PIXMAN_DISABLE="sse2 ssse3 mmx fast" "$build/bench/draw_bench" 2>/dev/null
 }
 
 device() {
