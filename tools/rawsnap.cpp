@@ -140,10 +140,12 @@ DumpGeometry completeGeometry(const SnapshotRequest& request, uint64_t size)
     return geometry;
 }
 
-// The converted lines of a batch must fit in memory beside the bytes read.
+// A batch holds at least one line: its pixels read with up to as many bytes
+// of slack, and the same line converted (at most 4 bytes a pixel), which
+// must fit in memory however wide the line.
 void checkLineMemory(const DumpGeometry& geometry)
 {
-    const uint64_t bytes = dumpRowLength(geometry) * 3 + uint64_t(geometry.width) * 4;
+    const uint64_t bytes = dumpRowLength(geometry) * 2 + uint64_t(geometry.width) * 4;
     if (!fitsInMemory(bytes))
         raiseError("not enough memory for lines of %u pixels", geometry.width);
 }
