@@ -1,6 +1,6 @@
 // Writes the seed corpus of fuzz_font_source, sources the emitter made: a
-// small font with and without a cast in its kerning array, and a font
-// without glyphs. Also writes the fuzzer's dictionary, the pieces of the
+// small font with and without a cast in its kerning array, the small font
+// with comment lines, and a font without glyphs. Also writes the fuzzer's dictionary, the pieces of the
 // generated text, to <corpus directory>.dict.
 #include "font_source_format.h"
 #include "font_source_text.h"
@@ -39,12 +39,13 @@ std::string dictionary()
 {
     using namespace font_text;
     std::string text;
-    for (std::string_view piece : {kIncludeStart, kIncludeEnd, kHeaderSuffix, kGlyphPrefix, kKerningPrevSuffix,
-             kKerningDeltaSuffix, kPixelsSuffix, kKerningPrevType, kKerningDeltaType, kArrayStart, kEntrySeparator,
-             kKerningEnd, kCharCast, kPixelArrayType, kPixelValuePrefix, kPixelArrayEnd, kGlyphRecordType,
-             kGlyphRecordStart, kWidthField, kHeightField, kXoffField, kYoffField, kXadvanceField, kKerningPrevField,
-             kKerningDeltaField, kPixelsField, kFieldEnd, kNull, kGlyphRecordEnd, kFontRecordStart, kFontRecordOpen,
-             kFontHeightField, kAscenderField, kDescenderField, kCharsStart, kAddressOf, kFontRecordEnd})
+    for (std::string_view piece :
+        {kIncludeStart, kIncludeEnd, kCommentStart, kHeaderSuffix, kGlyphPrefix, kKerningPrevSuffix,
+            kKerningDeltaSuffix, kPixelsSuffix, kKerningPrevType, kKerningDeltaType, kArrayStart, kEntrySeparator,
+            kKerningEnd, kCharCast, kPixelArrayType, kPixelValuePrefix, kPixelArrayEnd, kGlyphRecordType,
+            kGlyphRecordStart, kWidthField, kHeightField, kXoffField, kYoffField, kXadvanceField, kKerningPrevField,
+            kKerningDeltaField, kPixelsField, kFieldEnd, kNull, kGlyphRecordEnd, kFontRecordStart, kFontRecordOpen,
+            kFontHeightField, kAscenderField, kDescenderField, kCharsStart, kAddressOf, kFontRecordEnd})
         text += dictionaryEntry(piece);
     return text;
 }
@@ -54,6 +55,17 @@ std::string fontWithoutGlyphs()
     std::string text;
     appendIncludeLine(text, "empty_8.h");
     appendFontRecords(text, "empty_8", {8 * 64, 6 * 64, -2 * 64}, PresenceTable{});
+    return text;
+}
+
+// The small font as an export with remapped slots begins.
+std::string smallFontWithComments()
+{
+    std::string text = smallFontSource();
+    const std::string comments = "// fallback font 'icons.ttf'\n// 0x41: U+F005 from 'icons.ttf'\n\n";
+    const std::string::size_type includeEnd = text.find(font_text::kIncludeEnd);
+    if (includeEnd != std::string::npos)
+        text.insert(includeEnd + font_text::kIncludeEnd.size(), comments);
     return text;
 }
 
@@ -68,6 +80,7 @@ int main(int argc, char** argv)
     const std::string corpus = argv[1];
     return writeFile(corpus + "/small", smallFontSource()) &&
             writeFile(corpus + "/small_uncast", smallFontSource(true)) &&
+            writeFile(corpus + "/small_comments", smallFontWithComments()) &&
             writeFile(corpus + "/no_glyphs", fontWithoutGlyphs()) && writeFile(corpus + ".dict", dictionary())
         ? 0
         : 1;
