@@ -12,6 +12,8 @@
 #   cross-cortex-m4   cross-builds examples/firmware for a Cortex-M4
 #   device            runs the cross-built scene firmware under QEMU and compares
 #                     its framebuffers with those of the find-package tree's host build
+#   device-instructions  counts the instructions per pixel of the drawing paths
+#                     under QEMU (bench/device) and holds the RGB565 blit to its budget
 # Usage: package_test.sh <step>, with KIT_SOURCE (the kit's source tree), WORK
 # (a folder for the trees and the prefix), CMAKE (the cmake program) and
 # SANITIZE (ON or OFF, for the kit's own builds) in the environment.
@@ -478,6 +480,31 @@ EOF
   echo "ok: background, band and clipped fill have their colours"
 }
 
+# Instructions per pixel are counted, not timed (QEMU's -icount), so the same
+# build gives the same figures on every machine: the fast path of the blit that
+# a firmware uses most must stay within its budget.
+step_device_instructions() {
+  command -v qemu-system-arm >/dev/null || skip "qemu-system-arm is not installed (Debian: qemu-system-arm)"
+  command -v arm-none-eabi-g++ >/dev/null || skip "arm-none-eabi-g++ is not installed (Debian: gcc-arm-none-eabi)"
+  local dir="$WORK/device-instructions"
+  rm -rf "$dir"
+  run_logged "$dir.log" "$CMAKE" -S "$KIT_SOURCE/bench/device" -B "$dir" -G Ninja -DCMAKE_PREFIX_PATH="$prefix" \
+    -DCMAKE_TOOLCHAIN_FILE="$example/cortex-m4.cmake" -DCMAKE_BUILD_TYPE=MinSizeRel || fail "cannot configure bench/device"
+  run_logged "$dir.log" "$CMAKE" --build "$dir" || fail "cannot build bench/device"
+  local report status=0
+  report="$(cd "$dir" && timeout 60 qemu-system-arm -M mps2-an386 -nographic -semihosting-config enable=on,target=native \
+    -icount shift=0 -kernel surface_ipp.elf </dev/null 2>&1)" || status=$?
+  [[ "$status" == 0 ]] || fail "surface_ipp ended with status $status: $report"
+  echo "$report"
+  grep -q "^SysTick: 40.000 instructions per tick$" <<<"$report" || fail "SysTick does not count instructions as expected"
+  local figure
+  figure="$(sed -n 's/^blit ARGB8888 -> RGB565 *\([0-9.]*\) instructions per pixel$/\1/p' <<<"$report")"
+  [[ -n "$figure" ]] || fail "no figure for blit ARGB8888 -> RGB565"
+  awk -v figure="$figure" 'BEGIN { exit !(figure <= 12) }' ||
+    fail "blit ARGB8888 -> RGB565 takes $figure instructions per pixel, more than 12"
+  echo "ok: blit ARGB8888 -> RGB565 takes $figure instructions per pixel (at most 12)"
+}
+
 mkdir -p "$WORK"
 case "$step" in
   install) step_install ;;
@@ -490,6 +517,7 @@ case "$step" in
   surface-formats) step_surface_formats ;;
   cross-cortex-m4) step_cross ;;
   device) step_device ;;
+  device-instructions) step_device_instructions ;;
   *) fail "unknown step '$step'" ;;
 esac
 echo "PASS: $step"
