@@ -28,7 +28,8 @@ struct KerningPair {
 using KerningPairs = std::vector<KerningPair>;
 
 // The four rotations every font is emitted in, in the order written.
-constexpr std::array<uint32_t, 4> kFontRotations = kDsRotations;
+constexpr std::array<uint32_t, kDsRotationCount> kFontRotations = {
+    kDsRotations[0], kDsRotations[1], kDsRotations[2], kDsRotations[3]};
 
 // Lines of a glyph's pixel array and values on each line, for an image of
 // `width` x `rows` pixels: the quarter turns write the columns as lines.

@@ -24,6 +24,12 @@ void dsFree(void* block);
 // The surface file: five little-endian 32-bit words (rotation, colour mode,
 // width, height, pitch), the rows, then zeros up to a multiple of 4 bytes.
 constexpr uint64_t kDsSurfaceFileHeaderBytes = 20;
+// Offsets of the header words.
+constexpr uint64_t kDsSurfaceFileRotationWord = 0;
+constexpr uint64_t kDsSurfaceFileColorModeWord = 4;
+constexpr uint64_t kDsSurfaceFileWidthWord = 8;
+constexpr uint64_t kDsSurfaceFileHeightWord = 12;
+constexpr uint64_t kDsSurfaceFilePitchWord = 16;
 
 // A surface file as three pieces, in file order.
 struct DsSurfaceFilePieces {

@@ -1,5 +1,7 @@
 #include "ds_surface.h"
 
+#include "ds_bytes.h"
+
 #include <stdlib.h>
 #include <string.h>
 
@@ -9,30 +11,10 @@ namespace {
 constexpr uint8_t kBytesPerPixel[] = {4, 3, 2, 2, 2, 1, 0, 2, 0, 1};
 constexpr uint32_t kColorModeCount = sizeof(kBytesPerPixel);
 
-// Offsets of the surface file's header words.
-constexpr uint64_t kRotationWord = 0;
-constexpr uint64_t kColorModeWord = 4;
-constexpr uint64_t kWidthWord = 8;
-constexpr uint64_t kHeightWord = 12;
-constexpr uint64_t kPitchWord = 16;
-
 // Only the palette modes carry a palette buffer.
 bool hasPalette(uint32_t colorMode)
 {
     return colorMode == I8 || colorMode == AI88;
-}
-
-void storeLittleEndian32(uint8_t* destination, uint32_t value)
-{
-    destination[0] = uint8_t(value);
-    destination[1] = uint8_t(value >> 8);
-    destination[2] = uint8_t(value >> 16);
-    destination[3] = uint8_t(value >> 24);
-}
-
-uint32_t loadLittleEndian32(const uint8_t* source)
-{
-    return uint32_t(source[0]) | uint32_t(source[1]) << 8 | uint32_t(source[2]) << 16 | uint32_t(source[3]) << 24;
 }
 
 // Widens a channel of `bits` bits (1 to 8) to 8 bits by repeating its bits.
@@ -266,66 +248,6 @@ void DsSurface::copyRotated(
     }
 }
 
-DsSurface::TurnedFile DsSurface::turnedFile(int32_t angle) const
-{
-    if (angle != 90 && angle != 180 && angle != 270)
-        angle = 0;
-    const bool quarterTurn = angle == 90 || angle == 270;
-    const int32_t width = quarterTurn ? mHeight : mWidth;
-    const int32_t height = quarterTurn ? mWidth : mHeight;
-    TurnedFile file{};
-    file.rowCount = uint32_t(height);
-    file.pitch = angle == 0 ? mPitch : dsPitch(uint64_t(width), mBytesPerPixel, mAlignment);
-    storeLittleEndian32(file.header + kRotationWord, uint32_t(((int64_t(mRotation) + angle) % 360 + 360) % 360));
-    storeLittleEndian32(file.header + kColorModeWord, mColorMode);
-    storeLittleEndian32(file.header + kWidthWord, uint32_t(width));
-    storeLittleEndian32(file.header + kHeightWord, uint32_t(height));
-    storeLittleEndian32(file.header + kPitchWord, uint32_t(file.pitch));
-    const uint64_t rowBytes = uint64_t(height) * file.pitch;
-    file.tailBytes = uint32_t(dsSurfaceFileSize(rowBytes) - kDsSurfaceFileHeaderBytes - rowBytes);
-    return file;
-}
-
-void DsSurface::copyTurnedRows(int32_t angle, uint32_t firstRow, uint32_t count, uint8_t* target) const
-{
-    const TurnedFile file = turnedFile(angle);
-    memset(target, 0, size_t(uint64_t(count) * file.pitch));
-    if (angle != 90 && angle != 180 && angle != 270) {
-        for (uint32_t row = 0; row < count; ++row)
-            memcpy(target + uint64_t(row) * file.pitch, mPixels + uint64_t(firstRow + row) * mPitch,
-                size_t(uint64_t(mWidth) * mBytesPerPixel));
-        return;
-    }
-    copyRotated(target, file.pitch, angle, firstRow, count);
-}
-
-DsSurfaceFilePieces DsSurface::filePieces() const
-{
-    DsSurfaceFilePieces pieces{};
-    storeLittleEndian32(pieces.header + kRotationWord, uint32_t(mRotation));
-    storeLittleEndian32(pieces.header + kColorModeWord, mColorMode);
-    storeLittleEndian32(pieces.header + kWidthWord, uint32_t(mWidth));
-    storeLittleEndian32(pieces.header + kHeightWord, uint32_t(mHeight));
-    storeLittleEndian32(pieces.header + kPitchWord, uint32_t(mPitch));
-    pieces.rows = mPixels;
-    pieces.rowBytes = uint64_t(mHeight) * mPitch;
-    pieces.tailBytes = uint32_t(dsSurfaceFileSize(pieces.rowBytes) - kDsSurfaceFileHeaderBytes - pieces.rowBytes);
-    return pieces;
-}
-
-uint64_t DsSurface::serialize(uint8_t* destination) const
-{
-    const DsSurfaceFilePieces pieces = filePieces();
-    const uint64_t fileSize = dsSurfaceFileSize(pieces.rowBytes);
-    if (!destination)
-        return fileSize;
-    memcpy(destination, pieces.header, kDsSurfaceFileHeaderBytes);
-    if (pieces.rowBytes > 0)
-        memcpy(destination + kDsSurfaceFileHeaderBytes, pieces.rows, size_t(pieces.rowBytes));
-    memset(destination + kDsSurfaceFileHeaderBytes + pieces.rowBytes, 0, pieces.tailBytes);
-    return fileSize;
-}
-
 uint64_t dsSurfaceFileSize(uint64_t rowBytes)
 {
     return (rowBytes + kDsSurfaceFileHeaderBytes + 3) & ~uint64_t(3);
@@ -335,11 +257,11 @@ int dsReadSurfaceFile(const uint8_t* data, uint64_t size, DsSurfaceFile& file)
 {
     if (!data || size < kDsSurfaceFileHeaderBytes)
         return SURFACE_FILE_INVALID;
-    file.rotation = int32_t(loadLittleEndian32(data + kRotationWord));
-    file.colorMode = loadLittleEndian32(data + kColorModeWord);
-    file.width = loadLittleEndian32(data + kWidthWord);
-    file.height = loadLittleEndian32(data + kHeightWord);
-    file.pitch = loadLittleEndian32(data + kPitchWord);
+    file.rotation = int32_t(dsLoadLittle32(data + kDsSurfaceFileRotationWord));
+    file.colorMode = dsLoadLittle32(data + kDsSurfaceFileColorModeWord);
+    file.width = dsLoadLittle32(data + kDsSurfaceFileWidthWord);
+    file.height = dsLoadLittle32(data + kDsSurfaceFileHeightWord);
+    file.pitch = dsLoadLittle32(data + kDsSurfaceFilePitchWord);
     file.rows = data + kDsSurfaceFileHeaderBytes;
     if (file.rotation != 0 && file.rotation != 90 && file.rotation != 180 && file.rotation != 270)
         return SURFACE_FILE_INVALID;

@@ -1,5 +1,5 @@
-// An 8-bit picture as PNG stores it, the common ground of everything
-// assetpeek draws.
+// An 8-bit picture as PNG stores it: what the PNG writer writes, and the
+// common ground of everything assetpeek draws.
 #pragma once
 
 #include <cstdint>
