@@ -28,7 +28,7 @@ uint32_t adler32Update(uint32_t adler, const uint8_t* bytes, uint64_t count);
 // do with data after the end of the stream.
 class ZlibChecksum {
 public:
-    // Counts inflated bytes.
+    // Adds `length` inflated bytes to the Adler-32 counted so far.
     void count(const uint8_t* bytes, uint64_t length) { mAdler = adler32Update(mAdler, bytes, length); }
 
     // At the end of the Deflate data: drops the bits left of the last byte
