@@ -4,7 +4,6 @@
 // puts it.
 #include "ds_surface.h"
 #include "png_builder.h"
-#include "surface_check.h"
 
 #include <gtest/gtest.h>
 

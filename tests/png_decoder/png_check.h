@@ -1,11 +1,11 @@
-// Decoding helpers shared by the decoder tests.
+// Decoding helpers shared by the PNG decoder tests.
 #pragma once
 
+#include "counting_allocator.h"
 #include "png_builder.h"
 #include "png_decoder.h"
 
 #include <memory>
-#include <set>
 #include <string>
 
 struct SurfaceDeleter {
@@ -26,14 +26,3 @@ Bytes serialized(const DsSurface& surface);
 // Decodes `file` and checks mode, geometry, pixels and palette against what
 // libpng's decoding of the same file gives.
 void expectSurfaceMatchesReference(const Bytes& file, bool alphaOnly, int rotation, const std::string& label);
-
-// Allocator pair that counts outstanding blocks and fails on request.
-struct AllocationLog {
-    int allocations = 0;  // successful allocations so far
-    int failAt = -1;      // index of the allocation that returns null, or -1
-    std::set<void*> live; // blocks not freed yet
-};
-extern AllocationLog gLog;
-
-void* countingAllocator(uint64_t size);
-void countingFree(void* block);
