@@ -58,11 +58,17 @@ std::string surfaceFileBytes(
 ProgramResult pixpackRun(
     const std::string& image, const std::string& output, int rotation, const std::vector<std::string>& options)
 {
-    std::vector<std::string> arguments = {"--image", image, "--output", output};
+    std::vector<std::string> arguments = {"pixpack", "--image", image, "--output", output};
     if (rotation != 0)
         arguments.insert(arguments.end(), {"--rotation", std::to_string(rotation)});
     arguments.insert(arguments.end(), options.begin(), options.end());
-    return runProgram(PIXPACK_PATH, arguments);
+    std::vector<char*> argv;
+    for (std::string& argument : arguments)
+        argv.push_back(argument.data());
+    argv.push_back(nullptr);
+    testing::internal::CaptureStdout();
+    const int status = pixpack_main(int(arguments.size()), argv.data());
+    return {testing::internal::GetCapturedStdout(), status};
 }
 
 std::string errorOf(const ProgramResult& result)
