@@ -1,5 +1,7 @@
 #include "format_check.h"
 
+#include "tool_entries.h"
+
 #include <gtest/gtest.h>
 
 namespace {
@@ -58,17 +60,11 @@ std::string surfaceFileBytes(
 ProgramResult pixpackRun(
     const std::string& image, const std::string& output, int rotation, const std::vector<std::string>& options)
 {
-    std::vector<std::string> arguments = {"pixpack", "--image", image, "--output", output};
+    std::vector<std::string> arguments = {"--image", image, "--output", output};
     if (rotation != 0)
         arguments.insert(arguments.end(), {"--rotation", std::to_string(rotation)});
     arguments.insert(arguments.end(), options.begin(), options.end());
-    std::vector<char*> argv;
-    for (std::string& argument : arguments)
-        argv.push_back(argument.data());
-    argv.push_back(nullptr);
-    testing::internal::CaptureStdout();
-    const int status = pixpack_main(int(arguments.size()), argv.data());
-    return {testing::internal::GetCapturedStdout(), status};
+    return runEntryFunction(pixpack_main, "pixpack", arguments);
 }
 
 std::string errorOf(const ProgramResult& result)

@@ -23,9 +23,6 @@ SurfaceFile readSurfaceFile(const std::string& path);
 std::string surfaceFileBytes(
     const Bytes& pixels, uint32_t width, uint32_t height, uint32_t colorMode, uint32_t bytesPerPixel, int rotation);
 
-// pixpack's entry function, linked into the tests.
-int pixpack_main(int argc, char** argv);
-
 // pixpack --image `image` --output `output` with `options`, and --rotation
 // unless it is 0, run in this process: its standard output and the status
 // its entry function returns.
