@@ -2,6 +2,7 @@
 // status, the picture written, and no output left behind by a failed run.
 #include "peek_check.h"
 #include "run_program.h"
+#include "tool_entries.h"
 #include "tool_transcript.h"
 
 #include <gtest/gtest.h>
@@ -323,7 +324,9 @@ TEST_F(Assetpeek, FontSourceWithALineRemovedIsRefused)
             if (i != removed)
                 text += lines[i] + "\n";
         writeFileBytes(damaged, text);
-        const ProgramResult result = assetpeek({"--font", damaged, "--text", "A", "--output", picture});
+        // Hundreds of runs: assetpeek's entry function in this process.
+        const ProgramResult result =
+            runEntryFunction(assetpeek_main, "assetpeek", {"--font", damaged, "--text", "A", "--output", picture});
         const std::string prefix = kTranscript.banner + "\n\nERROR: invalid font source '" + damaged + "' at line ";
         ASSERT_EQ(result.output.substr(0, prefix.size()), prefix) << "line " << removed + 1 << " removed";
         EXPECT_GE(std::stoul(result.output.substr(prefix.size())), removed + 1);
