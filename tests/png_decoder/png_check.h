@@ -2,20 +2,12 @@
 #pragma once
 
 #include "counting_allocator.h"
+#include "owned_surface.h"
 #include "png_builder.h"
 #include "png_decoder.h"
 
 #include <memory>
 #include <string>
-
-struct SurfaceDeleter {
-    void operator()(DsSurface* surface) const
-    {
-        surface->release();
-        delete surface;
-    }
-};
-using SurfacePtr = std::unique_ptr<DsSurface, SurfaceDeleter>;
 
 // decodePng on an exact-size copy of the file, so that over-reads are caught.
 SurfacePtr decodeFile(const Bytes& file, bool alphaOnly = false, int rotation = 0);
