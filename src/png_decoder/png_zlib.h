@@ -1,6 +1,7 @@
 // The zlib wrapper (RFC 1950) around the Deflate data of a PNG image: two
 // header bytes before them and the Adler-32 of the inflated bytes after
-// them, either of which may be split across IDAT chunks.
+// them, either of which may be split across IDAT chunks; and the stream that
+// inflates those data for both of the decoder's strategies.
 #pragma once
 
 #include "streams.h"
