@@ -29,7 +29,10 @@ const std::string kUsage = "\n\nUSAGE: glyphsmith_cli [options]\nwhere [options]
     usageRow("--size <height>", "Font height to process") +
     usageRow("--output_path <path>", "Path for the output files") +
     usageRow("--codepage <name>", "Show the characters of an 8-bit code page. Example: CP1251") +
-    usageRow("--fallback <font file>", "Font for the characters the input font lacks (repeatable)");
+    usageRow("--fallback <font file>", "Font for the characters the input font lacks (repeatable)") +
+    usageRow("--bpp <1 | 2 | 4 | 8>", "Write the packed format with this many bits per pixel") +
+    usageRow("--compress", "Compress the glyph images of the packed format") +
+    usageRow("--rotations <list>", "Rotations to write, of 0,90,180,270 (default: all; packed: 0)");
 
 std::string optionError(const std::string& option, const std::string& message)
 {

@@ -1,0 +1,66 @@
+// Decoding the image of a packed glyph (ds_packed_font.h) into 8-bit
+// coverage, a few pixels at a time, so that a glyph is drawn through a small
+// fixed buffer and never whole in RAM.
+//
+// An image is stored in the font's rotation: `rows` stored rows of `columns`
+// pixels (the upright image turned, so `columns` is the upright height at 90
+// and 270). A plain image is its pixels' levels, bpp bits each, lowest bits
+// first, row after row. A level L of N bits covers L x 255 / (2^N - 1).
+//
+// A coded image (README, "The packed format") is read a stored row at a
+// time. A row of up to DS_PACKED_REPEAT_ROW_MAX pixels after the first
+// begins with one bit: 1 when it repeats the row above, and nothing more.
+// Otherwise tokens fill the row from left to right, none crossing its end:
+// runs of uncovered pixels, runs of fully covered ones and, for 2 bits per
+// pixel and more, single partly covered pixels.
+#pragma once
+
+#include "ds_packed_font.h"
+
+#include <stdint.h>
+
+class DsPackedImageDecoder {
+public:
+    DsPackedImageDecoder(const ds_packed_font_t& font, const DsPackedGlyph& glyph);
+
+    uint32_t columns() const { return mColumns; }
+    uint32_t rows() const { return mRows; }
+    // Whether rows may repeat the row above. Each call to decode must then
+    // write whole rows, right after the row decoded last (the first row
+    // aside), so that the row above lies just before `out`.
+    bool repeatsRows() const { return mRepeats; }
+
+    // Writes the next `count` pixels in stored order as coverage to `out`.
+    // Reads nothing beyond the glyph's image: a damaged image decodes to
+    // some pixels, never to a read or write outside the tables and `out`.
+    void decode(uint8_t* out, uint32_t count);
+
+private:
+    enum class Token : uint8_t { RowStart, Zero, Full, Literal };
+
+    void refill();
+    uint32_t take(uint32_t bits);
+    uint32_t runLength(uint32_t order);
+    bool startRow(uint8_t* out, uint32_t count);
+    void decodeCoded(uint8_t* out, uint32_t count);
+    void decodePlain(uint8_t* out, uint32_t count);
+    void nextToken(uint8_t& value, uint32_t& length);
+
+    const uint8_t* mNext;       // next byte of the image to read
+    const uint8_t* mEnd;        // first byte past the image
+    uint32_t mBuffer = 0;       // bits read and not used yet, the next one lowest
+    uint32_t mBits = 0;         // how many
+    uint32_t mColumns;          // pixels of a stored row
+    uint32_t mRows;             // stored rows
+    uint32_t mColumn = 0;       // position in the current row
+    uint32_t mRow = 0;          // current row
+    uint32_t mPending = 0;      // pixels of a run that the last call did not write
+    uint8_t mPendingValue = 0;  // their coverage
+    Token mLast = Token::RowStart; // the row's last token
+    uint8_t mBpp;               // bits per level
+    uint8_t mScale;             // coverage of level 1: 255 / (2^bpp - 1)
+    uint8_t mZeroOrder;         // Exp-Golomb order of uncovered runs
+    uint8_t mFullOrder;         // Exp-Golomb order of fully covered runs
+    bool mCompressed;           // coded rather than plain
+    bool mRepeats;              // rows carry a repeat bit
+};
