@@ -5,12 +5,15 @@
 #include "command_line.h"
 #include "ds_surface.h"
 #include "file_io.h"
+#include "ds_packed_font.h"
 #include "font_source_reader.h"
+#include "packed_source_reader.h"
 #include "png_writer.h"
 #include "surface_picture.h"
 #include "text_picture.h"
 #include "tool_frame.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <string>
 #include <string_view>
@@ -39,6 +42,7 @@ struct PeekRequest {
     std::string palette;         // --palette: palette file of an I8 surface, or empty
     std::string font;            // --font: generated font source, or empty
     std::vector<uint32_t> codes; // --text turned into font codes
+    std::string utf8;            // --text as given
     std::vector<uint32_t> text;  // --text decoded: the character of each code
     bool mapped = false;         // --codepage or --chars turned the text into codes
     uint32_t rotation = 0;       // --rotation: tables to draw the text with
@@ -104,6 +108,7 @@ void readFontOptions(CommandLine& commandLine, PeekRequest& request)
         throw CommandLineException("--text", "missing text");
     if (!decodeUtf8(text, request.text))
         throw CommandLineException("--text", "invalid UTF-8 text");
+    request.utf8 = text;
     if (getString(commandLine, "--rotation", rotation))
         request.rotation = parseRotation(rotation);
     CharacterMap map;
@@ -183,11 +188,45 @@ Picture surfaceFilePicture(const PeekRequest& request, OutputFile& output)
     return palettePicture(file, request.upright, palette);
 }
 
+void checkPictureSize(const TextLayout& layout)
+{
+    if (layout.width() * layout.height() > kMaxTextPicturePixels)
+        raiseError("picture of %llu x %llu pixels is too large", static_cast<unsigned long long>(layout.width()),
+            static_cast<unsigned long long>(layout.height()));
+}
+
+// The text drawn with a packed font: its characters are Unicode's, so no
+// code page or character list applies.
+Picture packedTextPicture(const PeekRequest& request, std::string_view text)
+{
+    if (request.mapped)
+        raiseError("--codepage and --chars apply to classic fonts only");
+    PackedSource source;
+    uint32_t errorLine = 0;
+    if (!readPackedSource(text, source, errorLine))
+        raiseError("invalid font source '%s' at line %u", request.font.c_str(), errorLine);
+    const auto font = std::find_if(source.fonts.begin(), source.fonts.end(),
+        [&](const PackedFont& candidate) { return candidate.rotation == int64_t(request.rotation); });
+    if (font == source.fonts.end())
+        raiseError("font source '%s' has no rotation %u", request.font.c_str(), unsigned(request.rotation));
+    const ds_packed_font_t device = devicePackedFont(*font);
+    for (uint32_t character : request.text) {
+        DsPackedGlyph glyph;
+        if (!dsFindPackedGlyph(device, character, glyph))
+            raiseError("character U+%04X is not in the font", unsigned(character));
+    }
+    const TextLayout layout = layoutPackedText(device, request.utf8);
+    checkPictureSize(layout);
+    return drawText(layout, request.rotation);
+}
+
 Picture fontTextPicture(const PeekRequest& request, OutputFile& output)
 {
     InputFile input;
     readInput(request.font, request, input, output);
     const std::string_view text(reinterpret_cast<const char*>(input.data()), size_t(input.size()));
+    if (isPackedSource(text))
+        return packedTextPicture(request, text);
     GeneratedFont font;
     uint32_t errorLine = 0;
     if (!readFontSource(text, font, errorLine))
@@ -201,9 +240,7 @@ Picture fontTextPicture(const PeekRequest& request, OutputFile& output)
         raiseError("character %u is not in the font", unsigned(request.text[i]));
     }
     const TextLayout layout = layoutText(tables, request.codes);
-    if (layout.width() * layout.height() > kMaxTextPicturePixels)
-        raiseError("picture of %llu x %llu pixels is too large", static_cast<unsigned long long>(layout.width()),
-            static_cast<unsigned long long>(layout.height()));
+    checkPictureSize(layout);
     return drawText(layout, request.rotation);
 }
 

@@ -9,6 +9,7 @@
 #include "ds_packed_font.h"
 
 #include "ds_bytes.h"
+#include "ds_utf8.h"
 
 namespace {
 
@@ -154,4 +155,27 @@ int32_t dsPackedKerning(const ds_packed_font_t& font, const DsPackedGlyph& left,
             break;
     }
     return 0;
+}
+
+int64_t dsWalkPackedText(const ds_packed_font_t& font, const char* utf8, DsPackedVisit visit, void* context, int& stop)
+{
+    int64_t pen = 0;
+    DsPackedGlyph previous{};
+    bool hasPrevious = false;
+    stop = 0;
+    for (const char* at = utf8; *at != 0;) {
+        uint32_t character;
+        DsPackedGlyph glyph;
+        if (!dsNextCharacter(at, character) || !dsFindPackedGlyph(font, character, glyph))
+            continue;
+        if (hasPrevious)
+            pen += dsPackedKerning(font, previous, glyph);
+        stop = visit(glyph, pen, context);
+        if (stop != 0)
+            break;
+        pen += glyph.advance;
+        previous = glyph;
+        hasPrevious = true;
+    }
+    return pen;
 }

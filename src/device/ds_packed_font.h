@@ -47,3 +47,13 @@ bool dsFindPackedGlyph(const ds_packed_font_t& font, uint32_t character, DsPacke
 // it: the entry of left's class row that names right's class, 0 when there
 // is none.
 int32_t dsPackedKerning(const ds_packed_font_t& font, const DsPackedGlyph& left, const DsPackedGlyph& right);
+
+// Walks the UTF-8 text `utf8` as the text functions place its glyphs:
+// characters without a glyph and ill-formed bytes (ds_utf8.h) are skipped;
+// before each glyph the pen moves by the kerning between it and the glyph
+// before; then visit(glyph, pen, context) is called with the pen's distance
+// from the text's start, and the pen moves by the glyph's advance. A visit
+// that returns other than 0 ends the walk; `stop` is its result, else 0.
+// Returns the pen's final distance from the start.
+using DsPackedVisit = int (*)(const DsPackedGlyph& glyph, int64_t pen, void* context);
+int64_t dsWalkPackedText(const ds_packed_font_t& font, const char* utf8, DsPackedVisit visit, void* context, int& stop);

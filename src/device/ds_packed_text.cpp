@@ -7,7 +7,6 @@
 #include "ds_packed_font.h"
 #include "ds_packed_image.h"
 #include "ds_rotations.h"
-#include "ds_utf8.h"
 
 #include <string.h>
 
@@ -122,32 +121,26 @@ int drawGlyph(DsSurface& target, const ds_packed_font_t& font, const DsPackedGly
     return drawDecoded(target, font, glyph, image, argb);
 }
 
-// Walks the glyphs of `utf8` as the pen meets them: `visit(glyph, pen)` for
-// each, with the pen already moved by the kerning. Returns the pen's final
-// distance from its start, or the first result of `visit` that is not
-// DS_DRAW_OK as `failure`.
-template <typename Visit>
-int64_t walkText(const ds_packed_font_t& font, const char* utf8, Visit visit, int& failure)
+// What drawing a text's glyphs needs besides the glyph and the pen.
+struct TextTarget {
+    DsSurface& surface;
+    const ds_packed_font_t& font;
+    int32_t x;
+    int32_t y;
+    uint32_t argb;
+};
+
+int visitGlyph(const DsPackedGlyph& glyph, int64_t pen, void* context)
 {
-    int64_t pen = 0;
-    DsPackedGlyph previous{};
-    bool hasPrevious = false;
-    failure = DS_DRAW_OK;
-    for (const char* at = utf8; *at != 0;) {
-        uint32_t character;
-        DsPackedGlyph glyph;
-        if (!dsNextCharacter(at, character) || !dsFindPackedGlyph(font, character, glyph))
-            continue;
-        if (hasPrevious)
-            pen += dsPackedKerning(font, previous, glyph);
-        failure = visit(glyph, pen);
-        if (failure != DS_DRAW_OK)
-            break;
-        pen += glyph.advance;
-        previous = glyph;
-        hasPrevious = true;
-    }
-    return pen;
+    const TextTarget& target = *static_cast<const TextTarget*>(context);
+    if (glyph.width <= 0 || glyph.height <= 0)
+        return DS_DRAW_OK;
+    return drawGlyph(target.surface, target.font, glyph, target.x + pen, target.y, target.argb);
+}
+
+int moveOnly(const DsPackedGlyph&, int64_t, void*)
+{
+    return DS_DRAW_OK;
 }
 
 } // namespace
@@ -160,14 +153,9 @@ int dsDrawText(DsSurface& target, const ds_packed_font_t& font, int32_t x, int32
         return DS_DRAW_WRONG_ROTATION;
     if (!utf8 || !dsIsPackedBpp(font.bpp))
         return DS_DRAW_OK;
+    TextTarget context{target, font, x, y, argb};
     int result;
-    walkText(font, utf8,
-        [&](const DsPackedGlyph& glyph, int64_t pen) {
-            if (glyph.width <= 0 || glyph.height <= 0)
-                return int(DS_DRAW_OK);
-            return drawGlyph(target, font, glyph, x + pen, y, argb);
-        },
-        result);
+    dsWalkPackedText(font, utf8, visitGlyph, &context, result);
     return result;
 }
 
@@ -176,5 +164,5 @@ int32_t dsTextWidth(const ds_packed_font_t& font, const char* utf8)
     if (!utf8)
         return 0;
     int result;
-    return clampPosition(walkText(font, utf8, [](const DsPackedGlyph&, int64_t) { return int(DS_DRAW_OK); }, result));
+    return clampPosition(dsWalkPackedText(font, utf8, moveOnly, nullptr, result));
 }
