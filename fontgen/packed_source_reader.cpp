@@ -69,23 +69,25 @@ public:
     uint32_t number() const { return uint32_t(mAt + 1); }
     void next() { ++mAt; }
 
-    // Takes the current line when it begins with `start` and ends with
-    // `end`, giving what lies between.
-    bool take(std::string_view start, std::string_view end, std::string_view& middle)
+    // Whether the current line begins with `start` and ends with `end`;
+    // gives what lies between.
+    bool has(std::string_view start, std::string_view end, std::string_view& middle) const
     {
         const std::string_view text = line();
         if (atEnd() || text.size() < start.size() + end.size() || text.substr(0, start.size()) != start ||
             text.substr(text.size() - end.size()) != end)
             return false;
         middle = text.substr(start.size(), text.size() - start.size() - end.size());
-        next();
         return true;
     }
 
+    // Moves past the current line when it is `whole`.
     bool take(std::string_view whole)
     {
-        std::string_view middle;
-        return take(whole, "", middle) && middle.empty();
+        if (atEnd() || line() != whole)
+            return false;
+        next();
+        return true;
     }
 
 private:
@@ -113,8 +115,9 @@ bool readTableValues(std::string_view line, std::vector<uint8_t>& bytes)
 bool readTable(Lines& lines, Tables& tables)
 {
     std::string_view name;
-    if (!lines.take(kTableType, kTableOpen, name) || !isName(name) || tables.count(name) != 0)
+    if (!lines.has(kTableType, kTableOpen, name) || !isName(name) || tables.count(name) != 0)
         return false;
+    lines.next();
     std::vector<uint8_t>& bytes = tables[std::string(name)];
     while (!lines.take(kBlockEnd)) {
         if (lines.atEnd() || !readTableValues(lines.line(), bytes))
@@ -124,11 +127,12 @@ bool readTable(Lines& lines, Tables& tables)
     return true;
 }
 
-// ".<name> = <value>," (no comma on the last member); gives the value.
-bool readMember(Lines& lines, std::string_view name, bool last, std::string_view& value)
+// Whether the current line is ".<name> = <value>," (no comma on the last
+// member); gives the value. The caller moves on once it has read it.
+bool hasMember(const Lines& lines, std::string_view name, bool last, std::string_view& value)
 {
     std::string_view member;
-    if (!lines.take(kFieldStart, last ? std::string_view() : kFieldEnd, member) ||
+    if (!lines.has(kFieldStart, last ? std::string_view() : kFieldEnd, member) ||
         member.substr(0, name.size()) != name || member.substr(name.size(), kFieldSeparator.size()) != kFieldSeparator)
         return false;
     value = member.substr(name.size() + kFieldSeparator.size());
@@ -139,8 +143,9 @@ bool readNumbers(Lines& lines, const NumberField* fields, size_t count, PackedFo
 {
     for (size_t i = 0; i < count; ++i) {
         std::string_view value;
-        if (!readMember(lines, fields[i].name, false, value) || !parseNumber(value, font.*fields[i].value))
+        if (!hasMember(lines, fields[i].name, false, value) || !parseNumber(value, font.*fields[i].value))
             return false;
+        lines.next();
     }
     return true;
 }
@@ -148,7 +153,7 @@ bool readNumbers(Lines& lines, const NumberField* fields, size_t count, PackedFo
 bool readList(Lines& lines, const ListField& list, PackedFont& font)
 {
     std::string_view value;
-    if (!readMember(lines, list.name, false, value) || value.substr(0, kListOpen.size()) != kListOpen ||
+    if (!hasMember(lines, list.name, false, value) || value.substr(0, kListOpen.size()) != kListOpen ||
         value.size() < kListOpen.size() + kListClose.size() || value.substr(value.size() - kListClose.size()) != kListClose)
         return false;
     value = value.substr(kListOpen.size(), value.size() - kListOpen.size() - kListClose.size());
@@ -158,16 +163,20 @@ bool readList(Lines& lines, const ListField& list, PackedFont& font)
             return false;
         value.remove_prefix(std::min(end + kListSeparator.size(), value.size()));
     }
-    return value.empty();
+    if (!value.empty())
+        return false;
+    lines.next();
+    return true;
 }
 
 // The font record of one rotation, its tables taken from `tables`.
 bool readFont(Lines& lines, const std::string& name, const Tables& tables, PackedFont& font)
 {
     std::string_view title;
-    if (!lines.take(kFontStart, kFontOpen, title) || title.substr(0, name.size()) != name ||
+    if (!lines.has(kFontStart, kFontOpen, title) || title.substr(0, name.size()) != name ||
         title.substr(name.size(), 1) != std::string_view(&kNameSeparator, 1))
         return false;
+    lines.next();
     if (!readNumbers(lines, kLeadingNumbers.data(), kLeadingNumbers.size(), font))
         return false;
     for (const ListField& list : kLists)
@@ -177,14 +186,15 @@ bool readFont(Lines& lines, const std::string& name, const Tables& tables, Packe
         return false;
     for (size_t kind = 0; kind < kTables.size(); ++kind) {
         std::string_view table;
-        if (!readMember(lines, kTables[kind].name, kind + 1 == kTables.size(), table))
+        if (!hasMember(lines, kTables[kind].name, kind + 1 == kTables.size(), table))
             return false;
-        if (table == kNull)
-            continue;
-        const auto found = tables.find(table);
-        if (found == tables.end())
-            return false;
-        font.*kTables[kind].table = found->second;
+        if (table != kNull) {
+            const auto found = tables.find(table);
+            if (found == tables.end())
+                return false;
+            font.*kTables[kind].table = found->second;
+        }
+        lines.next();
     }
     return lines.take(kBlockEnd);
 }
@@ -193,11 +203,14 @@ bool readHead(Lines& lines, PackedSource& source)
 {
     std::string_view name;
     const std::string includeEnd = std::string(font_text::kHeaderSuffix) + ">";
-    if (!lines.take(font_text::kIncludeStart, includeEnd, name) || !isName(name) || !lines.take(""))
+    if (!lines.has(font_text::kIncludeStart, includeEnd, name) || !isName(name))
+        return false;
+    lines.next();
+    if (!lines.take(""))
         return false;
     source.name = std::string(name);
     std::string_view note;
-    while (lines.take(font_text::kCommentStart, "", note))
+    for (; lines.has(font_text::kCommentStart, "", note); lines.next())
         source.notes.push_back(std::string(note));
     return source.notes.empty() || lines.take("");
 }

@@ -231,6 +231,8 @@ Picture fontTextPicture(const PeekRequest& request, OutputFile& output)
     uint32_t errorLine = 0;
     if (!readFontSource(text, font, errorLine))
         raiseError("invalid font source '%s' at line %u", request.font.c_str(), errorLine);
+    if (std::count(font.written.begin(), font.written.end(), request.rotation) == 0)
+        raiseError("font source '%s' has no rotation %u", request.font.c_str(), unsigned(request.rotation));
     const BitmapFont& tables = font.rotations[fontRotationIndex(request.rotation)];
     for (size_t i = 0; i < request.codes.size(); ++i) {
         if (!missingCharacter(tables, {request.codes[i]}))
