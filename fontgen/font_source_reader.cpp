@@ -155,25 +155,35 @@ struct GlyphArrays {
 // Positions in kFontRotations of the rotations a source holds, ascending.
 using RotationIndices = std::vector<size_t>;
 
-// The rotations whose font records `text` declares, in the order it does;
-// all four when that is not an ascending list of them (the source then
-// fails where it departs from the format).
+// The rotations that `text` names in its glyph and font records; all four
+// when it names none. Each rotation is named on hundreds of lines, so a
+// line lost or damaged leaves the list as it was, and the reader fails
+// where the text departs from the format, not before.
 RotationIndices writtenRotations(std::string_view text, const std::string& name)
 {
-    const std::string start = std::string(kFontRecordStart) + name + kNameSeparator;
+    std::array<bool, kRotationCount> named{};
+    // Each place where `start` is followed by the rotation, after
+    // "<code>_" in a glyph record's name.
+    const auto collect = [&](const std::string& start, bool afterCode) {
+        for (size_t at = text.find(start); at != std::string_view::npos; at = text.find(start, at + 1)) {
+            std::string_view rest = text.substr(at + start.size());
+            if (afterCode) {
+                const size_t code = rest.find_first_not_of("0123456789");
+                if (code == 0 || code == std::string_view::npos || rest[code] != kNameSeparator)
+                    continue;
+                rest.remove_prefix(code + 1);
+            }
+            for (size_t index = 0; index < kRotationCount; ++index) {
+                const std::string angle = std::to_string(kFontRotations[index]) + " ";
+                named[index] = named[index] || rest.substr(0, angle.size()) == angle;
+            }
+        }
+    };
+    collect(std::string(kFontRecordStart) + name + kNameSeparator, false);
+    collect(std::string(kGlyphRecordType) + std::string(kGlyphPrefix), true);
     RotationIndices written;
-    for (size_t at = text.find(start); at != std::string_view::npos; at = text.find(start, at + 1)) {
-        const std::string_view rest = text.substr(at + start.size());
-        const size_t digits = rest.find_first_not_of("0123456789");
-        if (digits == 0 || digits > 3)
-            break;
-        const size_t index = fontRotationIndex(uint32_t(std::stoul(std::string(rest.substr(0, digits)))));
-        if (index >= kRotationCount || (!written.empty() && index <= written.back()))
-            break;
-        written.push_back(index);
-    }
-    if (written.empty())
-        for (size_t index = 0; index < kRotationCount; ++index)
+    for (size_t index = 0; index < kRotationCount; ++index)
+        if (named[index] || std::none_of(named.begin(), named.end(), [](bool n) { return n; }))
             written.push_back(index);
     return written;
 }

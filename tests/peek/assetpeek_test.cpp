@@ -335,6 +335,46 @@ TEST_F(Assetpeek, FontSourceWithALineRemovedIsRefused)
     }
 }
 
+TEST_F(Assetpeek, PackedFontSources)
+{
+    const std::string packed = directory.file("packed_16.cpp");
+    writeFileBytes(packed, smallPackedFontSource());
+    const std::string drawing = directory.file("packed.png");
+    const ProgramResult drawn =
+        assetpeek({"--font", packed, "--text", "VA\xC3\x88 g", "--rotation", "90", "--output", drawing});
+    EXPECT_EQ(drawn.output, success(drawing, 16, 15)); // 15 x 16 upright, as the classic tiny_16 lays it out
+    const struct {
+        std::vector<std::string> arguments;
+        std::string error;
+    } cases[] = {
+        {{"--text", "AB"}, "character U+0042 is not in the font"},
+        {{"--text", "A", "--rotation", "180"}, "font source '" + packed + "' has no rotation 180"},
+        {{"--text", "A", "--codepage", "CP1251"}, "--codepage and --chars apply to classic fonts only"},
+        {{"--text", "A", "--chars", "65"}, "--codepage and --chars apply to classic fonts only"},
+    };
+    for (const auto& c : cases) {
+        std::vector<std::string> arguments = {"--font", packed, "--output", picture};
+        arguments.insert(arguments.end(), c.arguments.begin(), c.arguments.end());
+        expectFailure(arguments, kTranscript.runtimeError(c.error));
+    }
+    // Every line removed in turn: refused, at that line or after it.
+    const std::vector<std::string> lines = linesOf(smallPackedFontSource());
+    const std::string damaged = directory.file("damaged.cpp");
+    for (size_t removed = 0; removed < lines.size(); ++removed) {
+        std::string text;
+        for (size_t i = 0; i < lines.size(); ++i)
+            if (i != removed)
+                text += lines[i] + "\n";
+        writeFileBytes(damaged, text);
+        const ProgramResult result =
+            runEntryFunction(assetpeek_main, "assetpeek", {"--font", damaged, "--text", "A", "--output", picture});
+        const std::string prefix = kTranscript.banner + "\n\nERROR: invalid font source '" + damaged + "' at line ";
+        ASSERT_EQ(result.output.substr(0, prefix.size()), prefix) << "line " << removed + 1 << " removed";
+        EXPECT_EQ(result.status, 1);
+        EXPECT_FALSE(fileExists(picture));
+    }
+}
+
 // A file-size limit (`ulimit -f`) below the picture's size fails the write:
 // an error line and status 1 instead of a death by SIGXFSZ, nothing left.
 TEST_F(Assetpeek, NoOutputLeftOverAFileSizeLimit)
