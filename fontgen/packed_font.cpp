@@ -143,7 +143,7 @@ bool checkGlyphs(const PackedFont& font, std::string& problem)
         if (imageBit > UINT32_MAX)
             return fail(problem, "images too large");
     }
-    if (font.images.size() != bytesFor(imageBit))
+    if (font.images.size() != (imageBit == 0 ? 0 : bytesFor(imageBit) + DS_PACKED_TABLE_SLACK))
         return fail(problem, "images of the wrong size");
     return true;
 }

@@ -291,6 +291,8 @@ void setImages(PackedFont& font, const std::vector<LevelGlyph>& glyphs, std::vec
         imageBits.push_back(stream.bitCount() - start);
     }
     font.images = stream.bytes();
+    if (!font.images.empty())
+        font.images.resize(font.images.size() + DS_PACKED_TABLE_SLACK, 0);
 }
 
 // The field values of every glyph, then each field's base and width.

@@ -86,6 +86,74 @@ void walkTokens(const LevelImage& image, uint32_t bpp, Repeat repeat, Run run, L
     }
 }
 
+// The nibble code of 4-bit images: a nibble 1 to 15 is one pixel of that
+// level; 0 starts a command (ds_font.h).
+constexpr uint32_t kLongestShortZeros = DS_PACKED_NIBBLE_LONG_ZEROS;
+constexpr uint32_t kShortestLongFulls = DS_PACKED_NIBBLE_SHORTEST_FULLS + 16;
+
+void putCommand(BitWriter& out, uint32_t command, uint32_t count, uint32_t countBits)
+{
+    out.put(0, 4);
+    out.put(command, 4);
+    out.put(count, countBits);
+}
+
+// Uncovered runs longer than one command takes are cut into several.
+void putZeroRun(BitWriter& out, uint32_t length)
+{
+    while (length > 0) {
+        const uint32_t part = std::min(length, kLongestShortZeros + 256);
+        if (part <= kLongestShortZeros)
+            putCommand(out, part - 1, 0, 0);
+        else
+            putCommand(out, DS_PACKED_NIBBLE_LONG_ZEROS, part - kLongestShortZeros - 1, 8);
+        length -= part;
+    }
+}
+
+// A covered run of at least DS_PACKED_NIBBLE_SHORTEST_FULLS pixels; a rest
+// too short for a command is written as single pixels.
+void putFullRun(BitWriter& out, uint32_t length)
+{
+    while (length >= DS_PACKED_NIBBLE_SHORTEST_FULLS) {
+        const uint32_t part = std::min(length, kShortestLongFulls + 255);
+        if (part < kShortestLongFulls)
+            putCommand(out, DS_PACKED_NIBBLE_FULLS, part - DS_PACKED_NIBBLE_SHORTEST_FULLS, 4);
+        else
+            putCommand(out, DS_PACKED_NIBBLE_LONG_FULLS, part - kShortestLongFulls, 8);
+        length -= part;
+    }
+    for (; length > 0; --length)
+        out.put(15, 4);
+}
+
+void appendNibbleImage(BitWriter& out, const LevelImage& image)
+{
+    for (uint32_t r = 0; r < image.rows; ++r) {
+        const uint8_t* row = image.levels.data() + size_t(r) * image.columns;
+        if (r > 0 && image.columns <= DS_PACKED_REPEAT_ROW_MAX &&
+            std::equal(row, row + image.columns, row - image.columns)) {
+            out.put(0, 4);
+            out.put(DS_PACKED_NIBBLE_REPEAT, 4);
+            continue;
+        }
+        for (uint32_t column = 0; column < image.columns;) {
+            const uint8_t level = row[column];
+            const uint32_t length = runFrom(row, image.columns, column);
+            if (level == 0) {
+                putZeroRun(out, length);
+            } else if (level == 15 && length >= DS_PACKED_NIBBLE_SHORTEST_FULLS) {
+                putFullRun(out, length);
+            } else {
+                out.put(level, 4);
+                column += 1;
+                continue;
+            }
+            column += length;
+        }
+    }
+}
+
 } // namespace
 
 void BitWriter::put(uint32_t value, uint32_t bits)
@@ -100,6 +168,8 @@ void BitWriter::put(uint32_t value, uint32_t bits)
 
 RunOrders bestRunOrders(const std::vector<LevelImage>& images, uint32_t bpp)
 {
+    if (bpp == 4)
+        return {}; // the nibble code has no orders
     // The numbers each kind of run writes, counted: the orders change only
     // how many bits each takes.
     std::array<std::map<uint32_t, uint64_t>, 2> coded;
@@ -125,6 +195,10 @@ RunOrders bestRunOrders(const std::vector<LevelImage>& images, uint32_t bpp)
 
 void appendCodedImage(BitWriter& out, const LevelImage& image, uint32_t bpp, RunOrders orders)
 {
+    if (bpp == 4) {
+        appendNibbleImage(out, image);
+        return;
+    }
     walkTokens(
         image, bpp, [&](bool same) { out.put(same ? 1 : 0, 1); },
         [&](RunKind kind, uint32_t value) { putRunCode(out, value, kind == RunKind::Zero ? orders.zero : orders.full); },

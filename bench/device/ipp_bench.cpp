@@ -1,14 +1,19 @@
 // Instructions per pixel of the drawing paths that matter on a device, on
 // 320 x 240 pixels: fill RGB565, blit RGB565 -> RGB565, blit ARGB8888 ->
-// RGB565, blend ARGB8888 -> RGB565 at opacity 255 and 128. Run under QEMU with
-// -icount shift=0, where the SysTick timer on the processor clock counts
-// executed instructions (one tick per fixed number of them, calibrated here
-// on a loop of known length). Prints one line a path; exit status 1 when an
-// operation fails.
+// RGB565, blend ARGB8888 -> RGB565 at opacity 255 and 128; and of text: a
+// line of 45 characters at 16 pixels into RGB565 with the classic font
+// (8 bits) and with the packed one (4 bits, compressed), per pixel of the
+// classic glyphs' images, so that the two figures compare instruction
+// counts. Run under QEMU with -icount shift=0, where the SysTick timer on
+// the processor clock counts executed instructions (one tick per fixed
+// number of them, calibrated here on a loop of known length). Prints one
+// line a path; exit status 1 when an operation fails.
 #include <stdint.h>
 #include <stdio.h>
 
+#include <classic_16.h>
 #include <ds_surface.h>
+#include <packed_16.h>
 
 namespace {
 
@@ -71,9 +76,11 @@ void fillSources()
     }
 }
 
-// Prints the instructions per pixel of one run of `operation`, as x.yy.
+// Prints the instructions per pixel of one run of `operation` over
+// `pixels` pixels, as x.yy, with `unit` ("pixel", "glyph pixel").
 template <typename Operation>
-bool measure(const char* name, uint64_t perTickMilli, Operation operation)
+bool measure(const char* name, uint64_t perTickMilli, Operation operation, uint32_t pixels = kPixels,
+    const char* unit = "pixel")
 {
     const uint32_t start = *kSysTickCurrent;
     const int result = operation();
@@ -82,10 +89,25 @@ bool measure(const char* name, uint64_t perTickMilli, Operation operation)
         printf("%s: failed with result %d\n", name, result);
         return false;
     }
-    const uint64_t perPixelCenti = uint64_t(ticks) * perTickMilli / kPixels / 10;
-    printf("%-40s %3lu.%02lu instructions per pixel\n", name, static_cast<unsigned long>(perPixelCenti / 100),
-        static_cast<unsigned long>(perPixelCenti % 100));
+    const uint64_t perPixelCenti = uint64_t(ticks) * perTickMilli / pixels / 10;
+    printf("%-40s %3lu.%02lu instructions per %s\n", name, static_cast<unsigned long>(perPixelCenti / 100),
+        static_cast<unsigned long>(perPixelCenti % 100), unit);
     return true;
+}
+
+// A line of 45 characters, with kerned pairs.
+constexpr const char* kTextLine = "AVATAR To: a quick fix for 45 WAVY glyphs, ok";
+static_assert(sizeof "AVATAR To: a quick fix for 45 WAVY glyphs, ok" == 46, "the line holds 45 characters");
+
+// Pixels of the classic glyphs' images along the line: what the text
+// figures are per.
+uint32_t glyphPixels(const ds_bitmap_font_t& font, const char* text)
+{
+    uint32_t pixels = 0;
+    for (const char* at = text; *at != 0; ++at)
+        if (const ds_bitmap_font_char_t* glyph = font.chars[uint8_t(*at)])
+            pixels += uint32_t(glyph->w) * glyph->h;
+    return pixels;
 }
 
 } // namespace
@@ -110,5 +132,12 @@ int main()
     ok = ok && measure("blend ARGB8888 -> RGB565, opacity 128", perTickMilli, [&] {
         return destination.blend(argb, whole, 0, 0, 128);
     });
+    const uint32_t line = glyphPixels(font_classic_16_0, kTextLine);
+    ok = ok && measure("text classic 8 bpp -> RGB565", perTickMilli, [&] {
+        return dsDrawText(destination, font_classic_16_0, 4, 40, kTextLine, 0xFFFFFFFF);
+    }, line, "glyph pixel");
+    ok = ok && measure("text packed 4 bpp compressed -> RGB565", perTickMilli, [&] {
+        return dsDrawText(destination, font_packed_16_0, 4, 80, kTextLine, 0xFFFFFFFF);
+    }, line, "glyph pixel");
     return ok ? 0 : 1;
 }

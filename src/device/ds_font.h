@@ -59,8 +59,17 @@ enum ds_packed_field_t {
 #define DS_PACKED_DENSE_RANGE 0xFFFF
 // The largest Exp-Golomb order of a run code (zero_run_order, full_run_order).
 #define DS_PACKED_LARGEST_RUN_ORDER 7
-// Zero bytes that end the bit-packed tables (records, kerning), so that any
-// field is read with one 32-bit load.
+// Commands of the nibble code of compressed 4-bit images: a 0 nibble, then
+// the command. Commands below DS_PACKED_NIBBLE_LONG_ZEROS are uncovered runs
+// of command + 1 pixels; the others take the count that follows, one nibble
+// or two (8 bits) above the run's shortest length.
+#define DS_PACKED_NIBBLE_LONG_ZEROS 12  // 13 to 268 uncovered pixels: two nibbles
+#define DS_PACKED_NIBBLE_FULLS 13       // 3 to 18 fully covered pixels: one nibble
+#define DS_PACKED_NIBBLE_LONG_FULLS 14  // 19 to 274 fully covered pixels: two nibbles
+#define DS_PACKED_NIBBLE_REPEAT 15      // at a row's start: the row repeats the one above
+#define DS_PACKED_NIBBLE_SHORTEST_FULLS 3
+// Zero bytes that end the bit-packed tables (records, images, kerning), so
+// that any field or the next bits of an image are read with one 32-bit load.
 #define DS_PACKED_TABLE_SLACK 3
 
 // One font in one rotation. Glyphs are numbered in ascending code order.
@@ -84,7 +93,7 @@ typedef struct ds_packed_font_t {
     const uint8_t* ranges;                     // code ranges, then the codes of the sparse ones
     const uint8_t* records;                    // glyph records, bit-packed
     const uint8_t* anchors;                    // 32-bit image offsets, in bits
-    const uint8_t* images;                     // the glyph images, one bit stream
+    const uint8_t* images;                     // the glyph images, one bit stream; null when none has ink
     const uint8_t* kerning;                    // kerning classes' entries, bit-packed; null without kerning
 } ds_packed_font_t;
 

@@ -8,7 +8,6 @@
 // image-bits field in a compressed one.
 #include "ds_packed_font.h"
 
-#include "ds_bytes.h"
 #include "ds_utf8.h"
 
 namespace {
@@ -25,8 +24,8 @@ struct Range {
 Range readRange(const ds_packed_font_t& font, uint32_t index)
 {
     const uint8_t* entry = font.ranges + index * DS_PACKED_RANGE_BYTES;
-    const uint32_t word = dsLoadLittle32(entry);
-    return {word & kCodeMask, (word >> DS_PACKED_CODE_BITS) + 1, dsLoadLittle16(entry + 4), dsLoadLittle16(entry + 6)};
+    const uint32_t word = dsLoadWord(entry), numbers = dsLoadWord(entry + 4);
+    return {word & kCodeMask, (word >> DS_PACKED_CODE_BITS) + 1, numbers & 0xFFFF, numbers >> 16};
 }
 
 // The last range whose first code is at most `character`; false when none is.
@@ -66,7 +65,7 @@ bool sparseIndex(const ds_packed_font_t& font, const Range& range, uint32_t offs
     return false;
 }
 
-int32_t fieldValue(const ds_packed_font_t& font, uint32_t field, uint64_t& bit)
+__attribute__((always_inline)) inline int32_t fieldValue(const ds_packed_font_t& font, uint32_t field, uint64_t& bit)
 {
     const uint32_t bits = font.field_bits[field];
     const uint32_t value = dsPackedBits(font.records, bit, bits);
@@ -75,9 +74,9 @@ int32_t fieldValue(const ds_packed_font_t& font, uint32_t field, uint64_t& bit)
 }
 
 // The record of glyph `index` without its image's position.
-void readRecord(const ds_packed_font_t& font, uint32_t index, DsPackedGlyph& glyph)
+void readRecord(const ds_packed_font_t& font, uint32_t index, uint32_t recordBits, DsPackedGlyph& glyph)
 {
-    uint64_t bit = uint64_t(index) * dsPackedRecordBits(font);
+    uint64_t bit = uint64_t(index) * recordBits;
     glyph.index = index;
     glyph.width = fieldValue(font, DS_PACKED_WIDTH, bit);
     glyph.height = fieldValue(font, DS_PACKED_HEIGHT, bit);
@@ -90,6 +89,30 @@ void readRecord(const ds_packed_font_t& font, uint32_t index, DsPackedGlyph& gly
     glyph.imageBits = font.compressed ? uint32_t(imageBits) : uint32_t(glyph.width * glyph.height) * font.bpp;
 }
 
+// Bits of the images of glyphs `first` to `end` - 1: their image-bits fields,
+// or for a plain font their sizes from the width and height fields.
+uint32_t imagesBits(const ds_packed_font_t& font, uint32_t first, uint32_t end, uint32_t recordBits)
+{
+    uint32_t total = 0;
+    if (font.compressed) {
+        const uint32_t offset = font.field_bits[DS_PACKED_WIDTH] + font.field_bits[DS_PACKED_HEIGHT] +
+            font.field_bits[DS_PACKED_XOFF] + font.field_bits[DS_PACKED_YOFF] + font.field_bits[DS_PACKED_ADVANCE];
+        for (uint32_t glyph = first; glyph < end; ++glyph)
+            total += font.field_base[DS_PACKED_IMAGE_BITS] +
+                dsPackedBits(font.records, uint64_t(glyph) * recordBits + offset, font.field_bits[DS_PACKED_IMAGE_BITS]);
+        return total;
+    }
+    const uint32_t widthBits = font.field_bits[DS_PACKED_WIDTH], heightBits = font.field_bits[DS_PACKED_HEIGHT];
+    for (uint32_t glyph = first; glyph < end; ++glyph) {
+        const uint64_t bit = uint64_t(glyph) * recordBits;
+        const uint32_t width = font.field_base[DS_PACKED_WIDTH] + dsPackedBits(font.records, bit, widthBits);
+        const uint32_t height =
+            font.field_base[DS_PACKED_HEIGHT] + dsPackedBits(font.records, bit + widthBits, heightBits);
+        total += width * height * font.bpp;
+    }
+    return total;
+}
+
 } // namespace
 
 uint32_t dsPackedRecordBits(const ds_packed_font_t& font)
@@ -100,22 +123,13 @@ uint32_t dsPackedRecordBits(const ds_packed_font_t& font)
     return bits;
 }
 
-uint32_t dsPackedBits(const uint8_t* table, uint64_t offset, uint32_t bits)
-{
-    const uint32_t word = dsLoadLittle32(table + offset / 8) >> (offset % 8);
-    return word & ((1u << bits) - 1);
-}
-
 void dsReadPackedGlyph(const ds_packed_font_t& font, uint32_t index, DsPackedGlyph& glyph)
 {
+    const uint32_t recordBits = dsPackedRecordBits(font);
     const uint32_t anchor = index / DS_PACKED_ANCHOR_GLYPHS;
-    uint32_t bit = dsLoadLittle32(font.anchors + anchor * 4);
-    for (uint32_t before = anchor * DS_PACKED_ANCHOR_GLYPHS; before < index; ++before) {
-        readRecord(font, before, glyph);
-        bit += glyph.imageBits;
-    }
-    readRecord(font, index, glyph);
-    glyph.imageBit = bit;
+    readRecord(font, index, recordBits, glyph);
+    glyph.imageBit = dsLoadWord(font.anchors + anchor * 4) +
+        imagesBits(font, anchor * DS_PACKED_ANCHOR_GLYPHS, index, recordBits);
 }
 
 bool dsFindPackedGlyph(const ds_packed_font_t& font, uint32_t character, DsPackedGlyph& glyph)

@@ -4,9 +4,11 @@
 // device does.
 #pragma once
 
+#include "ds_bytes.h"
 #include "ds_font.h"
 
 #include <stdint.h>
+#include <string.h>
 
 // One glyph as its record describes it.
 struct DsPackedGlyph {
@@ -31,10 +33,27 @@ constexpr bool dsIsPackedBpp(uint32_t bpp)
 // Bits of one glyph record: the sum of the field widths.
 uint32_t dsPackedRecordBits(const ds_packed_font_t& font);
 
-// Field `field` of a bit-packed table: `bits` (0 to 24) bits from bit
-// `offset` on, lowest bit first. The table must hold 3 bytes past the
-// field's last whole byte, as every bit-packed table of the format does.
-uint32_t dsPackedBits(const uint8_t* table, uint64_t offset, uint32_t bits);
+// A little-endian 32-bit word at any alignment: one load where the
+// processor's byte order is the format's (as on every Cortex-M built for
+// little-endian), byte by byte elsewhere.
+__attribute__((always_inline)) inline uint32_t dsLoadWord(const uint8_t* bytes)
+{
+#if __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+    uint32_t word;
+    memcpy(&word, bytes, 4);
+    return word;
+#else
+    return dsLoadLittle32(bytes);
+#endif
+}
+
+// A field of a bit-packed table: `bits` (0 to 24) bits from bit `offset`
+// on, lowest bit first. The table must hold 3 bytes past the field's first
+// byte, as every bit-packed table of the format does.
+__attribute__((always_inline)) inline uint32_t dsPackedBits(const uint8_t* table, uint64_t offset, uint32_t bits)
+{
+    return (dsLoadWord(table + offset / 8) >> (offset % 8)) & ((1u << bits) - 1);
+}
 
 // Reads record `index` (below glyph_count) into `glyph`, its image's
 // position included.

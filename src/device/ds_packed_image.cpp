@@ -26,8 +26,13 @@ namespace {
 // fit a row. A longer prefix, or none in the bits read, ends the row.
 constexpr uint32_t kLongestPrefix = 16;
 constexpr uint32_t kRestOfRow = 0xFFFFFFFFu;
+// Runs this long are filled by memset; shorter ones byte by byte, which
+// costs less than the call.
+constexpr uint32_t kShortRun = 16;
 
-inline uint32_t trailingZeros(uint32_t value)
+#define DS_HOT __attribute__((always_inline)) inline
+
+DS_HOT uint32_t trailingZeros(uint32_t value)
 {
 #if defined(__ARM_FEATURE_CLZ) || !defined(__arm__)
     return uint32_t(__builtin_ctz(value));
@@ -46,7 +51,178 @@ uint32_t clampOrder(uint32_t order)
     return order > DS_PACKED_LARGEST_RUN_ORDER ? DS_PACKED_LARGEST_RUN_ORDER : order;
 }
 
+using Bits = DsPackedBits;
+using Token = DsPackedToken;
+
+// The next 25 bits or more, the next one lowest: one word from the
+// table, whose DS_PACKED_TABLE_SLACK bytes keep the load inside it.
+DS_HOT uint32_t peek(const Bits& bits)
+{
+    return bits.position < bits.limit ? dsLoadWord(bits.table + bits.position / 8) >> (bits.position % 8) : 0;
+}
+
+DS_HOT void consume(Bits& bits, uint32_t count)
+{
+    bits.position += count;
+}
+
+// A run length's Exp-Golomb code of order `order`; kRestOfRow for a prefix
+// no valid image has.
+DS_HOT uint32_t runLength(Bits& bits, uint32_t order)
+{
+    const uint32_t zeros = trailingZeros(peek(bits) | 1u << 24);
+    if (zeros > kLongestPrefix)
+        return kRestOfRow;
+    consume(bits, zeros + 1);
+    const uint32_t length = zeros + order;
+    const uint32_t value = peek(bits) & ((1u << length) - 1);
+    consume(bits, length);
+    return ((1u << length) | value) - (1u << order);
+}
+
+DS_HOT uint8_t* fill(uint8_t* out, uint32_t length, uint8_t value)
+{
+    if (length >= kShortRun) {
+        memset(out, value, length);
+        return out + length;
+    }
+    // Through a volatile pointer: the compiler would turn a plain loop back
+    // into a call of memset.
+    volatile uint8_t* pixel = out;
+    for (; length > 0; --length)
+        *pixel++ = value;
+    return out + (pixel - out);
+}
+
+// What a token gives: `length` pixels of coverage `value`.
+struct Run {
+    uint32_t length;
+    uint8_t value;
+};
+
+// The bit code of 1-, 2- and 8-bit images (format notes at the top).
+struct BitCode {
+    // Partly covered pixels come one token at a time.
+    DS_HOT void literals(Bits&, uint8_t*&, uint8_t*) const { }
+
+    bool mono;            // 1 bit: runs only, alternating
+    uint32_t zeroOrder;   // Exp-Golomb orders of the two kinds of runs
+    uint32_t fullOrder;
+    uint32_t literalBits; // bits of a partly covered pixel's level
+    uint32_t literalBias; // added to them: 1 for 2-bit images
+    uint32_t scale;       // coverage of level 1
+
+    DS_HOT bool repeats(Bits& bits) const
+    {
+        const bool repeated = (peek(bits) & 1) != 0;
+        consume(bits, 1);
+        return repeated;
+    }
+
+    DS_HOT Run run(Bits& bits, bool full, bool first) const
+    {
+        const uint32_t length = runLength(bits, full ? fullOrder : zeroOrder);
+        return {first || length == kRestOfRow ? length : length + 1, uint8_t(full ? 255 : 0)};
+    }
+
+    DS_HOT Run next(Bits& bits, Token& last) const
+    {
+        if (mono) {
+            const bool first = last == Token::RowStart, full = last == Token::Zero;
+            last = full ? Token::Full : Token::Zero;
+            return run(bits, full, first);
+        }
+        const uint32_t word = peek(bits);
+        if ((word & 1) != 0) {
+            const uint32_t level = (word >> 1 & ((1u << literalBits) - 1)) + literalBias;
+            consume(bits, 1 + literalBits);
+            last = Token::Literal;
+            return {1, uint8_t(level * scale)};
+        }
+        bool full;
+        if (last == Token::RowStart || last == Token::Literal) {
+            full = (word & 2) != 0;
+            consume(bits, 2);
+        } else {
+            full = last == Token::Zero;
+            consume(bits, 1);
+        }
+        last = full ? Token::Full : Token::Zero;
+        return run(bits, full, false);
+    }
+};
+
+// The nibble code of 4-bit images (ds_font.h): a level, or a 0 nibble and a
+// command.
+struct NibbleCode {
+    static constexpr uint32_t kRepeatMarker = DS_PACKED_NIBBLE_REPEAT << 4;
+
+    static constexpr uint32_t kPeekedNibbles = 0xFFFFFF; // the 6 whole nibbles of a peek's 25 bits
+
+    DS_HOT bool repeats(Bits& bits) const
+    {
+        if ((peek(bits) & 0xFF) != kRepeatMarker)
+            return false;
+        consume(bits, 8);
+        return true;
+    }
+
+    // Writes the levels that come next, up to `stop`, and moves `out` past
+    // them: up to six from one peek (the nibble after them reads 0 here).
+    DS_HOT void literals(Bits& bits, uint8_t*& out, uint8_t* stop) const
+    {
+        uint32_t word = peek(bits) & kPeekedNibbles;
+        uint8_t* const start = out;
+        for (uint32_t level = word & 0xF; level != 0 && out < stop; level = word & 0xF) {
+            *out++ = uint8_t(level * 17);
+            word >>= 4;
+        }
+        consume(bits, uint32_t(out - start) * 4);
+    }
+
+    DS_HOT Run next(Bits& bits, Token&) const
+    {
+        const uint32_t word = peek(bits);
+        const uint32_t level = word & 0xF;
+        if (level != 0) {
+            consume(bits, 4);
+            return {1, uint8_t(level * 17)};
+        }
+        const uint32_t command = word >> 4 & 0xF, count = word >> 8;
+        if (command < DS_PACKED_NIBBLE_LONG_ZEROS) {
+            consume(bits, 8);
+            return {command + 1, 0};
+        }
+        switch (command) {
+        case DS_PACKED_NIBBLE_LONG_ZEROS:
+            consume(bits, 16);
+            return {(count & 0xFF) + DS_PACKED_NIBBLE_LONG_ZEROS + 1, 0};
+        case DS_PACKED_NIBBLE_FULLS:
+            consume(bits, 12);
+            return {(count & 0xF) + DS_PACKED_NIBBLE_SHORTEST_FULLS, 255};
+        case DS_PACKED_NIBBLE_LONG_FULLS:
+            consume(bits, 16);
+            return {(count & 0xFF) + DS_PACKED_NIBBLE_SHORTEST_FULLS + 16, 255};
+        default: // a repeat inside a row: only a damaged image has one
+            consume(bits, 8);
+            return {kRestOfRow, 0};
+        }
+    }
+};
+
 } // namespace
+
+// Copies a repeated row from the one above; short rows without a call.
+DS_HOT void copyRow(uint8_t* out, uint32_t columns)
+{
+    if (columns >= kShortRun) {
+        memcpy(out, out - columns, columns);
+        return;
+    }
+    volatile uint8_t* pixel = out;
+    for (uint32_t i = 0; i < columns; ++i)
+        pixel[i] = out[int32_t(i) - int32_t(columns)];
+}
 
 DsPackedImageDecoder::DsPackedImageDecoder(const ds_packed_font_t& font, const DsPackedGlyph& glyph)
 {
@@ -61,150 +237,92 @@ DsPackedImageDecoder::DsPackedImageDecoder(const ds_packed_font_t& font, const D
     mFullOrder = uint8_t(clampOrder(font.full_run_order));
     mCompressed = font.compressed != 0;
     mRepeats = mCompressed && mColumns <= DS_PACKED_REPEAT_ROW_MAX;
-    mNext = font.images + glyph.imageBit / 8;
-    mEnd = font.images + (uint64_t(glyph.imageBit) + glyph.imageBits + 7) / 8;
-    refill();
-    take(glyph.imageBit % 8);
+    const uint64_t limit = uint64_t(glyph.imageBit) + glyph.imageBits;
+    mBits = {font.images, glyph.imageBit, limit > UINT32_MAX ? UINT32_MAX : uint32_t(limit)};
 }
 
-// At least 25 bits in the buffer; past the image's end they read 0.
-void DsPackedImageDecoder::refill()
+// Format notes on the state kept between calls: a call may end inside a
+// row (a piece of a long row) and inside a run, whose rest is written first
+// by the next call; tokens never cross a row's end, so the rest of a run
+// there is dropped (only a damaged image has one).
+template <typename Code>
+void DsPackedImageDecoder::decodeRows(uint8_t* out, uint32_t count, Code code)
 {
-    while (mBits <= 24) {
-        if (mNext < mEnd)
-            mBuffer |= uint32_t(*mNext++) << mBits;
-        mBits += 8;
-    }
-}
-
-// The next `bits` (0 to 24) bits; the buffer must hold them.
-uint32_t DsPackedImageDecoder::take(uint32_t bits)
-{
-    const uint32_t value = mBuffer & ((1u << bits) - 1);
-    mBuffer >>= bits;
-    mBits -= bits;
-    return value;
-}
-
-uint32_t DsPackedImageDecoder::runLength(uint32_t order)
-{
-    refill();
-    const uint32_t zeros = trailingZeros(mBuffer | 1u << 24);
-    if (zeros > kLongestPrefix)
-        return kRestOfRow;
-    take(zeros + 1);
-    refill();
-    const uint32_t bits = zeros + order;
-    return ((1u << bits) | take(bits)) - (1u << order);
-}
-
-// Decodes the next token of the row: a run of `length` pixels of coverage
-// `value`, or one partly covered pixel (length 1).
-void DsPackedImageDecoder::nextToken(uint8_t& value, uint32_t& length)
-{
-    if (mBpp == 1) {
-        const bool first = mLast == Token::RowStart;
-        mLast = mLast == Token::Zero ? Token::Full : Token::Zero;
-        value = mLast == Token::Full ? 255 : 0;
-        const uint32_t run = runLength(mLast == Token::Full ? mFullOrder : mZeroOrder);
-        length = first || run == kRestOfRow ? run : run + 1;
-        return;
-    }
-    refill();
-    if ((mBuffer & 1) != 0) {
-        const uint32_t bits = mBpp == 2 ? 1 : mBpp;
-        const uint32_t level = (mBuffer >> 1 & ((1u << bits) - 1)) + (mBpp == 2 ? 1 : 0);
-        take(1 + bits);
-        value = uint8_t(level * mScale);
-        length = 1;
-        mLast = Token::Literal;
-        return;
-    }
-    if (mLast == Token::RowStart || mLast == Token::Literal) {
-        mLast = (mBuffer & 2) != 0 ? Token::Full : Token::Zero;
-        take(2);
-    } else {
-        mLast = mLast == Token::Zero ? Token::Full : Token::Zero;
-        take(1);
-    }
-    value = mLast == Token::Full ? 255 : 0;
-    const uint32_t run = runLength(mLast == Token::Full ? mFullOrder : mZeroOrder);
-    length = run == kRestOfRow ? run : run + 1;
-}
-
-// At the start of a row: reads its repeat bit, if it has one, and for a
-// repeated row copies the row above to `out`. True when it did. A call that
-// breaks decode's contract (less than a row to write) repeats nothing.
-bool DsPackedImageDecoder::startRow(uint8_t* out, uint32_t count)
-{
-    mLast = Token::RowStart;
-    if (!mRepeats || mRow == 0 || count < mColumns)
-        return false;
-    refill();
-    if (take(1) == 0)
-        return false;
-    memmove(out, out - mColumns, mColumns);
-    ++mRow;
-    return true;
-}
-
-void DsPackedImageDecoder::decodeCoded(uint8_t* out, uint32_t count)
-{
-    while (count > 0) {
-        if (mColumn == 0 && startRow(out, count)) {
-            out += mColumns;
-            count -= mColumns;
-            continue;
-        }
-        const uint32_t span = count < mColumns - mColumn ? count : mColumns - mColumn;
-        uint8_t* const end = out + span;
-        const uint32_t pending = mPending < span ? mPending : span;
-        memset(out, mPendingValue, pending);
-        mPending -= pending;
-        out += pending;
-        while (out < end) {
-            uint8_t value;
-            uint32_t length;
-            nextToken(value, length);
-            if (length == 1) {
-                *out++ = value;
+    Bits bits = mBits;
+    Token last = mLast;
+    uint32_t column = mColumn, row = mRow, pending = mPending;
+    const uint32_t columns = mColumns;
+    uint8_t* const end = out + count;
+    while (out < end) {
+        if (column == 0) {
+            last = Token::RowStart;
+            if (mRepeats && row > 0 && uint32_t(end - out) >= columns && code.repeats(bits)) {
+                copyRow(out, columns);
+                out += columns;
+                ++row;
                 continue;
             }
-            const uint32_t room = uint32_t(end - out);
-            if (length > room) {
-                mPending = length - room;
-                mPendingValue = value;
-                length = room;
-            }
-            memset(out, value, length);
-            out += length;
         }
-        count -= span;
-        mColumn += span;
-        if (mColumn == mColumns) {
-            mColumn = 0;
-            ++mRow;
-            mPending = 0; // a run never crosses a row's end
+        // The tokens of this row that fall before `end`.
+        uint8_t* const stop = uint32_t(end - out) < columns - column ? end : out + (columns - column);
+        uint8_t* const start = out;
+        const uint32_t waiting = pending < uint32_t(stop - out) ? pending : uint32_t(stop - out);
+        out = fill(out, waiting, mPendingValue);
+        pending -= waiting;
+        while (out < stop) {
+            code.literals(bits, out, stop);
+            if (out == stop)
+                break;
+            Run run = code.next(bits, last);
+            if (run.length == 1) {
+                *out++ = run.value;
+                continue;
+            }
+            const uint32_t room = uint32_t(stop - out);
+            if (run.length > room) {
+                pending = run.length - room;
+                mPendingValue = run.value;
+                run.length = room;
+            }
+            out = fill(out, run.length, run.value);
+        }
+        column += uint32_t(out - start);
+        if (column == columns) {
+            column = 0;
+            ++row;
+            pending = 0;
         }
     }
+    mBits = bits;
+    mLast = last;
+    mColumn = column;
+    mRow = row;
+    mPending = pending;
 }
 
 void DsPackedImageDecoder::decodePlain(uint8_t* out, uint32_t count)
 {
-    const uint32_t mask = (1u << mBpp) - 1;
-    for (uint8_t* const end = out + count; out < end; ++out) {
-        if (mBits < mBpp)
-            refill();
-        *out = uint8_t((mBuffer & mask) * mScale);
-        mBuffer >>= mBpp;
-        mBits -= mBpp;
+    Bits bits = mBits;
+    const uint32_t bpp = mBpp, mask = (1u << bpp) - 1, scale = mScale, perPeek = 24 / bpp;
+    for (uint8_t* const end = out + count; out < end;) {
+        uint32_t word = peek(bits);
+        const uint32_t levels = uint32_t(end - out) < perPeek ? uint32_t(end - out) : perPeek;
+        for (uint32_t i = 0; i < levels; ++i, word >>= bpp)
+            *out++ = uint8_t((word & mask) * scale);
+        consume(bits, levels * bpp);
     }
+    mBits = bits;
 }
 
 void DsPackedImageDecoder::decode(uint8_t* out, uint32_t count)
 {
-    if (mCompressed)
-        decodeCoded(out, count);
-    else
+    if (!mCompressed) {
         decodePlain(out, count);
+    } else if (mBpp == 4) {
+        decodeRows(out, count, NibbleCode{});
+    } else {
+        const uint32_t literalBits = mBpp == 2 ? 1 : mBpp;
+        decodeRows(out, count,
+            BitCode{mBpp == 1, mZeroOrder, mFullOrder, literalBits, mBpp == 2 ? 1u : 0u, mScale});
+    }
 }

@@ -8,16 +8,27 @@
 // first, row after row. A level L of N bits covers L x 255 / (2^N - 1).
 //
 // A coded image (README, "The packed format") is read a stored row at a
-// time. A row of up to DS_PACKED_REPEAT_ROW_MAX pixels after the first
-// begins with one bit: 1 when it repeats the row above, and nothing more.
-// Otherwise tokens fill the row from left to right, none crossing its end:
-// runs of uncovered pixels, runs of fully covered ones and, for 2 bits per
-// pixel and more, single partly covered pixels.
+// time. A row of up to DS_PACKED_REPEAT_ROW_MAX pixels after the first may
+// say that it repeats the row above. Otherwise tokens fill the row from left
+// to right, none crossing its end: runs of uncovered pixels, runs of fully
+// covered ones and, for 2 bits per pixel and more, single pixels of their
+// level. 4-bit images are coded in nibbles, the others in bits.
 #pragma once
 
 #include "ds_packed_font.h"
 
 #include <stdint.h>
+
+// Where an image is read: the bit at `position` of `table` comes next;
+// bits from `limit` on, past the image, read 0.
+struct DsPackedBits {
+    const uint8_t* table;
+    uint32_t position;
+    uint32_t limit;
+};
+
+// The kind of a coded image's last token in its row.
+enum class DsPackedToken : uint8_t { RowStart, Zero, Full, Literal };
 
 class DsPackedImageDecoder {
 public:
@@ -36,31 +47,22 @@ public:
     void decode(uint8_t* out, uint32_t count);
 
 private:
-    enum class Token : uint8_t { RowStart, Zero, Full, Literal };
-
-    void refill();
-    uint32_t take(uint32_t bits);
-    uint32_t runLength(uint32_t order);
-    bool startRow(uint8_t* out, uint32_t count);
-    void decodeCoded(uint8_t* out, uint32_t count);
+    template <typename Code>
+    void decodeRows(uint8_t* out, uint32_t count, Code code);
     void decodePlain(uint8_t* out, uint32_t count);
-    void nextToken(uint8_t& value, uint32_t& length);
 
-    const uint8_t* mNext;       // next byte of the image to read
-    const uint8_t* mEnd;        // first byte past the image
-    uint32_t mBuffer = 0;       // bits read and not used yet, the next one lowest
-    uint32_t mBits = 0;         // how many
-    uint32_t mColumns;          // pixels of a stored row
-    uint32_t mRows;             // stored rows
-    uint32_t mColumn = 0;       // position in the current row
-    uint32_t mRow = 0;          // current row
-    uint32_t mPending = 0;      // pixels of a run that the last call did not write
-    uint8_t mPendingValue = 0;  // their coverage
-    Token mLast = Token::RowStart; // the row's last token
-    uint8_t mBpp;               // bits per level
-    uint8_t mScale;             // coverage of level 1: 255 / (2^bpp - 1)
-    uint8_t mZeroOrder;         // Exp-Golomb order of uncovered runs
-    uint8_t mFullOrder;         // Exp-Golomb order of fully covered runs
-    bool mCompressed;           // coded rather than plain
-    bool mRepeats;              // rows carry a repeat bit
+    DsPackedBits mBits;            // the reader's position
+    uint32_t mColumns;             // pixels of a stored row
+    uint32_t mRows;                // stored rows
+    uint32_t mColumn = 0;          // position in the current row
+    uint32_t mRow = 0;             // current row
+    uint32_t mPending = 0;         // pixels of a run that the last call did not write
+    uint8_t mPendingValue = 0;     // their coverage
+    DsPackedToken mLast = DsPackedToken::RowStart; // the row's last token
+    uint8_t mBpp;                  // bits per level
+    uint8_t mScale;                // coverage of level 1: 255 / (2^bpp - 1)
+    uint8_t mZeroOrder;            // Exp-Golomb order of uncovered runs
+    uint8_t mFullOrder;            // Exp-Golomb order of fully covered runs
+    bool mCompressed;              // coded rather than plain
+    bool mRepeats;                 // rows carry a repeat bit
 };

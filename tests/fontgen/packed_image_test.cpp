@@ -1,6 +1,7 @@
 // The exporter's image coder against the device's decoder: every image
 // comes back level for level, however the drawer cuts it into calls, and a
 // damaged image never makes the decoder read or write outside its bounds.
+#include "ds_font.h"
 #include "ds_packed_image.h"
 #include "packed_image_coder.h"
 
@@ -60,7 +61,9 @@ Written writeImage(const LevelImage& image, uint32_t bpp, bool coded, RunOrders 
         appendPlainImage(out, image, bpp);
     out.put(0xFFFFFFFF, 29); // the next glyph's bits must not leak in
     const uint32_t bits = uint32_t(out.bitCount() - skip - 29);
-    return {out.bytes(), skip, bits};
+    std::vector<uint8_t> bytes = out.bytes();
+    bytes.resize(bytes.size() + DS_PACKED_TABLE_SLACK, 0xFF);
+    return {bytes, skip, bits};
 }
 
 ds_packed_font_t fontFor(uint32_t bpp, bool coded, RunOrders orders, const Written& written)
@@ -129,13 +132,13 @@ TEST(PackedImages, RunOrdersFitTheRunsTheyCode)
     // Long runs code shorter with a higher order, short ones with order 0.
     LevelImage longRuns{600, 1, std::vector<uint8_t>(600, 0)};
     for (uint32_t c = 0; c < 600; c += 40)
-        longRuns.levels[c] = 15;
+        longRuns.levels[c] = 255;
     LevelImage shortRuns{16, 4, {}};
     for (uint32_t i = 0; i < 64; ++i)
-        shortRuns.levels.push_back(uint8_t(i % 2 ? 15 : 0));
-    EXPECT_GT(bestRunOrders({longRuns}, 4).zero, 0u);
-    EXPECT_EQ(bestRunOrders({shortRuns}, 4).zero, 0u);
-    EXPECT_EQ(bestRunOrders({shortRuns}, 4).full, 0u);
+        shortRuns.levels.push_back(uint8_t(i % 2 ? 255 : 0));
+    EXPECT_GT(bestRunOrders({longRuns}, 8).zero, 0u);
+    EXPECT_EQ(bestRunOrders({shortRuns}, 8).zero, 0u);
+    EXPECT_EQ(bestRunOrders({shortRuns}, 8).full, 0u);
 }
 
 // Whatever the bits, the decoder writes exactly the pixels asked for and
@@ -151,6 +154,7 @@ TEST(PackedImages, DamagedImagesStayWithinTheirBounds)
         const uint32_t columns = 1 + random() % 300, rows = 1 + random() % 6;
         Written written{bytes, uint32_t(random() % 8), 0};
         written.bits = uint32_t(bytes.size() * 8 - written.first);
+        written.bytes.resize(bytes.size() + DS_PACKED_TABLE_SLACK, 0); // as the table ends
         const RunOrders orders{uint32_t(random() % 8), uint32_t(random() % 8)};
         const ds_packed_font_t font = fontFor(bpp, true, orders, written);
         const DsPackedGlyph glyph{0, int32_t(columns), int32_t(rows), 0, 0, 0, 0, 0, written.first, written.bits};
