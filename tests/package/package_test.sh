@@ -13,7 +13,8 @@
 #   device            runs the cross-built scene firmware under QEMU and compares
 #                     its framebuffers with those of the find-package tree's host build
 #   device-instructions  counts the instructions per pixel of the drawing paths
-#                     under QEMU (bench/device) and holds the RGB565 blit to its budget
+#                     under QEMU (bench/device) and holds the RGB565 blit and
+#                     packed text to their budgets
 # Usage: package_test.sh <step>, with KIT_SOURCE (the kit's source tree), WORK
 # (a folder for the trees and the prefix), CMAKE (the cmake program) and
 # SANITIZE (ON or OFF, for the kit's own builds) in the environment.
@@ -279,6 +280,13 @@ corvane_add_surface(app NAME logo IMAGE ${IMAGE} FORMAT RGB555)|corvane_add_surf
 corvane_add_surface(app NAME logo IMAGE ${IMAGE} FORMAT)|corvane_add_surface: FORMAT needs a value
 corvane_add_font(app NAME sans FONT ${FONT} SIZE 16 CHARS 32-126 CODEPAGE)|corvane_add_font: CODEPAGE needs a value
 corvane_add_font(app NAME sans FONT ${FONT} SIZE 16 CHARS 32-126 FALLBACK)|corvane_add_font: FALLBACK needs a value
+corvane_add_font(app NAME sans FONT ${FONT} SIZE 16 CHARS 32-126 BPP 3)|corvane_add_font: BPP must be 1, 2, 4 or 8, not '3'
+corvane_add_font(app NAME sans FONT ${FONT} SIZE 16 CHARS 32-126 BPP)|corvane_add_font: BPP needs a value
+corvane_add_font(app NAME sans FONT ${FONT} SIZE 16 CHARS 32-126 COMPRESS)|corvane_add_font: COMPRESS needs BPP
+corvane_add_font(app NAME sans FONT ${FONT} SIZE 16 CHARS 32-126 BPP 4 CODEPAGE CP1251)|corvane_add_font: CODEPAGE cannot be used with BPP
+corvane_add_font(app NAME sans FONT ${FONT} SIZE 16 CHARS 32-126 ROTATIONS 0 45)|corvane_add_font: ROTATIONS must be 0, 90, 180 or 270, not '45'
+corvane_add_font(app NAME sans FONT ${FONT} SIZE 16 CHARS 32-126 BPP 2 ROTATIONS 90 90)|corvane_add_font: ROTATIONS names 90 twice
+corvane_add_font(app NAME sans FONT ${FONT} SIZE 16 CHARS 32-126 ROTATIONS)|corvane_add_font: ROTATIONS needs a value
 EOF
 }
 
@@ -332,6 +340,8 @@ corvane_add_surface(app NAME broken IMAGE ${IMAGE} PALETTE)|ERROR: cannot decode
 corvane_add_font(app NAME tiny FONT ${FONT} SIZE 16 CHARS 65 PREVIEW B)|ERROR: character 66 is not in the font|tiny_16_preview.png
 corvane_add_font(app NAME tiny FONT ${FONT} SIZE 16 CHARS 65 CODEPAGE CP9999)|ERROR: '--codepage' unknown code page 'CP9999'|tiny_16.cpp
 corvane_add_font(app NAME tiny FONT ${FONT} SIZE 16 CHARS 192-223 CODEPAGE CP1251 PREVIEW Жж)|ERROR: character U+0436 is not in the font|tiny_16_preview.png
+corvane_add_font(app NAME tiny FONT ${FONT} SIZE 16 CHARS 65,U+110000 BPP 4)|ERROR: '--chars' character beyond U+10FFFF in 'U+110000'|tiny_16.cpp
+corvane_add_font(app NAME tiny FONT ${FONT} SIZE 16 CHARS U+0410-U+044F BPP 2 COMPRESS PREVIEW Жx)|ERROR: character U+0078 is not in the font|tiny_16_preview.png
 EOF
   check_mapped_font
 }
@@ -485,7 +495,8 @@ EOF
 
 # Instructions per pixel are counted, not timed (QEMU's -icount), so the same
 # build gives the same figures on every machine: the fast path of the blit that
-# a firmware uses most must stay within its budget.
+# a firmware uses most must stay within its budget, and text with a packed font
+# (4 bits, compressed) within 1.3 times the classic font's figure.
 step_device_instructions() {
   command -v qemu-system-arm >/dev/null || skip "qemu-system-arm is not installed (Debian: qemu-system-arm)"
   command -v arm-none-eabi-g++ >/dev/null || skip "arm-none-eabi-g++ is not installed (Debian: gcc-arm-none-eabi)"
@@ -506,6 +517,13 @@ step_device_instructions() {
   awk -v figure="$figure" 'BEGIN { exit !(figure <= 12) }' ||
     fail "blit ARGB8888 -> RGB565 takes $figure instructions per pixel, more than 12"
   echo "ok: blit ARGB8888 -> RGB565 takes $figure instructions per pixel (at most 12)"
+  local classic packed
+  classic="$(sed -n 's/^text classic 8 bpp -> RGB565 *\([0-9.]*\) instructions per glyph pixel$/\1/p' <<<"$report")"
+  packed="$(sed -n 's/^text packed 4 bpp compressed -> RGB565 *\([0-9.]*\) instructions per glyph pixel$/\1/p' <<<"$report")"
+  [[ -n "$classic" && -n "$packed" ]] || fail "no figures for text"
+  awk -v classic="$classic" -v packed="$packed" 'BEGIN { exit !(packed <= 1.3 * classic) }' ||
+    fail "packed text takes $packed instructions per glyph pixel, more than 1.3 x the classic font's $classic"
+  echo "ok: packed text takes $packed instructions per glyph pixel, classic $classic (at most 1.3 x)"
 }
 
 mkdir -p "$WORK"
