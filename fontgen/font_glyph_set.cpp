@@ -53,7 +53,8 @@ uint32_t sourceFont(const FontSources& fonts, uint32_t character)
     return 0;
 }
 
-// A copy of `rendered`, whose bitmap lives only until the next rendering.
+} // namespace
+
 FontGlyph keptGlyph(uint32_t code, const RenderedGlyph& rendered)
 {
     FontGlyph glyph;
@@ -74,8 +75,6 @@ FontGlyph keptGlyph(uint32_t code, const RenderedGlyph& rendered)
     glyph.yadvance = rendered.yadvance;
     return glyph;
 }
-
-} // namespace
 
 RenderedGlyph FontGlyph::view() const
 {

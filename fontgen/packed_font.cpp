@@ -8,8 +8,6 @@
 
 namespace {
 
-constexpr int64_t kInt16Min = -0x8000;
-constexpr int64_t kInt16Max = 0x7FFF;
 constexpr uint32_t kLargestCharacter = 0x10FFFF;
 constexpr uint32_t kAnchorBytes = 4;
 
@@ -36,7 +34,7 @@ bool within(int64_t value, int64_t lowest, int64_t highest)
 
 bool inInt16(int64_t value)
 {
-    return within(value, kInt16Min, kInt16Max);
+    return within(value, kPackedSmallestInt16, kPackedLargestInt16);
 }
 
 bool checkScalars(const PackedFont& font, std::string& problem)

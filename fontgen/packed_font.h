@@ -44,6 +44,9 @@ constexpr uint32_t kPackedSparseCodeBytes = 2;
 // widest kerning value (its base is 16 bits).
 constexpr uint32_t kPackedLargestFieldBits = 24;
 constexpr uint32_t kPackedLargestValueBits = 16;
+// The range of the members held in int16_t: the metrics and the bases.
+constexpr int64_t kPackedSmallestInt16 = -0x8000;
+constexpr int64_t kPackedLargestInt16 = 0x7FFF;
 // The largest count of glyphs, ranges, kerning classes or sparse codes: the
 // format's numbers are 16 bits.
 constexpr uint32_t kPackedLargestCount = 0xFFFF;

@@ -12,8 +12,6 @@
 namespace {
 
 constexpr int64_t kPixelsPerUnit = 64; // 26.6 fixed point
-constexpr int32_t kInt16Min = -0x8000;
-constexpr int32_t kInt16Max = 0x7FFF;
 // A run of consecutive codes this long or longer gets a range entry of its
 // own (8 bytes); shorter ones go into a sparse range at 2 bytes a code.
 constexpr uint32_t kDenseRunLength = 4;
@@ -58,12 +56,12 @@ bool columnHasInk(const std::vector<uint8_t>& levels, uint32_t width, uint32_t c
     return false;
 }
 
-LevelGlyph levelGlyph(const PackedGlyph& glyph, uint32_t bpp)
+LevelGlyph levelGlyph(const FontGlyph& glyph, uint32_t bpp)
 {
     LevelGlyph level;
     level.advance = glyph.xadvance;
-    std::vector<uint8_t> levels(glyph.coverage.size());
-    std::transform(glyph.coverage.begin(), glyph.coverage.end(), levels.begin(),
+    std::vector<uint8_t> levels(glyph.pixels.size());
+    std::transform(glyph.pixels.begin(), glyph.pixels.end(), levels.begin(),
         [bpp](uint8_t coverage) { return coverageLevel(coverage, bpp); });
     uint32_t top = 0, bottom = glyph.rows, left = 0, right = glyph.width;
     while (top < bottom && !rowHasInk(levels, glyph.width, top, left, right))
@@ -234,7 +232,7 @@ void setKerningTable(PackedFont& font, const KerningClasses& classes)
             highest = std::max(highest, entry.second);
         }
     }
-    if (lowest < kInt16Min || highest > kInt16Max)
+    if (lowest < kPackedSmallestInt16 || highest > kPackedLargestInt16)
         tooLarge("a kerning value beyond 16 bits");
     font.kerningClasses = int64_t(classes.rows.size());
     font.kerningEndBits = bitLength(entries);
@@ -313,7 +311,7 @@ void setRecords(PackedFont& font, const std::vector<LevelGlyph>& glyphs, const s
         // Sizes, lengths and classes count from 0; offsets from their least.
         const bool signedField = field == DS_PACKED_XOFF || field == DS_PACKED_YOFF || field == DS_PACKED_ADVANCE;
         const int64_t base = signedField ? lowest : 0;
-        if (base < kInt16Min || base > kInt16Max || bitLength(uint64_t(highest - base)) > kPackedLargestFieldBits)
+        if (base < kPackedSmallestInt16 || base > kPackedLargestInt16 || bitLength(uint64_t(highest - base)) > kPackedLargestFieldBits)
             tooLarge("a glyph's size, offset or image is too large");
         font.fieldBase[field] = base;
         font.fieldBits[field] = bitLength(uint64_t(highest - base));
@@ -340,7 +338,7 @@ std::vector<PackedFont> buildPackedFonts(const PackedGlyphSet& set, const Packed
         tooLarge("more than 65535 glyphs");
     std::vector<LevelGlyph> glyphs;
     std::vector<uint32_t> characters;
-    for (const PackedGlyph& glyph : set.glyphs) {
+    for (const FontGlyph& glyph : set.glyphs) {
         glyphs.push_back(levelGlyph(glyph, options.bpp));
         characters.push_back(glyph.character);
     }

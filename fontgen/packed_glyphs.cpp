@@ -20,30 +20,8 @@ uint32_t sourceFont(const FontSources& fonts, uint32_t character)
     return uint32_t(fonts.size());
 }
 
-// A copy of `rendered`, whose bitmap lives only until the next rendering.
-PackedGlyph keptGlyph(uint32_t character, uint32_t font, const RenderedGlyph& rendered)
-{
-    PackedGlyph glyph;
-    glyph.character = character;
-    glyph.font = font;
-    const GlyphBitmap& bitmap = rendered.bitmap;
-    if (bitmap.buffer) {
-        glyph.width = bitmap.width;
-        glyph.rows = bitmap.rows;
-        glyph.coverage.reserve(size_t(bitmap.rows) * bitmap.width);
-        for (uint32_t row = 0; row < bitmap.rows; ++row) {
-            const uint8_t* line = bitmap.buffer + size_t(row) * size_t(bitmap.pitch);
-            glyph.coverage.insert(glyph.coverage.end(), line, line + bitmap.width);
-        }
-    }
-    glyph.xoff = rendered.xoff;
-    glyph.yoff = rendered.yoff;
-    glyph.xadvance = rendered.xadvance;
-    return glyph;
-}
-
 // Every non-zero pair between glyphs of one font, left-major.
-std::vector<PackedKerningPair> kerningPairs(const FontSources& fonts, const std::vector<PackedGlyph>& glyphs)
+std::vector<PackedKerningPair> kerningPairs(const FontSources& fonts, const std::vector<FontGlyph>& glyphs)
 {
     std::vector<PackedKerningPair> pairs;
     for (uint32_t left = 0; left < glyphs.size(); ++left) {
@@ -77,7 +55,9 @@ PackedGlyphSet renderPackedGlyphs(
             continue;
         }
         fonts[font]->renderGlyph(character, rendered, rendering);
-        set.glyphs.push_back(keptGlyph(character, font, rendered));
+        set.glyphs.push_back(keptGlyph(character, rendered));
+        set.glyphs.back().character = character;
+        set.glyphs.back().font = font;
     }
     set.pairs = kerningPairs(fonts, set.glyphs);
     return set;

@@ -10,18 +10,6 @@
 #include <cstdint>
 #include <vector>
 
-// One rendered glyph that owns its pixels.
-struct PackedGlyph {
-    uint32_t character = 0;        // the Unicode character
-    uint32_t font = 0;             // 0 the main font, 1 on the fallbacks in their order
-    uint32_t width = 0;            // width in pixels
-    uint32_t rows = 0;             // height in pixels
-    int32_t xoff = 0;              // pen position to the image's left column
-    int32_t yoff = 0;              // baseline up to the image's top row
-    int32_t xadvance = 0;          // horizontal advance in whole pixels
-    std::vector<uint8_t> coverage; // rows x width values, top row first; empty without ink
-};
-
 // A kerning pair between two glyphs of the set, by their positions.
 struct PackedKerningPair {
     uint32_t left;  // the glyph that comes first in the text
@@ -29,9 +17,11 @@ struct PackedKerningPair {
     int32_t delta;  // pen movement in whole pixels, never 0
 };
 
+// The glyphs' codes are their characters; their kerning lists stay empty,
+// the pairs being the set's.
 struct PackedGlyphSet {
     SizeMetrics metrics;                   // the main face's metrics at the export's size
-    std::vector<PackedGlyph> glyphs;       // ascending characters, each once
+    std::vector<FontGlyph> glyphs;         // ascending characters, each once
     std::vector<PackedKerningPair> pairs;  // left-major, then by right
     CharacterList missing;                 // listed characters no font has: ascending, each once
 };

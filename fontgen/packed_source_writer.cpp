@@ -36,7 +36,7 @@ std::vector<std::string> packedNotes(const PackedGlyphSet& glyphs, const std::ve
     for (const std::string& name : fallbackNames)
         notes.push_back(std::string(font_text::kFallbackNote) + noteEnd(name));
     for (size_t first = 0; first < glyphs.glyphs.size();) {
-        const PackedGlyph& glyph = glyphs.glyphs[first];
+        const FontGlyph& glyph = glyphs.glyphs[first];
         size_t end = first + 1;
         while (end < glyphs.glyphs.size() && glyphs.glyphs[end].font == glyph.font &&
             glyphs.glyphs[end].character == glyphs.glyphs[end - 1].character + 1)

@@ -21,9 +21,9 @@ namespace {
 constexpr int64_t kUnit = 64; // one pixel in 26.6 fixed point
 
 // A glyph of `character` with an image of width x rows whose ink fills it.
-PackedGlyph glyphOf(uint32_t character, uint32_t width, uint32_t rows)
+FontGlyph glyphOf(uint32_t character, uint32_t width, uint32_t rows)
 {
-    PackedGlyph glyph;
+    FontGlyph glyph;
     glyph.character = character;
     glyph.width = width;
     glyph.rows = rows;
@@ -31,7 +31,7 @@ PackedGlyph glyphOf(uint32_t character, uint32_t width, uint32_t rows)
     glyph.yoff = int32_t(rows) - int32_t(character % 4);
     glyph.xadvance = int32_t(width + 1);
     for (uint32_t i = 0; i < width * rows; ++i)
-        glyph.coverage.push_back(uint8_t(1 + (character * 31 + i * 17) % 255));
+        glyph.pixels.push_back(uint8_t(1 + (character * 31 + i * 17) % 255));
     return glyph;
 }
 

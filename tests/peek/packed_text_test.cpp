@@ -219,9 +219,9 @@ TEST_F(PackedText, AFontOfAnotherRotationDrawsNothing)
 
 // A glyph `width` x `rows`, text-like: strokes of full coverage with soft
 // edges, rows repeating in runs, a gap in the middle.
-PackedGlyph syntheticGlyph(uint32_t character, uint32_t width, uint32_t rows)
+FontGlyph syntheticGlyph(uint32_t character, uint32_t width, uint32_t rows)
 {
-    PackedGlyph glyph;
+    FontGlyph glyph;
     glyph.character = character;
     glyph.width = width;
     glyph.rows = rows;
@@ -231,7 +231,7 @@ PackedGlyph syntheticGlyph(uint32_t character, uint32_t width, uint32_t rows)
     for (uint32_t r = 0; r < rows; ++r)
         for (uint32_t c = 0; c < width; ++c) {
             const uint32_t stripe = (c + r / 7 * 3) % 23;
-            glyph.coverage.push_back(uint8_t(r == rows / 2 ? 0 : stripe < 9 ? 255 : stripe < 12 ? stripe * 20 : 0));
+            glyph.pixels.push_back(uint8_t(r == rows / 2 ? 0 : stripe < 9 ? 255 : stripe < 12 ? stripe * 20 : 0));
         }
     return glyph;
 }
@@ -249,10 +249,10 @@ TEST(PackedBands, LargeGlyphsDrawAsTheirWholeImage)
             for (uint32_t rotation : kFontRotations) {
                 const PackedFont packed = buildPackedFonts(set, {bpp, compressed, {rotation}}).front();
                 const ds_packed_font_t font = devicePackedFont(packed);
-                for (const PackedGlyph& glyph : set.glyphs) {
+                for (const FontGlyph& glyph : set.glyphs) {
                     Canvas expected(340, 340, int32_t(rotation), RGB565), drawn(340, 340, int32_t(rotation), RGB565);
                     std::vector<uint8_t> coverage;
-                    for (uint8_t value : glyph.coverage)
+                    for (uint8_t value : glyph.pixels)
                         coverage.push_back(uint8_t(coverageLevel(value, bpp) * (255 / ((1u << bpp) - 1))));
                     const DsSurface image(int32_t(glyph.width), int32_t(glyph.rows), 0, A8, coverage.data(), glyph.width);
                     expected.surface.blendMask(image, DsRect(0, 0, image.width(), image.height()), 9 + glyph.xoff,
