@@ -49,9 +49,12 @@ __attribute__((always_inline)) inline uint32_t dsLoadWord(const uint8_t* bytes)
 
 // A field of a bit-packed table: `bits` (0 to 24) bits from bit `offset`
 // on, lowest bit first. The table must hold 3 bytes past the field's first
-// byte, as every bit-packed table of the format does.
+// byte, as every bit-packed table of the format does; a field of no bits,
+// which may begin where the table's bits end, reads nothing.
 __attribute__((always_inline)) inline uint32_t dsPackedBits(const uint8_t* table, uint64_t offset, uint32_t bits)
 {
+    if (bits == 0)
+        return 0;
     return (dsLoadWord(table + offset / 8) >> (offset % 8)) & ((1u << bits) - 1);
 }
 
