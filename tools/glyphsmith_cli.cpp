@@ -5,6 +5,7 @@
 #include "font_rasterizer.h"
 #include "font_source_text.h"
 #include "font_source_writer.h"
+#include "input_file.h"
 #include "tool_frame.h"
 
 #include <array>
@@ -124,10 +125,19 @@ struct FallbackFonts {
     std::vector<std::string> names;
 };
 
+// A FIFO, device or folder given as a font is refused before FreeType sees
+// it, with the message every tool gives for an input it cannot read.
+void refuseNonRegularFont(const std::string& path)
+{
+    if (namesNonRegularFile(path))
+        raiseError("cannot read input file '%s'", path.c_str());
+}
+
 FallbackFonts openFallbacks(const std::vector<std::string>& paths)
 {
     FallbackFonts fallbacks;
     for (const std::string& path : paths) {
+        refuseNonRegularFont(path);
         fallbacks.fonts.push_back(std::make_unique<FontRasterizer>());
         try {
             fallbacks.fonts.back()->loadFont(path);
@@ -143,6 +153,7 @@ void exportFont(const ExportRequest& request)
 {
     const GlyphSlots slots = exportSlots(request);
     FontRasterizer rasterizer;
+    refuseNonRegularFont(request.fontPath);
     rasterizer.loadFont(request.fontPath);
     const FallbackFonts fallbacks = openFallbacks(request.fallbacks);
     FontSources fonts = {&rasterizer};

@@ -126,8 +126,8 @@ bool DsSurface::usePalette(const uint8_t* palette, uint16_t entries, bool hasAlp
 bool DsSurface::allocateBuffers()
 {
     mBytesPerPixel = dsBytesPerPixel(mColorMode);
-    if (mBytesPerPixel == 0 || mWidth < 1 || mHeight < 1 || !dsIsRotation(mRotation) ||
-        mAlignment > kMaxAlignment || mPaletteSize > kMaxPaletteSize || !mAllocator)
+    if (mBytesPerPixel == 0 || mWidth < 1 || mHeight < 1 || !dsIsRotation(mRotation) || mAlignment > kMaxAlignment ||
+        mPaletteSize > kMaxPaletteSize || !mAllocator)
         return false;
     mPitch = dsPitch(uint64_t(mWidth), mBytesPerPixel, mAlignment);
     uint64_t rowBytes = 0;

@@ -1,6 +1,7 @@
 #include "dump_reader.h"
 
-#include <fcntl.h>
+#include "input_file.h"
+
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -39,8 +40,7 @@ DumpReader::~DumpReader()
 
 bool DumpReader::open(const std::string& path)
 {
-    mFd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    return mFd >= 0;
+    return openInputFile(path, mFd);
 }
 
 bool DumpReader::measure()

@@ -45,6 +45,8 @@ public:
     DumpReader& operator=(const DumpReader&) = delete;
     ~DumpReader();
 
+    // Opens the dump with openInputFile: false when it cannot be opened; any
+    // other input than a regular file is taken as opened, and measure fails.
     bool open(const std::string& path);
     // Takes the size of the file. Fails for anything but a regular file and
     // for an empty file.
