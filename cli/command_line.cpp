@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <limits>
 
 namespace {
@@ -38,18 +39,38 @@ ArgumentPosition StringArgumentParser::parse(ArgumentPosition position, Argument
     return arguments.erase(position);
 }
 
-ArgumentPosition UnsignedArgumentParser::parse(ArgumentPosition position, ArgumentList& arguments)
+namespace {
+
+// Reads the value at `position` as an unsigned number in `base` of at most
+// `largest`, consumes it and moves `position` past it.
+uint64_t consumeUnsigned(ArgumentPosition& position, ArgumentList& arguments, int base, uint64_t largest)
 {
     if (position == arguments.end() || !isValueText(*position))
         throw CommandLineException(std::nullopt, "missing numeric value");
     const char* text = position->c_str();
     char* end = nullptr;
     errno = 0;
-    const unsigned long long value = std::strtoull(text, &end, mBase);
-    if (end == text || *end != '\0' || errno == ERANGE || value > std::numeric_limits<uint32_t>::max())
+    const unsigned long long value = std::strtoull(text, &end, base);
+    // strtoull negates a number after a '-' (" -5"), wrapping it into range.
+    const bool negated = std::strchr(text, '-') != nullptr;
+    if (end == text || *end != '\0' || errno == ERANGE || negated || value > largest)
         throw CommandLineException(std::nullopt, "invalid numeric value");
-    mTarget = static_cast<uint32_t>(value);
-    return arguments.erase(position);
+    position = arguments.erase(position);
+    return value;
+}
+
+} // namespace
+
+ArgumentPosition UnsignedArgumentParser::parse(ArgumentPosition position, ArgumentList& arguments)
+{
+    mTarget = uint32_t(consumeUnsigned(position, arguments, mBase, std::numeric_limits<uint32_t>::max()));
+    return position;
+}
+
+ArgumentPosition Unsigned64ArgumentParser::parse(ArgumentPosition position, ArgumentList& arguments)
+{
+    mTarget = consumeUnsigned(position, arguments, mBase, std::numeric_limits<uint64_t>::max());
+    return position;
 }
 
 CommandLine::CommandLine(std::string programName, int argc, const char* const* argv)

@@ -72,6 +72,18 @@ private:
     int mBase; // numeric base as strtoul takes it: 0 or 2..36
 };
 
+// One unsigned number in the given strtoull base that fits in 64 bits, for
+// byte counts and offsets in files.
+class Unsigned64ArgumentParser final : public ArgumentParser {
+public:
+    Unsigned64ArgumentParser(uint64_t& target, int base) : mTarget(target), mBase(base) { }
+    ArgumentPosition parse(ArgumentPosition position, ArgumentList& arguments) override;
+
+private:
+    uint64_t& mTarget;
+    int mBase; // numeric base as strtoull takes it: 0 or 2..36
+};
+
 class CommandLine {
 public:
     CommandLine(std::string programName, int argc, const char* const* argv);
