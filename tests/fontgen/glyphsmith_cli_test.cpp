@@ -171,14 +171,19 @@ TEST_F(GlyphsmithCliTest, OutputPathWithOrWithoutSlashGivesTheSameFiles)
     EXPECT_EQ(a, b);
 }
 
-TEST_F(GlyphsmithCliTest, CharsWithoutValueExportsAnEmptyFont)
+// --chars without a value, or with only an empty one, is a missing value as
+// for every other option: no font without glyphs is exported.
+TEST_F(GlyphsmithCliTest, CharsWithoutValueIsAMissingValue)
 {
-    requireFont();
-    const ProgramResult transcript = run({"--font", font, "--chars", "--size", "16", "--output_path", "out", "e"});
-    EXPECT_EQ(transcript.output, kBanner + result("16") + kClosing);
-    const std::string source = readFileBytes(folder.prefix() + "out/e_16.cpp");
-    EXPECT_EQ(source.find("ds_bitmap_font_char_t"), std::string::npos);
-    EXPECT_NE(source.find("font_e_16_270"), std::string::npos);
+    for (const std::vector<std::string>& chars : {std::vector<std::string>{"--chars"},
+             std::vector<std::string>{"--chars", ""}, std::vector<std::string>{"--chars", "", ""}}) {
+        std::vector<std::string> arguments = {"--font", font, "--size", "16", "--output_path", "out", "e"};
+        arguments.insert(arguments.begin() + 2, chars.begin(), chars.end());
+        const ProgramResult transcript = run(arguments);
+        EXPECT_EQ(transcript.output, kBanner + optionError("--chars", "missing value")) << chars.size();
+        EXPECT_EQ(transcript.status, 1);
+        EXPECT_FALSE(fileExists(folder.prefix() + "out/e_16.cpp"));
+    }
 }
 
 TEST_F(GlyphsmithCliTest, RunTimeFailuresPrintOnlyTheErrorLine)
