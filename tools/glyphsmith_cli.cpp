@@ -149,6 +149,23 @@ FallbackFonts openFallbacks(const std::vector<std::string>& paths)
     return fallbacks;
 }
 
+// True for the control characters (C0, DEL and C1), which no font draws and
+// which a list such as 0-255 takes in on purpose.
+bool isControlCharacter(uint32_t character)
+{
+    return character < 0x20 || (character >= 0x7F && character < 0xA0);
+}
+
+// A warning line for each code whose character no font has, other than a
+// control character: its slot gets the main font's missing-glyph box.
+void warnOfCharactersInNoFont(const FontGlyphSet& glyphs)
+{
+    for (const FontGlyph& glyph : glyphs.glyphs)
+        if (glyph.inNoFont && !isControlCharacter(glyph.character))
+            std::printf("WARNING: code %u shows U+%04X, which is in no font given: it gets the missing-glyph box\n",
+                unsigned(glyph.code), unsigned(glyph.character));
+}
+
 void exportFont(const ExportRequest& request)
 {
     const GlyphSlots slots = exportSlots(request);
@@ -161,6 +178,7 @@ void exportFont(const ExportRequest& request)
         fonts.push_back(font.get());
     const FontGlyphSet glyphs = renderFontGlyphs(fonts, request.height, slots);
     rasterizer.unloadFont();
+    warnOfCharactersInNoFont(glyphs);
     std::string name = request.fontName;
     sanitizeFontName(name);
     const std::string failedPath = writeFontSource(glyphs, name, request.outputPath, fallbacks.names);

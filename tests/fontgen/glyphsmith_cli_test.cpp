@@ -422,6 +422,44 @@ TEST_F(GlyphsmithCliTest, CodesThePageLeavesUndefinedAreSkippedWithAWarning)
     EXPECT_NE(readFileBytes(folder.prefix() + "out/w_16.cpp").find("// 0x98: U+0041\n"), std::string::npos);
 }
 
+// A character that neither the font nor a fallback has keeps the main
+// font's missing-glyph box in its slot, and a warning line names it with its
+// code, once; control characters, which no font draws, go unmentioned.
+TEST_F(GlyphsmithCliTest, CharactersInNoFontAreNamedInAWarning)
+{
+    requireFont();
+    const bool icons = fileExists(kIconFont);
+    const auto warning = [](const char* code, const char* character) {
+        return std::string("WARNING: code ") + code + " shows " + character +
+            ", which is in no font given: it gets the missing-glyph box\n";
+    };
+    const struct {
+        std::string chars;
+        bool fallback; // Font Awesome as --fallback
+        std::string warnings;
+    } cases[] = {
+        {"65=U+4E00", false, warning("65", "U+4E00")},
+        {"65,66=U+4E00,67=U+AC00,66", false, warning("66", "U+4E00") + warning("67", "U+AC00")},
+        {"0-255", false, ""},
+        {"1=U+0007,2=U+0085", false, ""},
+        {"65=U+F005", true, ""},
+        {"65=U+F005,66=U+4E00", true, warning("66", "U+4E00")},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.chars);
+        if (c.fallback && !icons)
+            SKIP_FOR_MISSING("Font Awesome is not installed (Debian package fonts-font-awesome)");
+        std::vector<std::string> arguments = {
+            "--silent", "--font", font, "--chars", c.chars, "--size", "16", "--output_path", "out", "w"};
+        if (c.fallback)
+            arguments.insert(arguments.end(), {"--fallback", kIconFont});
+        const ProgramResult transcript = run(arguments);
+        EXPECT_EQ(transcript.output, c.warnings + result("16"));
+        EXPECT_EQ(transcript.status, 0);
+        EXPECT_TRUE(outputExists("w_16"));
+    }
+}
+
 // The comments say what each remapped slot shows and from which font; a
 // font's name cannot end the comment line early.
 TEST_F(GlyphsmithCliTest, SourceCommentsNameRemappedSlotsAndFallbackFonts)
