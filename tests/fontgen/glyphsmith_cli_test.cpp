@@ -241,6 +241,8 @@ TEST_F(GlyphsmithCliTest, OutputsNeverLoseData)
             {}},
         {"a header that cannot be made keeps the old source", {{"n_16.cpp", oldSource}, {"n_16.h", kFolderEntry}},
             "f.ttf", "\n\nERROR: cannot write file './n_16.h'\n\n", {}},
+        {"a source and header that lead to one file", {{"n_16.cpp", linkEntry("t")}, {"n_16.h", linkEntry("t")}},
+            "f.ttf", "\n\nERROR: cannot write file './n_16.h'\n\n", {}},
         {"symlinked outputs keep their links",
             {{"t.cpp", oldSource}, {"n_16.cpp", linkEntry("t.cpp")}, {"n_16.h", linkEntry("t.h")}}, "f.ttf", "",
             {{"t.cpp", source}, {"t.h", header}}},
