@@ -39,39 +39,25 @@ ArgumentPosition StringArgumentParser::parse(ArgumentPosition position, Argument
     return arguments.erase(position);
 }
 
-namespace {
-
-// Reads the value at `position` as an unsigned number in `base` of at most
-// `largest`, consumes it and moves `position` past it.
-uint64_t consumeUnsigned(ArgumentPosition& position, ArgumentList& arguments, int base, uint64_t largest)
+template <typename Value>
+ArgumentPosition BasicUnsignedArgumentParser<Value>::parse(ArgumentPosition position, ArgumentList& arguments)
 {
     if (position == arguments.end() || !isValueText(*position))
         throw CommandLineException(std::nullopt, "missing numeric value");
     const char* text = position->c_str();
     char* end = nullptr;
     errno = 0;
-    const unsigned long long value = std::strtoull(text, &end, base);
+    const unsigned long long value = std::strtoull(text, &end, mBase);
     // strtoull negates a number after a '-' (" -5"), wrapping it into range.
     const bool negated = std::strchr(text, '-') != nullptr;
-    if (end == text || *end != '\0' || errno == ERANGE || negated || value > largest)
+    if (end == text || *end != '\0' || errno == ERANGE || negated || value > std::numeric_limits<Value>::max())
         throw CommandLineException(std::nullopt, "invalid numeric value");
-    position = arguments.erase(position);
-    return value;
+    mTarget = Value(value);
+    return arguments.erase(position);
 }
 
-} // namespace
-
-ArgumentPosition UnsignedArgumentParser::parse(ArgumentPosition position, ArgumentList& arguments)
-{
-    mTarget = uint32_t(consumeUnsigned(position, arguments, mBase, std::numeric_limits<uint32_t>::max()));
-    return position;
-}
-
-ArgumentPosition Unsigned64ArgumentParser::parse(ArgumentPosition position, ArgumentList& arguments)
-{
-    mTarget = consumeUnsigned(position, arguments, mBase, std::numeric_limits<uint64_t>::max());
-    return position;
-}
+template class BasicUnsignedArgumentParser<uint32_t>;
+template class BasicUnsignedArgumentParser<uint64_t>;
 
 CommandLine::CommandLine(std::string programName, int argc, const char* const* argv)
     : mProgramName(std::move(programName))

@@ -267,17 +267,6 @@ TEST_F(GlyphsmithCliTest, OutputsNeverLoseData)
         }
 }
 
-// Waits until the file at `path` no longer holds `bytes`; false after ten seconds.
-bool waitForChange(const std::string& path, const std::string& bytes)
-{
-    for (int poll = 0; poll < 5000; ++poll) {
-        if (readFileBytes(path) != bytes)
-            return true;
-        usleep(2000);
-    }
-    return false;
-}
-
 // The moment between the two renames of an export, held open by the tests'
 // build of the tool (which also takes named temporary files): a termination
 // signal then ends the run only once both files are in, and a header that
@@ -311,7 +300,7 @@ TEST_F(GlyphsmithCliTest, OutputsNeverLoseDataAtThePairsBoundary)
         const std::vector<std::string> arguments = {
             "--silent", "--font", "f.ttf", "--chars", "65-70", "--size", "16", "--output_path", ".", "n"};
         const int status = runProgramWhile(GLYPHSMITH_CLI_PAUSED, arguments, run.path(), [&](pid_t child) {
-            ASSERT_TRUE(waitForChange(run.file("n_16.cpp"), "old source"));
+            ASSERT_TRUE(waitForFileChange(run.file("n_16.cpp"), "old source"));
             if (c.signal != 0)
                 kill(child, c.signal);
             if (c.headerToFolder) {

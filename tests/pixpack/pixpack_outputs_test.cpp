@@ -176,17 +176,6 @@ TEST(PixpackOutputs, SurfaceAndPaletteAreReplacedTogether)
         }
 }
 
-// Waits until the file at `path` no longer holds `bytes`; false after ten seconds.
-bool waitForChange(const std::string& path, const std::string& bytes)
-{
-    for (int poll = 0; poll < 5000; ++poll) {
-        if (readFileBytes(path) != bytes)
-            return true;
-        usleep(2000);
-    }
-    return false;
-}
-
 // The moment between the two renames, held open by the tests' build: a
 // termination signal then ends the run only once both files are in, and a
 // palette that can no longer be replaced puts the old surface back.
@@ -216,7 +205,7 @@ TEST(PixpackOutputs, SurfaceAndPaletteAreReplacedTogetherAtThePairsBoundary)
         const std::vector<std::string> arguments = {
             "--silent", "--image", "i.png", "--output", "s.srf", "--palette", "p.pal"};
         const int status = runProgramWhile(PIXPACK_PAUSED_PATH, arguments, folder.path(), [&](pid_t child) {
-            ASSERT_TRUE(waitForChange(folder.file("s.srf"), "old surface"));
+            ASSERT_TRUE(waitForFileChange(folder.file("s.srf"), "old surface"));
             if (c.signal != 0)
                 kill(child, c.signal);
             if (c.paletteToFolder) {
