@@ -221,26 +221,6 @@ void checkConvertedPitch(const PackRequest& request, const InputFile& input)
             static_cast<unsigned long long>(DsSurface::kMaxPitch));
 }
 
-// Decodes the PNG file upright, telling running out of memory apart from a
-// damaged image.
-OwnedSurface decodeBytes(const PackRequest& request, const InputFile& input)
-{
-    gRefusedBytes = 0;
-    OwnedSurface surface;
-    try {
-        surface.reset(
-            decodePngWithAllocator(input.data(), input.size(), request.alphaOnly, 0, surfaceAllocator, dsFree));
-    } catch (const std::bad_alloc&) {
-        raiseError("not enough memory to decode '%s'", request.image.c_str());
-    }
-    if (!surface && gRefusedBytes != 0)
-        raiseError("not enough memory for a %u x %u surface (%llu bytes)",
-            unsigned(loadBigEndian32(input.data() + kIhdrWidthOffset)),
-            unsigned(loadBigEndian32(input.data() + kIhdrHeightOffset)),
-            static_cast<unsigned long long>(gRefusedBytes));
-    return surface;
-}
-
 // Reads the whole image, decodes it upright and frees the file's bytes at once;
 // `colorType` gets the PNG's colour type.
 OwnedSurface decodeImage(const PackRequest& request, OutputFile& output, uint8_t& colorType)
@@ -254,7 +234,14 @@ OwnedSurface decodeImage(const PackRequest& request, OutputFile& output, uint8_t
         raiseError("cannot read input file '%s'", request.image.c_str());
     input.close();
     checkConvertedPitch(request, input);
-    OwnedSurface surface = decodeBytes(request, input);
+    gRefusedBytes = 0;
+    OwnedSurface surface(
+        decodePngWithAllocator(input.data(), input.size(), request.alphaOnly, 0, surfaceAllocator, dsFree));
+    if (!surface && gRefusedBytes != 0)
+        raiseError("not enough memory for a %u x %u surface (%llu bytes)",
+            unsigned(loadBigEndian32(input.data() + kIhdrWidthOffset)),
+            unsigned(loadBigEndian32(input.data() + kIhdrHeightOffset)),
+            static_cast<unsigned long long>(gRefusedBytes));
     colorType = input.size() > kColorTypeOffset ? input.data()[kColorTypeOffset] : 0;
     const bool colourForAlphaOnly = !surface && request.alphaOnly && isNonGreyscalePng(input.data(), input.size());
     input.releaseBytes();
