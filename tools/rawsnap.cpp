@@ -98,7 +98,6 @@ SnapshotRequest readRequest(CommandLine& commandLine)
             formatText("invalid argument. Must be at least %llu bytes (%u pixels x %u).", (unsigned long long)lineBytes,
                 unsigned(request.geometry.width), unsigned(request.geometry.format->bytesPerPixel)));
 
-    request.geometry.offset = 0;
     Unsigned64ArgumentParser offsetParser(request.geometry.offset, 10);
     commandLine.getOption("--offset", "", offsetParser);
 
