@@ -1,5 +1,7 @@
 #include "surface_format.h"
 
+#include "ds_bytes.h"
+
 #include <cstring>
 #include <memory>
 #include <vector>
@@ -257,7 +259,7 @@ uint64_t dsPaletteFileSize(const DsSurface& surface)
 void dsWritePaletteFile(const DsSurface& surface, uint8_t* destination)
 {
     const uint32_t entries = surface.paletteSize();
-    storeLittleEndian(destination, 4, entries);
+    dsStoreLittle32(destination, entries);
     const uint32_t step = surface.paletteHasAlpha() ? 4 : 3;
     const uint8_t* entry = surface.palette();
     uint8_t* out = destination + kDsPaletteFileHeaderBytes;
@@ -265,4 +267,17 @@ void dsWritePaletteFile(const DsSurface& surface, uint8_t* destination)
         std::memcpy(out, entry, 3);
         out[3] = step == 4 ? entry[3] : 0xFF;
     }
+}
+
+bool dsReadPaletteFile(const uint8_t* data, uint64_t size, DsPaletteFile& palette)
+{
+    if (!data || size < kDsPaletteFileHeaderBytes)
+        return false;
+    const uint32_t count = dsLoadLittle32(data);
+    if (count == 0 || count > DsSurface::kMaxPaletteSize ||
+        size != kDsPaletteFileHeaderBytes + kDsPaletteFileEntryBytes * uint64_t(count))
+        return false;
+    palette.entries = data + kDsPaletteFileHeaderBytes;
+    palette.count = uint16_t(count);
+    return true;
 }

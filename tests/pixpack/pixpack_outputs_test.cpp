@@ -1,277 +1,280 @@
-// pixpack's two outputs, the surface file and the palette file, end to end:
-// never one file, never in the image's place, replaced together or not at
-// all; and the palette file's entries.
+// End-to-end tests of the real pixpack binary: its outputs never lose data
+// (any spelling of the output, file-size limits, FIFOs, its own
+// descriptors), a turned surface within the memory of one, and an input too
+// big to hold.
 #include "folder_state.h"
-#include "png_builder.h"
-#include "run_program.h"
+#include "pixpack_check.h"
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
+#include <zlib.h>
 
-#include <csignal>
+#include <algorithm>
+#include <cstdint>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace {
 
-// The tool as installed, and a build of it that takes named temporary files
-// and pauses between the two renames of a pair.
-const char* const kBuilds[] = {PIXPACK_PATH, PIXPACK_PAUSED_PATH};
+// The tool as installed, and a build of it that takes the named temporary
+// files of file systems without unnamed ones.
+const char* const kBuilds[] = {PIXPACK_PATH, PIXPACK_NAMED_TEMPORARIES_PATH};
 
-std::string asText(const Bytes& bytes)
+// The file with one bit of its only IDAT's data flipped, `at` bytes into
+// the data (negative: from its end), and the chunk's CRC made right: damage
+// that only the zlib stream's own checks can find.
+std::string withImageDataBitFlipped(const Bytes& png, long at)
 {
-    return std::string(bytes.begin(), bytes.end());
+    Bytes file = png;
+    const char kIdat[] = "IDAT";
+    const auto type = std::search(file.begin(), file.end(), kIdat, kIdat + 4);
+    const size_t start = size_t(type - file.begin()) + 4;
+    const size_t length = size_t(type[-4]) << 24 | size_t(type[-3]) << 16 | size_t(type[-2]) << 8 | type[-1];
+    file[at >= 0 ? start + size_t(at) : start + length - size_t(-at)] ^= 0x10;
+    const uLong crc = crc32(0, &file[start - 4], uInt(length + 4));
+    for (int i = 0; i < 4; ++i)
+        file[start + length + size_t(i)] = uint8_t(crc >> (24 - 8 * i));
+    return asText(file);
 }
 
-// A 3 x 1 indexed image of a two-entry palette.
-std::string indexedImage()
-{
-    PngRecipe recipe;
-    recipe.colorType = 3;
-    recipe.width = 3;
-    recipe.pixels = {1, 0, 1};
-    recipe.palette = {10, 20, 30, 40, 50, 60};
-    return asText(buildPng(recipe));
-}
-
-std::string errorLine(const std::string& message)
-{
-    return "\n\nERROR: " + message + "\n\n";
-}
-
-// The surface and palette files pixpack makes of `image`, from a run in a
-// folder of their own.
-struct Outputs {
-    std::string surface;
-    std::string palette;
-};
-
-Outputs referenceOutputs(const std::string& image)
-{
-    TemporaryDirectory folder;
-    writeFileBytes(folder.file("i.png"), image);
-    const ProgramResult result = runProgram(
-        PIXPACK_PATH, {"--silent", "--image", "i.png", "--output", "s.srf", "--palette", "p.pal"}, folder.path());
-    EXPECT_EQ(result.status, 0) << result.output;
-    return {readFileBytes(folder.file("s.srf")), readFileBytes(folder.file("p.pal"))};
-}
-
-// The folder's entries and those of its subfolders, as "sub/name".
-FolderState treeState(const std::string& folder)
-{
-    FolderState state = folderState(folder);
-    for (const auto& [name, entry] : folderState(folder))
-        if (entry == kFolderEntry)
-            for (const auto& [inner, innerEntry] : folderState(folder + "/" + name))
-                state[name + "/" + inner] = innerEntry;
-    return state;
-}
-
-std::string successLine(const std::string& image, const std::string& surface)
-{
-    return "Generated surface for '" + image + "', size " + std::to_string(surface.size()) + " bytes\n";
-}
-
-// Two outputs that lead to one file, or a palette that would take the
-// image's place, are refused before anything is read or written, however
-// the paths are spelt; the surface may still replace its own image.
-TEST(PixpackOutputs, OutputsThatAreOneFileAreRefusedBeforeAnythingIsWritten)
-{
-    const std::string image = indexedImage();
-    const Outputs reference = referenceOutputs(image);
-    const std::string old = fileEntry("old");
-    const struct {
-        const char* what;
-        FolderSetup before; // besides the image i.png
-        std::string output, palette;
-        std::string error;   // empty for a run that succeeds
-        FolderState changes; // entries that differ afterwards
-    } cases[] = {
-        {"one new name", {}, "s.srf", "s.srf", "--palette and --output name the same file 's.srf'", {}},
-        {"one existing name", {{"s.srf", old}}, "s.srf", "s.srf", "--palette and --output name the same file 's.srf'",
-            {}},
-        {"two spellings", {{"d", kFolderEntry}}, "d/s.srf", "d/../d/s.srf",
-            "--palette and --output name the same file 'd/../d/s.srf'", {}},
-        {"a symlink to the output", {{"s.srf", old}, {"p.pal", linkEntry("s.srf")}}, "s.srf", "p.pal",
-            "--palette and --output name the same file 'p.pal'", {}},
-        {"a dangling symlink to the new output", {{"p.pal", linkEntry("s.srf")}}, "s.srf", "p.pal",
-            "--palette and --output name the same file 'p.pal'", {}},
-        {"a hard link of the output", {{"s.srf", old}, {"p.pal", hardLinkEntry("s.srf")}}, "s.srf", "p.pal",
-            "--palette and --output name the same file 'p.pal'", {}},
-        {"the image", {}, "s.srf", "i.png", "--palette names the input image 'i.png'", {}},
-        {"a symlink to the image", {{"p.pal", linkEntry("i.png")}}, "s.srf", "p.pal",
-            "--palette names the input image 'p.pal'", {}},
-        {"a hard link of the image", {{"p.pal", hardLinkEntry("i.png")}}, "s.srf", "p.pal",
-            "--palette names the input image 'p.pal'", {}},
-        {"the surface in the image's place", {}, "i.png", "p.pal", "",
-            {{"i.png", fileEntry(reference.surface)}, {"p.pal", fileEntry(reference.palette)}}},
-        {"two names of the output's folder", {{"d", kFolderEntry}, {"e", linkEntry("d")}}, "d/s.srf", "e/p.pal", "",
-            {{"d/s.srf", fileEntry(reference.surface)}, {"d/p.pal", fileEntry(reference.palette)}}},
-    };
-    for (const char* program : kBuilds)
-        for (const auto& c : cases) {
-            SCOPED_TRACE(std::string(c.what) + " with " + program);
-            TemporaryDirectory folder;
-            writeFileBytes(folder.file("i.png"), image);
-            makeEntries(folder.path(), c.before);
-            const FolderState expected = withChanges(treeState(folder.path()), c.changes);
-            const ProgramResult result = runProgram(
-                program, {"--silent", "--image", "i.png", "--output", c.output, "--palette", c.palette}, folder.path());
-            EXPECT_EQ(result.output, c.error.empty() ? successLine("i.png", reference.surface) : errorLine(c.error));
-            EXPECT_EQ(result.status, c.error.empty() ? 0 : 1);
-            EXPECT_EQ(treeState(folder.path()), expected);
-        }
-}
-
-// Whatever the outputs' spellings, and whether the run succeeds or fails,
-// the surface and palette files are replaced together or not at all, and
-// no temporary file stays behind.
-TEST(PixpackOutputs, SurfaceAndPaletteAreReplacedTogether)
+// Whatever the spelling of the output, and whether the run succeeds or
+// fails, no file that existed is lost and no temporary file stays behind.
+TEST_F(Pixpack, OutputsNeverLoseData)
 {
     umask(022);
-    const std::string image = indexedImage();
-    const Outputs reference = referenceOutputs(image);
-    const std::string surface = fileEntry(reference.surface), palette = fileEntry(reference.palette);
-    const FolderSetup old = {{"s.srf", fileEntry("old surface")}, {"p.pal", fileEntry("old palette")}};
-    const struct {
+    const std::string png = asText(colorPng);
+    const std::string surfaceBytes = expectedSurfaceFile(colorPng, false, 0);
+    const std::string surface = fileEntry(surfaceBytes);
+    const std::string old = fileEntry("an older surface");
+    const std::string badHeader = directory.file("z.png"), badChecksum = directory.file("a.png");
+    writeFileBytes(badHeader, withImageDataBitFlipped(colorPng, 1));
+    writeFileBytes(badChecksum, withImageDataBitFlipped(colorPng, -1));
+    struct Case {
         const char* what;
-        FolderSetup before; // besides the image i.png and a file b.png that is no PNG
-        std::string image;
+        FolderSetup before;  // besides g.png, the colour image
+        std::string input;   // --image, run in the folder
+        std::string output;  // --output
         std::string error;   // empty for a run that succeeds
         FolderState changes; // entries that differ afterwards
-        uint64_t fileSizeLimit = 0;
-    } cases[] = {
-        {"both replaced", old, "i.png", "", {{"s.srf", surface}, {"p.pal", palette}}},
-        {"an image that cannot be decoded keeps both", old, "b.png", "cannot decode PNG file", {}},
-        {"a palette that cannot be made keeps the old surface",
-            {{"s.srf", fileEntry("old surface")}, {"p.pal", kFolderEntry}}, "i.png",
-            "cannot create palette file 'p.pal'", {}},
-        {"a surface over the file-size limit keeps both", old, "i.png", "cannot write output file 's.srf'", {},
-            reference.palette.size() + 4},
-        {"symlinked outputs keep their links",
-            {{"t.srf", fileEntry("old surface")}, {"s.srf", linkEntry("t.srf")}, {"p.pal", linkEntry("t.pal")}},
-            "i.png", "", {{"t.srf", surface}, {"t.pal", palette}}},
-        {"replaced files keep their modes", {{"s.srf", fileEntry("x", 0600)}, {"p.pal", fileEntry("x", 0640)}}, "i.png",
-            "", {{"s.srf", fileEntry(reference.surface, 0600)}, {"p.pal", fileEntry(reference.palette, 0640)}}},
+    };
+    const Case cases[] = {
+        {"output is the input", {}, "g.png", "g.png", "", {{"g.png", surface}}},
+        {"the input spelled otherwise", {}, "g.png", "./g.png", "", {{"g.png", surface}}},
+        {"a hard link to the input", {{"h.png", hardLinkEntry("g.png")}}, "h.png", "g.png", "", {{"g.png", surface}}},
+        {"a symlink to the input", {{"s.srf", linkEntry("g.png")}}, "g.png", "s.srf", "", {{"g.png", surface}}},
+        {"a replaced file keeps its mode", {{"o.srf", fileEntry("x", 0604)}}, "g.png", "o.srf", "",
+            {{"o.srf", fileEntry(surfaceBytes, 0604)}}},
+        {"a dangling symlink", {{"s.srf", linkEntry("t.srf")}}, "g.png", "s.srf", "", {{"t.srf", surface}}},
+        {"undecodable image, old output", {{"b.png", fileEntry("not a PNG")}, {"o.srf", old}}, "b.png", "o.srf",
+            "cannot decode PNG file", {}},
+        {"undecodable image, output is the input", {{"b.png", fileEntry("not a PNG")}}, "b.png", "b.png",
+            "cannot decode PNG file", {}},
+        {"undecodable image, symlinked output",
+            {{"b.png", fileEntry("not a PNG")}, {"t.srf", old}, {"s.srf", linkEntry("t.srf")}}, "b.png", "s.srf",
+            "cannot decode PNG file", {}},
+        {"undecodable image, dangling symlink", {{"b.png", fileEntry("not a PNG")}, {"s.srf", linkEntry("t.srf")}},
+            "b.png", "s.srf", "cannot decode PNG file", {}},
+        {"zlib check bits wrong, old output", {{"o.srf", old}}, badHeader, "o.srf", "cannot decode PNG file", {}},
+        {"Adler-32 wrong, old output", {{"o.srf", old}}, badChecksum, "o.srf", "cannot decode PNG file", {}},
+        {"a folder as the input", {{"f.png", kFolderEntry}, {"o.srf", old}}, "f.png", "o.srf",
+            "cannot read input file 'f.png'", {}},
+        {"output is a folder", {{"o.srf", kFolderEntry}}, "g.png", "o.srf", "cannot create output file 'o.srf'", {}},
     };
     for (const char* program : kBuilds)
-        for (const auto& c : cases) {
+        for (const Case& c : cases) {
             SCOPED_TRACE(std::string(c.what) + " with " + program);
             TemporaryDirectory folder;
-            writeFileBytes(folder.file("i.png"), image);
-            writeFileBytes(folder.file("b.png"), "not a PNG");
+            writeFileBytes(folder.file("g.png"), png);
             makeEntries(folder.path(), c.before);
             const FolderState expected = withChanges(folderState(folder.path()), c.changes);
-            ProgramSetup setup;
-            setup.workingDirectory = folder.path();
-            setup.fileSizeLimit = c.fileSizeLimit;
-            const ProgramResult result =
-                runProgram(program, {"--silent", "--image", c.image, "--output", "s.srf", "--palette", "p.pal"}, setup);
-            EXPECT_EQ(result.output, c.error.empty() ? successLine(c.image, reference.surface) : errorLine(c.error));
+            const ProgramResult result = runProgram(program, {"--image", c.input, "--output", c.output}, folder.path());
+            EXPECT_EQ(result.output, c.error.empty() ? success(c.input, surfaceBytes.size()) : kTranscript.runtimeError(c.error));
             EXPECT_EQ(result.status, c.error.empty() ? 0 : 1);
             EXPECT_EQ(folderState(folder.path()), expected);
         }
 }
 
-// The moment between the two renames, held open by the tests' build: a
-// termination signal then ends the run only once both files are in, and a
-// palette that can no longer be replaced puts the old surface back.
-TEST(PixpackOutputs, SurfaceAndPaletteAreReplacedTogetherAtThePairsBoundary)
+// A 128 x 128 RGBA image: its surface file (64 KiB and 20 bytes) is larger
+// than a pipe holds and than the file-size limits below.
+Bytes largerPng()
 {
-    umask(022);
-    const std::string image = indexedImage();
-    const Outputs reference = referenceOutputs(image);
-    const std::string surface = fileEntry(reference.surface), palette = fileEntry(reference.palette);
+    PngRecipe recipe;
+    recipe.colorType = 6;
+    recipe.width = 128;
+    recipe.height = 128;
+    recipe.pixels = randomBytes(128 * 128 * 4, 7);
+    return buildPng(recipe);
+}
+
+// A file-size limit (`ulimit -f`) below the output's size makes the write
+// fail: an error line and status 1, not a death by SIGXFSZ, and no
+// temporary file left, named or unnamed.
+TEST_F(Pixpack, OutputsNeverLoseDataOverAFileSizeLimit)
+{
+    const std::string png = asText(largerPng());
+    for (const char* program : kBuilds)
+        for (const uint64_t limit : {uint64_t(1024), uint64_t(60000)}) {
+            SCOPED_TRACE(std::string(program) + " limit " + std::to_string(limit));
+            TemporaryDirectory folder;
+            writeFileBytes(folder.file("g.png"), png);
+            makeEntries(folder.path(), {{"o.srf", fileEntry("an older surface")}});
+            const FolderState before = folderState(folder.path());
+            ProgramSetup setup;
+            setup.workingDirectory = folder.path();
+            setup.fileSizeLimit = limit;
+            const ProgramResult result = runProgram(program, {"--image", "g.png", "--output", "o.srf"}, setup);
+            EXPECT_EQ(result.signal, 0);
+            EXPECT_EQ(result.output, kTranscript.runtimeError("cannot write output file 'o.srf'"));
+            EXPECT_EQ(result.status, 1);
+            EXPECT_EQ(folderState(folder.path()), before);
+        }
+}
+
+// Reads a FIFO from the moment a writer opens it: `limit` bytes at the most,
+// then closes it.
+std::thread fifoReader(const std::string& fifo, size_t limit, std::string& bytes)
+{
+    return std::thread([fifo, limit, &bytes] {
+        const int fd = open(fifo.c_str(), O_RDONLY);
+        char buffer[4096];
+        ssize_t count = 0;
+        while (bytes.size() < limit && (count = read(fd, buffer, std::min(sizeof buffer, limit - bytes.size()))) > 0)
+            bytes.append(buffer, size_t(count));
+        close(fd);
+    });
+}
+
+// A FIFO is opened only once there is something to write (a failed run
+// never waits for a reader), and a reader that goes away early makes the
+// write fail instead of ending pixpack by SIGPIPE.
+TEST_F(Pixpack, OutputsNeverLoseDataIntoFifos)
+{
+    const Bytes png = largerPng();
+    const std::string surface = expectedSurfaceFile(png, false, 0);
     const struct {
         const char* what;
-        int signal;           // sent in the pause, or 0
-        bool paletteToFolder; // the palette is replaced by a folder in the pause
-        FolderState changes;  // entries that differ afterwards
+        std::string image; // --image
+        bool reader;       // a reader opens the FIFO
+        size_t readLimit;  // bytes it reads before it closes
+        std::string error; // empty for a run that succeeds
     } cases[] = {
-        {"SIGTERM", SIGTERM, false, {{"s.srf", surface}, {"p.pal", palette}}},
-        {"SIGINT", SIGINT, false, {{"s.srf", surface}, {"p.pal", palette}}},
-        {"SIGHUP", SIGHUP, false, {{"s.srf", surface}, {"p.pal", palette}}},
-        {"a palette that cannot be replaced", 0, true, {{"p.pal", kFolderEntry}}},
+        {"an undecodable image, no reader", "bad.png", false, 0, "cannot decode PNG file"},
+        {"a missing image, no reader", "missing.png", false, 0, "cannot open input file 'missing.png'"},
+        {"a reader that takes it all", "g.png", true, SIZE_MAX, ""},
+        {"a reader that stops after a byte", "g.png", true, 1, "cannot write output file 'ff'"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         TemporaryDirectory folder;
-        writeFileBytes(folder.file("i.png"), image);
-        makeEntries(folder.path(), {{"s.srf", fileEntry("old surface")}, {"p.pal", fileEntry("old palette")}});
-        const FolderState expected = withChanges(folderState(folder.path()), c.changes);
-        const std::vector<std::string> arguments = {
-            "--silent", "--image", "i.png", "--output", "s.srf", "--palette", "p.pal"};
-        const int status = runProgramWhile(PIXPACK_PAUSED_PATH, arguments, folder.path(), [&](pid_t child) {
-            ASSERT_TRUE(waitForFileChange(folder.file("s.srf"), "old surface"));
-            if (c.signal != 0)
-                kill(child, c.signal);
-            if (c.paletteToFolder) {
-                unlink(folder.file("p.pal").c_str());
-                mkdir(folder.file("p.pal").c_str(), 0755);
-                writeFileBytes(folder.file("p.pal/in.txt"), "keeps the folder from being replaced");
-            }
-        });
-        if (c.signal != 0)
-            EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == c.signal) << status;
-        else
-            EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 1) << status;
-        EXPECT_EQ(folderState(folder.path()), expected);
+        writeFileBytes(folder.file("g.png"), asText(png));
+        writeFileBytes(folder.file("bad.png"), "not a PNG");
+        ASSERT_EQ(mkfifo(folder.file("ff").c_str(), 0644), 0);
+        std::string read;
+        std::thread reader = c.reader ? fifoReader(folder.file("ff"), c.readLimit, read) : std::thread();
+        ProgramSetup setup;
+        setup.workingDirectory = folder.path();
+        setup.timeoutSeconds = 10;
+        const ProgramResult result = runProgram(PIXPACK_PATH, {"--image", c.image, "--output", "ff"}, setup);
+        if (reader.joinable())
+            reader.join();
+        EXPECT_EQ(result.signal, 0);
+        EXPECT_EQ(result.output, c.error.empty() ? success(c.image, surface.size()) : kTranscript.runtimeError(c.error));
+        EXPECT_EQ(result.status, c.error.empty() ? 0 : 1);
+        if (c.error.empty()) {
+            EXPECT_EQ(read, surface);
+        }
     }
 }
 
-// Indices packed into one row of `depth`-bit samples, the first in the high bits.
-Bytes packedRow(const std::vector<uint8_t>& indices, uint8_t depth)
+// A name of one of pixpack's descriptors is written through that
+// descriptor, wherever it leads: into a log opened for appending, the
+// surface goes after what the log held, between pixpack's own lines, and
+// the log stays the file it was.
+TEST_F(Pixpack, OutputsNeverLoseDataThroughDescriptors)
 {
-    Bytes row((indices.size() * depth + 7) / 8, 0);
-    for (size_t i = 0; i < indices.size(); ++i)
-        row[i * depth / 8] |= uint8_t(indices[i] << (8 - depth - i * depth % 8));
-    return row;
+    const std::string surface = expectedSurfaceFile(colorPng, false, 0);
+    for (const char* output : {"/dev/stdout", "/dev/fd/1", "/proc/self/fd/1", "out.link", "chain.link"}) {
+        SCOPED_TRACE(output);
+        TemporaryDirectory folder;
+        writeFileBytes(folder.file("g.png"), asText(colorPng));
+        makeEntries(folder.path(),
+            {{"out.link", linkEntry("/dev/stdout")}, {"chain.link", linkEntry("out.link")},
+                {"log.txt", fileEntry("earlier lines\n")}});
+        struct stat before { };
+        ASSERT_EQ(stat(folder.file("log.txt").c_str(), &before), 0);
+        const int log = open(folder.file("log.txt").c_str(), O_WRONLY | O_APPEND);
+        ProgramSetup setup;
+        setup.workingDirectory = folder.path();
+        setup.outputFd = log;
+        const ProgramResult result = runProgram(PIXPACK_PATH, {"--image", "g.png", "--output", output}, setup);
+        close(log);
+        EXPECT_EQ(result.status, 0);
+        const std::string message = success("g.png", surface.size()).substr(kTranscript.banner.size());
+        EXPECT_EQ(readFileBytes(folder.file("log.txt")), "earlier lines\n" + kTranscript.banner + surface + message);
+        struct stat after { };
+        ASSERT_EQ(stat(folder.file("log.txt").c_str(), &after), 0);
+        EXPECT_EQ(after.st_ino, before.st_ino);
+    }
 }
 
-// The palette file holds one entry per index the image can use: the PLTE's
-// entries, and, when a pixel's index lies past them, opaque black ones up to
-// every index the bit depth can express - never more.
-TEST(PixpackOutputs, PaletteFileHoldsAnEntryPerIndexTheImageCanUse)
+// A quarter turn is written straight from the upright surface, so a turned
+// surface needs the memory of one image, not two; and where even one does
+// not fit, the run says so.
+TEST_F(Pixpack, TurnsALargeSurfaceWithinTheMemoryOfOne)
 {
+#ifdef CORVANE_SANITIZED
+    GTEST_SKIP() << "the sanitizers reserve more address space than the limits allow";
+#endif
+    constexpr uint32_t kSide = 3000; // 36 MB of ARGB8888 pixels
+    PngRecipe recipe;
+    recipe.colorType = 6;
+    recipe.width = kSide;
+    recipe.height = kSide;
+    recipe.level = 1;
+    recipe.pixels = Bytes(size_t(kSide) * kSide * 4, 0x80);
+    for (size_t i = 0; i < recipe.pixels.size(); i += 4 * 999)
+        recipe.pixels[i] = uint8_t(i / 7);
+    const Bytes png = buildPng(recipe);
+    writeFileBytes(directory.file("big.png"), asText(png));
+    const uint64_t surfaceBytes = uint64_t(kSide) * kSide * 4;
     const struct {
-        const char* what;
-        uint8_t depth;
-        uint32_t plteEntries;
-        Bytes transparency;
-        std::vector<uint8_t> indices; // the image's one row
-        uint32_t entries;             // in the palette file
+        const char* rotation;
+        uint64_t memoryLimit;
+        std::string error; // empty for a run that succeeds
     } cases[] = {
-        {"1 bit, one entry, index 1 used", 1, 1, {}, {0, 1}, 2},
-        {"1 bit, one entry, index 0 only", 1, 1, {}, {0, 0}, 1},
-        {"1 bit, two entries", 1, 2, {}, {0, 0}, 2},
-        {"2 bits, three entries, index 3 used", 2, 3, {}, {3, 0}, 4},
-        {"2 bits with alphas, index 3 used", 2, 2, {128}, {3, 1}, 4},
-        {"4 bits, five entries, index 15 used", 4, 5, {}, {15, 0}, 16},
-        {"8 bits, nine entries, index 200 used", 8, 9, {}, {200}, 256},
-        {"8 bits, nine entries, all within", 8, 9, {}, {8, 0}, 9},
+        {"90", surfaceBytes + (28u << 20), ""},
+        {"180", surfaceBytes + (28u << 20), ""},
+        {"90", 24u << 20, "not enough memory for a 3000 x 3000 surface (36003000 bytes)"},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.what);
-        PngRecipe recipe;
-        recipe.colorType = 3;
-        recipe.bitDepth = c.depth;
-        recipe.width = uint32_t(c.indices.size());
-        recipe.pixels = packedRow(c.indices, c.depth);
-        recipe.palette = randomBytes(3 * c.plteEntries, c.depth);
-        recipe.transparency = c.transparency;
-        const Outputs outputs = referenceOutputs(asText(buildPng(recipe)));
-        std::string expected = {char(c.entries), char(c.entries >> 8), 0, 0};
-        for (uint32_t i = 0; i < c.entries; ++i) {
-            const bool listed = i < c.plteEntries;
-            const uint8_t* rgb = recipe.palette.data() + 3 * i;
-            expected += {char(listed ? rgb[2] : 0), char(listed ? rgb[1] : 0), char(listed ? rgb[0] : 0),
-                char(i < c.transparency.size() ? c.transparency[i] : 255)};
+        SCOPED_TRACE(std::string(c.rotation) + " under " + std::to_string(c.memoryLimit));
+        ProgramSetup setup;
+        setup.memoryLimit = c.memoryLimit;
+        const ProgramResult result = runProgram(
+            PIXPACK_PATH, {"--image", directory.file("big.png"), "--rotation", c.rotation, "--output", output}, setup);
+        EXPECT_EQ(result.output,
+            c.error.empty() ? success(directory.file("big.png"), 20 + surfaceBytes) : kTranscript.runtimeError(c.error));
+        EXPECT_EQ(result.status, c.error.empty() ? 0 : 1);
+        if (c.error.empty()) {
+            EXPECT_EQ(readFileBytes(output).size(), 20 + surfaceBytes);
         }
-        EXPECT_EQ(outputs.palette, expected);
     }
+}
+
+// A file far larger than the machine's memory (sparse, so it costs no disk)
+// is refused before anything is allocated for it.
+TEST_F(Pixpack, RefusesAnInputTooBigToHold)
+{
+    const std::string huge = directory.file("huge.png");
+    writeFileBytes(huge, asText(colorPng));
+    ASSERT_EQ(truncate(huge.c_str(), off_t(1) << 40), 0);
+    const ProgramResult result = pixpack({"--image", huge, "--output", output});
+    EXPECT_EQ(result.output, kTranscript.runtimeError("cannot read input file '" + huge + "'"));
+    EXPECT_EQ(result.status, 1);
 }
 
 } // namespace
