@@ -120,7 +120,7 @@ ArgumentPosition CharListArgumentParser::parse(ArgumentPosition position, Argume
         position = arguments.erase(position);
     }
     if (value.empty())
-        return position;
+        throw CommandLineException(std::nullopt, "missing value");
     for (const std::string& item : splitAt(value, ','))
         appendItem(item, target, overrides);
     return position;

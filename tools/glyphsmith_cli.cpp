@@ -5,6 +5,7 @@
 #include "font_rasterizer.h"
 #include "font_source_text.h"
 #include "font_source_writer.h"
+#include "input_file.h"
 #include "tool_frame.h"
 
 #include <array>
@@ -123,10 +124,19 @@ struct FallbackFonts {
     std::vector<std::string> names;
 };
 
+// A FIFO, device or folder given as a font is refused before FreeType sees
+// it, with the message every tool gives for an input it cannot read.
+void refuseNonRegularFont(const std::string& path)
+{
+    if (namesNonRegularFile(path))
+        raiseError("cannot read input file '%s'", path.c_str());
+}
+
 FallbackFonts openFallbacks(const std::vector<std::string>& paths)
 {
     FallbackFonts fallbacks;
     for (const std::string& path : paths) {
+        refuseNonRegularFont(path);
         fallbacks.fonts.push_back(std::make_unique<FontRasterizer>());
         try {
             fallbacks.fonts.back()->loadFont(path);
@@ -138,11 +148,29 @@ FallbackFonts openFallbacks(const std::vector<std::string>& paths)
     return fallbacks;
 }
 
+// True for the control characters (C0, DEL and C1), which no font draws and
+// which a list such as 0-255 takes in on purpose.
+bool isControlCharacter(uint32_t character)
+{
+    return character < 0x20 || (character >= 0x7F && character < 0xA0);
+}
+
+// A warning line for each code whose character no font has, other than a
+// control character: its slot gets the main font's missing-glyph box.
+void warnOfCharactersInNoFont(const FontGlyphSet& glyphs)
+{
+    for (const FontGlyph& glyph : glyphs.glyphs)
+        if (glyph.inNoFont && !isControlCharacter(glyph.character))
+            std::printf("WARNING: code %u shows U+%04X, which is in no font given: it gets the missing-glyph box\n",
+                unsigned(glyph.code), unsigned(glyph.character));
+}
+
 // Writes the font and returns the result line.
 std::string exportFont(const ExportRequest& request)
 {
     const GlyphSlots slots = exportSlots(request);
     FontRasterizer rasterizer;
+    refuseNonRegularFont(request.fontPath);
     rasterizer.loadFont(request.fontPath);
     const FallbackFonts fallbacks = openFallbacks(request.fallbacks);
     FontSources fonts = {&rasterizer};
@@ -150,6 +178,7 @@ std::string exportFont(const ExportRequest& request)
         fonts.push_back(font.get());
     const FontGlyphSet glyphs = renderFontGlyphs(fonts, request.height, slots);
     rasterizer.unloadFont();
+    warnOfCharactersInNoFont(glyphs);
     std::string name = request.fontName;
     sanitizeFontName(name);
     const std::string failedPath = writeFontSource(glyphs, name, request.outputPath, fallbacks.names);

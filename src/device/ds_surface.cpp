@@ -125,13 +125,13 @@ bool DsSurface::usePalette(const uint8_t* palette, uint16_t entries, bool hasAlp
 bool DsSurface::allocateBuffers()
 {
     mBytesPerPixel = dsBytesPerPixel(mColorMode);
-    if (mBytesPerPixel == 0 || mWidth < 1 || mHeight < 1 || mAlignment > kMaxAlignment ||
+    if (mBytesPerPixel == 0 || mWidth < 1 || mHeight < 1 || !dsIsRotation(mRotation) || mAlignment > kMaxAlignment ||
         mPaletteSize > kMaxPaletteSize || !mAllocator)
         return false;
     mPitch = dsPitch(uint64_t(mWidth), mBytesPerPixel, mAlignment);
     uint64_t rowBytes = 0;
     uint64_t bufferBytes = 0;
-    if (mPitch == 0 || __builtin_mul_overflow(uint64_t(mHeight), mPitch, &rowBytes) ||
+    if (mPitch == 0 || mPitch > kMaxPitch || __builtin_mul_overflow(uint64_t(mHeight), mPitch, &rowBytes) ||
         __builtin_add_overflow(rowBytes, mReserve, &bufferBytes))
         return false;
     mPitchPixels = mPitch / mBytesPerPixel;
@@ -198,7 +198,7 @@ bool DsSurface::rotate(int32_t angle)
     const int32_t newHeight = dsSwapsSides(angle) ? mWidth : mHeight;
     const uint64_t newPitch = dsPitch(uint64_t(newWidth), mBytesPerPixel, mAlignment);
     uint64_t newSize = 0;
-    if (newPitch == 0 || __builtin_mul_overflow(uint64_t(newHeight), newPitch, &newSize))
+    if (newPitch == 0 || newPitch > kMaxPitch || __builtin_mul_overflow(uint64_t(newHeight), newPitch, &newSize))
         return false;
     auto* target = static_cast<uint8_t*>(mAllocator(newSize));
     if (!target)

@@ -58,6 +58,9 @@ public:
     static constexpr uint64_t kMaxPaletteSize = 0xFFFF;
     static constexpr uint64_t kMaxAlignment = 1u << 16;
     static constexpr uint64_t kMaxReserve = uint64_t(1) << 40;
+    // The largest pitch: the surface file stores it in a 32-bit word, and
+    // pitch() returns it as one.
+    static constexpr uint64_t kMaxPitch = 0xFFFFFFFF;
 
     // Builds a surface of width x height logical pixels stored in the quarter
     // turn *rotation (read once; null counts as 0): for 90 and 270 the stored
@@ -65,7 +68,8 @@ public:
     // bytes plus the reserve rounded up to a multiple of 4, uninitialised;
     // modes I8 and AI88 also get a palette of (3 + paletteHasAlpha) bytes per
     // entry. A surface that cannot be built (a mode without a pixel size,
-    // dimensions below 1, alignment 0, sizes over the limits, an allocator that
+    // dimensions below 1, a rotation other than 0, 90, 180 or 270, alignment
+    // 0, sizes over the limits, a pitch over kMaxPitch, an allocator that
     // returns null or is missing) owns no buffer and reports !isValid(); its
     // pitch, reserve and buffer size are 0.
     DsSurface(int32_t width, int32_t height, const int32_t* rotation, uint32_t colorMode, bool paletteHasAlpha,
@@ -184,8 +188,9 @@ public:
     // lays them out (90: the rightmost column becomes the top row) into a new
     // buffer without reserve, and adds the angle to mRotation. Any other
     // angle, or a surface without callbacks or pixels, is left unchanged.
-    // Returns false only when the allocator could not supply the new buffer;
-    // the surface is then unchanged too.
+    // Returns false when the allocator could not supply the new buffer or
+    // the turned rows' pitch would exceed kMaxPitch; the surface is then
+    // unchanged too.
     bool rotate(int32_t angle);
 
     // Writes the surface file into `destination` unless it is null: five

@@ -7,7 +7,9 @@
 #   add-subdirectory  builds examples/firmware with the kit's source tree
 #   misuse            bad calls stop configuration with their message
 #   tool-failures     a failing tool fails the build with its own message
-#   name-collisions   calls that share a NAME get files and targets of their own
+#   name-collisions   calls that share a NAME get files and targets of their own;
+#                     NAMEs that differ only in case and would clash are refused
+#   preview-texts     PREVIEW texts reach assetpeek as written, whatever they hold
 #   surface-formats   FORMAT, DITHER and PALETTE, embedded and previewed
 #   cross-cortex-m4   cross-builds examples/firmware for a Cortex-M4
 #   device            runs the cross-built scene firmware under QEMU and compares
@@ -279,6 +281,9 @@ corvane_add_surface(app NAME logo IMAGE ${IMAGE} FORMAT RGB555)|corvane_add_surf
 corvane_add_surface(app NAME logo IMAGE ${IMAGE} FORMAT)|corvane_add_surface: FORMAT needs a value
 corvane_add_font(app NAME sans FONT ${FONT} SIZE 16 CHARS 32-126 CODEPAGE)|corvane_add_font: CODEPAGE needs a value
 corvane_add_font(app NAME sans FONT ${FONT} SIZE 16 CHARS 32-126 FALLBACK)|corvane_add_font: FALLBACK needs a value
+corvane_add_font(app NAME sans FONT /nonexistent/sans.ttf SIZE 16 CHARS 32-126)|corvane_add_font: FONT file '/nonexistent/sans.ttf' does not exist
+corvane_add_font(app NAME sans FONT ${FONT} SIZE 16 CHARS 32-126 FALLBACK ${FONT} /nonexistent/icons.ttf)|corvane_add_font: FALLBACK file '/nonexistent/icons.ttf' does not exist
+corvane_add_surface(app NAME logo IMAGE /nonexistent/logo.png)|corvane_add_surface: IMAGE file '/nonexistent/logo.png' does not exist
 EOF
 }
 
@@ -306,6 +311,67 @@ corvane_add_font(app NAME sans FONT ${FONT} SIZE 16 CHARS 66)' "$WORK/$step/logo
   consumer_said "corvane_add_font: sans_16.cpp is already made by another call in this folder" ||
     { cat "$WORK/$step/consumer.log"; fail "no message names the file made twice"; }
   echo "ok: a font made twice stops the configuration, naming sans_16.cpp"
+  check_case_collisions
+}
+
+# NAMEs that differ only in case would give two headers one include guard (and
+# be one file where names ignore case): the second call stops the
+# configuration, naming both. Names that differ in case but make different
+# files are taken.
+check_case_collisions() {
+  local first second message
+  while IFS='|' read -r first second message; do
+    rm -rf "$WORK/$step/consumer"
+    consumer_build "$first"$'\n'"$second" "$WORK/$step/logo.png" && fail "$second after $first was accepted"
+    consumer_said "$message" || { cat "$WORK/$step/consumer.log"; fail "$second: expected '$message'"; }
+    echo "ok: $second after $first -> $message"
+  done <<'EOF'
+corvane_add_surface(app NAME icon IMAGE ${IMAGE} EMBED)|corvane_add_surface(app NAME Icon IMAGE ${IMAGE} EMBED)|corvane_add_surface: NAME 'Icon' and NAME 'icon' of another call in this folder differ only in case: Icon.srf and icon.srf
+corvane_add_surface(app NAME icon IMAGE ${IMAGE})|corvane_add_surface(app NAME ICON IMAGE ${IMAGE})|corvane_add_surface: NAME 'ICON' and NAME 'icon' of another call in this folder differ only in case: ICON.srf and icon.srf
+corvane_add_font(app NAME sans FONT ${FONT} SIZE 16 CHARS 65)|corvane_add_font(app NAME Sans FONT ${FONT} SIZE 16 CHARS 65)|corvane_add_font: NAME 'Sans' and NAME 'sans' of another call in this folder differ only in case: Sans_16.cpp and sans_16.cpp
+EOF
+  rm -rf "$WORK/$step/consumer"
+  # shellcheck disable=SC2016 # CMake expands the variables
+  consumer_build 'corvane_add_font(app NAME sans FONT ${FONT} SIZE 16 CHARS 65)
+corvane_add_font(app NAME Sans FONT ${FONT} SIZE 24 CHARS 65)' "$WORK/$step/logo.png" ||
+    { cat "$WORK/$step/consumer.log"; fail "sans at 16 and Sans at 24 were refused"; }
+  echo "ok: sans at 16 and Sans at 24 make files of their own and build"
+}
+
+# The CMake call that gives font t<i> the PREVIEW text $2, written as a quoted
+# CMake argument (its backslashes and quotes escaped).
+preview_call() {
+  local text="${2//\\/\\\\}"
+  text="${text//\"/\\\"}"
+  # shellcheck disable=SC2016 # CMake expands ${FONT}
+  printf 'corvane_add_font(app NAME t%s FONT ${FONT} SIZE 16 CHARS 32-126 PREVIEW "%s")\n' "$1" "$text"
+}
+
+# PREVIEW texts reach assetpeek as one argument, exactly as written: shell
+# operators, quotes, a backslash, ';', a generator expression, a leading
+# space. Each preview is assetpeek's own picture of the text; the build makes
+# no stray file; a text that changes redraws its preview, and only its own.
+step_preview_texts() {
+  make_inputs "$WORK/$step"
+  local build="$WORK/$step/consumer" calls="" i
+  local texts=(">" "|" "&&" "2>" ";" '"' 'A$<1:B>C' '\' " A" "a'b c")
+  for i in "${!texts[@]}"; do calls+="$(preview_call "$i" "${texts[$i]}")"$'\n'; done
+  consumer_build "$calls" "$WORK/$step/logo.png" || { cat "$build.log"; fail "the PREVIEW texts did not build"; }
+  for i in "${!texts[@]}"; do
+    "$prefix/bin/assetpeek" --font "$build/t${i}_16.cpp" --text "${texts[$i]}" --output "$WORK/$step/expected.png" \
+      >/dev/null || fail "assetpeek cannot draw '${texts[$i]}'"
+    cmp "$WORK/$step/expected.png" "$build/t${i}_16_preview.png" ||
+      fail "t${i}_16_preview.png is not the text '${texts[$i]}'"
+  done
+  [[ -e "$build/--output" ]] && fail "a PREVIEW text made a file named --output"
+  echo "ok: ${#texts[@]} PREVIEW texts are drawn as written"
+  consumer_build "$calls" "$WORK/$step/logo.png" || fail "the unchanged calls did not build again"
+  grep -q "Drawing preview" "$build.log" && fail "configuring the same texts again redrew a preview"
+  consumer_build "$(preview_call 0 "<")"$'\n'"${calls#*$'\n'}" "$WORK/$step/logo.png" ||
+    { cat "$build.log"; fail "a changed text did not build"; }
+  grep -qF "Drawing preview t0_16_preview.png" "$build.log" || fail "a changed text did not redraw its preview"
+  grep -qF "Drawing preview t1_16_preview.png" "$build.log" && fail "a changed text redrew another preview"
+  echo "ok: a preview is redrawn when its text changes, and only then"
 }
 
 step_tool_failures() {
@@ -517,6 +583,7 @@ case "$step" in
   misuse) step_misuse ;;
   tool-failures) step_tool_failures ;;
   name-collisions) step_name_collisions ;;
+  preview-texts) step_preview_texts ;;
   surface-formats) step_surface_formats ;;
   cross-cortex-m4) step_cross ;;
   device) step_device ;;

@@ -126,6 +126,8 @@ TEST_F(Assetpeek, CommandLineErrors)
         {{"--surface", "s", "--chars", "65", "--output", "o"}, "'--chars' can only be used with --font"},
         {{"--font", "f", "--text", "A", "--codepage", "CP0", "--output", "o"}, "'--codepage' unknown code page 'CP0'"},
         {{"--font", "f", "--text", "A", "--chars", "65=Z", "--output", "o"}, "'--chars' invalid mapping '65=Z'"},
+        {{"--font", "f", "--text", "A", "--chars", "--output", "o"}, "'--chars' missing value"},
+        {{"--font", "f", "--text", "A", "--chars", "", "--output", "o"}, "'--chars' missing value"},
     };
     for (const auto& c : cases) {
         const ProgramResult result = assetpeek(c.arguments);
