@@ -1,7 +1,8 @@
-// Colour conversions of the surface library: between 0xAARRGGBB words and the
-// stored pixels of every sized colour mode. Each rule is written once here and
-// used by every drawing path and by the tools, so a surface file and the
-// device agree on every colour.
+// Colour modes of the surface library and the conversions between 0xAARRGGBB
+// words and the stored values of every sized mode. The drawing paths, the
+// pixel reads, pixpack's conversions and assetpeek's pictures all convert
+// through these functions, so a surface file and the device agree on every
+// colour.
 //
 // Widening (a stored channel to 8 bits) repeats the channel's bits: 5 bits
 // abcde become abcdeabc, 6 bits abcdef become abcdefab, 4 bits abcd become
@@ -18,17 +19,39 @@
 
 #include <stdint.h>
 
-// Pixel formats. Multi-byte words are stored little-endian.
+// Pixel formats. Multi-byte words are stored little-endian unless the name
+// says otherwise.
 enum DsColorMode : uint32_t {
-    ARGB8888 = 0, // bytes B, G, R, A
-    RGB888 = 1,   // bytes B, G, R
-    RGB565 = 2,   // R in bits 11-15, G in bits 5-10, B in bits 0-4
-    ARGB1555 = 3, // A in bit 15, R in bits 10-14, G in bits 5-9, B in bits 0-4
-    ARGB4444 = 4, // A in bits 12-15, R in bits 8-11, G in bits 4-7, B in bits 0-3
-    I8 = 5,       // palette index; with a grey-ramp palette, the grey level
-    AI88 = 7,     // byte 0 palette index or grey level, byte 1 alpha
-    A8 = 9,       // alpha only
+    ARGB8888 = 0,       // bytes B, G, R, A
+    RGB888 = 1,         // bytes B, G, R
+    RGB565 = 2,         // R in bits 11-15, G in bits 5-10, B in bits 0-4
+    ARGB1555 = 3,       // A in bit 15, R in bits 10-14, G in bits 5-9, B in bits 0-4
+    ARGB4444 = 4,       // A in bits 12-15, R in bits 8-11, G in bits 4-7, B in bits 0-3
+    I8 = 5,             // palette index; with a grey-ramp palette, the grey level
+    AI88 = 7,           // byte 0 palette index or grey level, byte 1 alpha
+    A8 = 9,             // alpha only
+    RGB565_SWAPPED = 10, // the RGB565 word high byte first, as SPI panels take it
+    ARGB8565 = 11,      // 3 bytes: the RGB565 word little-endian, then A
 };
+
+// Modes 0 to kDsColorModeCount - 1 may have a pixel size; 6 and 8 have none.
+constexpr uint32_t kDsColorModeCount = 12;
+
+// Bytes per pixel of a colour mode; 0 for the modes without a pixel size
+// (6, 8 and everything from kDsColorModeCount up), which no surface
+// operation accepts.
+constexpr uint32_t dsBytesPerPixel(uint32_t colorMode)
+{
+    constexpr uint8_t kBytes[kDsColorModeCount] = {4, 3, 2, 2, 2, 1, 0, 2, 0, 1, 2, 3};
+    return colorMode < kDsColorModeCount ? kBytes[colorMode] : 0;
+}
+
+// True for the sized modes that store an alpha channel.
+constexpr bool dsHasAlpha(uint32_t colorMode)
+{
+    return colorMode == ARGB8888 || colorMode == ARGB1555 || colorMode == ARGB4444 || colorMode == AI88 ||
+        colorMode == A8 || colorMode == ARGB8565;
+}
 
 namespace ds {
 
@@ -51,9 +74,13 @@ constexpr uint32_t greyOf(uint32_t argb) { return (77 * redOf(argb) + 150 * gree
 
 constexpr uint32_t greyArgb(uint32_t alpha, uint32_t grey) { return makeArgb(alpha, grey, grey, grey); }
 
+// The two bytes of a 16-bit value exchanged: RGB565 <-> RGB565_SWAPPED.
+constexpr uint32_t swapBytes16(uint32_t value) { return (value & 0xFF) << 8 | (value >> 8 & 0xFF); }
+
+// The high 5, 6 and 5 bits of red, green and blue, each masked in place.
 constexpr uint32_t rgb565Of(uint32_t argb)
 {
-    return (redOf(argb) >> 3) << 11 | (greenOf(argb) >> 2) << 5 | blueOf(argb) >> 3;
+    return (argb >> 8 & 0xF800) | (argb >> 5 & 0x07E0) | (argb >> 3 & 0x001F);
 }
 
 constexpr uint32_t argb1555Of(uint32_t argb)
@@ -66,6 +93,7 @@ constexpr uint32_t argb4444Of(uint32_t argb)
     return (alphaOf(argb) >> 4) << 12 | (redOf(argb) >> 4) << 8 | (greenOf(argb) >> 4) << 4 | blueOf(argb) >> 4;
 }
 
+// An opaque colour from an RGB565 word.
 constexpr uint32_t argbOfRgb565(uint32_t value)
 {
     return makeArgb(0xFF, widen5(value >> 11 & 0x1F), widen6(value >> 5 & 0x3F), widen5(value & 0x1F));
@@ -87,8 +115,9 @@ constexpr uint32_t argbOfArgb4444(uint32_t value)
 
 // The stored value of the colour `argb` in a sized colour mode, its bytes in
 // the surface's order from the low byte up (ARGB8888: the word itself; RGB888:
-// B | G << 8 | R << 16). I8 stores the grey level as its index, AI88 the grey
-// level and the alpha, A8 the alpha. 0 for a mode without a pixel size.
+// B | G << 8 | R << 16; ARGB8565: the RGB565 word | A << 16). I8 stores the
+// grey level as its index, AI88 the grey level and the alpha, A8 the alpha.
+// 0 for a mode without a pixel size.
 constexpr uint32_t dsEncodeColor(uint32_t colorMode, uint32_t argb)
 {
     switch (colorMode) {
@@ -100,6 +129,8 @@ constexpr uint32_t dsEncodeColor(uint32_t colorMode, uint32_t argb)
     case I8: return ds::greyOf(argb);
     case AI88: return ds::alphaOf(argb) << 8 | ds::greyOf(argb);
     case A8: return ds::alphaOf(argb);
+    case RGB565_SWAPPED: return ds::swapBytes16(ds::rgb565Of(argb));
+    case ARGB8565: return ds::alphaOf(argb) << 16 | ds::rgb565Of(argb);
     default: return 0;
     }
 }
@@ -119,6 +150,8 @@ constexpr uint32_t dsDecodeColor(uint32_t colorMode, uint32_t value)
     case I8: return ds::greyArgb(0xFF, value & 0xFF);
     case AI88: return ds::greyArgb(value >> 8 & 0xFF, value & 0xFF);
     case A8: return ds::makeArgb(value & 0xFF, 0, 0, 0);
+    case RGB565_SWAPPED: return ds::argbOfRgb565(ds::swapBytes16(value));
+    case ARGB8565: return (ds::argbOfRgb565(value) & 0xFFFFFF) | (value >> 16 & 0xFF) << 24;
     default: return 0;
     }
 }

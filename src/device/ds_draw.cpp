@@ -1,14 +1,15 @@
-// DsSurface's drawing operations: clipping, the mapping between logical and
-// stored coordinates, and the cutting of each operation into runs of stored
-// rows for the paths of ds_draw_paths.h.
+// DsSurface's drawing operations: refusals, clipping and the mapping between
+// logical and stored coordinates, done once per call to cut the operation
+// into a job and an area for the engine of ds_draw_paths.h.
 #include "ds_draw_paths.h"
+#include "ds_rotations.h"
 #include "ds_surface.h"
 
 namespace {
 
+using ds::Area;
 using ds::Job;
 using ds::Operation;
-using ds::Run;
 
 // A rectangle with 64-bit edges: left <= x < right, top <= y < bottom.
 struct Edges {
@@ -25,10 +26,19 @@ Edges edgesOf(const DsRect& rect)
     return {rect.x, rect.y, int64_t(rect.x) + rect.width, int64_t(rect.y) + rect.height};
 }
 
+int64_t smaller(int64_t a, int64_t b)
+{
+    return a < b ? a : b;
+}
+
+int64_t larger(int64_t a, int64_t b)
+{
+    return a > b ? a : b;
+}
+
 Edges intersect(const Edges& a, const Edges& b)
 {
-    return {a.left > b.left ? a.left : b.left, a.top > b.top ? a.top : b.top, a.right < b.right ? a.right : b.right,
-        a.bottom < b.bottom ? a.bottom : b.bottom};
+    return {larger(a.left, b.left), larger(a.top, b.top), smaller(a.right, b.right), smaller(a.bottom, b.bottom)};
 }
 
 // The logical pixel at stored (column, row): the inverse of dsStoredPosition.
@@ -42,53 +52,55 @@ DsStoredPosition logicalPosition(int32_t rotation, int64_t width, int64_t height
     }
 }
 
-// The logical step that one stored column to the right makes.
-DsStoredPosition logicalColumnStep(int32_t rotation)
+// The box of two opposite corners.
+Edges boxOf(const DsStoredPosition& a, const DsStoredPosition& b)
 {
-    switch (rotation) {
-    case 90: return {0, 1};
-    case 180: return {-1, 0};
-    case 270: return {0, -1};
-    default: return {1, 0};
-    }
+    return {smaller(a.column, b.column), smaller(a.row, b.row), larger(a.column, b.column) + 1,
+        larger(a.row, b.row) + 1};
 }
 
-// The stored rectangle of a non-empty logical rectangle inside a surface of
-// `width` x `height` logical pixels: the box of two opposite corners.
-DsRect storedRect(int32_t rotation, int64_t width, int64_t height, const Edges& logical)
+// The stored edges of the non-empty logical rectangle `logical` of
+// `surface`, which may lie partly or wholly outside it.
+Edges storedEdges(const DsSurface& surface, const Edges& logical)
 {
-    const DsStoredPosition a = dsStoredPosition(rotation, width, height, logical.left, logical.top);
-    const DsStoredPosition b = dsStoredPosition(rotation, width, height, logical.right - 1, logical.bottom - 1);
-    const int64_t column = a.column < b.column ? a.column : b.column;
-    const int64_t row = a.row < b.row ? a.row : b.row;
-    const int64_t columns = (a.column < b.column ? b.column - a.column : a.column - b.column) + 1;
-    const int64_t rows = (a.row < b.row ? b.row - a.row : a.row - b.row) + 1;
-    return DsRect(int32_t(column), int32_t(row), int32_t(columns), int32_t(rows));
+    const int32_t rotation = surface.rotation();
+    const int64_t width = surface.logicalWidth(), height = surface.logicalHeight();
+    return boxOf(dsStoredPosition(rotation, width, height, logical.left, logical.top),
+        dsStoredPosition(rotation, width, height, logical.right - 1, logical.bottom - 1));
 }
 
-// The logical rectangle of a non-empty stored rectangle.
-DsRect logicalRect(int32_t rotation, int64_t width, int64_t height, const DsRect& stored)
+// The logical edges of the non-empty stored rectangle `stored`.
+Edges logicalEdges(const DsSurface& surface, const Edges& stored)
 {
-    const DsStoredPosition a = logicalPosition(rotation, width, height, stored.x, stored.y);
-    const DsStoredPosition b = logicalPosition(
-        rotation, width, height, int64_t(stored.x) + stored.width - 1, int64_t(stored.y) + stored.height - 1);
-    const int64_t x = a.column < b.column ? a.column : b.column;
-    const int64_t y = a.row < b.row ? a.row : b.row;
-    const int64_t w = (a.column < b.column ? b.column - a.column : a.column - b.column) + 1;
-    const int64_t h = (a.row < b.row ? b.row - a.row : a.row - b.row) + 1;
-    return DsRect(int32_t(x), int32_t(y), int32_t(w), int32_t(h));
+    const int32_t rotation = surface.rotation();
+    const int64_t width = surface.logicalWidth(), height = surface.logicalHeight();
+    return boxOf(logicalPosition(rotation, width, height, stored.left, stored.top),
+        logicalPosition(rotation, width, height, stored.right - 1, stored.bottom - 1));
 }
 
-// The stored value `argb` gives in `mode`; I8 takes the word's low byte as
-// the index.
-uint32_t storedValue(uint32_t mode, uint32_t argb)
+DsRect rectOf(const Edges& edges)
 {
-    return mode == I8 ? argb & 0xFF : dsEncodeColor(mode, argb);
+    return DsRect(int32_t(edges.left), int32_t(edges.top), int32_t(edges.right - edges.left),
+        int32_t(edges.bottom - edges.top));
 }
 
-bool hasAlpha(uint32_t mode)
+// The part of the logical rectangle `area` that lies in the surface's clip,
+// in stored coordinates; empty when nothing does.
+Edges clippedStored(const DsSurface& surface, const Edges& area)
 {
-    return mode == ARGB8888 || mode == ARGB1555 || mode == ARGB4444 || mode == AI88 || mode == A8;
+    if (area.isEmpty())
+        return {};
+    return intersect(storedEdges(surface, area), edgesOf(surface.clip()));
+}
+
+// How the indices of an I8 or AI88 surface read: a palette of no entries
+// counts as none.
+ds::Palette paletteOf(const DsSurface& surface)
+{
+    const uint32_t mode = surface.colorMode();
+    if ((mode != I8 && mode != AI88) || !surface.palette() || surface.paletteSize() == 0)
+        return {nullptr, 0, 3};
+    return {surface.palette(), surface.paletteSize(), surface.paletteHasAlpha() ? 4u : 3u};
 }
 
 uint8_t* storedPixel(const DsSurface& surface, int64_t column, int64_t row)
@@ -96,29 +108,59 @@ uint8_t* storedPixel(const DsSurface& surface, int64_t column, int64_t row)
     return surface.pixels() + uint64_t(row) * surface.pitch() + uint64_t(column) * surface.bytesPerPixel();
 }
 
-// Cuts the job over the logical destination rectangle `area` (inside the
-// destination and its clip) into runs; the source pixel of logical
-// destination (x, y) is logical source (x + dx, y + dy).
-void runJob(const Job& job, DsSurface& destination, const DsSurface& source, const Edges& area, int64_t dx, int64_t dy)
+// The value `argb` stores in `mode`; I8 takes the word's low byte as the index.
+uint32_t storedValue(uint32_t mode, uint32_t argb)
 {
-    const int32_t rotation = destination.rotation();
-    const int64_t width = destination.logicalWidth(), height = destination.logicalHeight();
-    const int64_t sourceWidth = source.logicalWidth(), sourceHeight = source.logicalHeight();
-    const DsRect stored = storedRect(rotation, width, height, area);
-    const DsStoredPosition step = logicalColumnStep(rotation);
-    for (int64_t row = stored.y; row < int64_t(stored.y) + stored.height; ++row) {
-        const DsStoredPosition at = logicalPosition(rotation, width, height, stored.x, row);
-        const DsStoredPosition from =
-            dsStoredPosition(source.rotation(), sourceWidth, sourceHeight, at.column + dx, at.row + dy);
-        const DsStoredPosition next = dsStoredPosition(
-            source.rotation(), sourceWidth, sourceHeight, at.column + dx + step.column, at.row + dy + step.row);
-        const ptrdiff_t sourceStep = ptrdiff_t((next.column - from.column) * int64_t(source.bytesPerPixel()) +
-            (next.row - from.row) * int64_t(source.pitch()));
-        const Run run{storedPixel(destination, stored.x, row), storedPixel(source, from.column, from.row), sourceStep,
-            uint32_t(stored.width)};
-        if (!ds::fastRun(job, run))
-            ds::generalRun(job, run);
+    return mode == I8 ? argb & 0xFF : dsEncodeColor(mode, argb);
+}
+
+// True when the source may read as anything but opaque.
+bool readsAlpha(const DsSurface& source)
+{
+    return dsHasAlpha(source.colorMode()) || (source.colorMode() == I8 && source.paletteHasAlpha());
+}
+
+Job jobOf(Operation operation, const DsSurface& destination, const DsSurface* source)
+{
+    return {operation, source ? source->colorMode() : ds::kNoSource, destination.colorMode(),
+        source ? paletteOf(*source) : ds::Palette{nullptr, 0, 3}, paletteOf(destination), 255, 0, 0};
+}
+
+// Bytes from the stored source pixel `from` to `to`.
+ptrdiff_t byteOffset(const DsSurface& source, const DsStoredPosition& from, const DsStoredPosition& to)
+{
+    return ptrdiff_t((to.column - from.column) * int64_t(source.bytesPerPixel()) +
+        (to.row - from.row) * int64_t(source.pitch()));
+}
+
+// The stored source pixel that lands on logical destination (x, y).
+DsStoredPosition sourcePosition(const DsSurface& source, const DsStoredPosition& at, int64_t dx, int64_t dy)
+{
+    return dsStoredPosition(
+        source.rotation(), source.logicalWidth(), source.logicalHeight(), at.column + dx, at.row + dy);
+}
+
+// Runs the job over the non-empty stored rectangle `stored` of the
+// destination (inside it and its clip); the source pixel of logical
+// destination (x, y) is logical source (x + dx, y + dy).
+void run(const Job& job, DsSurface& destination, const DsSurface* source, const Edges& stored, int64_t dx, int64_t dy)
+{
+    Area area{storedPixel(destination, stored.left, stored.top), ptrdiff_t(destination.pitch()), nullptr, 0, 0,
+        uint32_t(stored.right - stored.left), uint32_t(stored.bottom - stored.top)};
+    if (source) {
+        const int32_t rotation = destination.rotation();
+        const int64_t width = destination.logicalWidth(), height = destination.logicalHeight();
+        const DsStoredPosition from = sourcePosition(
+            *source, logicalPosition(rotation, width, height, stored.left, stored.top), dx, dy);
+        const DsStoredPosition right = sourcePosition(
+            *source, logicalPosition(rotation, width, height, stored.left + 1, stored.top), dx, dy);
+        const DsStoredPosition below = sourcePosition(
+            *source, logicalPosition(rotation, width, height, stored.left, stored.top + 1), dx, dy);
+        area.source = storedPixel(*source, from.column, from.row);
+        area.sourceStep = byteOffset(*source, from, right);
+        area.sourcePitch = byteOffset(*source, from, below);
     }
+    ds::drawArea(job, area);
 }
 
 // Places `sourceArea` of `source` with its top-left pixel at (x, y) on
@@ -126,71 +168,72 @@ void runJob(const Job& job, DsSurface& destination, const DsSurface& source, con
 int drawFrom(
     const Job& job, DsSurface& destination, const DsSurface& source, const DsRect& sourceArea, int32_t x, int32_t y)
 {
-    const Edges sourceBounds{0, 0, source.logicalWidth(), source.logicalHeight()};
-    const Edges from = intersect(edgesOf(sourceArea), sourceBounds);
-    if (sourceArea.isEmpty() || from.isEmpty())
-        return DS_DRAW_OK;
+    const Edges from = intersect(edgesOf(sourceArea), Edges{0, 0, source.logicalWidth(), source.logicalHeight()});
     const int64_t dx = int64_t(sourceArea.x) - x, dy = int64_t(sourceArea.y) - y;
-    const Edges placed{from.left - dx, from.top - dy, from.right - dx, from.bottom - dy};
-    const DsRect clip = destination.logicalClip();
-    const Edges area = intersect(placed, edgesOf(clip));
-    if (clip.isEmpty() || area.isEmpty())
-        return DS_DRAW_OK;
-    runJob(job, destination, source, area, dx, dy);
+    const Edges stored =
+        clippedStored(destination, Edges{from.left - dx, from.top - dy, from.right - dx, from.bottom - dy});
+    if (!stored.isEmpty())
+        run(job, destination, &source, stored, dx, dy);
     return DS_DRAW_OK;
 }
 
-Job jobBetween(Operation operation, const DsSurface& destination, const DsSurface& source)
+// Runs a job without a source over the logical `area`, clipped.
+int drawOver(const Job& job, DsSurface& destination, const DsRect& area)
 {
-    return {operation, ds::pixelReaderOf(source), ds::pixelReaderOf(destination), source.bytesPerPixel(),
-        destination.bytesPerPixel(), 255, 0};
+    const Edges stored = clippedStored(destination, edgesOf(area));
+    if (!stored.isEmpty())
+        run(job, destination, nullptr, stored, 0, 0);
+    return DS_DRAW_OK;
 }
 
 } // namespace
 
 int32_t DsSurface::logicalWidth() const
 {
-    return mRotation == 90 || mRotation == 270 ? mHeight : mWidth;
+    return dsSwapsSides(mRotation) ? mHeight : mWidth;
 }
 
 int32_t DsSurface::logicalHeight() const
 {
-    return mRotation == 90 || mRotation == 270 ? mWidth : mHeight;
+    return dsSwapsSides(mRotation) ? mWidth : mHeight;
 }
 
 void DsSurface::setClip(const DsRect& area)
 {
     const Edges inside = intersect(edgesOf(area), Edges{0, 0, logicalWidth(), logicalHeight()});
-    if (area.isEmpty() || inside.isEmpty()) {
-        mClip = DsRect();
-        return;
-    }
-    mClip = storedRect(mRotation, logicalWidth(), logicalHeight(), inside);
+    mClip = inside.isEmpty() ? DsRect() : rectOf(storedEdges(*this, inside));
 }
 
 DsRect DsSurface::logicalClip() const
 {
-    if (mClip.isEmpty())
-        return DsRect();
-    return logicalRect(mRotation, logicalWidth(), logicalHeight(), mClip);
+    return mClip.isEmpty() ? DsRect() : rectOf(logicalEdges(*this, edgesOf(mClip)));
 }
 
 int DsSurface::fill(const DsRect& area, uint32_t argb)
 {
     if (!isValid())
         return DS_DRAW_INVALID_SURFACE;
-    const DsRect clip = logicalClip();
-    const Edges inside = intersect(edgesOf(area), edgesOf(clip));
-    if (area.isEmpty() || clip.isEmpty() || inside.isEmpty())
+    Job job = jobOf(Operation::Fill, *this, nullptr);
+    job.value = storedValue(mColorMode, argb);
+    return drawOver(job, *this, area);
+}
+
+int DsSurface::blendFill(const DsRect& area, uint32_t argb, uint8_t opacity)
+{
+    if (!isValid())
+        return DS_DRAW_INVALID_SURFACE;
+    if (mColorMode == I8)
+        return DS_DRAW_UNSUPPORTED_MODES;
+    const uint32_t alpha = ds::mulAlpha(ds::alphaOf(argb), opacity);
+    if (alpha == 0)
         return DS_DRAW_OK;
-    const DsRect stored = storedRect(mRotation, logicalWidth(), logicalHeight(), inside);
-    const uint32_t value = storedValue(mColorMode, argb);
-    for (int64_t row = stored.y; row < int64_t(stored.y) + stored.height; ++row) {
-        uint8_t* first = storedPixel(*this, stored.x, row);
-        if (!ds::fastFill(mColorMode, first, value, uint32_t(stored.width)))
-            ds::generalFill(bytesPerPixel(), first, value, uint32_t(stored.width));
-    }
-    return DS_DRAW_OK;
+    // Opaque: every pixel becomes the colour, as a fill stores it.
+    if (alpha == 255)
+        return fill(area, argb);
+    Job job = jobOf(Operation::SolidOver, *this, nullptr);
+    job.alpha = alpha;
+    job.color = argb;
+    return drawOver(job, *this, area);
 }
 
 int DsSurface::blit(const DsSurface& source, const DsRect& sourceArea, int32_t x, int32_t y)
@@ -200,8 +243,8 @@ int DsSurface::blit(const DsSurface& source, const DsRect& sourceArea, int32_t x
     const bool sameMode = source.colorMode() == mColorMode;
     if (mColorMode == I8 && !sameMode)
         return DS_DRAW_UNSUPPORTED_MODES;
-    return drawFrom(
-        jobBetween(sameMode ? Operation::CopyValues : Operation::Copy, *this, source), *this, source, sourceArea, x, y);
+    return drawFrom(jobOf(sameMode ? Operation::CopyValues : Operation::Copy, *this, &source), *this, source,
+        sourceArea, x, y);
 }
 
 int DsSurface::blend(const DsSurface& source, const DsRect& sourceArea, int32_t x, int32_t y, uint8_t opacity)
@@ -212,7 +255,12 @@ int DsSurface::blend(const DsSurface& source, const DsRect& sourceArea, int32_t 
         return DS_DRAW_INVALID_SURFACE;
     if (mColorMode == I8)
         return DS_DRAW_UNSUPPORTED_MODES;
-    Job job = jobBetween(Operation::Blend, *this, source);
+    if (opacity == 0)
+        return DS_DRAW_OK;
+    // Every source pixel opaque: each becomes the destination's, as a copy.
+    if (opacity == 255 && !readsAlpha(source))
+        return blit(source, sourceArea, x, y);
+    Job job = jobOf(Operation::Blend, *this, &source);
     job.alpha = opacity;
     return drawFrom(job, *this, source, sourceArea, x, y);
 }
@@ -224,9 +272,11 @@ int DsSurface::blendMask(
         return DS_DRAW_INVALID_SURFACE;
     if (mColorMode == I8 || mask.colorMode() != A8)
         return DS_DRAW_UNSUPPORTED_MODES;
-    Job job = jobBetween(Operation::Mask, *this, mask);
+    Job job = jobOf(Operation::Mask, *this, &mask);
     job.alpha = ds::mulAlpha(ds::alphaOf(argb), opacity);
     job.color = argb;
+    if (job.alpha == 0)
+        return DS_DRAW_OK;
     return drawFrom(job, *this, mask, sourceArea, x, y);
 }
 
@@ -238,9 +288,13 @@ int DsSurface::replaceColor(uint32_t from, uint32_t to)
     const uint32_t bytes = bytesPerPixel();
     for (int64_t row = mClip.y; row < int64_t(mClip.y) + mClip.height; ++row) {
         uint8_t* pixel = storedPixel(*this, mClip.x, row);
-        for (int32_t i = 0; i < mClip.width; ++i, pixel += bytes)
-            if (ds::loadValue(bytes, pixel) == fromValue)
+        for (int32_t i = 0; i < mClip.width; ++i, pixel += bytes) {
+            uint32_t value = 0;
+            for (uint32_t b = 0; b < bytes; ++b)
+                value |= uint32_t(pixel[b]) << (8 * b);
+            if (value == fromValue)
                 ds::storeValue(bytes, pixel, toValue);
+        }
     }
     return DS_DRAW_OK;
 }
@@ -249,15 +303,17 @@ int DsSurface::replaceAlpha(uint8_t alpha)
 {
     if (!isValid())
         return DS_DRAW_INVALID_SURFACE;
-    if (!hasAlpha(mColorMode))
+    if (!dsHasAlpha(mColorMode))
         return DS_DRAW_UNSUPPORTED_MODES;
-    // A fill of every pixel with an opaque A8 mask of the alpha, one pixel
-    // read again and again (a source step of 0).
-    uint8_t value = alpha;
-    const DsSurface mask(1, 1, 0, A8, &value, 1);
-    const Job job = jobBetween(Operation::ReplaceAlpha, *this, mask);
-    for (int64_t row = mClip.y; row < int64_t(mClip.y) + mClip.height; ++row)
-        ds::generalRun(job, Run{storedPixel(*this, mClip.x, row), &value, 0, uint32_t(mClip.width)});
+    if (mClip.isEmpty())
+        return DS_DRAW_OK;
+    // The alpha of one A8 pixel, read again and again (steps of 0).
+    const uint8_t value = alpha;
+    Job job = jobOf(Operation::ReplaceAlpha, *this, nullptr);
+    job.sourceMode = A8;
+    const Area area{storedPixel(*this, mClip.x, mClip.y), ptrdiff_t(mPitch), &value, 0, 0, uint32_t(mClip.width),
+        uint32_t(mClip.height)};
+    ds::drawGeneral(job, area);
     return DS_DRAW_OK;
 }
 
@@ -265,10 +321,10 @@ int DsSurface::replaceAlpha(const DsSurface& mask, int32_t x, int32_t y)
 {
     if (!isValid() || !mask.isValid())
         return DS_DRAW_INVALID_SURFACE;
-    if (!hasAlpha(mColorMode) || mask.colorMode() != A8)
+    if (!dsHasAlpha(mColorMode) || mask.colorMode() != A8)
         return DS_DRAW_UNSUPPORTED_MODES;
     const DsRect whole(0, 0, mask.logicalWidth(), mask.logicalHeight());
-    return drawFrom(jobBetween(Operation::ReplaceAlpha, *this, mask), *this, mask, whole, x, y);
+    return drawFrom(jobOf(Operation::ReplaceAlpha, *this, &mask), *this, mask, whole, x, y);
 }
 
 uint32_t DsSurface::pixel(int32_t x, int32_t y) const
@@ -276,7 +332,7 @@ uint32_t DsSurface::pixel(int32_t x, int32_t y) const
     if (!isValid() || x < 0 || y < 0 || x >= logicalWidth() || y >= logicalHeight())
         return 0;
     const DsStoredPosition at = dsStoredPosition(mRotation, logicalWidth(), logicalHeight(), x, y);
-    return ds::readArgb(ds::pixelReaderOf(*this), storedPixel(*this, at.column, at.row));
+    return ds::readPixel(mColorMode, storedPixel(*this, at.column, at.row), paletteOf(*this));
 }
 
 void DsSurface::setPixel(int32_t x, int32_t y, uint32_t argb)

@@ -70,7 +70,7 @@ TEST(SurfaceFile, EveryTruncationAndEveryExtensionIsInvalid)
 TEST(SurfaceFile, ModesWithoutAPixelSizeAreUnsupported)
 {
     Bytes file = surfaceFile(A8, 4, 1, 0);
-    for (uint32_t mode : {6u, 8u, 10u, 0xFFFFFFFFu}) {
+    for (uint32_t mode : {6u, 8u, 12u, 0xFFFFFFFFu}) {
         for (int shift = 0; shift < 32; shift += 8)
             file[4 + shift / 8] = uint8_t(mode >> shift);
         DsSurfaceFile read{};
