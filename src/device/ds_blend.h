@@ -24,10 +24,6 @@
 
 #include <stdint.h>
 
-// The helpers sit in every pixel loop: inlined even at -Os, where the
-// compiler would otherwise call them.
-#define DS_ALWAYS_INLINE __attribute__((always_inline)) inline
-
 namespace ds {
 
 // round(value / 255) for value in 0 .. 255 * 255, without a division.

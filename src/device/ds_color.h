@@ -19,6 +19,10 @@
 
 #include <stdint.h>
 
+// The conversions sit in every pixel loop: inlined even at -Os, where the
+// compiler would otherwise call them.
+#define DS_ALWAYS_INLINE __attribute__((always_inline)) inline
+
 // Pixel formats. Multi-byte words are stored little-endian unless the name
 // says otherwise.
 enum DsColorMode : uint32_t {
@@ -37,13 +41,15 @@ enum DsColorMode : uint32_t {
 // Modes 0 to kDsColorModeCount - 1 may have a pixel size; 6 and 8 have none.
 constexpr uint32_t kDsColorModeCount = 12;
 
+// Bytes per pixel, indexed by colour mode; 0 for modes 6 and 8.
+inline constexpr uint8_t kDsBytesPerPixel[kDsColorModeCount] = {4, 3, 2, 2, 2, 1, 0, 2, 0, 1, 2, 3};
+
 // Bytes per pixel of a colour mode; 0 for the modes without a pixel size
 // (6, 8 and everything from kDsColorModeCount up), which no surface
 // operation accepts.
 constexpr uint32_t dsBytesPerPixel(uint32_t colorMode)
 {
-    constexpr uint8_t kBytes[kDsColorModeCount] = {4, 3, 2, 2, 2, 1, 0, 2, 0, 1, 2, 3};
-    return colorMode < kDsColorModeCount ? kBytes[colorMode] : 0;
+    return colorMode < kDsColorModeCount ? kDsBytesPerPixel[colorMode] : 0;
 }
 
 // True for the sized modes that store an alpha channel.
@@ -55,57 +61,59 @@ constexpr bool dsHasAlpha(uint32_t colorMode)
 
 namespace ds {
 
-constexpr uint32_t alphaOf(uint32_t argb) { return argb >> 24; }
-constexpr uint32_t redOf(uint32_t argb) { return argb >> 16 & 0xFF; }
-constexpr uint32_t greenOf(uint32_t argb) { return argb >> 8 & 0xFF; }
-constexpr uint32_t blueOf(uint32_t argb) { return argb & 0xFF; }
+DS_ALWAYS_INLINE constexpr uint32_t alphaOf(uint32_t argb) { return argb >> 24; }
+DS_ALWAYS_INLINE constexpr uint32_t redOf(uint32_t argb) { return argb >> 16 & 0xFF; }
+DS_ALWAYS_INLINE constexpr uint32_t greenOf(uint32_t argb) { return argb >> 8 & 0xFF; }
+DS_ALWAYS_INLINE constexpr uint32_t blueOf(uint32_t argb) { return argb & 0xFF; }
 
-constexpr uint32_t makeArgb(uint32_t alpha, uint32_t red, uint32_t green, uint32_t blue)
+DS_ALWAYS_INLINE constexpr uint32_t makeArgb(uint32_t alpha, uint32_t red, uint32_t green, uint32_t blue)
 {
     return alpha << 24 | red << 16 | green << 8 | blue;
 }
 
-constexpr uint32_t widen1(uint32_t value) { return value ? 0xFF : 0; }
-constexpr uint32_t widen4(uint32_t value) { return value << 4 | value; }
-constexpr uint32_t widen5(uint32_t value) { return value << 3 | value >> 2; }
-constexpr uint32_t widen6(uint32_t value) { return value << 2 | value >> 4; }
+DS_ALWAYS_INLINE constexpr uint32_t widen1(uint32_t value) { return value ? 0xFF : 0; }
+DS_ALWAYS_INLINE constexpr uint32_t widen4(uint32_t value) { return value << 4 | value; }
+DS_ALWAYS_INLINE constexpr uint32_t widen5(uint32_t value) { return value << 3 | value >> 2; }
+DS_ALWAYS_INLINE constexpr uint32_t widen6(uint32_t value) { return value << 2 | value >> 4; }
 
-constexpr uint32_t greyOf(uint32_t argb) { return (77 * redOf(argb) + 150 * greenOf(argb) + 29 * blueOf(argb)) >> 8; }
+DS_ALWAYS_INLINE constexpr uint32_t greyOf(uint32_t argb) { return (77 * redOf(argb) + 150 * greenOf(argb) + 29 * blueOf(argb)) >> 8; }
 
-constexpr uint32_t greyArgb(uint32_t alpha, uint32_t grey) { return makeArgb(alpha, grey, grey, grey); }
+DS_ALWAYS_INLINE constexpr uint32_t greyArgb(uint32_t alpha, uint32_t grey) { return makeArgb(alpha, grey, grey, grey); }
 
 // The two bytes of a 16-bit value exchanged: RGB565 <-> RGB565_SWAPPED.
-constexpr uint32_t swapBytes16(uint32_t value) { return (value & 0xFF) << 8 | (value >> 8 & 0xFF); }
+DS_ALWAYS_INLINE constexpr uint32_t swapBytes16(uint32_t value) { return (value & 0xFF) << 8 | (value >> 8 & 0xFF); }
 
 // The high 5, 6 and 5 bits of red, green and blue, each masked in place.
-constexpr uint32_t rgb565Of(uint32_t argb)
+// A pixel loop may pass the two masks from registers, where an ARM
+// processor shifts and masks in one instruction.
+DS_ALWAYS_INLINE constexpr uint32_t rgb565Of(uint32_t argb, uint32_t redMask = 0xF800, uint32_t greenMask = 0x07E0)
 {
-    return (argb >> 8 & 0xF800) | (argb >> 5 & 0x07E0) | (argb >> 3 & 0x001F);
+    return (argb >> 8 & redMask) | (argb >> 5 & greenMask) | (argb >> 3 & 0x001F);
 }
 
-constexpr uint32_t argb1555Of(uint32_t argb)
+DS_ALWAYS_INLINE constexpr uint32_t argb1555Of(uint32_t argb)
 {
     return (alphaOf(argb) >> 7) << 15 | (redOf(argb) >> 3) << 10 | (greenOf(argb) >> 3) << 5 | blueOf(argb) >> 3;
 }
 
-constexpr uint32_t argb4444Of(uint32_t argb)
+DS_ALWAYS_INLINE constexpr uint32_t argb4444Of(uint32_t argb)
 {
     return (alphaOf(argb) >> 4) << 12 | (redOf(argb) >> 4) << 8 | (greenOf(argb) >> 4) << 4 | blueOf(argb) >> 4;
 }
 
 // An opaque colour from an RGB565 word.
-constexpr uint32_t argbOfRgb565(uint32_t value)
+DS_ALWAYS_INLINE constexpr uint32_t argbOfRgb565(uint32_t value)
 {
     return makeArgb(0xFF, widen5(value >> 11 & 0x1F), widen6(value >> 5 & 0x3F), widen5(value & 0x1F));
 }
 
-constexpr uint32_t argbOfArgb1555(uint32_t value)
+DS_ALWAYS_INLINE constexpr uint32_t argbOfArgb1555(uint32_t value)
 {
     return makeArgb(widen1(value >> 15 & 1), widen5(value >> 10 & 0x1F), widen5(value >> 5 & 0x1F),
         widen5(value & 0x1F));
 }
 
-constexpr uint32_t argbOfArgb4444(uint32_t value)
+DS_ALWAYS_INLINE constexpr uint32_t argbOfArgb4444(uint32_t value)
 {
     return makeArgb(widen4(value >> 12 & 0xF), widen4(value >> 8 & 0xF), widen4(value >> 4 & 0xF),
         widen4(value & 0xF));

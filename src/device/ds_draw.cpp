@@ -11,21 +11,6 @@ using ds::Area;
 using ds::Job;
 using ds::Operation;
 
-// A rectangle with 64-bit edges: left <= x < right, top <= y < bottom.
-struct Edges {
-    int64_t left;
-    int64_t top;
-    int64_t right;
-    int64_t bottom;
-
-    bool isEmpty() const { return right <= left || bottom <= top; }
-};
-
-Edges edgesOf(const DsRect& rect)
-{
-    return {rect.x, rect.y, int64_t(rect.x) + rect.width, int64_t(rect.y) + rect.height};
-}
-
 int64_t smaller(int64_t a, int64_t b)
 {
     return a < b ? a : b;
@@ -36,61 +21,68 @@ int64_t larger(int64_t a, int64_t b)
     return a > b ? a : b;
 }
 
-Edges intersect(const Edges& a, const Edges& b)
+// The quarter turn of a surface as an index: 0 for 0 degrees (and for an
+// angle outside the list, which the library reads as 0), 1 for 90, 2 for
+// 180, 3 for 270.
+uint32_t turnOf(const DsSurface& surface)
 {
-    return {larger(a.left, b.left), larger(a.top, b.top), smaller(a.right, b.right), smaller(a.bottom, b.bottom)};
+    for (uint32_t turn = 1; turn < kDsRotationCount; ++turn)
+        if (uint32_t(surface.rotation()) == kDsRotations[turn])
+            return turn;
+    return 0;
 }
 
-// The logical pixel at stored (column, row): the inverse of dsStoredPosition.
-DsStoredPosition logicalPosition(int32_t rotation, int64_t width, int64_t height, int64_t column, int64_t row)
+// The logical steps that one stored column and one stored row to the right
+// and down make, by quarter turn.
+struct StoredSteps {
+    int8_t columnX, columnY; // one stored column
+    int8_t rowX, rowY;       // one stored row
+};
+constexpr StoredSteps kStoredSteps[4] = {{1, 0, 0, 1}, {0, 1, -1, 0}, {-1, 0, 0, -1}, {0, -1, 1, 0}};
+
+// Where the logical pixels of a surface lie in its buffer: logical (x, y)
+// at origin + x * xStep + y * yStep.
+struct Frame {
+    uint8_t* origin;
+    ptrdiff_t xStep;
+    ptrdiff_t yStep;
+};
+
+Frame frameOf(const DsSurface& surface)
 {
-    switch (rotation) {
-    case 90: return {width - 1 - row, column};
-    case 180: return {width - 1 - column, height - 1 - row};
-    case 270: return {row, height - 1 - column};
-    default: return {column, row};
+    const ptrdiff_t bytes = ptrdiff_t(surface.bytesPerPixel()), pitch = ptrdiff_t(surface.pitch());
+    uint8_t* const first = surface.pixels();
+    const ptrdiff_t lastColumn = (surface.width() - 1) * bytes, lastRow = (surface.height() - 1) * pitch;
+    switch (turnOf(surface)) {
+    case 1: return {first + lastRow, -pitch, bytes};
+    case 2: return {first + lastRow + lastColumn, -bytes, -pitch};
+    case 3: return {first + lastColumn, pitch, -bytes};
+    default: return {first, bytes, pitch};
     }
 }
 
-// The box of two opposite corners.
-Edges boxOf(const DsStoredPosition& a, const DsStoredPosition& b)
+// The logical rectangle of the stored rectangle `stored` (inside the surface).
+DsRect logicalOf(const DsSurface& surface, const DsRect& stored)
 {
-    return {smaller(a.column, b.column), smaller(a.row, b.row), larger(a.column, b.column) + 1,
-        larger(a.row, b.row) + 1};
+    const int32_t columns = surface.width(), rows = surface.height();
+    switch (turnOf(surface)) {
+    case 1: return DsRect(rows - stored.y - stored.height, stored.x, stored.height, stored.width);
+    case 2: return DsRect(columns - stored.x - stored.width, rows - stored.y - stored.height, stored.width, stored.height);
+    case 3: return DsRect(stored.y, columns - stored.x - stored.width, stored.height, stored.width);
+    default: return stored;
+    }
 }
 
-// The stored edges of the non-empty logical rectangle `logical` of
-// `surface`, which may lie partly or wholly outside it.
-Edges storedEdges(const DsSurface& surface, const Edges& logical)
+// The stored rectangle of the logical rectangle `logical` (inside the surface).
+DsRect storedOf(const DsSurface& surface, const DsRect& logical)
 {
-    const int32_t rotation = surface.rotation();
-    const int64_t width = surface.logicalWidth(), height = surface.logicalHeight();
-    return boxOf(dsStoredPosition(rotation, width, height, logical.left, logical.top),
-        dsStoredPosition(rotation, width, height, logical.right - 1, logical.bottom - 1));
-}
-
-// The logical edges of the non-empty stored rectangle `stored`.
-Edges logicalEdges(const DsSurface& surface, const Edges& stored)
-{
-    const int32_t rotation = surface.rotation();
-    const int64_t width = surface.logicalWidth(), height = surface.logicalHeight();
-    return boxOf(logicalPosition(rotation, width, height, stored.left, stored.top),
-        logicalPosition(rotation, width, height, stored.right - 1, stored.bottom - 1));
-}
-
-DsRect rectOf(const Edges& edges)
-{
-    return DsRect(int32_t(edges.left), int32_t(edges.top), int32_t(edges.right - edges.left),
-        int32_t(edges.bottom - edges.top));
-}
-
-// The part of the logical rectangle `area` that lies in the surface's clip,
-// in stored coordinates; empty when nothing does.
-Edges clippedStored(const DsSurface& surface, const Edges& area)
-{
-    if (area.isEmpty())
-        return {};
-    return intersect(storedEdges(surface, area), edgesOf(surface.clip()));
+    const int32_t columns = surface.width(), rows = surface.height();
+    switch (turnOf(surface)) {
+    case 1: return DsRect(logical.y, rows - logical.x - logical.width, logical.height, logical.width);
+    case 2: return DsRect(columns - logical.x - logical.width, rows - logical.y - logical.height, logical.width, logical.height);
+    case 3: return DsRect(columns - logical.y - logical.height, logical.x, logical.height, logical.width);
+    default: return logical;
+    }
 }
 
 // How the indices of an I8 or AI88 surface read: a palette of no entries
@@ -126,39 +118,50 @@ Job jobOf(Operation operation, const DsSurface& destination, const DsSurface* so
         source ? paletteOf(*source) : ds::Palette{nullptr, 0, 3}, paletteOf(destination), 255, 0, 0};
 }
 
-// Bytes from the stored source pixel `from` to `to`.
-ptrdiff_t byteOffset(const DsSurface& source, const DsStoredPosition& from, const DsStoredPosition& to)
+// One axis of a placement: `count` logical destination pixels from
+// `first`, on which the source pixels from `sourceFirst` land.
+struct Axis {
+    int32_t first;
+    int32_t count;
+    int32_t sourceFirst;
+};
+
+// Places the source pixels [start, start + length) of a source `size`
+// pixels long so that `start` lands on `position`, and keeps the part that
+// lies in the source and in the destination's clip [clipStart, clipStart +
+// clipLength), clipStart >= 0. False when nothing is left. The edges may pass
+// the int32 range on the way; what is left lies inside both surfaces.
+bool placeAxis(int32_t start, int32_t length, int32_t size, int32_t position, int32_t clipStart, int32_t clipLength,
+    Axis& axis)
 {
-    return ptrdiff_t((to.column - from.column) * int64_t(source.bytesPerPixel()) +
-        (to.row - from.row) * int64_t(source.pitch()));
+    const int64_t shift = int64_t(position) - start;
+    const int64_t first = larger(larger(start, 0) + shift, clipStart);
+    const int64_t end = smaller(smaller(int64_t(start) + length, size) + shift, int64_t(clipStart) + clipLength);
+    if (end <= first)
+        return false;
+    axis = {int32_t(first), int32_t(end - first), int32_t(first - shift)};
+    return true;
 }
 
-// The stored source pixel that lands on logical destination (x, y).
-DsStoredPosition sourcePosition(const DsSurface& source, const DsStoredPosition& at, int64_t dx, int64_t dy)
+// Runs the job over the logical rectangle of `columns` and `rows` of the
+// destination (inside it and its clip), with the source pixels they give.
+void run(const Job& job, DsSurface& destination, const DsSurface* source, const Axis& columns, const Axis& rows)
 {
-    return dsStoredPosition(
-        source.rotation(), source.logicalWidth(), source.logicalHeight(), at.column + dx, at.row + dy);
-}
-
-// Runs the job over the non-empty stored rectangle `stored` of the
-// destination (inside it and its clip); the source pixel of logical
-// destination (x, y) is logical source (x + dx, y + dy).
-void run(const Job& job, DsSurface& destination, const DsSurface* source, const Edges& stored, int64_t dx, int64_t dy)
-{
-    Area area{storedPixel(destination, stored.left, stored.top), ptrdiff_t(destination.pitch()), nullptr, 0, 0,
-        uint32_t(stored.right - stored.left), uint32_t(stored.bottom - stored.top)};
+    const StoredSteps& steps = kStoredSteps[turnOf(destination)];
+    // The logical position of the first stored pixel: the corner from which
+    // stored columns and rows run into the rectangle.
+    const int32_t x = steps.columnX < 0 || steps.rowX < 0 ? columns.count - 1 : 0;
+    const int32_t y = steps.columnY < 0 || steps.rowY < 0 ? rows.count - 1 : 0;
+    const bool turned = steps.columnX == 0;
+    const Frame frame = frameOf(destination);
+    Area area{frame.origin + (columns.first + x) * frame.xStep + (rows.first + y) * frame.yStep,
+        ptrdiff_t(destination.pitch()), nullptr, 0, 0, uint32_t(turned ? rows.count : columns.count),
+        uint32_t(turned ? columns.count : rows.count)};
     if (source) {
-        const int32_t rotation = destination.rotation();
-        const int64_t width = destination.logicalWidth(), height = destination.logicalHeight();
-        const DsStoredPosition from = sourcePosition(
-            *source, logicalPosition(rotation, width, height, stored.left, stored.top), dx, dy);
-        const DsStoredPosition right = sourcePosition(
-            *source, logicalPosition(rotation, width, height, stored.left + 1, stored.top), dx, dy);
-        const DsStoredPosition below = sourcePosition(
-            *source, logicalPosition(rotation, width, height, stored.left, stored.top + 1), dx, dy);
-        area.source = storedPixel(*source, from.column, from.row);
-        area.sourceStep = byteOffset(*source, from, right);
-        area.sourcePitch = byteOffset(*source, from, below);
+        const Frame from = frameOf(*source);
+        area.source = from.origin + (columns.sourceFirst + x) * from.xStep + (rows.sourceFirst + y) * from.yStep;
+        area.sourceStep = steps.columnX * from.xStep + steps.columnY * from.yStep;
+        area.sourcePitch = steps.rowX * from.xStep + steps.rowY * from.yStep;
     }
     ds::drawArea(job, area);
 }
@@ -168,21 +171,22 @@ void run(const Job& job, DsSurface& destination, const DsSurface* source, const 
 int drawFrom(
     const Job& job, DsSurface& destination, const DsSurface& source, const DsRect& sourceArea, int32_t x, int32_t y)
 {
-    const Edges from = intersect(edgesOf(sourceArea), Edges{0, 0, source.logicalWidth(), source.logicalHeight()});
-    const int64_t dx = int64_t(sourceArea.x) - x, dy = int64_t(sourceArea.y) - y;
-    const Edges stored =
-        clippedStored(destination, Edges{from.left - dx, from.top - dy, from.right - dx, from.bottom - dy});
-    if (!stored.isEmpty())
-        run(job, destination, &source, stored, dx, dy);
+    const DsRect clip = destination.logicalClip();
+    Axis columns, rows;
+    if (placeAxis(sourceArea.x, sourceArea.width, source.logicalWidth(), x, clip.x, clip.width, columns) &&
+        placeAxis(sourceArea.y, sourceArea.height, source.logicalHeight(), y, clip.y, clip.height, rows))
+        run(job, destination, &source, columns, rows);
     return DS_DRAW_OK;
 }
 
 // Runs a job without a source over the logical `area`, clipped.
 int drawOver(const Job& job, DsSurface& destination, const DsRect& area)
 {
-    const Edges stored = clippedStored(destination, edgesOf(area));
-    if (!stored.isEmpty())
-        run(job, destination, nullptr, stored, 0, 0);
+    const DsRect clip = destination.logicalClip();
+    Axis columns, rows;
+    if (placeAxis(area.x, area.width, INT32_MAX, area.x, clip.x, clip.width, columns) &&
+        placeAxis(area.y, area.height, INT32_MAX, area.y, clip.y, clip.height, rows))
+        run(job, destination, nullptr, columns, rows);
     return DS_DRAW_OK;
 }
 
@@ -200,13 +204,17 @@ int32_t DsSurface::logicalHeight() const
 
 void DsSurface::setClip(const DsRect& area)
 {
-    const Edges inside = intersect(edgesOf(area), Edges{0, 0, logicalWidth(), logicalHeight()});
-    mClip = inside.isEmpty() ? DsRect() : rectOf(storedEdges(*this, inside));
+    Axis columns, rows;
+    if (placeAxis(area.x, area.width, INT32_MAX, area.x, 0, logicalWidth(), columns) &&
+        placeAxis(area.y, area.height, INT32_MAX, area.y, 0, logicalHeight(), rows))
+        mClip = storedOf(*this, DsRect(columns.first, rows.first, columns.count, rows.count));
+    else
+        mClip = DsRect();
 }
 
 DsRect DsSurface::logicalClip() const
 {
-    return mClip.isEmpty() ? DsRect() : rectOf(logicalEdges(*this, edgesOf(mClip)));
+    return mClip.isEmpty() ? DsRect() : logicalOf(*this, mClip);
 }
 
 int DsSurface::fill(const DsRect& area, uint32_t argb)
@@ -331,14 +339,14 @@ uint32_t DsSurface::pixel(int32_t x, int32_t y) const
 {
     if (!isValid() || x < 0 || y < 0 || x >= logicalWidth() || y >= logicalHeight())
         return 0;
-    const DsStoredPosition at = dsStoredPosition(mRotation, logicalWidth(), logicalHeight(), x, y);
-    return ds::readPixel(mColorMode, storedPixel(*this, at.column, at.row), paletteOf(*this));
+    const Frame frame = frameOf(*this);
+    return ds::readPixel(mColorMode, frame.origin + x * frame.xStep + y * frame.yStep, paletteOf(*this));
 }
 
 void DsSurface::setPixel(int32_t x, int32_t y, uint32_t argb)
 {
     if (!isValid() || !logicalClip().contains(x, y))
         return;
-    const DsStoredPosition at = dsStoredPosition(mRotation, logicalWidth(), logicalHeight(), x, y);
-    ds::storeValue(bytesPerPixel(), storedPixel(*this, at.column, at.row), storedValue(mColorMode, argb));
+    const Frame frame = frameOf(*this);
+    ds::storeValue(bytesPerPixel(), frame.origin + x * frame.xStep + y * frame.yStep, storedValue(mColorMode, argb));
 }

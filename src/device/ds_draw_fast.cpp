@@ -6,6 +6,7 @@
 // rounding of ds_blend.h, with every decision taken once per call and red
 // and blue blended together in the two 16-bit lanes of one word.
 #include "ds_draw_paths.h"
+#include "ds_draw_thumb2.h"
 
 #include <string.h>
 
@@ -59,17 +60,17 @@ DS_ALWAYS_INLINE uint32_t inRegister(uint32_t value)
 
 // The masks and biases of the blend loops, each in a register.
 struct Constants {
-    uint32_t lanes;     // 0x00FF00FF: a byte in each 16-bit lane
-    uint32_t lowThree;  // 0x00070007: the bits a 5-bit lane widens with
-    uint32_t green;     // 0x07E0: the green field of RGB565
-    uint32_t laneHalf;  // 0x00800080: the rounding bias of div255 in each lane
-    uint32_t half;      // 128: the same for one channel
+    uint32_t lanes;    // 0x00FF00FF: a byte in each 16-bit lane
+    uint32_t lowThree; // 0x00070007: the bits a 5-bit lane widens with
+    uint32_t laneHalf; // 0x00800080: the rounding bias of div255 in each lane
+    uint32_t red;      // 0xF800: the red field of RGB565
+    uint32_t green;    // 0x07E0: the green field of RGB565
 };
 
 DS_ALWAYS_INLINE Constants constants()
 {
-    return {inRegister(0x00FF00FF), inRegister(0x00070007), inRegister(0x07E0), inRegister(0x00800080),
-        inRegister(128)};
+    return {inRegister(0x00FF00FF), inRegister(0x00070007), inRegister(0x00800080), inRegister(0xF800),
+        inRegister(0x07E0)};
 }
 
 // Red in the low 16-bit lane, blue in the high one, of a colour word.
@@ -105,8 +106,9 @@ DS_ALWAYS_INLINE uint32_t addHighBytes(uint32_t lanes, const Constants& k)
 #endif
 }
 
-// A colour ready to blend: red and blue lanes and green, each times the
-// source alpha sa plus the rounding bias, and 255 - sa.
+// A colour ready to blend with alpha sa: red and blue lanes and green (in
+// the low lane of its own word), each times sa plus the rounding bias of
+// div255, and 255 - sa.
 struct Weighted {
     uint32_t redBlue;
     uint32_t green;
@@ -115,39 +117,44 @@ struct Weighted {
 
 DS_ALWAYS_INLINE Weighted weigh(uint32_t redBlueLanes, uint32_t green, uint32_t sa, const Constants& k)
 {
-    return {redBlueLanes * sa + k.laneHalf, green * sa + k.half, 255 - sa};
+    return {redBlueLanes * sa + k.laneHalf, green * sa + k.laneHalf, 255 - sa};
 }
 
 // The colour over the RGB565 value `under`, as an RGB565 value:
-// ds::overOpaque, then ds::rgb565Of.
+// ds::overOpaque, then ds::rgb565Of. After addHighBytes each channel's
+// result is the high byte of its lane.
 DS_ALWAYS_INLINE uint32_t over565(const Weighted& colour, uint32_t under, const Constants& k)
 {
     const uint32_t lanes = addHighBytes(colour.redBlue + redBlue565(under, k) * colour.inverse, k);
-    uint32_t green = colour.green + green565(under) * colour.inverse;
-    green += green >> 8;
-    return (lanes & 0xF800) | lanes >> 27 | ((green >> 5) & k.green);
+    const uint32_t green = addHighBytes(colour.green + green565(under) * colour.inverse, k);
+    return (lanes & 0xF800) | lanes >> 27 | ((green >> 10) & 0x3F) << 5;
 }
 
 // The colour over the opaque ARGB8888 colour `under`: ds::overOpaque.
 DS_ALWAYS_INLINE uint32_t overOpaque8888(const Weighted& colour, uint32_t under, const Constants& k)
 {
     const uint32_t lanes = addHighBytes(colour.redBlue + redBlue(under, k) * colour.inverse, k);
-    uint32_t green = colour.green + ((under >> 8) & 0xFF) * colour.inverse;
-    green += green >> 8;
+    const uint32_t green = addHighBytes(colour.green + ((under >> 8) & 0xFF) * colour.inverse, k);
     return 0xFF000000u | ((lanes << 8) & 0xFF0000) | (green & 0xFF00) | lanes >> 24;
 }
 
 // The destinations, each as RGB565 values or colour words.
+// storePair stores two RGB565 values, the first in the low half.
 struct Rgb565Pixel {
     static constexpr uint32_t kBytes = 2;
     DS_ALWAYS_INLINE static uint32_t load(const uint8_t* pixel) { return load16(pixel); }
     DS_ALWAYS_INLINE static void store(uint8_t* pixel, uint32_t value) { store16(pixel, value); }
+    DS_ALWAYS_INLINE static void storePair(uint8_t* pixel, uint32_t values) { store32(pixel, values); }
 };
 
 struct Rgb565SwappedPixel {
     static constexpr uint32_t kBytes = 2;
     DS_ALWAYS_INLINE static uint32_t load(const uint8_t* pixel) { return swapBytes16(load16(pixel)); }
     DS_ALWAYS_INLINE static void store(uint8_t* pixel, uint32_t value) { store16(pixel, swapBytes16(value)); }
+    DS_ALWAYS_INLINE static void storePair(uint8_t* pixel, uint32_t values)
+    {
+        store32(pixel, (values & 0x00FF00FF) << 8 | (values >> 8 & 0x00FF00FF));
+    }
 };
 
 struct Argb8888Pixel {
@@ -160,25 +167,31 @@ struct Argb8888Pixel {
 // stores for it in RGB565) or as a colour word.
 struct Argb8888Source {
     static constexpr uint32_t kBytes = 4;
-    DS_ALWAYS_INLINE static uint32_t value565(const uint8_t* pixel) { return rgb565Of(load32(pixel)); }
+    DS_ALWAYS_INLINE static uint32_t value565(const uint8_t* pixel, const Constants& k)
+    {
+        return rgb565Of(load32(pixel), k.red, k.green);
+    }
     DS_ALWAYS_INLINE static uint32_t argb(const uint8_t* pixel) { return load32(pixel); }
 };
 
 struct Rgb565Source {
     static constexpr uint32_t kBytes = 2;
-    DS_ALWAYS_INLINE static uint32_t value565(const uint8_t* pixel) { return load16(pixel); }
+    DS_ALWAYS_INLINE static uint32_t value565(const uint8_t* pixel, const Constants&) { return load16(pixel); }
     DS_ALWAYS_INLINE static uint32_t argb(const uint8_t* pixel) { return argbOfRgb565(load16(pixel)); }
 };
 
 struct Rgb565SwappedSource {
     static constexpr uint32_t kBytes = 2;
-    DS_ALWAYS_INLINE static uint32_t value565(const uint8_t* pixel) { return swapBytes16(load16(pixel)); }
-    DS_ALWAYS_INLINE static uint32_t argb(const uint8_t* pixel) { return argbOfRgb565(value565(pixel)); }
+    DS_ALWAYS_INLINE static uint32_t value565(const uint8_t* pixel, const Constants&)
+    {
+        return swapBytes16(load16(pixel));
+    }
+    DS_ALWAYS_INLINE static uint32_t argb(const uint8_t* pixel) { return argbOfRgb565(swapBytes16(load16(pixel))); }
 };
 
 struct Argb8565Source {
     static constexpr uint32_t kBytes = 3;
-    DS_ALWAYS_INLINE static uint32_t value565(const uint8_t* pixel) { return load16(pixel); }
+    DS_ALWAYS_INLINE static uint32_t value565(const uint8_t* pixel, const Constants&) { return load16(pixel); }
     DS_ALWAYS_INLINE static uint32_t argb(const uint8_t* pixel)
     {
         return (argbOfRgb565(load16(pixel)) & 0xFFFFFF) | uint32_t(pixel[2]) << 24;
@@ -198,10 +211,22 @@ DS_ALWAYS_INLINE void eachRow(const Area& area, Row row)
     }
 }
 
+// Calls pixel(destination, source) for each of the `count` pixels of a row,
+// DestinationBytes and SourceBytes apart, counting an index up to 0: the
+// loop costs an add and a branch a pixel.
+template <uint32_t DestinationBytes, uint32_t SourceBytes, typename Pixel>
+DS_ALWAYS_INLINE void eachPixel(uint8_t* destination, const uint8_t* source, uint32_t count, Pixel pixel)
+{
+    uint8_t* const destinationEnd = destination + size_t(count) * DestinationBytes;
+    const uint8_t* const sourceEnd = source + size_t(count) * SourceBytes;
+    for (ptrdiff_t i = -ptrdiff_t(count); i != 0; ++i)
+        pixel(destinationEnd + i * ptrdiff_t(DestinationBytes), sourceEnd + i * ptrdiff_t(SourceBytes));
+}
+
 // Fills --------------------------------------------------------------------
 
-// Two pixels per store, eight per turn, after a lone pixel that brings the
-// row to a 4-byte boundary.
+// Two pixels per store, sixteen per turn, after a lone pixel that brings
+// the row to a 4-byte boundary.
 void fill16(const Job& job, const Area& area)
 {
     const uint32_t pair = job.value | job.value << 16;
@@ -211,16 +236,19 @@ void fill16(const Job& job, const Area& area)
             pixel += 2;
             --count;
         }
-        uint8_t* const end = pixel + size_t(count) * 2;
-        for (; end - pixel >= 16; pixel += 16) {
+        for (uint32_t turns = count / 16; turns != 0; --turns, pixel += 32) {
             store32(pixel, pair);
             store32(pixel + 4, pair);
             store32(pixel + 8, pair);
             store32(pixel + 12, pair);
+            store32(pixel + 16, pair);
+            store32(pixel + 20, pair);
+            store32(pixel + 24, pair);
+            store32(pixel + 28, pair);
         }
-        for (; end - pixel >= 4; pixel += 4)
+        for (uint32_t pairs = count / 2 % 8; pairs != 0; --pairs, pixel += 4)
             store32(pixel, pair);
-        if (pixel != end)
+        if (count & 1)
             store16(pixel, pair);
     });
 }
@@ -229,14 +257,13 @@ void fill32(const Job& job, const Area& area)
 {
     const uint32_t value = job.value;
     eachRow(area, [value](uint8_t* pixel, const uint8_t*, uint32_t count) {
-        uint8_t* const end = pixel + size_t(count) * 4;
-        for (; end - pixel >= 16; pixel += 16) {
+        for (uint32_t turns = count / 4; turns != 0; --turns, pixel += 16) {
             store32(pixel, value);
             store32(pixel + 4, value);
             store32(pixel + 8, value);
             store32(pixel + 12, value);
         }
-        for (; pixel != end; pixel += 4)
+        for (uint32_t rest = count % 4; rest != 0; --rest, pixel += 4)
             store32(pixel, value);
     });
 }
@@ -249,30 +276,29 @@ void fill8(const Job& job, const Area& area)
 
 // Copies ------------------------------------------------------------------
 
-// Into RGB565 or RGB565_SWAPPED: the source's RGB565 value of each pixel.
+// Into RGB565 or RGB565_SWAPPED: the source's RGB565 value of each pixel,
+// two pixels per store.
 template <typename Source, typename Pixel>
 void copyTo565(const Job&, const Area& area)
 {
-    eachRow(area, [](uint8_t* pixel, const uint8_t* source, uint32_t count) {
-        const uint8_t* const end = source + size_t(count) * Source::kBytes;
-        do {
-            Pixel::store(pixel, Source::value565(source));
-            pixel += 2;
-            source += Source::kBytes;
-        } while (source != end);
+    const Constants k = constants();
+    eachRow(area, [&k](uint8_t* pixel, const uint8_t* source, uint32_t count) {
+        for (uint32_t pairs = count / 2; pairs != 0; --pairs) {
+            Pixel::storePair(pixel, Source::value565(source, k) | Source::value565(source + Source::kBytes, k) << 16);
+            pixel += 4;
+            source += 2 * Source::kBytes;
+        }
+        if (count & 1)
+            Pixel::store(pixel, Source::value565(source, k));
     });
 }
 
 template <typename Source>
 void copyTo8888(const Job&, const Area& area)
 {
-    eachRow(area, [](uint8_t* pixel, const uint8_t* source, uint32_t count) {
-        const uint8_t* const end = source + size_t(count) * Source::kBytes;
-        do {
-            store32(pixel, Source::argb(source));
-            pixel += 4;
-            source += Source::kBytes;
-        } while (source != end);
+    eachRow(area, [](uint8_t* destination, const uint8_t* source, uint32_t count) {
+        eachPixel<4, Source::kBytes>(destination, source, count,
+            [](uint8_t* pixel, const uint8_t* from) { store32(pixel, Source::argb(from)); });
     });
 }
 
@@ -288,7 +314,7 @@ DS_ALWAYS_INLINE void blendPixel(uint8_t* pixel, const uint8_t* source, uint32_t
         return;
     if constexpr (Pixel::kBytes == 2) {
         if (sa == 255)
-            return Pixel::store(pixel, Source::value565(source));
+            return Pixel::store(pixel, Source::value565(source, k));
         const uint32_t argb = Source::argb(source);
         Pixel::store(pixel, over565(weigh(redBlue(argb, k), (argb >> 8) & 0xFF, sa, k), Pixel::load(pixel), k));
     } else {
@@ -315,19 +341,47 @@ void blendRows(const Job& job, const Area& area)
 {
     const Constants k = constants();
     const uint32_t opacity257 = job.alpha * 257;
-    eachRow(area, [&k, opacity257](uint8_t* pixel, const uint8_t* source, uint32_t count) {
-        const uint8_t* const end = source + size_t(count) * Source::kBytes;
-        do {
-            blendPixel<Source, Pixel>(pixel, source, sourceAlpha<Source, kOpacity>(source, opacity257), k);
-            pixel += Pixel::kBytes;
-            source += Source::kBytes;
-        } while (source != end);
+    eachRow(area, [&k, opacity257](uint8_t* destination, const uint8_t* source, uint32_t count) {
+        eachPixel<Pixel::kBytes, Source::kBytes>(destination, source, count,
+            [&k, opacity257](uint8_t* pixel, const uint8_t* from) {
+                blendPixel<Source, Pixel>(pixel, from, sourceAlpha<Source, kOpacity>(from, opacity257), k);
+            });
     });
+}
+
+#if DS_DRAW_THUMB2
+// The Thumb-2 loops' view of an area.
+Thumb2Rows thumb2Rows(const Area& area, uint32_t redBlue, uint32_t green, uint32_t parameter)
+{
+    return {area.destination, area.source, area.width, area.height, area.destinationPitch, area.sourcePitch, redBlue,
+        green, parameter};
+}
+#endif
+
+// The Thumb-2 loop of ARGB8888 over RGB565, where there is one.
+template <typename Source, typename Pixel>
+DS_ALWAYS_INLINE bool blendByThumb2(const Job& job, const Area& area)
+{
+#if DS_DRAW_THUMB2
+    if constexpr (__is_same(Source, Argb8888Source) && __is_same(Pixel, Rgb565Pixel)) {
+        Thumb2Rows rows = thumb2Rows(area, 0, 0, job.alpha * 257);
+        if (job.alpha == 255)
+            dsThumb2BlendRgb565(&rows);
+        else
+            dsThumb2BlendRgb565Opacity(&rows);
+        return true;
+    }
+#endif
+    (void)job;
+    (void)area;
+    return false;
 }
 
 template <typename Source, typename Pixel>
 void blend(const Job& job, const Area& area)
 {
+    if (blendByThumb2<Source, Pixel>(job, area))
+        return;
     if (job.alpha == 255)
         blendRows<Source, Pixel, false>(job, area);
     else
@@ -348,7 +402,7 @@ template <typename Pixel>
 MaskColour maskColour(const Job& job, const Constants& k)
 {
     const uint32_t opaque = job.color | 0xFF000000u;
-    return {redBlue(job.color, k), (job.color >> 8) & 0xFF, Pixel::kBytes == 2 ? rgb565Of(opaque) : opaque,
+    return {redBlue(job.color, k), (job.color >> 8) & 0xFF, Pixel::kBytes == 2 ? rgb565Of(opaque, k.red, k.green) : opaque,
         job.alpha * 257};
 }
 
@@ -371,26 +425,33 @@ void maskRows(const Job& job, const Area& area)
 {
     const Constants k = constants();
     const MaskColour colour = maskColour<Pixel>(job, k);
-    eachRow(area, [&k, &colour](uint8_t* pixel, const uint8_t* coverage, uint32_t count) {
-        const uint8_t* const end = coverage + count;
-        do {
-            const uint32_t m = *coverage++;
-            if (m != 0) {
-                if (kScaled)
-                    overPixel<Pixel>(pixel, colour, mulAlpha257(m, colour.alpha257), k);
-                else if (m == 255)
-                    Pixel::store(pixel, colour.stored);
-                else
-                    overPixel<Pixel>(pixel, colour, m, k);
-            }
-            pixel += Pixel::kBytes;
-        } while (coverage != end);
+    eachRow(area, [&k, &colour](uint8_t* destination, const uint8_t* source, uint32_t count) {
+        eachPixel<Pixel::kBytes, 1>(destination, source, count, [&k, &colour](uint8_t* pixel, const uint8_t* from) {
+            const uint32_t m = *from;
+            if (m == 0)
+                return;
+            if (kScaled)
+                overPixel<Pixel>(pixel, colour, mulAlpha257(m, colour.alpha257), k);
+            else if (m == 255)
+                Pixel::store(pixel, colour.stored);
+            else
+                overPixel<Pixel>(pixel, colour, m, k);
+        });
     });
 }
 
 template <typename Pixel>
 void mask(const Job& job, const Area& area)
 {
+#if DS_DRAW_THUMB2
+    if (__is_same(Pixel, Rgb565Pixel) && job.alpha == 255) {
+        const Constants k = constants();
+        const MaskColour colour = maskColour<Pixel>(job, k);
+        Thumb2Rows rows = thumb2Rows(area, colour.redBlue, colour.green, colour.stored);
+        dsThumb2MaskRgb565(&rows);
+        return;
+    }
+#endif
     if (job.alpha == 255)
         maskRows<Pixel, false>(job, area);
     else
@@ -404,69 +465,82 @@ void solidOver(const Job& job, const Area& area)
     const Constants k = constants();
     const MaskColour colour = maskColour<Pixel>(job, k);
     const uint32_t sa = job.alpha;
-    eachRow(area, [&k, &colour, sa](uint8_t* pixel, const uint8_t*, uint32_t count) {
-        uint8_t* const end = pixel + size_t(count) * Pixel::kBytes;
-        do {
-            overPixel<Pixel>(pixel, colour, sa, k);
-            pixel += Pixel::kBytes;
-        } while (pixel != end);
+    eachRow(area, [&k, &colour, sa](uint8_t* destination, const uint8_t*, uint32_t count) {
+        eachPixel<Pixel::kBytes, 0>(destination, nullptr, count,
+            [&k, &colour, sa](uint8_t* pixel, const uint8_t*) { overPixel<Pixel>(pixel, colour, sa, k); });
     });
 }
 
 // The table ---------------------------------------------------------------
 
 struct FastPathEntry {
-    uint32_t key;  // keyOf(operation, source mode, destination mode)
-    FastPath path; // does the whole area
+    Operation operation;
+    uint8_t destinationMode;
+    uint8_t sourceMode; // kNoSource for fills
+    FastPath path;      // does the whole area
 };
 
-constexpr uint32_t keyOf(Operation operation, uint32_t sourceMode, uint32_t destinationMode)
-{
-    return uint32_t(operation) << 16 | sourceMode << 8 | destinationMode;
-}
-
-// In ascending order of key, for the binary search of findFastPath.
+// Grouped by operation, then by destination mode, for the index below.
 constexpr FastPathEntry kFastPaths[] = {
-    {keyOf(Operation::Fill, kNoSource, ARGB8888), fill32},
-    {keyOf(Operation::Fill, kNoSource, RGB565), fill16},
-    {keyOf(Operation::Fill, kNoSource, ARGB1555), fill16},
-    {keyOf(Operation::Fill, kNoSource, ARGB4444), fill16},
-    {keyOf(Operation::Fill, kNoSource, I8), fill8},
-    {keyOf(Operation::Fill, kNoSource, AI88), fill16},
-    {keyOf(Operation::Fill, kNoSource, A8), fill8},
-    {keyOf(Operation::Fill, kNoSource, RGB565_SWAPPED), fill16},
-    {keyOf(Operation::Copy, ARGB8888, RGB565), copyTo565<Argb8888Source, Rgb565Pixel>},
-    {keyOf(Operation::Copy, ARGB8888, RGB565_SWAPPED), copyTo565<Argb8888Source, Rgb565SwappedPixel>},
-    {keyOf(Operation::Copy, RGB565, ARGB8888), copyTo8888<Rgb565Source>},
-    {keyOf(Operation::Copy, RGB565, RGB565_SWAPPED), copyTo565<Rgb565Source, Rgb565SwappedPixel>},
-    {keyOf(Operation::Copy, RGB565_SWAPPED, ARGB8888), copyTo8888<Rgb565SwappedSource>},
-    {keyOf(Operation::Copy, RGB565_SWAPPED, RGB565), copyTo565<Rgb565SwappedSource, Rgb565Pixel>},
-    {keyOf(Operation::Copy, ARGB8565, ARGB8888), copyTo8888<Argb8565Source>},
-    {keyOf(Operation::Copy, ARGB8565, RGB565), copyTo565<Argb8565Source, Rgb565Pixel>},
-    {keyOf(Operation::Copy, ARGB8565, RGB565_SWAPPED), copyTo565<Argb8565Source, Rgb565SwappedPixel>},
-    {keyOf(Operation::Blend, ARGB8888, ARGB8888), blend<Argb8888Source, Argb8888Pixel>},
-    {keyOf(Operation::Blend, ARGB8888, RGB565), blend<Argb8888Source, Rgb565Pixel>},
-    {keyOf(Operation::Blend, ARGB8888, RGB565_SWAPPED), blend<Argb8888Source, Rgb565SwappedPixel>},
-    {keyOf(Operation::Blend, ARGB8565, ARGB8888), blend<Argb8565Source, Argb8888Pixel>},
-    {keyOf(Operation::Blend, ARGB8565, RGB565), blend<Argb8565Source, Rgb565Pixel>},
-    {keyOf(Operation::Blend, ARGB8565, RGB565_SWAPPED), blend<Argb8565Source, Rgb565SwappedPixel>},
-    {keyOf(Operation::Mask, A8, ARGB8888), mask<Argb8888Pixel>},
-    {keyOf(Operation::Mask, A8, RGB565), mask<Rgb565Pixel>},
-    {keyOf(Operation::Mask, A8, RGB565_SWAPPED), mask<Rgb565SwappedPixel>},
-    {keyOf(Operation::SolidOver, kNoSource, ARGB8888), solidOver<Argb8888Pixel>},
-    {keyOf(Operation::SolidOver, kNoSource, RGB565), solidOver<Rgb565Pixel>},
-    {keyOf(Operation::SolidOver, kNoSource, RGB565_SWAPPED), solidOver<Rgb565SwappedPixel>},
+    {Operation::Fill, ARGB8888, kNoSource, fill32},
+    {Operation::Fill, RGB565, kNoSource, fill16},
+    {Operation::Fill, ARGB1555, kNoSource, fill16},
+    {Operation::Fill, ARGB4444, kNoSource, fill16},
+    {Operation::Fill, I8, kNoSource, fill8},
+    {Operation::Fill, AI88, kNoSource, fill16},
+    {Operation::Fill, A8, kNoSource, fill8},
+    {Operation::Fill, RGB565_SWAPPED, kNoSource, fill16},
+    {Operation::Copy, ARGB8888, RGB565, copyTo8888<Rgb565Source>},
+    {Operation::Copy, ARGB8888, RGB565_SWAPPED, copyTo8888<Rgb565SwappedSource>},
+    {Operation::Copy, ARGB8888, ARGB8565, copyTo8888<Argb8565Source>},
+    {Operation::Copy, RGB565, ARGB8888, copyTo565<Argb8888Source, Rgb565Pixel>},
+    {Operation::Copy, RGB565, RGB565_SWAPPED, copyTo565<Rgb565SwappedSource, Rgb565Pixel>},
+    {Operation::Copy, RGB565, ARGB8565, copyTo565<Argb8565Source, Rgb565Pixel>},
+    {Operation::Copy, RGB565_SWAPPED, ARGB8888, copyTo565<Argb8888Source, Rgb565SwappedPixel>},
+    {Operation::Copy, RGB565_SWAPPED, RGB565, copyTo565<Rgb565Source, Rgb565SwappedPixel>},
+    {Operation::Copy, RGB565_SWAPPED, ARGB8565, copyTo565<Argb8565Source, Rgb565SwappedPixel>},
+    {Operation::Blend, ARGB8888, ARGB8888, blend<Argb8888Source, Argb8888Pixel>},
+    {Operation::Blend, ARGB8888, ARGB8565, blend<Argb8565Source, Argb8888Pixel>},
+    {Operation::Blend, RGB565, ARGB8888, blend<Argb8888Source, Rgb565Pixel>},
+    {Operation::Blend, RGB565, ARGB8565, blend<Argb8565Source, Rgb565Pixel>},
+    {Operation::Blend, RGB565_SWAPPED, ARGB8888, blend<Argb8888Source, Rgb565SwappedPixel>},
+    {Operation::Blend, RGB565_SWAPPED, ARGB8565, blend<Argb8565Source, Rgb565SwappedPixel>},
+    {Operation::Mask, ARGB8888, A8, mask<Argb8888Pixel>},
+    {Operation::Mask, RGB565, A8, mask<Rgb565Pixel>},
+    {Operation::Mask, RGB565_SWAPPED, A8, mask<Rgb565SwappedPixel>},
+    {Operation::SolidOver, ARGB8888, kNoSource, solidOver<Argb8888Pixel>},
+    {Operation::SolidOver, RGB565, kNoSource, solidOver<Rgb565Pixel>},
+    {Operation::SolidOver, RGB565_SWAPPED, kNoSource, solidOver<Rgb565SwappedPixel>},
 };
 constexpr uint32_t kFastPathCount = sizeof kFastPaths / sizeof kFastPaths[0];
+constexpr uint32_t kOperationCount = uint32_t(Operation::ReplaceAlpha) + 1;
 
-constexpr bool ascending()
+// The entries of (operation, destination mode) are first[group] to
+// first[group + 1] - 1, group = operation x kDsColorModeCount + mode.
+constexpr uint32_t groupOf(Operation operation, uint32_t destinationMode)
 {
-    for (uint32_t i = 1; i < kFastPathCount; ++i)
-        if (kFastPaths[i - 1].key >= kFastPaths[i].key)
-            return false;
-    return true;
+    return uint32_t(operation) * kDsColorModeCount + destinationMode;
 }
-static_assert(ascending(), "kFastPaths is searched by halves");
+
+struct FastPathIndex {
+    uint8_t first[kOperationCount * kDsColorModeCount + 1];
+};
+
+constexpr FastPathIndex indexFastPaths()
+{
+    FastPathIndex index{};
+    uint32_t entry = 0;
+    for (uint32_t group = 0; group <= kOperationCount * kDsColorModeCount; ++group) {
+        index.first[group] = uint8_t(entry);
+        while (entry < kFastPathCount &&
+            groupOf(kFastPaths[entry].operation, kFastPaths[entry].destinationMode) == group)
+            ++entry;
+    }
+    return index;
+}
+constexpr FastPathIndex kFastPathIndex = indexFastPaths();
+static_assert(kFastPathIndex.first[kOperationCount * kDsColorModeCount] == kFastPathCount,
+    "kFastPaths is grouped by operation and destination mode, in that order");
 
 } // namespace
 
@@ -486,16 +560,11 @@ FastPath findFastPath(const Job& job, const Area& area)
     // Every fast path reads its source pixels one after the other.
     if (area.source && area.sourceStep != ptrdiff_t(dsBytesPerPixel(job.sourceMode)))
         return nullptr;
-    const uint32_t key = keyOf(job.operation, job.sourceMode, job.destinationMode);
-    uint32_t low = 0, high = kFastPathCount;
-    while (low < high) {
-        const uint32_t middle = (low + high) / 2;
-        if (kFastPaths[middle].key < key)
-            low = middle + 1;
-        else
-            high = middle;
-    }
-    return low < kFastPathCount && kFastPaths[low].key == key ? kFastPaths[low].path : nullptr;
+    const uint32_t group = groupOf(job.operation, job.destinationMode);
+    for (uint32_t i = kFastPathIndex.first[group]; i < kFastPathIndex.first[group + 1]; ++i)
+        if (kFastPaths[i].sourceMode == job.sourceMode)
+            return kFastPaths[i].path;
+    return nullptr;
 }
 
 } // namespace ds
