@@ -10,6 +10,7 @@ namespace {
 using ds::Area;
 using ds::Job;
 using ds::Operation;
+using ds::paletteOf;
 
 int64_t smaller(int64_t a, int64_t b)
 {
@@ -83,16 +84,6 @@ DsRect storedOf(const DsSurface& surface, const DsRect& logical)
     case 3: return DsRect(columns - logical.y - logical.height, logical.x, logical.height, logical.width);
     default: return logical;
     }
-}
-
-// How the indices of an I8 or AI88 surface read: a palette of no entries
-// counts as none.
-ds::Palette paletteOf(const DsSurface& surface)
-{
-    const uint32_t mode = surface.colorMode();
-    if ((mode != I8 && mode != AI88) || !surface.palette() || surface.paletteSize() == 0)
-        return {nullptr, 0, 3};
-    return {surface.palette(), surface.paletteSize(), surface.paletteHasAlpha() ? 4u : 3u};
 }
 
 uint8_t* storedPixel(const DsSurface& surface, int64_t column, int64_t row)
@@ -191,6 +182,14 @@ int drawOver(const Job& job, DsSurface& destination, const DsRect& area)
 }
 
 } // namespace
+
+ds::Palette ds::paletteOf(const DsSurface& surface)
+{
+    const uint32_t mode = surface.colorMode();
+    if ((mode != I8 && mode != AI88) || !surface.palette() || surface.paletteSize() == 0)
+        return {nullptr, 0, 3};
+    return {surface.palette(), surface.paletteSize(), surface.paletteHasAlpha() ? 4u : 3u};
+}
 
 int32_t DsSurface::logicalWidth() const
 {

@@ -229,9 +229,9 @@ void drawGeneral(const Job& job, const Area& area)
     spanRows(job, area, source, destination, kSpanPixels, nullptr);
 }
 
-void convertArea(const Job& job, const Area& area, uint32_t* row, const RowFilter& filter)
+void convertArea(const Job& job, const Area& area, uint32_t* row, const RowFilter* filter)
 {
-    spanRows(job, area, row, nullptr, area.width, &filter);
+    spanRows(job, area, row, nullptr, area.width, filter);
 }
 
 void drawArea(const Job& job, const Area& area)

@@ -16,6 +16,8 @@
 #include <stddef.h>
 #include <stdint.h>
 
+class DsSurface;
+
 namespace ds {
 
 // Pixels the general path converts at a time. A span of the source's
@@ -61,6 +63,10 @@ struct Area {
     uint32_t height;            // rows, at least 1
 };
 
+// How the indices of a surface read: its palette for I8 and AI88 when it has
+// one of at least one entry, else none.
+Palette paletteOf(const DsSurface& surface);
+
 // Does the job by a fast path when one fits, else by the general path.
 void drawArea(const Job& job, const Area& area);
 
@@ -74,9 +80,10 @@ struct RowFilter {
     void* context;
 };
 
-// Copy jobs by the general path with `filter` applied to every row: the
-// caller's `row` holds area.width colours, so that each row is one span.
-void convertArea(const Job& job, const Area& area, uint32_t* row, const RowFilter& filter);
+// Copy jobs by the general path, with `filter` (unless null) applied to
+// every row: the caller's `row` holds area.width colours, so that each row
+// is one span.
+void convertArea(const Job& job, const Area& area, uint32_t* row, const RowFilter* filter);
 
 // A fast path: the whole area, for one job.
 using FastPath = void (*)(const Job& job, const Area& area);
