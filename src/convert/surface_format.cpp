@@ -159,8 +159,8 @@ DsSurface* dsConvertSurface(const DsSurface& source, uint32_t colorMode, bool di
         return nullptr;
     for (uint32_t i = 0; i < greyPalette; ++i)
         std::memset(target->palette() + 3 * i, int(i), 3);
-    const ds::Job job{ds::Operation::Copy, source.colorMode(), colorMode, ds::paletteOf(source), ds::Palette{nullptr, 0, 3},
-        255, 0, 0};
+    const ds::Job job{ds::Operation::Copy, source.colorMode(), colorMode, ds::paletteOf(source),
+        ds::Palette{nullptr, 0, 3}, 255, 0, 0};
     const ds::Area area{target->pixels(), ptrdiff_t(target->pitch()), source.pixels(),
         ptrdiff_t(source.bytesPerPixel()), ptrdiff_t(source.pitch()), uint32_t(source.width()),
         uint32_t(source.height())};

@@ -26,16 +26,16 @@
 // Pixel formats. Multi-byte words are stored little-endian unless the name
 // says otherwise.
 enum DsColorMode : uint32_t {
-    ARGB8888 = 0,       // bytes B, G, R, A
-    RGB888 = 1,         // bytes B, G, R
-    RGB565 = 2,         // R in bits 11-15, G in bits 5-10, B in bits 0-4
-    ARGB1555 = 3,       // A in bit 15, R in bits 10-14, G in bits 5-9, B in bits 0-4
-    ARGB4444 = 4,       // A in bits 12-15, R in bits 8-11, G in bits 4-7, B in bits 0-3
-    I8 = 5,             // palette index; with a grey-ramp palette, the grey level
-    AI88 = 7,           // byte 0 palette index or grey level, byte 1 alpha
-    A8 = 9,             // alpha only
+    ARGB8888 = 0,        // bytes B, G, R, A
+    RGB888 = 1,          // bytes B, G, R
+    RGB565 = 2,          // R in bits 11-15, G in bits 5-10, B in bits 0-4
+    ARGB1555 = 3,        // A in bit 15, R in bits 10-14, G in bits 5-9, B in bits 0-4
+    ARGB4444 = 4,        // A in bits 12-15, R in bits 8-11, G in bits 4-7, B in bits 0-3
+    I8 = 5,              // palette index; with a grey-ramp palette, the grey level
+    AI88 = 7,            // byte 0 palette index or grey level, byte 1 alpha
+    A8 = 9,              // alpha only
     RGB565_SWAPPED = 10, // the RGB565 word high byte first, as SPI panels take it
-    ARGB8565 = 11,      // 3 bytes: the RGB565 word little-endian, then A
+    ARGB8565 = 11,       // 3 bytes: the RGB565 word little-endian, then A
 };
 
 // Modes 0 to kDsColorModeCount - 1 may have a pixel size; 6 and 8 have none.
@@ -61,27 +61,60 @@ constexpr bool dsHasAlpha(uint32_t colorMode)
 
 namespace ds {
 
-DS_ALWAYS_INLINE constexpr uint32_t alphaOf(uint32_t argb) { return argb >> 24; }
-DS_ALWAYS_INLINE constexpr uint32_t redOf(uint32_t argb) { return argb >> 16 & 0xFF; }
-DS_ALWAYS_INLINE constexpr uint32_t greenOf(uint32_t argb) { return argb >> 8 & 0xFF; }
-DS_ALWAYS_INLINE constexpr uint32_t blueOf(uint32_t argb) { return argb & 0xFF; }
+DS_ALWAYS_INLINE constexpr uint32_t alphaOf(uint32_t argb)
+{
+    return argb >> 24;
+}
+DS_ALWAYS_INLINE constexpr uint32_t redOf(uint32_t argb)
+{
+    return argb >> 16 & 0xFF;
+}
+DS_ALWAYS_INLINE constexpr uint32_t greenOf(uint32_t argb)
+{
+    return argb >> 8 & 0xFF;
+}
+DS_ALWAYS_INLINE constexpr uint32_t blueOf(uint32_t argb)
+{
+    return argb & 0xFF;
+}
 
 DS_ALWAYS_INLINE constexpr uint32_t makeArgb(uint32_t alpha, uint32_t red, uint32_t green, uint32_t blue)
 {
     return alpha << 24 | red << 16 | green << 8 | blue;
 }
 
-DS_ALWAYS_INLINE constexpr uint32_t widen1(uint32_t value) { return value ? 0xFF : 0; }
-DS_ALWAYS_INLINE constexpr uint32_t widen4(uint32_t value) { return value << 4 | value; }
-DS_ALWAYS_INLINE constexpr uint32_t widen5(uint32_t value) { return value << 3 | value >> 2; }
-DS_ALWAYS_INLINE constexpr uint32_t widen6(uint32_t value) { return value << 2 | value >> 4; }
+DS_ALWAYS_INLINE constexpr uint32_t widen1(uint32_t value)
+{
+    return value ? 0xFF : 0;
+}
+DS_ALWAYS_INLINE constexpr uint32_t widen4(uint32_t value)
+{
+    return value << 4 | value;
+}
+DS_ALWAYS_INLINE constexpr uint32_t widen5(uint32_t value)
+{
+    return value << 3 | value >> 2;
+}
+DS_ALWAYS_INLINE constexpr uint32_t widen6(uint32_t value)
+{
+    return value << 2 | value >> 4;
+}
 
-DS_ALWAYS_INLINE constexpr uint32_t greyOf(uint32_t argb) { return (77 * redOf(argb) + 150 * greenOf(argb) + 29 * blueOf(argb)) >> 8; }
+DS_ALWAYS_INLINE constexpr uint32_t greyOf(uint32_t argb)
+{
+    return (77 * redOf(argb) + 150 * greenOf(argb) + 29 * blueOf(argb)) >> 8;
+}
 
-DS_ALWAYS_INLINE constexpr uint32_t greyArgb(uint32_t alpha, uint32_t grey) { return makeArgb(alpha, grey, grey, grey); }
+DS_ALWAYS_INLINE constexpr uint32_t greyArgb(uint32_t alpha, uint32_t grey)
+{
+    return makeArgb(alpha, grey, grey, grey);
+}
 
 // The two bytes of a 16-bit value exchanged: RGB565 <-> RGB565_SWAPPED.
-DS_ALWAYS_INLINE constexpr uint32_t swapBytes16(uint32_t value) { return (value & 0xFF) << 8 | (value >> 8 & 0xFF); }
+DS_ALWAYS_INLINE constexpr uint32_t swapBytes16(uint32_t value)
+{
+    return (value & 0xFF) << 8 | (value >> 8 & 0xFF);
+}
 
 // The high 5, 6 and 5 bits of red, green and blue, each masked in place.
 // A pixel loop may pass the two masks from registers, where an ARM
@@ -109,14 +142,13 @@ DS_ALWAYS_INLINE constexpr uint32_t argbOfRgb565(uint32_t value)
 
 DS_ALWAYS_INLINE constexpr uint32_t argbOfArgb1555(uint32_t value)
 {
-    return makeArgb(widen1(value >> 15 & 1), widen5(value >> 10 & 0x1F), widen5(value >> 5 & 0x1F),
-        widen5(value & 0x1F));
+    return makeArgb(
+        widen1(value >> 15 & 1), widen5(value >> 10 & 0x1F), widen5(value >> 5 & 0x1F), widen5(value & 0x1F));
 }
 
 DS_ALWAYS_INLINE constexpr uint32_t argbOfArgb4444(uint32_t value)
 {
-    return makeArgb(widen4(value >> 12 & 0xF), widen4(value >> 8 & 0xF), widen4(value >> 4 & 0xF),
-        widen4(value & 0xF));
+    return makeArgb(widen4(value >> 12 & 0xF), widen4(value >> 8 & 0xF), widen4(value >> 4 & 0xF), widen4(value & 0xF));
 }
 
 } // namespace ds

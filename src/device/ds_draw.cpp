@@ -68,7 +68,8 @@ DsRect logicalOf(const DsSurface& surface, const DsRect& stored)
     const int32_t columns = surface.width(), rows = surface.height();
     switch (turnOf(surface)) {
     case 1: return DsRect(rows - stored.y - stored.height, stored.x, stored.height, stored.width);
-    case 2: return DsRect(columns - stored.x - stored.width, rows - stored.y - stored.height, stored.width, stored.height);
+    case 2:
+        return DsRect(columns - stored.x - stored.width, rows - stored.y - stored.height, stored.width, stored.height);
     case 3: return DsRect(stored.y, columns - stored.x - stored.width, stored.height, stored.width);
     default: return stored;
     }
@@ -80,7 +81,9 @@ DsRect storedOf(const DsSurface& surface, const DsRect& logical)
     const int32_t columns = surface.width(), rows = surface.height();
     switch (turnOf(surface)) {
     case 1: return DsRect(logical.y, rows - logical.x - logical.width, logical.height, logical.width);
-    case 2: return DsRect(columns - logical.x - logical.width, rows - logical.y - logical.height, logical.width, logical.height);
+    case 2:
+        return DsRect(
+            columns - logical.x - logical.width, rows - logical.y - logical.height, logical.width, logical.height);
     case 3: return DsRect(columns - logical.y - logical.height, logical.x, logical.height, logical.width);
     default: return logical;
     }
@@ -122,8 +125,8 @@ struct Axis {
 // lies in the source and in the destination's clip [clipStart, clipStart +
 // clipLength), clipStart >= 0. False when nothing is left. The edges may pass
 // the int32 range on the way; what is left lies inside both surfaces.
-bool placeAxis(int32_t start, int32_t length, int32_t size, int32_t position, int32_t clipStart, int32_t clipLength,
-    Axis& axis)
+bool placeAxis(
+    int32_t start, int32_t length, int32_t size, int32_t position, int32_t clipStart, int32_t clipLength, Axis& axis)
 {
     const int64_t shift = int64_t(position) - start;
     const int64_t first = larger(larger(start, 0) + shift, clipStart);
@@ -250,8 +253,8 @@ int DsSurface::blit(const DsSurface& source, const DsRect& sourceArea, int32_t x
     const bool sameMode = source.colorMode() == mColorMode;
     if (mColorMode == I8 && !sameMode)
         return DS_DRAW_UNSUPPORTED_MODES;
-    return drawFrom(jobOf(sameMode ? Operation::CopyValues : Operation::Copy, *this, &source), *this, source,
-        sourceArea, x, y);
+    return drawFrom(
+        jobOf(sameMode ? Operation::CopyValues : Operation::Copy, *this, &source), *this, source, sourceArea, x, y);
 }
 
 int DsSurface::blend(const DsSurface& source, const DsRect& sourceArea, int32_t x, int32_t y, uint8_t opacity)

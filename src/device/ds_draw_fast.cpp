@@ -69,8 +69,8 @@ struct Constants {
 
 DS_ALWAYS_INLINE Constants constants()
 {
-    return {inRegister(0x00FF00FF), inRegister(0x00070007), inRegister(0x00800080), inRegister(0xF800),
-        inRegister(0x07E0)};
+    return {
+        inRegister(0x00FF00FF), inRegister(0x00070007), inRegister(0x00800080), inRegister(0xF800), inRegister(0x07E0)};
 }
 
 // Red in the low 16-bit lane, blue in the high one, of a colour word.
@@ -342,8 +342,8 @@ void blendRows(const Job& job, const Area& area)
     const Constants k = constants();
     const uint32_t opacity257 = job.alpha * 257;
     eachRow(area, [&k, opacity257](uint8_t* destination, const uint8_t* source, uint32_t count) {
-        eachPixel<Pixel::kBytes, Source::kBytes>(destination, source, count,
-            [&k, opacity257](uint8_t* pixel, const uint8_t* from) {
+        eachPixel<Pixel::kBytes, Source::kBytes>(
+            destination, source, count, [&k, opacity257](uint8_t* pixel, const uint8_t* from) {
                 blendPixel<Source, Pixel>(pixel, from, sourceAlpha<Source, kOpacity>(from, opacity257), k);
             });
     });
@@ -392,18 +392,18 @@ void blend(const Job& job, const Area& area)
 
 // The mask's colour, its channels ready for weigh().
 struct MaskColour {
-    uint32_t redBlue;    // red and blue lanes
-    uint32_t green;      // green
-    uint32_t stored;     // the colour as the destination stores it opaque
-    uint32_t alpha257;   // the colour's alpha times the opacity, times 257
+    uint32_t redBlue;  // red and blue lanes
+    uint32_t green;    // green
+    uint32_t stored;   // the colour as the destination stores it opaque
+    uint32_t alpha257; // the colour's alpha times the opacity, times 257
 };
 
 template <typename Pixel>
 MaskColour maskColour(const Job& job, const Constants& k)
 {
     const uint32_t opaque = job.color | 0xFF000000u;
-    return {redBlue(job.color, k), (job.color >> 8) & 0xFF, Pixel::kBytes == 2 ? rgb565Of(opaque, k.red, k.green) : opaque,
-        job.alpha * 257};
+    return {redBlue(job.color, k), (job.color >> 8) & 0xFF,
+        Pixel::kBytes == 2 ? rgb565Of(opaque, k.red, k.green) : opaque, job.alpha * 257};
 }
 
 // The colour over one pixel with alpha sa (1 to 255).
@@ -430,9 +430,13 @@ void maskRows(const Job& job, const Area& area)
             const uint32_t m = *from;
             if (m == 0)
                 return;
-            if (kScaled)
-                overPixel<Pixel>(pixel, colour, mulAlpha257(m, colour.alpha257), k);
-            else if (m == 255)
+            if (kScaled) {
+                // Coverage times a translucent colour may round to nothing:
+                // skipped, as the general path skips it.
+                const uint32_t sa = mulAlpha257(m, colour.alpha257);
+                if (sa != 0)
+                    overPixel<Pixel>(pixel, colour, sa, k);
+            } else if (m == 255)
                 Pixel::store(pixel, colour.stored);
             else
                 overPixel<Pixel>(pixel, colour, m, k);
@@ -532,8 +536,8 @@ constexpr FastPathIndex indexFastPaths()
     uint32_t entry = 0;
     for (uint32_t group = 0; group <= kOperationCount * kDsColorModeCount; ++group) {
         index.first[group] = uint8_t(entry);
-        while (entry < kFastPathCount &&
-            groupOf(kFastPaths[entry].operation, kFastPaths[entry].destinationMode) == group)
+        while (
+            entry < kFastPathCount && groupOf(kFastPaths[entry].operation, kFastPaths[entry].destinationMode) == group)
             ++entry;
     }
     return index;

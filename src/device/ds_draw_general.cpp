@@ -9,8 +9,8 @@ namespace ds {
 namespace {
 
 // Reads `count` pixels from `pixel`, `step` bytes apart, as colours.
-using FetchSpan = void (*)(const uint8_t* pixel, ptrdiff_t step, uint32_t count, const Palette& palette,
-    uint32_t* argb);
+using FetchSpan = void (*)(
+    const uint8_t* pixel, ptrdiff_t step, uint32_t count, const Palette& palette, uint32_t* argb);
 // Stores `count` colours as contiguous pixels.
 using StoreSpan = void (*)(uint8_t* pixel, const uint32_t* argb, uint32_t count);
 // Sets the alpha of `count` contiguous pixels to the alphas of `argb`,
@@ -95,7 +95,8 @@ CombineSpan combineFor(const Job& job)
 }
 
 // Stores the written pixels of a span, each run of them at once.
-void storeWritten(StoreSpan store, uint8_t* pixel, uint32_t bytes, const uint32_t* argb, uint32_t count, Written written)
+void storeWritten(
+    StoreSpan store, uint8_t* pixel, uint32_t bytes, const uint32_t* argb, uint32_t count, Written written)
 {
     for (uint32_t i = 0; i < count;) {
         if ((written >> i & 1) == 0) {
@@ -132,8 +133,8 @@ void spanRows(const Job& job, const Area& area, uint32_t* source, uint32_t* dest
             const uint32_t count = area.width - done < spanPixels ? area.width - done : spanPixels;
             uint8_t* pixel = rowDestination + size_t(done) * bytes;
             if (fetchSource)
-                fetchSource(rowSource + area.sourceStep * ptrdiff_t(done), area.sourceStep, count, job.sourcePalette,
-                    source);
+                fetchSource(
+                    rowSource + area.sourceStep * ptrdiff_t(done), area.sourceStep, count, job.sourcePalette, source);
             if (!combine) {
                 if (filter)
                     filter->apply(filter->context, source, count);
@@ -158,7 +159,7 @@ void fillRow(uint8_t* pixel, uint32_t value, uint32_t count)
 
 void fillRows(const Job& job, const Area& area)
 {
-    using FillRow = void (*)(uint8_t* pixel, uint32_t value, uint32_t count);
+    using FillRow = void (*)(uint8_t * pixel, uint32_t value, uint32_t count);
     constexpr FillRow kFillRows[] = {fillRow<1>, fillRow<2>, fillRow<3>, fillRow<4>};
     const FillRow fill = kFillRows[dsBytesPerPixel(job.destinationMode) - 1];
     uint8_t* row = area.destination;

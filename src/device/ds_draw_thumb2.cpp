@@ -22,56 +22,52 @@ static_assert(offsetof(ds::Thumb2Rows, destination) == 0 && offsetof(ds::Thumb2R
 
 // Loads a row: r0, r1 its first pixels, r2 the end of its source pixels
 // of `bytes` bytes each (shift: log2 of bytes).
-#define DS_ROW_START(shift)                                                                                          \
-    "ldr lr, [sp]\n"                                                                                                 \
-    "ldr r0, [lr, #0]\n"                                                                                             \
-    "ldr r1, [lr, #4]\n"                                                                                             \
-    "ldr r2, [lr, #8]\n"                                                                                             \
+#define DS_ROW_START(shift)                                                                                            \
+    "ldr lr, [sp]\n"                                                                                                   \
+    "ldr r0, [lr, #0]\n"                                                                                               \
+    "ldr r1, [lr, #4]\n"                                                                                               \
+    "ldr r2, [lr, #8]\n"                                                                                               \
     "add r2, r1, r2, lsl #" #shift "\n"
 
 // Moves to the next row, back to label 1 while rows are left.
-#define DS_ROW_NEXT                                                                                                  \
-    "6:\n"                                                                                                           \
-    "ldr lr, [sp]\n"                                                                                                 \
-    "ldr r0, [lr, #0]\n"                                                                                             \
-    "ldr r3, [lr, #16]\n"                                                                                            \
-    "add r0, r0, r3\n"                                                                                               \
-    "str r0, [lr, #0]\n"                                                                                             \
-    "ldr r1, [lr, #4]\n"                                                                                             \
-    "ldr r3, [lr, #20]\n"                                                                                            \
-    "add r1, r1, r3\n"                                                                                               \
-    "str r1, [lr, #4]\n"                                                                                             \
-    "ldr r3, [lr, #12]\n"                                                                                            \
-    "subs r3, r3, #1\n"                                                                                              \
-    "str r3, [lr, #12]\n"                                                                                            \
+#define DS_ROW_NEXT                                                                                                    \
+    "6:\n"                                                                                                             \
+    "ldr lr, [sp]\n"                                                                                                   \
+    "ldr r0, [lr, #0]\n"                                                                                               \
+    "ldr r3, [lr, #16]\n"                                                                                              \
+    "add r0, r0, r3\n"                                                                                                 \
+    "str r0, [lr, #0]\n"                                                                                               \
+    "ldr r1, [lr, #4]\n"                                                                                               \
+    "ldr r3, [lr, #20]\n"                                                                                              \
+    "add r1, r1, r3\n"                                                                                                 \
+    "str r1, [lr, #4]\n"                                                                                               \
+    "ldr r3, [lr, #12]\n"                                                                                              \
+    "subs r3, r3, #1\n"                                                                                                \
+    "str r3, [lr, #12]\n"                                                                                              \
     "bne 1b\n"
 
 // Blends over the destination pixel with alpha r3: `colourLanes` leaves
 // the colour's red and blue lanes times sa plus the bias in lr, then
 // `colourGreen` its green likewise; stores the result and tests the loop.
-#define DS_OVER_RGB565(colourLanes, colourGreen)                                                                     \
-    "ldrh r5, [r0]\n"                                                                                                \
-    "rsb r4, r3, #255\n"                                                                                             \
-    "ubfx r6, r5, #11, #5\n"                                                                                         \
-    "bfi r6, r5, #16, #5\n"                                                                                          \
-    "and lr, r12, r6, lsr #2\n"                                                                                      \
-    "orr r6, lr, r6, lsl #3\n"                                                                                       \
-    colourLanes                                                                                                      \
-    "mla r6, r6, r4, lr\n"                                                                                           \
-    "uxtab16 r6, r6, r6, ror #8\n"                                                                                   \
-    "and r7, r5, #0x7E0\n"                                                                                           \
-    "add r7, r7, r7, lsl #6\n"                                                                                       \
-    "lsr r7, r7, #9\n"                                                                                               \
-    colourGreen                                                                                                      \
-    "mla r7, r7, r4, lr\n"                                                                                           \
-    "uxtab16 r7, r7, r7, ror #8\n"                                                                                   \
-    "and r5, r6, #0xF800\n"                                                                                          \
-    "orr r5, r5, r6, lsr #27\n"                                                                                      \
-    "ubfx r7, r7, #10, #6\n"                                                                                         \
-    "orr r5, r5, r7, lsl #5\n"                                                                                       \
-    "strh r5, [r0], #2\n"                                                                                            \
-    "cmp r1, r2\n"                                                                                                   \
-    "bne 2b\n"                                                                                                       \
+#define DS_OVER_RGB565(colourLanes, colourGreen)                                                                       \
+    "ldrh r5, [r0]\n"                                                                                                  \
+    "rsb r4, r3, #255\n"                                                                                               \
+    "ubfx r6, r5, #11, #5\n"                                                                                           \
+    "bfi r6, r5, #16, #5\n"                                                                                            \
+    "and lr, r12, r6, lsr #2\n"                                                                                        \
+    "orr r6, lr, r6, lsl #3\n" colourLanes "mla r6, r6, r4, lr\n"                                                      \
+    "uxtab16 r6, r6, r6, ror #8\n"                                                                                     \
+    "and r7, r5, #0x7E0\n"                                                                                             \
+    "add r7, r7, r7, lsl #6\n"                                                                                         \
+    "lsr r7, r7, #9\n" colourGreen "mla r7, r7, r4, lr\n"                                                              \
+    "uxtab16 r7, r7, r7, ror #8\n"                                                                                     \
+    "and r5, r6, #0xF800\n"                                                                                            \
+    "orr r5, r5, r6, lsr #27\n"                                                                                        \
+    "ubfx r7, r7, #10, #6\n"                                                                                           \
+    "orr r5, r5, r7, lsl #5\n"                                                                                         \
+    "strh r5, [r0], #2\n"                                                                                              \
+    "cmp r1, r2\n"                                                                                                     \
+    "bne 2b\n"                                                                                                         \
     "b 6f\n"
 
 extern "C" {
@@ -86,21 +82,20 @@ __attribute__((naked)) void dsThumb2MaskRgb565(ds::Thumb2Rows*)
         "ldr r10, [r0, #32]\n"
         "mov r11, #0x00800080\n"
         "mov r12, #0x00070007\n"
-        "1:\n" DS_ROW_START(0)
-        "2:\n"
-        "ldrb r3, [r1], #1\n"
-        "cbz r3, 5f\n"
-        "cmp r3, #255\n"
-        "beq 4f\n" DS_OVER_RGB565("mla lr, r3, r8, r11\n", "mla lr, r3, r9, r11\n")
-        "4:\n"
-        "strh r10, [r0], #2\n"
-        "cmp r1, r2\n"
-        "bne 2b\n"
-        "b 6f\n"
-        "5:\n"
-        "adds r0, r0, #2\n"
-        "cmp r1, r2\n"
-        "bne 2b\n" DS_ROW_NEXT "pop {r0, r4-r11, pc}\n");
+        "1:\n" DS_ROW_START(0) "2:\n"
+                               "ldrb r3, [r1], #1\n"
+                               "cbz r3, 5f\n"
+                               "cmp r3, #255\n"
+                               "beq 4f\n" DS_OVER_RGB565("mla lr, r3, r8, r11\n",
+                                   "mla lr, r3, r9, r11\n") "4:\n"
+                                                            "strh r10, [r0], #2\n"
+                                                            "cmp r1, r2\n"
+                                                            "bne 2b\n"
+                                                            "b 6f\n"
+                                                            "5:\n"
+                                                            "adds r0, r0, #2\n"
+                                                            "cmp r1, r2\n"
+                                                            "bne 2b\n" DS_ROW_NEXT "pop {r0, r4-r11, pc}\n");
 }
 
 // r8 the source pixel; transparent ones skipped, opaque ones narrowed.
@@ -110,31 +105,29 @@ __attribute__((naked)) void dsThumb2BlendRgb565(ds::Thumb2Rows*)
         "push {r0, r4-r11, lr}\n"
         "mov r11, #0x00800080\n"
         "mov r12, #0x00070007\n"
-        "1:\n" DS_ROW_START(2)
-        "2:\n"
-        "ldr r8, [r1], #4\n"
-        "lsrs r3, r8, #24\n"
-        "beq 5f\n"
-        "cmp r3, #255\n"
-        "beq 4f\n" DS_OVER_RGB565("uxtb16 lr, r8, ror #16\n"
-                                  "mla lr, lr, r3, r11\n",
-                                  "ubfx lr, r8, #8, #8\n"
-                                  "mla lr, lr, r3, r11\n")
-        "4:\n"
-        "lsrs r5, r8, #8\n"
-        "and r5, r5, #0xF800\n"
-        "ubfx r7, r8, #10, #6\n"
-        "orr r5, r5, r7, lsl #5\n"
-        "ubfx r7, r8, #3, #5\n"
-        "orr r5, r5, r7\n"
-        "strh r5, [r0], #2\n"
-        "cmp r1, r2\n"
-        "bne 2b\n"
-        "b 6f\n"
-        "5:\n"
-        "adds r0, r0, #2\n"
-        "cmp r1, r2\n"
-        "bne 2b\n" DS_ROW_NEXT "pop {r0, r4-r11, pc}\n");
+        "1:\n" DS_ROW_START(2) "2:\n"
+                               "ldr r8, [r1], #4\n"
+                               "lsrs r3, r8, #24\n"
+                               "beq 5f\n"
+                               "cmp r3, #255\n"
+                               "beq 4f\n" DS_OVER_RGB565("uxtb16 lr, r8, ror #16\n"
+                                                         "mla lr, lr, r3, r11\n",
+                                   "ubfx lr, r8, #8, #8\n"
+                                   "mla lr, lr, r3, r11\n") "4:\n"
+                                                            "lsrs r5, r8, #8\n"
+                                                            "and r5, r5, #0xF800\n"
+                                                            "ubfx r7, r8, #10, #6\n"
+                                                            "orr r5, r5, r7, lsl #5\n"
+                                                            "ubfx r7, r8, #3, #5\n"
+                                                            "orr r5, r5, r7\n"
+                                                            "strh r5, [r0], #2\n"
+                                                            "cmp r1, r2\n"
+                                                            "bne 2b\n"
+                                                            "b 6f\n"
+                                                            "5:\n"
+                                                            "adds r0, r0, #2\n"
+                                                            "cmp r1, r2\n"
+                                                            "bne 2b\n" DS_ROW_NEXT "pop {r0, r4-r11, pc}\n");
 }
 
 // sa = (alpha x opacity x 257 + 32896) >> 16 (ds::mulAlpha257), r10 the
@@ -147,20 +140,18 @@ __attribute__((naked)) void dsThumb2BlendRgb565Opacity(ds::Thumb2Rows*)
         "movw r9, #32896\n"
         "mov r11, #0x00800080\n"
         "mov r12, #0x00070007\n"
-        "1:\n" DS_ROW_START(2)
-        "2:\n"
-        "ldr r8, [r1], #4\n"
-        "lsrs r3, r8, #24\n"
-        "beq 5f\n"
-        "mla r3, r3, r10, r9\n"
-        "lsrs r3, r3, #16\n" DS_OVER_RGB565("uxtb16 lr, r8, ror #16\n"
-                                            "mla lr, lr, r3, r11\n",
-                                            "ubfx lr, r8, #8, #8\n"
-                                            "mla lr, lr, r3, r11\n")
-        "5:\n"
-        "adds r0, r0, #2\n"
-        "cmp r1, r2\n"
-        "bne 2b\n" DS_ROW_NEXT "pop {r0, r4-r11, pc}\n");
+        "1:\n" DS_ROW_START(2) "2:\n"
+                               "ldr r8, [r1], #4\n"
+                               "lsrs r3, r8, #24\n"
+                               "beq 5f\n"
+                               "mla r3, r3, r10, r9\n"
+                               "lsrs r3, r3, #16\n" DS_OVER_RGB565("uxtb16 lr, r8, ror #16\n"
+                                                                   "mla lr, lr, r3, r11\n",
+                                   "ubfx lr, r8, #8, #8\n"
+                                   "mla lr, lr, r3, r11\n") "5:\n"
+                                                            "adds r0, r0, #2\n"
+                                                            "cmp r1, r2\n"
+                                                            "bne 2b\n" DS_ROW_NEXT "pop {r0, r4-r11, pc}\n");
 }
 
 } // extern "C"

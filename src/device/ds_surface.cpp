@@ -279,7 +279,8 @@ int dsReadSurfaceFile(const uint8_t* data, uint64_t size, DsSurfaceFile& file)
 DsColor dsPixelColor(uint32_t colorMode, const uint8_t* pixel)
 {
     const uint32_t argb = ds::readPixel(colorMode, pixel, ds::Palette{nullptr, 0, 3});
-    return {uint8_t(ds::redOf(argb)), uint8_t(ds::greenOf(argb)), uint8_t(ds::blueOf(argb)), uint8_t(ds::alphaOf(argb))};
+    return {
+        uint8_t(ds::redOf(argb)), uint8_t(ds::greenOf(argb)), uint8_t(ds::blueOf(argb)), uint8_t(ds::alphaOf(argb))};
 }
 
 DsStoredPosition dsStoredPosition(int32_t rotation, int64_t width, int64_t height, int64_t x, int64_t y)

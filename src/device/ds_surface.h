@@ -152,8 +152,8 @@ public:
     // Blends the colour `argb` through the coverage of the A8 surface `mask`
     // (its alpha times argb's alpha times opacity / 255 / 255): how coverage
     // glyphs are drawn.
-    int blendMask(const DsSurface& mask, const DsRect& sourceArea, int32_t x, int32_t y, uint32_t argb,
-        uint8_t opacity = 255);
+    int blendMask(
+        const DsSurface& mask, const DsRect& sourceArea, int32_t x, int32_t y, uint32_t argb, uint8_t opacity = 255);
 
     // Every pixel whose stored value equals that of `from` in the surface's
     // mode becomes `to`.

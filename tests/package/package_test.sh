@@ -275,7 +275,7 @@ corvane_add_surface(app NAME 2logo IMAGE ${IMAGE} EMBED)|corvane_add_surface: NA
 corvane_add_font(app NAME sans FONT ${FONT} SIZE 16 CHARS 32-126 PREVIEW)|corvane_add_font: PREVIEW needs a value
 corvane_add_surface(app NAME logo IMAGE ${IMAGE} PREVIEW yes)|corvane_add_surface: unknown argument 'yes'
 corvane_add_font(app NAME sans FONT ${FONT} SIZE 16 CHARS 45,65 PREVIEW -A)|corvane_add_font: PREVIEW text '-A' begins with '-', which assetpeek takes for an option
-corvane_add_surface(app NAME logo IMAGE ${IMAGE} FORMAT RGB555)|corvane_add_surface: FORMAT must be ARGB8888, RGB888, RGB565, ARGB1555, ARGB4444, AI88, A8 or I8, not 'RGB555'
+corvane_add_surface(app NAME logo IMAGE ${IMAGE} FORMAT RGB555)|corvane_add_surface: FORMAT must be ARGB8888, RGB888, RGB565, ARGB1555, ARGB4444, AI88, A8, I8, RGB565_SWAPPED or ARGB8565, not 'RGB555'
 corvane_add_surface(app NAME logo IMAGE ${IMAGE} FORMAT)|corvane_add_surface: FORMAT needs a value
 corvane_add_font(app NAME sans FONT ${FONT} SIZE 16 CHARS 32-126 CODEPAGE)|corvane_add_font: CODEPAGE needs a value
 corvane_add_font(app NAME sans FONT ${FONT} SIZE 16 CHARS 32-126 FALLBACK)|corvane_add_font: FALLBACK needs a value
@@ -359,11 +359,16 @@ step_surface_formats() {
   make_inputs "$dir"
   convert "$dir/logo.png" -colors 6 PNG8:"$dir/indexed.png" || fail "convert made no indexed image"
   consumer_build "corvane_add_surface(app NAME photo IMAGE \${IMAGE} FORMAT RGB565 DITHER ROTATION 90 EMBED)
-corvane_add_surface(app NAME icon IMAGE $dir/indexed.png FORMAT I8 PALETTE EMBED PREVIEW)" "$dir/logo.png" ||
+corvane_add_surface(app NAME icon IMAGE $dir/indexed.png FORMAT I8 PALETTE EMBED PREVIEW)
+corvane_add_surface(app NAME badge IMAGE \${IMAGE} FORMAT ARGB8565 PREVIEW)" "$dir/logo.png" ||
     { cat "$dir/consumer.log"; fail "the calls failed"; }
   local out="$dir/consumer" tools="$prefix/bin"
   "$tools/pixpack" --image "$dir/logo.png" --format RGB565 --dither --rotation 90 --output "$dir/photo.srf" >/dev/null &&
     cmp "$out/photo.srf" "$dir/photo.srf" || fail "photo.srf is not what pixpack --format RGB565 --dither writes"
+  "$tools/pixpack" --image "$dir/logo.png" --format ARGB8565 --output "$dir/badge.srf" >/dev/null &&
+    cmp "$out/badge.srf" "$dir/badge.srf" || fail "badge.srf is not what pixpack --format ARGB8565 writes"
+  "$tools/assetpeek" --surface "$dir/badge.srf" --upright --output "$dir/badge_preview.png" >/dev/null &&
+    cmp "$out/badge_preview.png" "$dir/badge_preview.png" || fail "the ARGB8565 preview is not what assetpeek draws"
   "$tools/pixpack" --image "$dir/indexed.png" --palette "$dir/icon.pal" --output "$dir/icon.srf" >/dev/null &&
     cmp "$out/icon.pal" "$dir/icon.pal" || fail "icon.pal is not what pixpack --palette writes"
   grep -q "extern const uint8_t icon_palette\[\]" "$out/icon_surface.h" &&
@@ -374,7 +379,7 @@ corvane_add_surface(app NAME icon IMAGE $dir/indexed.png FORMAT I8 PALETTE EMBED
   [[ "$entries" -gt 0 ]] || fail "icon_surface.cpp holds no bytes"
   "$tools/assetpeek" --surface "$dir/icon.srf" --palette "$dir/icon.pal" --output "$dir/icon_preview.png" >/dev/null &&
     cmp "$out/icon_preview.png" "$dir/icon_preview.png" || fail "the preview is not drawn in the palette's colours"
-  echo "ok: FORMAT and DITHER pack as pixpack does; PALETTE is written, embedded and used by the preview"
+  echo "ok: FORMAT (ARGB8565 too) and DITHER pack as pixpack does; PALETTE is written, embedded and used by the preview"
 }
 
 step_cross() {

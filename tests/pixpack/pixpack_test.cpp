@@ -31,8 +31,9 @@ const std::string kUsage = "\n\nUSAGE: pixpack [options]\n"
                            "\n --alphaonly                       -  Generate an alpha only surface\n"
                            "\n --output <output file>            -  Output surface file\n"
                            "\n --format <colour mode>            -  Convert to ARGB8888, RGB888, RGB565, ARGB1555, "
-                           "ARGB4444, AI88, A8 or I8\n"
-                           "\n --dither                          -  Dither RGB565, ARGB1555 or ARGB4444\n"
+                           "ARGB4444, AI88, A8, I8, RGB565_SWAPPED or ARGB8565\n"
+                           "\n --dither                          -  Dither RGB565, ARGB1555, ARGB4444, RGB565_SWAPPED "
+                           "or ARGB8565\n"
                            "\n --palette <palette file>          -  Output palette file of an indexed image\n";
 const std::string kClosing = "\n\n";
 
@@ -230,9 +231,11 @@ TEST_F(Pixpack, FormatRefusals)
         {{"--image", color, "--format", "rgb565"}, "invalid colour mode 'rgb565'"},
         {{"--image", color, "--dither"}, "--dither needs --format"},
         {{"--image", color, "--format", "RGB888", "--dither"},
-            "cannot dither RGB888, only RGB565, ARGB1555 or ARGB4444"},
-        {{"--image", grey, "--format", "A8", "--dither"}, "cannot dither A8, only RGB565, ARGB1555 or ARGB4444"},
-        {{"--image", indexed, "--format", "I8", "--dither"}, "cannot dither I8, only RGB565, ARGB1555 or ARGB4444"},
+            "cannot dither RGB888, only RGB565, ARGB1555, ARGB4444, RGB565_SWAPPED or ARGB8565"},
+        {{"--image", grey, "--format", "A8", "--dither"},
+            "cannot dither A8, only RGB565, ARGB1555, ARGB4444, RGB565_SWAPPED or ARGB8565"},
+        {{"--image", indexed, "--format", "I8", "--dither"},
+            "cannot dither I8, only RGB565, ARGB1555, ARGB4444, RGB565_SWAPPED or ARGB8565"},
         {{"--image", grey, "--alphaonly", "--format", "AI88"}, "--alphaonly makes A8, not AI88"},
         {{"--image", indexed, "--format", "RGB565", "--palette", palette}, "--palette needs an I8 surface, not RGB565"},
         {{"--image", color, "--format", "I8"}, "I8 needs an indexed image; this one is RGB"},
