@@ -172,6 +172,12 @@ struct Argb8888Source {
         return rgb565Of(load32(pixel), k.red, k.green);
     }
     DS_ALWAYS_INLINE static uint32_t argb(const uint8_t* pixel) { return load32(pixel); }
+    DS_ALWAYS_INLINE static uint32_t alpha(const uint8_t* pixel) { return load32(pixel) >> 24; }
+    DS_ALWAYS_INLINE static Weighted weighted(const uint8_t* pixel, uint32_t sa, const Constants& k)
+    {
+        const uint32_t argb = load32(pixel);
+        return weigh(redBlue(argb, k), (argb >> 8) & 0xFF, sa, k);
+    }
 };
 
 struct Rgb565Source {
@@ -196,7 +202,23 @@ struct Argb8565Source {
     {
         return (argbOfRgb565(load16(pixel)) & 0xFFFFFF) | uint32_t(pixel[2]) << 24;
     }
+    DS_ALWAYS_INLINE static uint32_t alpha(const uint8_t* pixel) { return pixel[2]; }
+    // The lanes straight from the RGB565 word, widened as the destination's.
+    DS_ALWAYS_INLINE static Weighted weighted(const uint8_t* pixel, uint32_t sa, const Constants& k)
+    {
+        const uint32_t value = load16(pixel);
+        return weigh(redBlue565(value, k), green565(value), sa, k);
+    }
 };
+
+// Blends and masks at full opacity take a loop of their own, without the
+// multiplication by the opacity, unless the code is built for size: the loop
+// for other opacities gives the same bytes at full opacity too.
+#if defined(__OPTIMIZE_SIZE__)
+constexpr bool kOneLoopPerOpacity = false;
+#else
+constexpr bool kOneLoopPerOpacity = true;
+#endif
 
 // Calls row(destination, source, width) for every row of the area.
 template <typename Row>
@@ -315,8 +337,7 @@ DS_ALWAYS_INLINE void blendPixel(uint8_t* pixel, const uint8_t* source, uint32_t
     if constexpr (Pixel::kBytes == 2) {
         if (sa == 255)
             return Pixel::store(pixel, Source::value565(source, k));
-        const uint32_t argb = Source::argb(source);
-        Pixel::store(pixel, over565(weigh(redBlue(argb, k), (argb >> 8) & 0xFF, sa, k), Pixel::load(pixel), k));
+        Pixel::store(pixel, over565(Source::weighted(source, sa, k), Pixel::load(pixel), k));
     } else {
         const uint32_t argb = Source::argb(source);
         if (sa == 255)
@@ -324,7 +345,7 @@ DS_ALWAYS_INLINE void blendPixel(uint8_t* pixel, const uint8_t* source, uint32_t
         const uint32_t under = load32(pixel);
         if (alphaOf(under) != 255)
             return store32(pixel, over(argb, under, sa));
-        store32(pixel, overOpaque8888(weigh(redBlue(argb, k), (argb >> 8) & 0xFF, sa, k), under, k));
+        store32(pixel, overOpaque8888(Source::weighted(source, sa, k), under, k));
     }
 }
 
@@ -332,8 +353,7 @@ DS_ALWAYS_INLINE void blendPixel(uint8_t* pixel, const uint8_t* source, uint32_t
 template <typename Source, bool kOpacity>
 DS_ALWAYS_INLINE uint32_t sourceAlpha(const uint8_t* source, uint32_t opacity257)
 {
-    const uint32_t alpha = Source::kBytes == 4 ? load32(source) >> 24 : source[2];
-    return kOpacity ? mulAlpha257(alpha, opacity257) : alpha;
+    return kOpacity ? mulAlpha257(Source::alpha(source), opacity257) : Source::alpha(source);
 }
 
 template <typename Source, typename Pixel, bool kOpacity>
@@ -382,7 +402,7 @@ void blend(const Job& job, const Area& area)
 {
     if (blendByThumb2<Source, Pixel>(job, area))
         return;
-    if (job.alpha == 255)
+    if (kOneLoopPerOpacity && job.alpha == 255)
         blendRows<Source, Pixel, false>(job, area);
     else
         blendRows<Source, Pixel, true>(job, area);
@@ -419,7 +439,10 @@ DS_ALWAYS_INLINE void overPixel(uint8_t* pixel, const MaskColour& colour, uint32
     }
 }
 
-// Zero coverage is skipped; full coverage of an opaque colour stored.
+// Zero coverage is skipped (also where coverage times a translucent colour
+// rounds to nothing, as the general path skips it); full coverage of an
+// opaque colour stored. kScaled: the colour is translucent, each coverage
+// is multiplied by its alpha.
 template <typename Pixel, bool kScaled>
 void maskRows(const Job& job, const Area& area)
 {
@@ -430,16 +453,11 @@ void maskRows(const Job& job, const Area& area)
             const uint32_t m = *from;
             if (m == 0)
                 return;
-            if (kScaled) {
-                // Coverage times a translucent colour may round to nothing:
-                // skipped, as the general path skips it.
-                const uint32_t sa = mulAlpha257(m, colour.alpha257);
-                if (sa != 0)
-                    overPixel<Pixel>(pixel, colour, sa, k);
-            } else if (m == 255)
+            const uint32_t sa = kScaled ? mulAlpha257(m, colour.alpha257) : m;
+            if (sa == 255)
                 Pixel::store(pixel, colour.stored);
-            else
-                overPixel<Pixel>(pixel, colour, m, k);
+            else if (sa != 0)
+                overPixel<Pixel>(pixel, colour, sa, k);
         });
     });
 }
@@ -456,7 +474,7 @@ void mask(const Job& job, const Area& area)
         return;
     }
 #endif
-    if (job.alpha == 255)
+    if (kOneLoopPerOpacity && job.alpha == 255)
         maskRows<Pixel, false>(job, area);
     else
         maskRows<Pixel, true>(job, area);
