@@ -20,17 +20,42 @@ static_assert(offsetof(ds::Thumb2Rows, destination) == 0 && offsetof(ds::Thumb2R
         offsetof(ds::Thumb2Rows, parameter) == 32,
     "the loops address the fields by these offsets");
 
-// Loads a row: r0, r1 its first pixels, r2 the end of its source pixels
-// of `bytes` bytes each (shift: log2 of bytes).
+// clang-format off: one instruction a line.
+
+// Saves the registers and the Thumb2Rows pointer (r0), and sets the two
+// constants of the blend.
+#define DS_START                                                                                                       \
+    "push {r0, r4-r11, lr}\n"                                                                                          \
+    "mov r11, #0x00800080\n"                                                                                           \
+    "mov r12, #0x00070007\n"
+
+// Label 1, a row: r0 and r1 its first pixels, r2 the end of its source
+// pixels, each 1 << shift bytes.
 #define DS_ROW_START(shift)                                                                                            \
+    "1:\n"                                                                                                             \
     "ldr lr, [sp]\n"                                                                                                   \
     "ldr r0, [lr, #0]\n"                                                                                               \
     "ldr r1, [lr, #4]\n"                                                                                               \
     "ldr r2, [lr, #8]\n"                                                                                               \
     "add r2, r1, r2, lsl #" #shift "\n"
 
-// Moves to the next row, back to label 1 while rows are left.
-#define DS_ROW_NEXT                                                                                                    \
+// Stores the pixel in `reg` and goes on with the row (label 2), else to the
+// next row (label 6).
+#define DS_STORE_AND_NEXT(reg)                                                                                         \
+    "strh " reg ", [r0], #2\n"                                                                                         \
+    "cmp r1, r2\n"                                                                                                     \
+    "bne 2b\n"                                                                                                         \
+    "b 6f\n"
+
+// Label 5: a pixel left as it is.
+#define DS_SKIP                                                                                                        \
+    "5:\n"                                                                                                             \
+    "adds r0, r0, #2\n"                                                                                                \
+    "cmp r1, r2\n"                                                                                                     \
+    "bne 2b\n"
+
+// Label 6: the next row, back to label 1 while rows are left; then returns.
+#define DS_ROW_NEXT_AND_RETURN                                                                                         \
     "6:\n"                                                                                                             \
     "ldr lr, [sp]\n"                                                                                                   \
     "ldr r0, [lr, #0]\n"                                                                                               \
@@ -44,11 +69,12 @@ static_assert(offsetof(ds::Thumb2Rows, destination) == 0 && offsetof(ds::Thumb2R
     "ldr r3, [lr, #12]\n"                                                                                              \
     "subs r3, r3, #1\n"                                                                                                \
     "str r3, [lr, #12]\n"                                                                                              \
-    "bne 1b\n"
+    "bne 1b\n"                                                                                                         \
+    "pop {r0, r4-r11, pc}\n"
 
 // Blends over the destination pixel with alpha r3: `colourLanes` leaves
 // the colour's red and blue lanes times sa plus the bias in lr, then
-// `colourGreen` its green likewise; stores the result and tests the loop.
+// `colourGreen` its green likewise; stores the result.
 #define DS_OVER_RGB565(colourLanes, colourGreen)                                                                       \
     "ldrh r5, [r0]\n"                                                                                                  \
     "rsb r4, r3, #255\n"                                                                                               \
@@ -64,11 +90,15 @@ static_assert(offsetof(ds::Thumb2Rows, destination) == 0 && offsetof(ds::Thumb2R
     "and r5, r6, #0xF800\n"                                                                                            \
     "orr r5, r5, r6, lsr #27\n"                                                                                        \
     "ubfx r7, r7, #10, #6\n"                                                                                           \
-    "orr r5, r5, r7, lsl #5\n"                                                                                         \
-    "strh r5, [r0], #2\n"                                                                                              \
-    "cmp r1, r2\n"                                                                                                     \
-    "bne 2b\n"                                                                                                         \
-    "b 6f\n"
+    "orr r5, r5, r7, lsl #5\n" DS_STORE_AND_NEXT("r5")
+
+// The red-blue lanes and the green of the ARGB8888 pixel r8, times sa.
+#define DS_SOURCE_LANES                                                                                                \
+    "uxtb16 lr, r8, ror #16\n"                                                                                         \
+    "mla lr, lr, r3, r11\n"
+#define DS_SOURCE_GREEN                                                                                                \
+    "ubfx lr, r8, #8, #8\n"                                                                                            \
+    "mla lr, lr, r3, r11\n"
 
 extern "C" {
 
@@ -76,83 +106,51 @@ extern "C" {
 __attribute__((naked)) void dsThumb2MaskRgb565(ds::Thumb2Rows*)
 {
     __asm__ volatile(
-        "push {r0, r4-r11, lr}\n"
-        "ldr r8, [r0, #24]\n"
-        "ldr r9, [r0, #28]\n"
-        "ldr r10, [r0, #32]\n"
-        "mov r11, #0x00800080\n"
-        "mov r12, #0x00070007\n"
-        "1:\n" DS_ROW_START(0) "2:\n"
-                               "ldrb r3, [r1], #1\n"
-                               "cbz r3, 5f\n"
-                               "cmp r3, #255\n"
-                               "beq 4f\n" DS_OVER_RGB565("mla lr, r3, r8, r11\n",
-                                   "mla lr, r3, r9, r11\n") "4:\n"
-                                                            "strh r10, [r0], #2\n"
-                                                            "cmp r1, r2\n"
-                                                            "bne 2b\n"
-                                                            "b 6f\n"
-                                                            "5:\n"
-                                                            "adds r0, r0, #2\n"
-                                                            "cmp r1, r2\n"
-                                                            "bne 2b\n" DS_ROW_NEXT "pop {r0, r4-r11, pc}\n");
+        DS_START "ldr r8, [r0, #24]\n"
+                 "ldr r9, [r0, #28]\n"
+                 "ldr r10, [r0, #32]\n" DS_ROW_START(0) "2:\n"
+                                                        "ldrb r3, [r1], #1\n"
+                                                        "cbz r3, 5f\n"
+                                                        "cmp r3, #255\n"
+                                                        "beq 4f\n" DS_OVER_RGB565("mla lr, r3, r8, r11\n",
+                                                            "mla lr, r3, r9, r11\n") "4:\n" DS_STORE_AND_NEXT("r10")
+                                                            DS_SKIP DS_ROW_NEXT_AND_RETURN);
 }
 
 // r8 the source pixel; transparent ones skipped, opaque ones narrowed.
 __attribute__((naked)) void dsThumb2BlendRgb565(ds::Thumb2Rows*)
 {
-    __asm__ volatile(
-        "push {r0, r4-r11, lr}\n"
-        "mov r11, #0x00800080\n"
-        "mov r12, #0x00070007\n"
-        "1:\n" DS_ROW_START(2) "2:\n"
-                               "ldr r8, [r1], #4\n"
-                               "lsrs r3, r8, #24\n"
-                               "beq 5f\n"
-                               "cmp r3, #255\n"
-                               "beq 4f\n" DS_OVER_RGB565("uxtb16 lr, r8, ror #16\n"
-                                                         "mla lr, lr, r3, r11\n",
-                                   "ubfx lr, r8, #8, #8\n"
-                                   "mla lr, lr, r3, r11\n") "4:\n"
-                                                            "lsrs r5, r8, #8\n"
-                                                            "and r5, r5, #0xF800\n"
-                                                            "ubfx r7, r8, #10, #6\n"
-                                                            "orr r5, r5, r7, lsl #5\n"
-                                                            "ubfx r7, r8, #3, #5\n"
-                                                            "orr r5, r5, r7\n"
-                                                            "strh r5, [r0], #2\n"
-                                                            "cmp r1, r2\n"
-                                                            "bne 2b\n"
-                                                            "b 6f\n"
-                                                            "5:\n"
-                                                            "adds r0, r0, #2\n"
-                                                            "cmp r1, r2\n"
-                                                            "bne 2b\n" DS_ROW_NEXT "pop {r0, r4-r11, pc}\n");
+    __asm__ volatile(DS_START DS_ROW_START(
+        2) "2:\n"
+           "ldr r8, [r1], #4\n"
+           "lsrs r3, r8, #24\n"
+           "beq 5f\n"
+           "cmp r3, #255\n"
+           "beq 4f\n" DS_OVER_RGB565(DS_SOURCE_LANES, DS_SOURCE_GREEN) "4:\n"
+                                                                       "lsrs r5, r8, #8\n"
+                                                                       "and r5, r5, #0xF800\n"
+                                                                       "ubfx r7, r8, #10, #6\n"
+                                                                       "orr r5, r5, r7, lsl #5\n"
+                                                                       "ubfx r7, r8, #3, #5\n"
+                                                                       "orr r5, r5, r7\n" DS_STORE_AND_NEXT("r5")
+                                                                           DS_SKIP DS_ROW_NEXT_AND_RETURN);
 }
 
 // sa = (alpha x opacity x 257 + 32896) >> 16 (ds::mulAlpha257), r10 the
 // opacity x 257 and r9 the 32896; transparent source pixels skipped.
 __attribute__((naked)) void dsThumb2BlendRgb565Opacity(ds::Thumb2Rows*)
 {
-    __asm__ volatile(
-        "push {r0, r4-r11, lr}\n"
-        "ldr r10, [r0, #32]\n"
-        "movw r9, #32896\n"
-        "mov r11, #0x00800080\n"
-        "mov r12, #0x00070007\n"
-        "1:\n" DS_ROW_START(2) "2:\n"
-                               "ldr r8, [r1], #4\n"
-                               "lsrs r3, r8, #24\n"
-                               "beq 5f\n"
-                               "mla r3, r3, r10, r9\n"
-                               "lsrs r3, r3, #16\n" DS_OVER_RGB565("uxtb16 lr, r8, ror #16\n"
-                                                                   "mla lr, lr, r3, r11\n",
-                                   "ubfx lr, r8, #8, #8\n"
-                                   "mla lr, lr, r3, r11\n") "5:\n"
-                                                            "adds r0, r0, #2\n"
-                                                            "cmp r1, r2\n"
-                                                            "bne 2b\n" DS_ROW_NEXT "pop {r0, r4-r11, pc}\n");
+    __asm__ volatile(DS_START "ldr r10, [r0, #32]\n"
+                              "movw r9, #32896\n" DS_ROW_START(2) "2:\n"
+                                                                  "ldr r8, [r1], #4\n"
+                                                                  "lsrs r3, r8, #24\n"
+                                                                  "beq 5f\n"
+                                                                  "mla r3, r3, r10, r9\n"
+                                                                  "lsrs r3, r3, #16\n" DS_OVER_RGB565(DS_SOURCE_LANES,
+                                                                      DS_SOURCE_GREEN) DS_SKIP DS_ROW_NEXT_AND_RETURN);
 }
+
+// clang-format on
 
 } // extern "C"
 
