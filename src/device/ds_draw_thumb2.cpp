@@ -20,7 +20,8 @@ static_assert(offsetof(ds::Thumb2Rows, destination) == 0 && offsetof(ds::Thumb2R
         offsetof(ds::Thumb2Rows, parameter) == 32,
     "the loops address the fields by these offsets");
 
-// clang-format off: one instruction a line.
+// One instruction a line, as the assembler lists them.
+// clang-format off
 
 // Saves the registers and the Thumb2Rows pointer (r0), and sets the two
 // constants of the blend.
@@ -81,24 +82,25 @@ static_assert(offsetof(ds::Thumb2Rows, destination) == 0 && offsetof(ds::Thumb2R
     "ubfx r6, r5, #11, #5\n"                                                                                           \
     "bfi r6, r5, #16, #5\n"                                                                                            \
     "and lr, r12, r6, lsr #2\n"                                                                                        \
-    "orr r6, lr, r6, lsl #3\n" colourLanes "mla r6, r6, r4, lr\n"                                                      \
+    "orr r6, lr, r6, lsl #3\n"                                                                                         \
+    colourLanes                                                                                                        \
+    "mla r6, r6, r4, lr\n"                                                                                             \
     "uxtab16 r6, r6, r6, ror #8\n"                                                                                     \
     "and r7, r5, #0x7E0\n"                                                                                             \
     "add r7, r7, r7, lsl #6\n"                                                                                         \
-    "lsr r7, r7, #9\n" colourGreen "mla r7, r7, r4, lr\n"                                                              \
+    "lsr r7, r7, #9\n"                                                                                                 \
+    colourGreen                                                                                                        \
+    "mla r7, r7, r4, lr\n"                                                                                             \
     "uxtab16 r7, r7, r7, ror #8\n"                                                                                     \
     "and r5, r6, #0xF800\n"                                                                                            \
     "orr r5, r5, r6, lsr #27\n"                                                                                        \
     "ubfx r7, r7, #10, #6\n"                                                                                           \
-    "orr r5, r5, r7, lsl #5\n" DS_STORE_AND_NEXT("r5")
+    "orr r5, r5, r7, lsl #5\n"                                                                                         \
+    DS_STORE_AND_NEXT("r5")
 
 // The red-blue lanes and the green of the ARGB8888 pixel r8, times sa.
-#define DS_SOURCE_LANES                                                                                                \
-    "uxtb16 lr, r8, ror #16\n"                                                                                         \
-    "mla lr, lr, r3, r11\n"
-#define DS_SOURCE_GREEN                                                                                                \
-    "ubfx lr, r8, #8, #8\n"                                                                                            \
-    "mla lr, lr, r3, r11\n"
+#define DS_SOURCE_LANES "uxtb16 lr, r8, ror #16\n" "mla lr, lr, r3, r11\n"
+#define DS_SOURCE_GREEN "ubfx lr, r8, #8, #8\n" "mla lr, lr, r3, r11\n"
 
 extern "C" {
 
@@ -106,48 +108,66 @@ extern "C" {
 __attribute__((naked)) void dsThumb2MaskRgb565(ds::Thumb2Rows*)
 {
     __asm__ volatile(
-        DS_START "ldr r8, [r0, #24]\n"
-                 "ldr r9, [r0, #28]\n"
-                 "ldr r10, [r0, #32]\n" DS_ROW_START(0) "2:\n"
-                                                        "ldrb r3, [r1], #1\n"
-                                                        "cbz r3, 5f\n"
-                                                        "cmp r3, #255\n"
-                                                        "beq 4f\n" DS_OVER_RGB565("mla lr, r3, r8, r11\n",
-                                                            "mla lr, r3, r9, r11\n") "4:\n" DS_STORE_AND_NEXT("r10")
-                                                            DS_SKIP DS_ROW_NEXT_AND_RETURN);
+        DS_START
+        "ldr r8, [r0, #24]\n"
+        "ldr r9, [r0, #28]\n"
+        "ldr r10, [r0, #32]\n"
+        DS_ROW_START(0)
+        "2:\n"
+        "ldrb r3, [r1], #1\n"
+        "cbz r3, 5f\n"
+        "cmp r3, #255\n"
+        "beq 4f\n"
+        DS_OVER_RGB565("mla lr, r3, r8, r11\n", "mla lr, r3, r9, r11\n")
+        "4:\n"
+        DS_STORE_AND_NEXT("r10")
+        DS_SKIP
+        DS_ROW_NEXT_AND_RETURN);
 }
 
 // r8 the source pixel; transparent ones skipped, opaque ones narrowed.
 __attribute__((naked)) void dsThumb2BlendRgb565(ds::Thumb2Rows*)
 {
-    __asm__ volatile(DS_START DS_ROW_START(
-        2) "2:\n"
-           "ldr r8, [r1], #4\n"
-           "lsrs r3, r8, #24\n"
-           "beq 5f\n"
-           "cmp r3, #255\n"
-           "beq 4f\n" DS_OVER_RGB565(DS_SOURCE_LANES, DS_SOURCE_GREEN) "4:\n"
-                                                                       "lsrs r5, r8, #8\n"
-                                                                       "and r5, r5, #0xF800\n"
-                                                                       "ubfx r7, r8, #10, #6\n"
-                                                                       "orr r5, r5, r7, lsl #5\n"
-                                                                       "ubfx r7, r8, #3, #5\n"
-                                                                       "orr r5, r5, r7\n" DS_STORE_AND_NEXT("r5")
-                                                                           DS_SKIP DS_ROW_NEXT_AND_RETURN);
+    __asm__ volatile(
+        DS_START
+        DS_ROW_START(2)
+        "2:\n"
+        "ldr r8, [r1], #4\n"
+        "lsrs r3, r8, #24\n"
+        "beq 5f\n"
+        "cmp r3, #255\n"
+        "beq 4f\n"
+        DS_OVER_RGB565(DS_SOURCE_LANES, DS_SOURCE_GREEN)
+        "4:\n"
+        "lsrs r5, r8, #8\n"
+        "and r5, r5, #0xF800\n"
+        "ubfx r7, r8, #10, #6\n"
+        "orr r5, r5, r7, lsl #5\n"
+        "ubfx r7, r8, #3, #5\n"
+        "orr r5, r5, r7\n"
+        DS_STORE_AND_NEXT("r5")
+        DS_SKIP
+        DS_ROW_NEXT_AND_RETURN);
 }
 
 // sa = (alpha x opacity x 257 + 32896) >> 16 (ds::mulAlpha257), r10 the
 // opacity x 257 and r9 the 32896; transparent source pixels skipped.
 __attribute__((naked)) void dsThumb2BlendRgb565Opacity(ds::Thumb2Rows*)
 {
-    __asm__ volatile(DS_START "ldr r10, [r0, #32]\n"
-                              "movw r9, #32896\n" DS_ROW_START(2) "2:\n"
-                                                                  "ldr r8, [r1], #4\n"
-                                                                  "lsrs r3, r8, #24\n"
-                                                                  "beq 5f\n"
-                                                                  "mla r3, r3, r10, r9\n"
-                                                                  "lsrs r3, r3, #16\n" DS_OVER_RGB565(DS_SOURCE_LANES,
-                                                                      DS_SOURCE_GREEN) DS_SKIP DS_ROW_NEXT_AND_RETURN);
+    __asm__ volatile(
+        DS_START
+        "ldr r10, [r0, #32]\n"
+        "movw r9, #32896\n"
+        DS_ROW_START(2)
+        "2:\n"
+        "ldr r8, [r1], #4\n"
+        "lsrs r3, r8, #24\n"
+        "beq 5f\n"
+        "mla r3, r3, r10, r9\n"
+        "lsrs r3, r3, #16\n"
+        DS_OVER_RGB565(DS_SOURCE_LANES, DS_SOURCE_GREEN)
+        DS_SKIP
+        DS_ROW_NEXT_AND_RETURN);
 }
 
 // clang-format on
