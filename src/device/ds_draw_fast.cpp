@@ -233,16 +233,14 @@ DS_ALWAYS_INLINE void eachRow(const Area& area, Row row)
     }
 }
 
-// Calls pixel(destination, source) for each of the `count` pixels of a row,
-// DestinationBytes and SourceBytes apart, counting an index up to 0: the
-// loop costs an add and a branch a pixel.
-template <uint32_t DestinationBytes, uint32_t SourceBytes, typename Pixel>
-DS_ALWAYS_INLINE void eachPixel(uint8_t* destination, const uint8_t* source, uint32_t count, Pixel pixel)
+// Calls visit(destination, source) for each of the `count` pixels of a
+// row, DestinationBytes and SourceBytes apart.
+template <uint32_t DestinationBytes, uint32_t SourceBytes, typename Visit>
+DS_ALWAYS_INLINE void eachPixel(uint8_t* destination, const uint8_t* source, uint32_t count, Visit visit)
 {
-    uint8_t* const destinationEnd = destination + size_t(count) * DestinationBytes;
-    const uint8_t* const sourceEnd = source + size_t(count) * SourceBytes;
-    for (ptrdiff_t i = -ptrdiff_t(count); i != 0; ++i)
-        pixel(destinationEnd + i * ptrdiff_t(DestinationBytes), sourceEnd + i * ptrdiff_t(SourceBytes));
+    for (uint8_t* const end = destination + size_t(count) * DestinationBytes; destination != end;
+         destination += DestinationBytes, source += SourceBytes)
+        visit(destination, source);
 }
 
 // Fills --------------------------------------------------------------------
