@@ -376,17 +376,19 @@ Thumb2Rows thumb2Rows(const Area& area, uint32_t redBlue, uint32_t green, uint32
 }
 #endif
 
-// The Thumb-2 loop of ARGB8888 over RGB565, where there is one.
+// The Thumb-2 loop of ARGB8888 over RGB565 or RGB565_SWAPPED, where there
+// is one.
 template <typename Source, typename Pixel>
 DS_ALWAYS_INLINE bool blendByThumb2(const Job& job, const Area& area)
 {
 #if DS_DRAW_THUMB2
-    if constexpr (__is_same(Source, Argb8888Source) && __is_same(Pixel, Rgb565Pixel)) {
+    if constexpr (__is_same(Source, Argb8888Source) && Pixel::kBytes == 2) {
+        constexpr bool swapped = __is_same(Pixel, Rgb565SwappedPixel);
         Thumb2Rows rows = thumb2Rows(area, 0, 0, job.alpha * 257);
         if (job.alpha == 255)
-            dsThumb2BlendRgb565(&rows);
+            (swapped ? dsThumb2BlendRgb565Swapped : dsThumb2BlendRgb565)(&rows);
         else
-            dsThumb2BlendRgb565Opacity(&rows);
+            (swapped ? dsThumb2BlendRgb565SwappedOpacity : dsThumb2BlendRgb565Opacity)(&rows);
         return true;
     }
 #endif
@@ -464,11 +466,12 @@ template <typename Pixel>
 void mask(const Job& job, const Area& area)
 {
 #if DS_DRAW_THUMB2
-    if (__is_same(Pixel, Rgb565Pixel) && job.alpha == 255) {
+    if (Pixel::kBytes == 2 && job.alpha == 255) {
         const Constants k = constants();
         const MaskColour colour = maskColour<Pixel>(job, k);
-        Thumb2Rows rows = thumb2Rows(area, colour.redBlue, colour.green, colour.stored);
-        dsThumb2MaskRgb565(&rows);
+        const uint32_t stored = __is_same(Pixel, Rgb565SwappedPixel) ? swapBytes16(colour.stored) : colour.stored;
+        Thumb2Rows rows = thumb2Rows(area, colour.redBlue, colour.green, stored);
+        (__is_same(Pixel, Rgb565SwappedPixel) ? dsThumb2MaskRgb565Swapped : dsThumb2MaskRgb565)(&rows);
         return;
     }
 #endif

@@ -75,9 +75,11 @@ static_assert(offsetof(ds::Thumb2Rows, destination) == 0 && offsetof(ds::Thumb2R
 
 // Blends over the destination pixel with alpha r3: `colourLanes` leaves
 // the colour's red and blue lanes times sa plus the bias in lr, then
-// `colourGreen` its green likewise; stores the result.
-#define DS_OVER_RGB565(colourLanes, colourGreen)                                                                       \
+// `colourGreen` its green likewise; stores the result. `swap` is empty for
+// RGB565 and exchanges the pixel's bytes for RGB565_SWAPPED.
+#define DS_OVER_RGB565(colourLanes, colourGreen, swap)                                                                 \
     "ldrh r5, [r0]\n"                                                                                                  \
+    swap                                                                                                               \
     "rsb r4, r3, #255\n"                                                                                               \
     "ubfx r6, r5, #11, #5\n"                                                                                           \
     "bfi r6, r5, #16, #5\n"                                                                                            \
@@ -96,78 +98,107 @@ static_assert(offsetof(ds::Thumb2Rows, destination) == 0 && offsetof(ds::Thumb2R
     "orr r5, r5, r6, lsr #27\n"                                                                                        \
     "ubfx r7, r7, #10, #6\n"                                                                                           \
     "orr r5, r5, r7, lsl #5\n"                                                                                         \
+    swap                                                                                                               \
     DS_STORE_AND_NEXT("r5")
+
+// The two bytes of the pixel r5 exchanged.
+#define DS_SWAP "rev16 r5, r5\n"
 
 // The red-blue lanes and the green of the ARGB8888 pixel r8, times sa.
 #define DS_SOURCE_LANES "uxtb16 lr, r8, ror #16\n" "mla lr, lr, r3, r11\n"
 #define DS_SOURCE_GREEN "ubfx lr, r8, #8, #8\n" "mla lr, lr, r3, r11\n"
 
-extern "C" {
+// The loops, each for RGB565 (`swap` empty) and RGB565_SWAPPED (DS_SWAP),
+// as functions of their own so that no pixel decides between them.
 
-// r8 and r9 the colour's red-blue lanes and green, r10 its RGB565 value.
-__attribute__((naked)) void dsThumb2MaskRgb565(ds::Thumb2Rows*)
-{
-    __asm__ volatile(
-        DS_START
-        "ldr r8, [r0, #24]\n"
-        "ldr r9, [r0, #28]\n"
-        "ldr r10, [r0, #32]\n"
-        DS_ROW_START(0)
-        "2:\n"
-        "ldrb r3, [r1], #1\n"
-        "cbz r3, 5f\n"
-        "cmp r3, #255\n"
-        "beq 4f\n"
-        DS_OVER_RGB565("mla lr, r3, r8, r11\n", "mla lr, r3, r9, r11\n")
-        "4:\n"
-        DS_STORE_AND_NEXT("r10")
-        DS_SKIP
-        DS_ROW_NEXT_AND_RETURN);
-}
+// r8 and r9 the colour's red-blue lanes and green, r10 its stored value.
+#define DS_MASK_LOOP(swap)                                                                                             \
+    DS_START                                                                                                           \
+    "ldr r8, [r0, #24]\n"                                                                                              \
+    "ldr r9, [r0, #28]\n"                                                                                              \
+    "ldr r10, [r0, #32]\n"                                                                                             \
+    DS_ROW_START(0)                                                                                                    \
+    "2:\n"                                                                                                             \
+    "ldrb r3, [r1], #1\n"                                                                                              \
+    "cbz r3, 5f\n"                                                                                                     \
+    "cmp r3, #255\n"                                                                                                   \
+    "beq 4f\n"                                                                                                         \
+    DS_OVER_RGB565("mla lr, r3, r8, r11\n", "mla lr, r3, r9, r11\n", swap)                                             \
+    "4:\n"                                                                                                             \
+    DS_STORE_AND_NEXT("r10")                                                                                           \
+    DS_SKIP                                                                                                            \
+    DS_ROW_NEXT_AND_RETURN
 
 // r8 the source pixel; transparent ones skipped, opaque ones narrowed.
-__attribute__((naked)) void dsThumb2BlendRgb565(ds::Thumb2Rows*)
-{
-    __asm__ volatile(
-        DS_START
-        DS_ROW_START(2)
-        "2:\n"
-        "ldr r8, [r1], #4\n"
-        "lsrs r3, r8, #24\n"
-        "beq 5f\n"
-        "cmp r3, #255\n"
-        "beq 4f\n"
-        DS_OVER_RGB565(DS_SOURCE_LANES, DS_SOURCE_GREEN)
-        "4:\n"
-        "lsrs r5, r8, #8\n"
-        "and r5, r5, #0xF800\n"
-        "ubfx r7, r8, #10, #6\n"
-        "orr r5, r5, r7, lsl #5\n"
-        "ubfx r7, r8, #3, #5\n"
-        "orr r5, r5, r7\n"
-        DS_STORE_AND_NEXT("r5")
-        DS_SKIP
-        DS_ROW_NEXT_AND_RETURN);
-}
+#define DS_BLEND_LOOP(swap)                                                                                            \
+    DS_START                                                                                                           \
+    DS_ROW_START(2)                                                                                                    \
+    "2:\n"                                                                                                             \
+    "ldr r8, [r1], #4\n"                                                                                               \
+    "lsrs r3, r8, #24\n"                                                                                               \
+    "beq 5f\n"                                                                                                         \
+    "cmp r3, #255\n"                                                                                                   \
+    "beq 4f\n"                                                                                                         \
+    DS_OVER_RGB565(DS_SOURCE_LANES, DS_SOURCE_GREEN, swap)                                                             \
+    "4:\n"                                                                                                             \
+    "lsrs r5, r8, #8\n"                                                                                                \
+    "and r5, r5, #0xF800\n"                                                                                            \
+    "ubfx r7, r8, #10, #6\n"                                                                                           \
+    "orr r5, r5, r7, lsl #5\n"                                                                                         \
+    "ubfx r7, r8, #3, #5\n"                                                                                            \
+    "orr r5, r5, r7\n"                                                                                                 \
+    swap                                                                                                               \
+    DS_STORE_AND_NEXT("r5")                                                                                            \
+    DS_SKIP                                                                                                            \
+    DS_ROW_NEXT_AND_RETURN
 
 // sa = (alpha x opacity x 257 + 32896) >> 16 (ds::mulAlpha257), r10 the
 // opacity x 257 and r9 the 32896; transparent source pixels skipped.
+#define DS_BLEND_OPACITY_LOOP(swap)                                                                                    \
+    DS_START                                                                                                           \
+    "ldr r10, [r0, #32]\n"                                                                                             \
+    "movw r9, #32896\n"                                                                                                \
+    DS_ROW_START(2)                                                                                                    \
+    "2:\n"                                                                                                             \
+    "ldr r8, [r1], #4\n"                                                                                               \
+    "lsrs r3, r8, #24\n"                                                                                               \
+    "beq 5f\n"                                                                                                         \
+    "mla r3, r3, r10, r9\n"                                                                                            \
+    "lsrs r3, r3, #16\n"                                                                                               \
+    DS_OVER_RGB565(DS_SOURCE_LANES, DS_SOURCE_GREEN, swap)                                                             \
+    DS_SKIP                                                                                                            \
+    DS_ROW_NEXT_AND_RETURN
+
+extern "C" {
+
+__attribute__((naked)) void dsThumb2MaskRgb565(ds::Thumb2Rows*)
+{
+    __asm__ volatile(DS_MASK_LOOP(""));
+}
+
+__attribute__((naked)) void dsThumb2MaskRgb565Swapped(ds::Thumb2Rows*)
+{
+    __asm__ volatile(DS_MASK_LOOP(DS_SWAP));
+}
+
+__attribute__((naked)) void dsThumb2BlendRgb565(ds::Thumb2Rows*)
+{
+    __asm__ volatile(DS_BLEND_LOOP(""));
+}
+
+__attribute__((naked)) void dsThumb2BlendRgb565Swapped(ds::Thumb2Rows*)
+{
+    __asm__ volatile(DS_BLEND_LOOP(DS_SWAP));
+}
+
 __attribute__((naked)) void dsThumb2BlendRgb565Opacity(ds::Thumb2Rows*)
 {
-    __asm__ volatile(
-        DS_START
-        "ldr r10, [r0, #32]\n"
-        "movw r9, #32896\n"
-        DS_ROW_START(2)
-        "2:\n"
-        "ldr r8, [r1], #4\n"
-        "lsrs r3, r8, #24\n"
-        "beq 5f\n"
-        "mla r3, r3, r10, r9\n"
-        "lsrs r3, r3, #16\n"
-        DS_OVER_RGB565(DS_SOURCE_LANES, DS_SOURCE_GREEN)
-        DS_SKIP
-        DS_ROW_NEXT_AND_RETURN);
+    __asm__ volatile(DS_BLEND_OPACITY_LOOP(""));
+}
+
+__attribute__((naked)) void dsThumb2BlendRgb565SwappedOpacity(ds::Thumb2Rows*)
+{
+    __asm__ volatile(DS_BLEND_OPACITY_LOOP(DS_SWAP));
 }
 
 // clang-format on

@@ -1,5 +1,5 @@
 // The fast paths that matter most on a Cortex-M4 or M7 (text, and images
-// with alpha, on an RGB565 display), written out in Thumb-2 with the DSP
+// with alpha, on an RGB565 display in either byte order), written out in Thumb-2 with the DSP
 // extension's instructions (uxtb16, uxtab16, bfi): the compiler's code for
 // the same loops in ds_draw_fast.cpp takes about a fifth more instructions.
 // They write exactly the bytes of those loops; the device test
@@ -29,18 +29,21 @@ struct Thumb2Rows {
     ptrdiff_t sourcePitch;      // 20
     uint32_t redBlue;           // 24: mask: the colour's red and blue lanes
     uint32_t green;             // 28: mask: the colour's green
-    uint32_t parameter;         // 32: mask: the colour as RGB565; blend: the opacity times 257
+    uint32_t parameter;         // 32: mask: the colour as stored; blend: the opacity times 257
 };
 
 } // namespace ds
 
 #if DS_DRAW_THUMB2
 extern "C" {
-// The opaque colour through A8 coverage onto RGB565.
+// The opaque colour through A8 coverage onto RGB565, or RGB565_SWAPPED.
 void dsThumb2MaskRgb565(ds::Thumb2Rows* rows);
-// ARGB8888 over RGB565 at opacity 255.
+void dsThumb2MaskRgb565Swapped(ds::Thumb2Rows* rows);
+// ARGB8888 over RGB565, or RGB565_SWAPPED, at opacity 255.
 void dsThumb2BlendRgb565(ds::Thumb2Rows* rows);
-// ARGB8888 over RGB565 at an opacity of 1 to 254.
+void dsThumb2BlendRgb565Swapped(ds::Thumb2Rows* rows);
+// The same at an opacity of 1 to 254.
 void dsThumb2BlendRgb565Opacity(ds::Thumb2Rows* rows);
+void dsThumb2BlendRgb565SwappedOpacity(ds::Thumb2Rows* rows);
 }
 #endif
