@@ -16,6 +16,7 @@
 // path), in 8 KiB pieces (IDAT-sized, with the pauses in between) and in
 // 15-byte pieces, which keep it on the bit-at-a-time path.
 #include "inflate_internal.h"
+#include "png_bytes.h"
 #include "runs_option.h"
 #include "streams.h"
 
@@ -76,11 +77,6 @@ Bytes makeFilteredImage()
     return image;
 }
 
-uint32_t readBigEndian32(const uint8_t* bytes)
-{
-    return uint32_t(bytes[0]) << 24 | uint32_t(bytes[1]) << 16 | uint32_t(bytes[2]) << 8 | bytes[3];
-}
-
 // The filtered scanlines of a PNG file: its IDAT data joined and inflated
 // with zlib. Empty when the file cannot be read or is not a whole PNG.
 Bytes filteredScanlines(const char* path)
@@ -91,14 +87,14 @@ Bytes filteredScanlines(const char* path)
     uint32_t width = 0;
     uint32_t height = 0;
     for (size_t at = kPngSignatureBytes; at + kChunkOverhead <= png.size();) {
-        const uint32_t length = readBigEndian32(&png[at]);
+        const uint32_t length = pngLoadBig32(&png[at]);
         if (length > png.size() - at - kChunkOverhead)
             return {};
         const uint8_t* type = &png[at + 4];
         const uint8_t* data = type + 4;
         if (std::memcmp(type, "IHDR", 4) == 0 && length >= 8) {
-            width = readBigEndian32(data);
-            height = readBigEndian32(data + 4);
+            width = pngLoadBig32(data);
+            height = pngLoadBig32(data + 4);
         } else if (std::memcmp(type, "IDAT", 4) == 0) {
             zlibStream.insert(zlibStream.end(), data, data + length);
         }

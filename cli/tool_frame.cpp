@@ -83,32 +83,6 @@ void finishRun()
     throw 0u;
 }
 
-void registerToolOptions(CommandLine& commandLine, void (*registerOptions)(CommandLine&))
-{
-    commandLine.addOption(kHelpOption, "Print this help screen");
-    registerOptions(commandLine);
-}
-
-void answerHelp(CommandLine& commandLine)
-{
-    NullArgumentParser flag;
-    if (commandLine.getOption(kHelpOption, "", flag)) {
-        commandLine.printUsage();
-        finishRun();
-    }
-}
-
-void registerSilentOption(CommandLine& commandLine)
-{
-    commandLine.addOption(kSilentOption, "Print minimal information on the screen (useful for running from scripts)");
-}
-
-bool lookUpSilent(CommandLine& commandLine)
-{
-    NullArgumentParser flag;
-    return commandLine.getOption(kSilentOption, "", flag);
-}
-
 int runTool(const CommandLine& commandLine, const std::function<void()>& work, const ToolRunOptions& options)
 {
     letWritesFailInsteadOfSignals();
@@ -132,13 +106,41 @@ int runTool(const CommandLine& commandLine, const std::function<void()>& work, c
     return status;
 }
 
+namespace {
+
+void registerHelpAndSilent(CommandLine& commandLine)
+{
+    commandLine.addOption(kHelpOption, "Print this help screen");
+    commandLine.addOption(kSilentOption, "Print minimal information on the screen (useful for running from scripts)");
+}
+
+// Prints the usage listing and ends the run when "--help" is given.
+void answerHelp(CommandLine& commandLine)
+{
+    NullArgumentParser flag;
+    if (commandLine.getOption(kHelpOption, "", flag)) {
+        commandLine.printUsage();
+        finishRun();
+    }
+}
+
+bool lookUpSilent(CommandLine& commandLine)
+{
+    NullArgumentParser flag;
+    return commandLine.getOption(kSilentOption, "", flag);
+}
+
+} // namespace
+
 int runStandardTool(const ToolIdentity& identity, int argc, const char* const* argv,
-    void (*registerOptions)(CommandLine&), const std::function<std::string(CommandLine&)>& work)
+    void (*registerOptions)(CommandLine&), const std::function<std::string(CommandLine&)>& work,
+    const StandardToolStyle& style)
 {
     CommandLine commandLine(identity.usageName, argc, argv);
-    registerToolOptions(commandLine, registerSilentOption);
+    registerHelpAndSilent(commandLine);
     registerOptions(commandLine);
     ToolRunOptions options;
+    options.reportOtherError = style.reportOtherError;
     return runTool(
         commandLine,
         [&] {
@@ -149,7 +151,7 @@ int runStandardTool(const ToolIdentity& identity, int argc, const char* const* a
                 printBanner(identity);
             answerHelp(commandLine);
             const std::string resultLine = work(commandLine);
-            std::printf(silent ? "%s\n" : "\n%s", resultLine.c_str());
+            std::printf(silent || style.resultLineEndsLine ? "%s\n" : "\n%s", resultLine.c_str());
             finishRun();
         },
         options);

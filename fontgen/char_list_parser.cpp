@@ -6,10 +6,6 @@
 
 namespace {
 
-constexpr char kMappingSeparator = '=';
-constexpr std::string_view kUnicodePrefixes[] = {"U+", "u+"};
-constexpr size_t kLongestHexTarget = 6; // U+10FFFF
-
 // Messages of an item with '='; each names the item.
 constexpr const char* kInvalidValueIn = "invalid value '";
 constexpr const char* kInvalidRangeIn = "invalid range '";
@@ -70,37 +66,29 @@ CharacterList itemCodes(const std::string& text, const ItemErrors& errors)
 // digits only); beyond kLargestCharacter reads as kLargestCharacter + 1.
 uint32_t mappingTarget(const std::string& text, const ItemErrors& errors)
 {
-    std::string digits = text;
-    int base = 10;
-    for (std::string_view prefix : kUnicodePrefixes) {
-        if (text.compare(0, prefix.size(), prefix) == 0) {
-            digits = text.substr(prefix.size());
-            base = 16;
-        }
+    if (hasUnicodePrefix(text)) {
+        const std::optional<uint32_t> character = unicodeNotation(text);
+        if (!character)
+            errors.fail("", kInvalidMappingIn);
+        return *character > kLargestCharacter ? kLargestCharacter + 1 : *character;
     }
-    const char* allowed = base == 16 ? "0123456789ABCDEFabcdef" : "0123456789";
-    if (digits.empty() || digits.find_first_not_of(allowed) != std::string::npos ||
-        (base == 16 && digits.size() > kLongestHexTarget))
+    if (text.empty() || text.find_first_not_of("0123456789") != std::string::npos)
         errors.fail("", kInvalidMappingIn);
-    const unsigned long value = std::strtoul(digits.c_str(), nullptr, base);
+    const unsigned long value = std::strtoul(text.c_str(), nullptr, 10);
     return value > kLargestCharacter ? kLargestCharacter + 1 : uint32_t(value);
 }
 
 // Records that `codes` show consecutive characters from `first` on.
 void recordMapping(const CharacterList& codes, uint32_t first, const ItemErrors& errors, CharacterOverrides& overrides)
 {
-    if (uint64_t(first) + codes.size() - 1 > kLargestCharacter)
-        errors.fail("", kBeyondUnicodeIn);
-    const uint64_t last = uint64_t(first) + codes.size() - 1;
-    if (first <= kLastSurrogate && last >= kFirstSurrogate)
-        errors.fail("", kInvalidMappingIn);
-    for (size_t i = 0; i < codes.size(); ++i) {
-        const uint32_t character = first + uint32_t(i);
-        std::optional<uint32_t>& slot = overrides[codes[i]];
-        if (slot && *slot != character)
-            throw CommandLineException(
-                std::nullopt, "code " + std::to_string(codes[i]) + " given two characters in '" + errors.item + "'");
-        slot = character;
+    uint32_t conflict = 0;
+    switch (addMapping(codes, first, overrides, conflict)) {
+    case MappingCheck::Accepted: return;
+    case MappingCheck::BeyondUnicode: errors.fail("", kBeyondUnicodeIn);
+    case MappingCheck::Surrogate: errors.fail("", kInvalidMappingIn);
+    case MappingCheck::TwoCharacters:
+        throw CommandLineException(
+            std::nullopt, "code " + std::to_string(conflict) + " given two characters in '" + errors.item + "'");
     }
 }
 

@@ -1,7 +1,10 @@
 #include "character_map.h"
 
+#include "ds_bytes.h"
+
 #include <cctype>
 #include <cerrno>
+#include <cstdlib>
 #include <iconv.h>
 
 namespace {
@@ -32,7 +35,7 @@ public:
         size_t inLeft = 1, outLeft = sizeof output;
         if (iconv(cd, &in, &inLeft, &out, &outLeft) == size_t(-1) || inLeft != 0 || outLeft != sizeof output - 4)
             return kNoCharacter;
-        return uint32_t(output[0]) | uint32_t(output[1]) << 8 | uint32_t(output[2]) << 16 | uint32_t(output[3]) << 24;
+        return dsLoadLittle32(output);
     }
 
 private:
@@ -75,6 +78,41 @@ bool codePageMap(std::string_view name, CharacterMap& map)
     for (uint32_t code = 0; code < map.size(); ++code)
         map[code] = converter.character(uint8_t(code));
     return true;
+}
+
+bool hasUnicodePrefix(std::string_view text)
+{
+    return text.size() >= 2 && (text[0] == 'U' || text[0] == 'u') && text[1] == '+';
+}
+
+std::optional<uint32_t> unicodeNotation(std::string_view text)
+{
+    constexpr size_t kLongestHex = 6; // U+10FFFF
+    if (!hasUnicodePrefix(text))
+        return std::nullopt;
+    const std::string digits(text.substr(2));
+    if (digits.empty() || digits.size() > kLongestHex || digits.find_first_not_of("0123456789ABCDEFabcdef") != std::string::npos)
+        return std::nullopt;
+    return uint32_t(std::strtoul(digits.c_str(), nullptr, 16));
+}
+
+MappingCheck addMapping(const CharacterList& codes, uint64_t first, CharacterOverrides& overrides, uint32_t& conflict)
+{
+    const uint64_t last = first + codes.size() - 1;
+    if (last > kLargestCharacter)
+        return MappingCheck::BeyondUnicode;
+    if (first <= kLastSurrogate && last >= kFirstSurrogate)
+        return MappingCheck::Surrogate;
+    for (size_t i = 0; i < codes.size(); ++i) {
+        if (codes[i] <= kLargestFontCode && overrides[codes[i]] && *overrides[codes[i]] != first + i) {
+            conflict = codes[i];
+            return MappingCheck::TwoCharacters;
+        }
+    }
+    for (size_t i = 0; i < codes.size(); ++i)
+        if (codes[i] <= kLargestFontCode)
+            overrides[codes[i]] = uint32_t(first + i);
+    return MappingCheck::Accepted;
 }
 
 CharacterMap withOverrides(CharacterMap base, const CharacterOverrides& overrides)

@@ -46,6 +46,35 @@ std::optional<std::string_view> codePageName(std::string_view name);
 // Returns false when iconv cannot open the page.
 bool codePageMap(std::string_view name, CharacterMap& map);
 
+// The `=` items of a character list ("128-191=U+0410", "200=61445"): the
+// item's codes show consecutive characters from the one after the separator
+// on. Both readers of a list (--chars and the desktop program's field) take
+// the character in the hexadecimal notation below, and each reads the
+// decimal form with its own number syntax.
+constexpr char kMappingSeparator = '=';
+
+// True when `text` begins with "U+" or "u+".
+bool hasUnicodePrefix(std::string_view text);
+
+// The character of "U+XXXX" or "u+XXXX" with 1 to 6 hexadecimal digits
+// (U+10FFFF at most takes 6), which may lie beyond Unicode; nullopt for
+// any other text.
+std::optional<uint32_t> unicodeNotation(std::string_view text);
+
+enum class MappingCheck {
+    Accepted,      // recorded
+    BeyondUnicode, // the last character would lie beyond U+10FFFF
+    Surrogate,     // a character would be a surrogate
+    TwoCharacters, // a code already shows another character
+};
+
+// Records in `overrides` that the non-empty `codes` show consecutive
+// characters from `first` on; codes above kLargestFontCode have no slot and
+// are passed over. Unless Accepted, `overrides` is left as it was, and for
+// TwoCharacters `conflict` is the first code that already shows another
+// character.
+MappingCheck addMapping(const CharacterList& codes, uint64_t first, CharacterOverrides& overrides, uint32_t& conflict);
+
 // `base` with every overridden code replaced by its override.
 CharacterMap withOverrides(CharacterMap base, const CharacterOverrides& overrides);
 

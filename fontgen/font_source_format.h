@@ -40,8 +40,7 @@ struct PixelArrayShape {
 
 constexpr PixelArrayShape pixelArrayShape(uint32_t rotation, uint32_t width, uint32_t rows)
 {
-    const bool quarterTurn = rotation == 90 || rotation == 270;
-    return quarterTurn ? PixelArrayShape{width, rows} : PixelArrayShape{rows, width};
+    return dsSwapsSides(rotation) ? PixelArrayShape{width, rows} : PixelArrayShape{rows, width};
 }
 
 namespace font_text {

@@ -83,11 +83,11 @@ bool readChunks(const Bytes& file, std::vector<Chunk>& chunks)
     if (file.size() < kSignatureBytes || std::memcmp(file.data(), kSignature, kSignatureBytes) != 0)
         return false;
     for (size_t offset = kSignatureBytes; file.size() - offset >= kChunkOverhead;) {
-        const uint64_t length = fuzzBigEndian32(&file[offset]);
+        const uint64_t length = pngLoadBig32(&file[offset]);
         if (length > file.size() - offset - kChunkOverhead)
             return false;
         const uint8_t* type = &file[offset + 4];
-        if (crc32(crc32(0, nullptr, 0), type, uInt(length + 4)) != fuzzBigEndian32(type + 4 + length))
+        if (crc32(crc32(0, nullptr, 0), type, uInt(length + 4)) != pngLoadBig32(type + 4 + length))
             return false;
         chunks.push_back({std::string(type, type + 4), Bytes(type + 4, type + 4 + length)});
         if (chunks.back().type == "IEND")
@@ -120,7 +120,7 @@ Header headerOf(const std::vector<Chunk>& chunks)
     if (chunks.empty() || chunks[0].type != "IHDR" || chunks[0].data.size() != 13)
         return header;
     const uint8_t* field = chunks[0].data.data();
-    header = {true, fuzzBigEndian32(field), fuzzBigEndian32(field + 4), field[8], field[9]};
+    header = {true, pngLoadBig32(field), pngLoadBig32(field + 4), field[8], field[9]};
     return header;
 }
 

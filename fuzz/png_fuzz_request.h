@@ -5,6 +5,7 @@
 #pragma once
 
 #include "ds_rotations.h"
+#include "png_bytes.h"
 #include "png_crc.h"
 
 #include <cstddef>
@@ -17,11 +18,6 @@ struct PngFuzzRequest {
     std::vector<uint8_t> file; // the PNG file, its CRCs rewritten on request
 };
 
-inline uint32_t fuzzBigEndian32(const uint8_t* bytes)
-{
-    return uint32_t(bytes[0]) << 24 | uint32_t(bytes[1]) << 16 | uint32_t(bytes[2]) << 8 | bytes[3];
-}
-
 // Rewrites the CRC of every whole chunk after the signature.
 inline void repairCrcs(std::vector<uint8_t>& file)
 {
@@ -29,7 +25,7 @@ inline void repairCrcs(std::vector<uint8_t>& file)
     constexpr size_t kChunkOverhead = 12; // length, type and CRC
     size_t offset = kSignatureBytes;
     while (offset + kChunkOverhead <= file.size()) {
-        const uint64_t length = fuzzBigEndian32(&file[offset]);
+        const uint64_t length = pngLoadBig32(&file[offset]);
         if (length > file.size() - offset - kChunkOverhead)
             return;
         const uint32_t crc = crc32Update(&file[offset + 4], length + 4, 0);

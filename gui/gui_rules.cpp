@@ -37,23 +37,17 @@ bool readCode(const std::string& piece, uint64_t& value)
     return !number.empty() && convertWhole(number, value) && value <= std::numeric_limits<uint32_t>::max();
 }
 
-constexpr char kMappingSeparator = '=';
-
 // The first character of an item's mapping: "U+" or "u+" and hex digits, or
-// a number of parseCharList's kind. False for anything else, for a
-// character beyond U+10FFFF and for a surrogate.
+// a number of parseCharList's kind. False for anything else.
 bool readMappingTarget(const std::string& piece, uint64_t& value)
 {
     const std::string text = trimWhitespace(piece);
-    if (text.size() > 2 && (text[0] == 'U' || text[0] == 'u') && text[1] == '+') {
-        const std::string digits = text.substr(2);
-        if (digits.find_first_not_of("0123456789ABCDEFabcdef") != std::string::npos || digits.size() > 6)
-            return false;
-        value = std::strtoull(digits.c_str(), nullptr, 16);
-    } else if (!readCode(text, value)) {
-        return false;
-    }
-    return value <= kLargestCharacter && (value < kFirstSurrogate || value > kLastSurrogate);
+    if (!hasUnicodePrefix(text))
+        return readCode(text, value);
+    const std::optional<uint32_t> character = unicodeNotation(text);
+    if (character)
+        value = *character;
+    return character.has_value();
 }
 
 // Appends the codes of one comma-separated item; a bad item appends nothing.
@@ -69,7 +63,7 @@ void appendItem(const std::string& item, CharacterList& codes)
     }
     if (pieces.size() != 2 || !readCode(pieces[0], first) || !readCode(pieces[1], last))
         return;
-    if (first > last || last > kLargestRangeEnd)
+    if (first > last || last > kLargestCharacter)
         return;
     for (uint64_t code = first; code <= last; ++code)
         codes.push_back(uint32_t(code));
@@ -85,17 +79,9 @@ void appendMappedItem(const std::string& item, std::string::size_type separator,
         return;
     CharacterList codes;
     appendItem(item.substr(0, separator), codes);
-    if (codes.empty() || first + codes.size() - 1 > kLargestCharacter ||
-        (first <= kLastSurrogate && first + codes.size() - 1 >= kFirstSurrogate))
+    uint32_t conflict = 0;
+    if (codes.empty() || addMapping(codes, first, list.overrides, conflict) != MappingCheck::Accepted)
         return;
-    for (size_t i = 0; i < codes.size(); ++i) {
-        const std::optional<uint32_t>& given = codes[i] <= kLargestFontCode ? list.overrides[codes[i]] : std::nullopt;
-        if (given && *given != first + i)
-            return;
-    }
-    for (size_t i = 0; i < codes.size(); ++i)
-        if (codes[i] <= kLargestFontCode)
-            list.overrides[codes[i]] = uint32_t(first + i);
     list.codes.insert(list.codes.end(), codes.begin(), codes.end());
 }
 

@@ -11,12 +11,10 @@
 
 namespace glyphsmith {
 
-// Largest Unicode code point; a range ending above it is a bad item, which
-// also keeps a single item from listing billions of codes.
-constexpr uint64_t kLargestRangeEnd = 0x10FFFF;
-
 // Reads the characters field: comma-separated items, each a number or a
-// range "start-end" (start <= end, end at most kLargestRangeEnd). Numbers
+// range "start-end" (start <= end, end at most kLargestCharacter: a range
+// ending beyond Unicode is a bad item, which also keeps a single item from
+// listing billions of codes). Numbers
 // are decimal, 0x/0X hexadecimal or 0-prefixed octal, with whitespace allowed
 // around each. Empty items yield nothing; bad items (not a number, a number
 // beyond 32 bits, a descending or over-long range, more than one hyphen) are

@@ -20,51 +20,52 @@ PictureFormat formatOf(uint32_t colorMode)
     }
 }
 
-// Writes `colour` in the channels of `format`.
-uint8_t* storeColor(uint8_t* target, PictureFormat format, const DsColor& colour)
+// Writes the colour `argb` in the channels of `format`; the grey formats
+// take the red channel, which holds the grey level of I8 and AI88.
+uint8_t* storeColor(uint8_t* target, PictureFormat format, uint32_t argb)
 {
+    const uint8_t red = uint8_t(ds::redOf(argb)), alpha = uint8_t(ds::alphaOf(argb));
     switch (format) {
     case PictureFormat::Rgba:
-        *target++ = colour.red;
-        *target++ = colour.green;
-        *target++ = colour.blue;
-        *target++ = colour.alpha;
-        break;
     case PictureFormat::Rgb:
-        *target++ = colour.red;
-        *target++ = colour.green;
-        *target++ = colour.blue;
+        *target++ = red;
+        *target++ = uint8_t(ds::greenOf(argb));
+        *target++ = uint8_t(ds::blueOf(argb));
+        if (format == PictureFormat::Rgba)
+            *target++ = alpha;
         break;
     case PictureFormat::GreyAlpha:
-        *target++ = colour.red;
-        *target++ = colour.alpha;
+        *target++ = red;
+        *target++ = alpha;
         break;
-    case PictureFormat::Grey: *target++ = colour.red; break;
+    case PictureFormat::Grey: *target++ = red; break;
     }
     return target;
 }
 
-// The picture of the surface file in `format`, each stored pixel's colour
-// given by `colourOf`.
-template <typename ColourOf>
-Picture drawSurface(const DsSurfaceFile& file, bool upright, PictureFormat format, ColourOf colourOf)
+// A surface over the file's rows that owns nothing: stored in the file's
+// rotation, so that its logical pixels are the upright image, or with
+// `upright` false taken as unturned, so that they are the stored rows.
+DsSurface fileSurface(const DsSurfaceFile& file, bool upright)
 {
-    const int32_t rotation = upright ? file.rotation : 0;
-    const bool quarterTurn = rotation == 90 || rotation == 270;
+    if (upright)
+        return DsSurface(file);
+    return DsSurface(int32_t(file.width), int32_t(file.height), 0, file.colorMode, const_cast<uint8_t*>(file.rows),
+        file.pitch);
+}
+
+// Every logical pixel of `surface`, as DsSurface::pixel reads it, in `format`.
+Picture drawSurface(const DsSurface& surface, PictureFormat format)
+{
     Picture picture;
-    picture.width = quarterTurn ? file.height : file.width;
-    picture.height = quarterTurn ? file.width : file.height;
+    picture.width = uint32_t(surface.logicalWidth());
+    picture.height = uint32_t(surface.logicalHeight());
     picture.format = format;
     picture.pixels.resize(size_t(picture.width) * picture.height * pictureChannels(picture.format));
-    const uint64_t bytesPerPixel = dsBytesPerPixel(file.colorMode);
     uint8_t* target = picture.pixels.data();
-    for (uint32_t y = 0; y < picture.height; ++y) {
-        for (uint32_t x = 0; x < picture.width; ++x) {
-            const DsStoredPosition at = dsStoredPosition(rotation, picture.width, picture.height, x, y);
-            const uint8_t* pixel = file.rows + uint64_t(at.row) * file.pitch + uint64_t(at.column) * bytesPerPixel;
-            target = storeColor(target, picture.format, colourOf(pixel));
-        }
-    }
+    for (uint32_t y = 0; y < picture.height; ++y)
+        for (uint32_t x = 0; x < picture.width; ++x)
+            target = storeColor(target, format, surface.pixel(int32_t(x), int32_t(y)));
     return picture;
 }
 
@@ -72,28 +73,12 @@ Picture drawSurface(const DsSurfaceFile& file, bool upright, PictureFormat forma
 
 Picture surfacePicture(const DsSurfaceFile& file, bool upright)
 {
-    return drawSurface(file, upright, formatOf(file.colorMode),
-        [&file](const uint8_t* pixel) { return dsPixelColor(file.colorMode, pixel); });
+    return drawSurface(fileSurface(file, upright), formatOf(file.colorMode));
 }
 
-Picture palettePicture(const DsSurfaceFile& file, bool upright, const std::vector<DsColor>& palette)
+Picture palettePicture(const DsSurfaceFile& file, bool upright, const DsPaletteFile& palette)
 {
-    return drawSurface(file, upright, PictureFormat::Rgba, [&palette](const uint8_t* pixel) {
-        return *pixel < palette.size() ? palette[*pixel] : DsColor{0, 0, 0, 255};
-    });
-}
-
-bool readPaletteFile(const uint8_t* data, uint64_t size, std::vector<DsColor>& palette)
-{
-    constexpr uint64_t kHeaderBytes = 4, kEntryBytes = 4, kMaxEntries = 0xFFFF;
-    if (size < kHeaderBytes)
-        return false;
-    const uint64_t entries =
-        uint64_t(data[0]) | uint64_t(data[1]) << 8 | uint64_t(data[2]) << 16 | uint64_t(data[3]) << 24;
-    if (entries == 0 || entries > kMaxEntries || size != kHeaderBytes + kEntryBytes * entries)
-        return false;
-    palette.clear();
-    for (const uint8_t* entry = data + kHeaderBytes; entry < data + size; entry += kEntryBytes)
-        palette.push_back(DsColor{entry[2], entry[1], entry[0], entry[3]});
-    return true;
+    DsSurface surface = fileSurface(file, upright);
+    surface.usePalette(palette.entries, palette.count, true);
+    return drawSurface(surface, PictureFormat::Rgba);
 }

@@ -1,6 +1,6 @@
 #include "text_picture.h"
 
-#include "ds_font.h"
+#include "character_map.h"
 #include "ds_surface.h"
 
 #include <algorithm>
@@ -11,9 +11,6 @@
 
 namespace {
 
-constexpr uint32_t kLargestCode = 0x10FFFF;
-constexpr uint32_t kFirstSurrogate = 0xD800;
-constexpr uint32_t kLastSurrogate = 0xDFFF;
 constexpr uint8_t kNoInk = 255;
 
 // A UTF-8 sequence by its first byte: the bits of the code in that byte,
@@ -40,55 +37,36 @@ const SequenceStart* sequenceStart(uint8_t first)
     return nullptr;
 }
 
-// The delta of the first kerning entry for `prev`, as the device looks it up.
-int32_t kerningDelta(const BitmapGlyph& glyph, uint32_t prev)
+bool hasImage(const BitmapGlyph& glyph)
 {
-    for (const KerningPair& pair : glyph.kerning)
-        if (pair.prev == prev)
-            return pair.delta;
-    return 0;
+    return !glyph.pixels.empty() && glyph.pixels.size() == uint64_t(glyph.width) * glyph.height;
 }
 
-// A BitmapFont as the device holds it: ds_bitmap_font_t records pointing
-// into this object's arrays. Glyphs whose pixel array does not match their
-// size (which layoutText draws as no ink) get no pixels.
-class DeviceFont {
-public:
-    explicit DeviceFont(const BitmapFont& font)
-    {
-        mFont.height = uint16_t(font.height);
-        mFont.ascender = int16_t(font.ascender);
-        mFont.descender = int16_t(font.descender);
-        for (size_t code = 0; code < font.chars.size(); ++code)
-            if (font.chars[code])
-                addGlyph(uint8_t(code), *font.chars[code]);
-    }
-
-    const ds_bitmap_font_t& font() const { return mFont; }
-
-private:
-    void addGlyph(uint8_t code, const BitmapGlyph& glyph)
-    {
-        std::string& prev = mKerningPrev[code];
-        std::vector<int8_t>& delta = mKerningDelta[code];
-        for (const KerningPair& pair : glyph.kerning) {
-            prev.push_back(char(pair.prev));
-            delta.push_back(int8_t(pair.delta));
-        }
-        const bool hasImage = !glyph.pixels.empty() && glyph.pixels.size() == uint64_t(glyph.width) * glyph.height;
-        mChars[code] = ds_bitmap_font_char_t{uint16_t(glyph.width), uint16_t(glyph.height), int16_t(glyph.xoff),
-            int16_t(glyph.yoff), int16_t(glyph.xadvance), prev.c_str(), delta.data(),
-            hasImage ? glyph.pixels.data() : nullptr};
-        mFont.chars[code] = &mChars[code];
-    }
-
-    ds_bitmap_font_t mFont{};
-    std::array<ds_bitmap_font_char_t, 256> mChars{};
-    std::array<std::string, 256> mKerningPrev;
-    std::array<std::vector<int8_t>, 256> mKerningDelta;
-};
-
 } // namespace
+
+DeviceFont::DeviceFont(const BitmapFont& font)
+{
+    mFont.height = uint16_t(font.height);
+    mFont.ascender = int16_t(font.ascender);
+    mFont.descender = int16_t(font.descender);
+    for (size_t code = 0; code < font.chars.size(); ++code)
+        if (font.chars[code])
+            addGlyph(uint8_t(code), *font.chars[code]);
+}
+
+void DeviceFont::addGlyph(uint8_t code, const BitmapGlyph& glyph)
+{
+    std::string& prev = mKerningPrev[code];
+    std::vector<int8_t>& delta = mKerningDelta[code];
+    for (const KerningPair& pair : glyph.kerning) {
+        prev.push_back(char(pair.prev));
+        delta.push_back(int8_t(pair.delta));
+    }
+    mChars[code] = ds_bitmap_font_char_t{uint16_t(glyph.width), uint16_t(glyph.height), int16_t(glyph.xoff),
+        int16_t(glyph.yoff), int16_t(glyph.xadvance), prev.c_str(), delta.data(),
+        hasImage(glyph) ? glyph.pixels.data() : nullptr};
+    mFont.chars[code] = &mChars[code];
+}
 
 bool decodeUtf8(std::string_view text, std::vector<uint32_t>& codes)
 {
@@ -104,7 +82,7 @@ bool decodeUtf8(std::string_view text, std::vector<uint32_t>& codes)
                 return false;
             code = code << 6 | (next & 0x3F);
         }
-        if (code < start->minimum || code > kLargestCode || (code >= kFirstSurrogate && code <= kLastSurrogate))
+        if (code < start->minimum || code > kLargestCharacter || (code >= kFirstSurrogate && code <= kLastSurrogate))
             return false;
         codes.push_back(code);
         at += start->length;
@@ -124,6 +102,7 @@ TextLayout layoutText(const BitmapFont& font, const std::vector<uint32_t>& codes
 {
     TextLayout layout;
     layout.font = &font;
+    layout.deviceFont = std::make_shared<const DeviceFont>(font);
     layout.codes = codes;
     int64_t pen = 0;
     int64_t inkRight = std::numeric_limits<int64_t>::min();  // rightmost ink + 1
@@ -131,9 +110,8 @@ TextLayout layoutText(const BitmapFont& font, const std::vector<uint32_t>& codes
     for (size_t i = 0; i < codes.size(); ++i) {
         const BitmapGlyph& glyph = *font.chars[codes[i]];
         if (i > 0)
-            pen += kerningDelta(glyph, codes[i - 1]);
-        const bool hasImage = !glyph.pixels.empty() && glyph.pixels.size() == uint64_t(glyph.width) * glyph.height;
-        if (hasImage) {
+            pen += dsKerningDelta(*layout.deviceFont->font().chars[codes[i]], uint8_t(codes[i - 1]));
+        if (hasImage(glyph)) {
             const PlacedGlyph placed{&glyph, pen + glyph.xoff, int64_t(font.ascender) - glyph.yoff};
             layout.glyphs.push_back(placed);
             layout.left = std::min(layout.left, placed.x);
@@ -163,10 +141,9 @@ Picture drawText(const TextLayout& layout, uint32_t rotation)
     if (layout.font) {
         // The pen starts at the picture's column -left; the baseline lies
         // `ascender` rows below the line's top, which is row -top.
-        const DeviceFont font(*layout.font);
         const std::string text(layout.codes.begin(), layout.codes.end());
-        dsDrawText(surface, font.font(), int32_t(-layout.left), int32_t(int64_t(layout.font->ascender) - layout.top),
-            text.c_str(), 0xFF000000u);
+        dsDrawText(surface, layout.deviceFont->font(), int32_t(-layout.left),
+            int32_t(int64_t(layout.font->ascender) - layout.top), text.c_str(), 0xFF000000u);
     }
     // The surface's rows are `width` bytes apart (alignment 1): the picture.
     picture.pixels.assign(surface.pixels(), surface.pixels() + surface.bufferSize());

@@ -2,11 +2,15 @@
 // the way the device library draws it.
 #pragma once
 
+#include "ds_font.h"
 #include "font_source_reader.h"
 #include "picture.h"
 
+#include <array>
 #include <cstdint>
+#include <memory>
 #include <optional>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -29,10 +33,31 @@ struct PlacedGlyph {
     int64_t y;                // row of the upright image's top edge
 };
 
+// A BitmapFont as the device holds it: ds_bitmap_font_t records pointing
+// into this object's arrays. Glyphs whose pixel array does not match their
+// size (which layoutText draws as no ink) get no pixels.
+class DeviceFont {
+public:
+    explicit DeviceFont(const BitmapFont& font);
+    DeviceFont(const DeviceFont&) = delete;
+    DeviceFont& operator=(const DeviceFont&) = delete;
+
+    const ds_bitmap_font_t& font() const { return mFont; }
+
+private:
+    void addGlyph(uint8_t code, const BitmapGlyph& glyph);
+
+    ds_bitmap_font_t mFont{};                           // the record dsDrawText takes
+    std::array<ds_bitmap_font_char_t, 256> mChars{};    // the glyph records it points at
+    std::array<std::string, 256> mKerningPrev;          // each glyph's preceding codes, 0-terminated
+    std::array<std::vector<int8_t>, 256> mKerningDelta; // and their deltas
+};
+
 // A text laid out, and the upright picture around it: columns left to
 // right - 1, rows top to bottom - 1.
 struct TextLayout {
-    const BitmapFont* font = nullptr; // the tables laid out
+    const BitmapFont* font = nullptr;             // the tables laid out
+    std::shared_ptr<const DeviceFont> deviceFont; // the same tables as the device holds them
     std::vector<uint32_t> codes;      // the text, each with a glyph in `font`
     std::vector<PlacedGlyph> glyphs;  // glyphs with pixels, in text order
     int64_t left = 0;                 // min(0, leftmost ink)
@@ -45,8 +70,8 @@ struct TextLayout {
 };
 
 // Lays `codes` out as the device does with `font`, one rotation's records:
-// the pen starts at 0; before each glyph, the delta of the first entry of
-// its kerning table that names the previous code is added to the pen; the
+// the pen starts at 0; before each glyph, the kerning delta dsKerningDelta
+// gives for the previous code is added to the pen; the
 // glyph's image goes to (pen + xoff, ascender - yoff); the pen then advances
 // by xadvance. Every code must have a glyph (see missingCharacter). A glyph's
 // whole image counts as ink, whatever its coverage.

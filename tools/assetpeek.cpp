@@ -177,8 +177,8 @@ Picture surfaceFilePicture(const PeekRequest& request, OutputFile& output)
         raiseError("cannot open input file '%s'", request.palette.c_str());
     if (!paletteInput.readAll())
         raiseError("cannot read input file '%s'", request.palette.c_str());
-    std::vector<DsColor> palette;
-    if (!readPaletteFile(paletteInput.data(), paletteInput.size(), palette))
+    DsPaletteFile palette{};
+    if (!dsReadPaletteFile(paletteInput.data(), paletteInput.size(), palette))
         raiseError("invalid palette file '%s'", request.palette.c_str());
     return palettePicture(file, request.upright, palette);
 }

@@ -19,7 +19,6 @@ constexpr ToolIdentity kIdentity = {"glyphsmith_cli", "Corvane Font Generator CL
 
 void registerOptions(CommandLine& commandLine)
 {
-    registerSilentOption(commandLine);
     commandLine.addOption("--font <font file>", "Input font file");
     commandLine.addOption("--chars <range>", "List of characters to process. Example: 32-126,145,146,147");
     commandLine.addOption("--size <height>", "Font height to process");
@@ -139,7 +138,8 @@ FallbackFonts openFallbacks(const std::vector<std::string>& paths)
     return fallbacks;
 }
 
-void exportFont(const ExportRequest& request)
+// Writes the font and returns the result line.
+std::string exportFont(const ExportRequest& request)
 {
     const GlyphSlots slots = exportSlots(request);
     FontRasterizer rasterizer;
@@ -155,7 +155,7 @@ void exportFont(const ExportRequest& request)
     const std::string failedPath = writeFontSource(glyphs, name, request.outputPath, fallbacks.names);
     if (!failedPath.empty())
         raiseError("cannot write file '%s'", failedPath.c_str());
-    std::printf("Generated bitmap font for '%s', size %u\n", request.fontPath.c_str(), unsigned(request.height));
+    return formatText("Generated bitmap font for '%s', size %u", request.fontPath.c_str(), unsigned(request.height));
 }
 
 bool reportFreeTypeError(const std::exception& error)
@@ -170,21 +170,10 @@ bool reportFreeTypeError(const std::exception& error)
 
 int main(int argc, char** argv)
 {
-    CommandLine commandLine(kIdentity.usageName, argc, argv);
-    registerToolOptions(commandLine, registerOptions);
-    ToolRunOptions options;
-    options.reportOtherError = reportFreeTypeError;
-    return runTool(
-        commandLine,
-        [&] {
-            const bool silent = lookUpSilent(commandLine);
-            // runTool reads the option only once the run has ended.
-            options.closingLine = !silent;
-            if (!silent)
-                printBanner(kIdentity);
-            answerHelp(commandLine);
-            exportFont(readRequest(commandLine));
-            finishRun();
-        },
-        options);
+    StandardToolStyle style;
+    // The warnings of code pages come first; the result line follows them.
+    style.resultLineEndsLine = true;
+    style.reportOtherError = reportFreeTypeError;
+    return runStandardTool(kIdentity, argc, argv, registerOptions,
+        [](CommandLine& commandLine) { return exportFont(readRequest(commandLine)); }, style);
 }

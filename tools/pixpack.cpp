@@ -164,28 +164,13 @@ void* surfaceAllocator(uint64_t size)
     return block;
 }
 
-uint32_t loadBigEndian32(const uint8_t* bytes)
-{
-    return uint32_t(bytes[0]) << 24 | uint32_t(bytes[1]) << 16 | uint32_t(bytes[2]) << 8 | uint32_t(bytes[3]);
-}
-
-// The width and height fields of the IHDR chunk, which a valid PNG holds
-// right after its signature; read only once the decoder has checked them.
-constexpr uint64_t kIhdrWidthOffset = 16;
-constexpr uint64_t kIhdrHeightOffset = 20;
-
-// Where a PNG file that decoded holds its IHDR colour type: after the
-// signature (8 bytes), the chunk's length and type (8), width and height (8)
-// and the bit depth (1).
-constexpr uint64_t kColorTypeOffset = 25;
-
 const char* colorTypeName(uint8_t colorType)
 {
     switch (colorType) {
-    case 0: return "greyscale";
-    case 2: return "RGB";
-    case 3: return "indexed";
-    case 4: return "greyscale with alpha";
+    case kPngGrey: return "greyscale";
+    case kPngTruecolour: return "RGB";
+    case kPngIndexed: return "indexed";
+    case kPngGreyAlpha: return "greyscale with alpha";
     default: return "RGBA";
     }
 }
@@ -203,17 +188,15 @@ OwnedSurface decodeImage(const PackRequest& request, OutputFile& output, uint8_t
         raiseError("cannot read input file '%s'", request.image.c_str());
     input.close();
     gRefusedBytes = 0;
+    PngDecodeReport report;
     OwnedSurface surface(
-        decodePngWithAllocator(input.data(), input.size(), request.alphaOnly, 0, surfaceAllocator, dsFree));
-    if (!surface && gRefusedBytes != 0)
-        raiseError("not enough memory for a %u x %u surface (%llu bytes)",
-            unsigned(loadBigEndian32(input.data() + kIhdrWidthOffset)),
-            unsigned(loadBigEndian32(input.data() + kIhdrHeightOffset)),
-            static_cast<unsigned long long>(gRefusedBytes));
-    colorType = input.size() > kColorTypeOffset ? input.data()[kColorTypeOffset] : 0;
-    const bool colourForAlphaOnly = !surface && request.alphaOnly && isNonGreyscalePng(input.data(), input.size());
+        decodePngWithAllocator(input.data(), input.size(), request.alphaOnly, 0, surfaceAllocator, dsFree, &report));
     input.releaseBytes();
-    if (colourForAlphaOnly)
+    if (!surface && gRefusedBytes != 0)
+        raiseError("not enough memory for a %u x %u surface (%llu bytes)", unsigned(report.info.width),
+            unsigned(report.info.height), static_cast<unsigned long long>(gRefusedBytes));
+    colorType = report.info.colorType;
+    if (!surface && request.alphaOnly && report.accepted && colorType != kPngGrey)
         raiseError("'--alphaonly' needs a greyscale image");
     if (!surface)
         raiseError("cannot decode PNG file");
@@ -224,9 +207,9 @@ OwnedSurface decodeImage(const PackRequest& request, OutputFile& output, uint8_t
 OwnedSurface convertImage(const PackRequest& request, OwnedSurface surface, uint8_t colorType)
 {
     const uint32_t mode = *request.format;
-    if (mode == I8 && colorType != 3)
+    if (mode == I8 && colorType != kPngIndexed)
         raiseError("I8 needs an indexed image; this one is %s", colorTypeName(colorType));
-    if (mode == AI88 && colorType != 0 && colorType != 4)
+    if (mode == AI88 && colorType != kPngGrey && colorType != kPngGreyAlpha)
         raiseError("AI88 needs a greyscale image; this one is %s", colorTypeName(colorType));
     if (mode != surface->colorMode() || request.dither) {
         surface.reset(dsConvertSurface(*surface, mode, request.dither));
@@ -239,7 +222,7 @@ OwnedSurface convertImage(const PackRequest& request, OwnedSurface surface, uint
 // Writes the palette of an indexed image's I8 surface into `output`.
 void writePalette(const PackRequest& request, const DsSurface& surface, uint8_t colorType, OutputFile& output)
 {
-    if (colorType != 3)
+    if (colorType != kPngIndexed)
         raiseError("--palette needs an indexed image; this one is %s", colorTypeName(colorType));
     if (!output.create(request.palette))
         raiseError("cannot create palette file '%s'", request.palette.c_str());

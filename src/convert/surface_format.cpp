@@ -194,3 +194,16 @@ void dsWritePaletteFile(const DsSurface& surface, uint8_t* destination)
         out[3] = step == 4 ? entry[3] : 0xFF;
     }
 }
+
+bool dsReadPaletteFile(const uint8_t* data, uint64_t size, DsPaletteFile& palette)
+{
+    if (!data || size < kDsPaletteFileHeaderBytes)
+        return false;
+    const uint32_t count = dsLoadLittle32(data);
+    if (count == 0 || count > DsSurface::kMaxPaletteSize ||
+        size != kDsPaletteFileHeaderBytes + kDsPaletteFileEntryBytes * uint64_t(count))
+        return false;
+    palette.entries = data + kDsPaletteFileHeaderBytes;
+    palette.count = uint16_t(count);
+    return true;
+}

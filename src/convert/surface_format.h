@@ -25,8 +25,10 @@ bool dsCanDither(uint32_t colorMode);
 // surface is rotated or when the mode cannot be made.
 DsSurface* dsConvertSurface(const DsSurface& source, uint32_t colorMode, bool dither);
 
-// The palette file of an I8 surface: a little-endian 32-bit entry count,
-// then 4 bytes per entry, B, G, R, A (A 255 for a palette without alpha).
+// The palette file of an I8 surface: a little-endian 32-bit entry count
+// (1 to DsSurface::kMaxPaletteSize), then 4 bytes per entry, B, G, R, A (A
+// 255 for a palette without alpha): the entries as DsSurface::usePalette
+// takes them with alpha.
 constexpr uint64_t kDsPaletteFileHeaderBytes = 4;
 constexpr uint64_t kDsPaletteFileEntryBytes = 4;
 
@@ -34,3 +36,14 @@ constexpr uint64_t kDsPaletteFileEntryBytes = 4;
 uint64_t dsPaletteFileSize(const DsSurface& surface);
 // Writes that file into `destination` (dsPaletteFileSize bytes).
 void dsWritePaletteFile(const DsSurface& surface, uint8_t* destination);
+
+// A palette file read in place.
+struct DsPaletteFile {
+    const uint8_t* entries; // `count` entries of B, G, R, A
+    uint16_t count;         // 1 to DsSurface::kMaxPaletteSize
+};
+
+// Reads the palette file of `size` bytes at `data`, leaving its entries
+// there. False for a count out of range or a size that is not exactly the
+// count's.
+bool dsReadPaletteFile(const uint8_t* data, uint64_t size, DsPaletteFile& palette);

@@ -386,9 +386,9 @@ DS_ALWAYS_INLINE bool blendByThumb2(const Job& job, const Area& area)
         constexpr bool swapped = __is_same(Pixel, Rgb565SwappedPixel);
         Thumb2Rows rows = thumb2Rows(area, 0, 0, job.alpha * 257);
         if (job.alpha == 255)
-            (swapped ? dsThumb2BlendRgb565Swapped : dsThumb2BlendRgb565)(&rows);
+            (swapped ? thumb2BlendRgb565Swapped : thumb2BlendRgb565)(&rows);
         else
-            (swapped ? dsThumb2BlendRgb565SwappedOpacity : dsThumb2BlendRgb565Opacity)(&rows);
+            (swapped ? thumb2BlendRgb565SwappedOpacity : thumb2BlendRgb565Opacity)(&rows);
         return true;
     }
 #endif
@@ -471,7 +471,7 @@ void mask(const Job& job, const Area& area)
         const MaskColour colour = maskColour<Pixel>(job, k);
         const uint32_t stored = __is_same(Pixel, Rgb565SwappedPixel) ? swapBytes16(colour.stored) : colour.stored;
         Thumb2Rows rows = thumb2Rows(area, colour.redBlue, colour.green, stored);
-        (__is_same(Pixel, Rgb565SwappedPixel) ? dsThumb2MaskRgb565Swapped : dsThumb2MaskRgb565)(&rows);
+        (__is_same(Pixel, Rgb565SwappedPixel) ? thumb2MaskRgb565Swapped : thumb2MaskRgb565)(&rows);
         return;
     }
 #endif

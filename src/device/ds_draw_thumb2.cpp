@@ -169,40 +169,40 @@ static_assert(offsetof(ds::Thumb2Rows, destination) == 0 && offsetof(ds::Thumb2R
     DS_SKIP                                                                                                            \
     DS_ROW_NEXT_AND_RETURN
 
-extern "C" {
+namespace ds {
 
-__attribute__((naked)) void dsThumb2MaskRgb565(ds::Thumb2Rows*)
+__attribute__((naked)) void thumb2MaskRgb565(Thumb2Rows*)
 {
     __asm__ volatile(DS_MASK_LOOP(""));
 }
 
-__attribute__((naked)) void dsThumb2MaskRgb565Swapped(ds::Thumb2Rows*)
+__attribute__((naked)) void thumb2MaskRgb565Swapped(Thumb2Rows*)
 {
     __asm__ volatile(DS_MASK_LOOP(DS_SWAP));
 }
 
-__attribute__((naked)) void dsThumb2BlendRgb565(ds::Thumb2Rows*)
+__attribute__((naked)) void thumb2BlendRgb565(Thumb2Rows*)
 {
     __asm__ volatile(DS_BLEND_LOOP(""));
 }
 
-__attribute__((naked)) void dsThumb2BlendRgb565Swapped(ds::Thumb2Rows*)
+__attribute__((naked)) void thumb2BlendRgb565Swapped(Thumb2Rows*)
 {
     __asm__ volatile(DS_BLEND_LOOP(DS_SWAP));
 }
 
-__attribute__((naked)) void dsThumb2BlendRgb565Opacity(ds::Thumb2Rows*)
+__attribute__((naked)) void thumb2BlendRgb565Opacity(Thumb2Rows*)
 {
     __asm__ volatile(DS_BLEND_OPACITY_LOOP(""));
 }
 
-__attribute__((naked)) void dsThumb2BlendRgb565SwappedOpacity(ds::Thumb2Rows*)
+__attribute__((naked)) void thumb2BlendRgb565SwappedOpacity(Thumb2Rows*)
 {
     __asm__ volatile(DS_BLEND_OPACITY_LOOP(DS_SWAP));
 }
 
 // clang-format on
 
-} // extern "C"
+} // namespace ds
 
 #endif

@@ -35,15 +35,15 @@ struct Thumb2Rows {
 } // namespace ds
 
 #if DS_DRAW_THUMB2
-extern "C" {
+namespace ds {
 // The opaque colour through A8 coverage onto RGB565, or RGB565_SWAPPED.
-void dsThumb2MaskRgb565(ds::Thumb2Rows* rows);
-void dsThumb2MaskRgb565Swapped(ds::Thumb2Rows* rows);
+void thumb2MaskRgb565(Thumb2Rows* rows);
+void thumb2MaskRgb565Swapped(Thumb2Rows* rows);
 // ARGB8888 over RGB565, or RGB565_SWAPPED, at opacity 255.
-void dsThumb2BlendRgb565(ds::Thumb2Rows* rows);
-void dsThumb2BlendRgb565Swapped(ds::Thumb2Rows* rows);
+void thumb2BlendRgb565(Thumb2Rows* rows);
+void thumb2BlendRgb565Swapped(Thumb2Rows* rows);
 // The same at an opacity of 1 to 254.
-void dsThumb2BlendRgb565Opacity(ds::Thumb2Rows* rows);
-void dsThumb2BlendRgb565SwappedOpacity(ds::Thumb2Rows* rows);
-}
+void thumb2BlendRgb565Opacity(Thumb2Rows* rows);
+void thumb2BlendRgb565SwappedOpacity(Thumb2Rows* rows);
+} // namespace ds
 #endif

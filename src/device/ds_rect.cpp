@@ -1,6 +1,6 @@
 #include "ds_rect.h"
 
-#include <math.h>
+#include <float.h>
 
 namespace {
 
@@ -32,23 +32,51 @@ DsRect rectFromEdges(int64_t left, int64_t top, int64_t right, int64_t bottom)
         int32_t(height > kHighest ? kHighest : height));
 }
 
+bool isNan(float value)
+{
+    return value != value;
+}
+
+bool isInfinite(float value)
+{
+    return value > FLT_MAX || value < -FLT_MAX;
+}
+
 // The right (or bottom) edge of a float extent: an infinite extent reaches
 // infinity from any start, even minus infinity.
 float floatEnd(float start, float extent)
 {
-    return isinf(extent) ? extent : start + extent;
+    return isInfinite(extent) ? extent : start + extent;
 }
 
-// A float edge as an int32 edge by `round` (floorf, ceilf or roundf),
-// clamped to the int32 range; the edge is not NaN.
-int64_t integerEdge(float edge, float (*round)(float))
+// How a float edge becomes an integer edge.
+enum class Rounding {
+    Down,    // towards minus infinity, as floorf
+    Up,      // towards plus infinity, as ceilf
+    Nearest, // to the nearest integer, halves away from zero, as roundf
+};
+
+// A float edge that is not NaN as an int32 edge, rounded by `rounding` and
+// clamped to the int32 range. Every float of magnitude 2^23 or more is a
+// whole number and every one inside the int32 range converts exactly, so
+// only the fraction of a smaller one needs a decision, and that fraction
+// (the edge less its truncation) is exact in float: the C maths library is
+// not needed, which spares a firmware linking it.
+int64_t integerEdge(float edge, Rounding rounding)
 {
-    const double value = double(round(edge));
-    if (value <= double(kLowest))
+    constexpr float kTwoTo31 = 2147483648.0f;
+    if (edge <= -kTwoTo31)
         return kLowest;
-    if (value >= double(kHighest))
+    if (edge >= kTwoTo31)
         return kHighest;
-    return int64_t(value);
+    const int32_t truncated = int32_t(edge);
+    const float fraction = edge - float(truncated);
+    switch (rounding) {
+    case Rounding::Down: return int64_t(truncated) - (fraction < 0 ? 1 : 0);
+    case Rounding::Up: return int64_t(truncated) + (fraction > 0 ? 1 : 0);
+    case Rounding::Nearest: return int64_t(truncated) + (fraction >= 0.5f ? 1 : fraction <= -0.5f ? -1 : 0);
+    }
+    return truncated;
 }
 
 float smaller(float a, float b)
@@ -62,7 +90,7 @@ float larger(float a, float b)
 }
 
 // The float rectangle between the edges; DsFRect() when it covers nothing.
-DsFRect floatFromEdges(float left, float top, float right, float bottom)
+DS_FRECT_RESULT DsFRect floatFromEdges(float left, float top, float right, float bottom)
 {
     const DsFRect rect(left, top, right - left, bottom - top);
     return rect.isEmpty() ? DsFRect() : rect;
@@ -126,7 +154,7 @@ DsRect DsRect::translated(int32_t dx, int32_t dy) const
 
 bool DsFRect::isEmpty() const
 {
-    if (isnan(x) || isnan(y) || isnan(width) || isnan(height) || !(width > 0) || !(height > 0))
+    if (isNan(x) || isNan(y) || isNan(width) || isNan(height) || !(width > 0) || !(height > 0))
         return true;
     return !(floatEnd(x, width) > x) || !(floatEnd(y, height) > y);
 }
@@ -174,14 +202,14 @@ DsRect DsFRect::enclosingRect() const
 {
     if (isEmpty())
         return DsRect();
-    return rectFromEdges(integerEdge(x, floorf), integerEdge(y, floorf), integerEdge(floatEnd(x, width), ceilf),
-        integerEdge(floatEnd(y, height), ceilf));
+    return rectFromEdges(integerEdge(x, Rounding::Down), integerEdge(y, Rounding::Down),
+        integerEdge(floatEnd(x, width), Rounding::Up), integerEdge(floatEnd(y, height), Rounding::Up));
 }
 
 DsRect DsFRect::roundedRect() const
 {
     if (isEmpty())
         return DsRect();
-    return rectFromEdges(integerEdge(x, roundf), integerEdge(y, roundf), integerEdge(floatEnd(x, width), roundf),
-        integerEdge(floatEnd(y, height), roundf));
+    return rectFromEdges(integerEdge(x, Rounding::Nearest), integerEdge(y, Rounding::Nearest),
+        integerEdge(floatEnd(x, width), Rounding::Nearest), integerEdge(floatEnd(y, height), Rounding::Nearest));
 }

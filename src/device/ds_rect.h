@@ -9,6 +9,18 @@
 
 #include <stdint.h>
 
+// GCC 10.1 changed, for C++17 and later on ARM with hardware floating point,
+// how a class of floats with an empty base (DsFRect) is passed in
+// registers, and notes that change wherever such a value is passed or
+// returned. The functions that return a DsFRect pass it as the base
+// procedure call standard does, in memory, which every compiler version
+// agrees on: neither the library's build nor a caller's prints the note.
+#if defined(__arm__) && defined(__ARM_PCS_VFP)
+#define DS_FRECT_RESULT __attribute__((pcs("aapcs")))
+#else
+#define DS_FRECT_RESULT
+#endif
+
 // Common base of the library's rectangles.
 class DsRegion { };
 
@@ -65,9 +77,9 @@ public:
     bool isEmpty() const;
     bool contains(float px, float py) const;
     bool contains(const DsFRect& other) const;
-    DsFRect intersected(const DsFRect& other) const;
-    DsFRect united(const DsFRect& other) const;
-    DsFRect translated(float dx, float dy) const;
+    DsFRect intersected(const DsFRect& other) const DS_FRECT_RESULT;
+    DsFRect united(const DsFRect& other) const DS_FRECT_RESULT;
+    DsFRect translated(float dx, float dy) const DS_FRECT_RESULT;
 
     // The smallest integer rectangle holding this one: left and top rounded
     // down, right and bottom up, each clamped to the int32 range. DsRect()

@@ -54,7 +54,7 @@ DsSurface::DsSurface(int32_t width, int32_t height, const int32_t* rotation, uin
     : mAllocator(allocator), mFree(free), mRotation(rotation ? *rotation : 0), mWidth(width), mHeight(height),
       mColorMode(colorMode), mAlignment(alignment), mPaletteHasAlpha(paletteHasAlpha ? 1 : 0), mPaletteSize(paletteSize)
 {
-    if (mRotation == 90 || mRotation == 270) {
+    if (dsSwapsSides(mRotation)) {
         mWidth = height;
         mHeight = width;
     }
@@ -69,14 +69,13 @@ DsSurface::DsSurface(
     : mAllocator(nullptr), mFree(nullptr), mRotation(rotation), mWidth(width), mHeight(height), mColorMode(colorMode),
       mAlignment(1), mPaletteHasAlpha(0), mPaletteSize(0)
 {
-    if (rotation == 90 || rotation == 270) {
+    if (dsSwapsSides(rotation)) {
         mWidth = height;
         mHeight = width;
     }
     mClip = DsRect(0, 0, mWidth, mHeight);
     mBytesPerPixel = dsBytesPerPixel(colorMode);
-    const bool knownRotation = rotation == 0 || rotation == 90 || rotation == 180 || rotation == 270;
-    if (!pixels || mBytesPerPixel == 0 || width < 1 || height < 1 || !knownRotation ||
+    if (!pixels || mBytesPerPixel == 0 || width < 1 || height < 1 || !dsIsRotation(rotation) ||
         pitch < uint64_t(mWidth) * mBytesPerPixel) {
         makeEmpty();
         return;
@@ -104,8 +103,8 @@ uint32_t dsPackedPitch(int32_t width, int32_t height, int32_t rotation, uint32_t
 
 // The file's width and height are those of the stored rows.
 DsSurface::DsSurface(const DsSurfaceFile& file)
-    : DsSurface(int32_t(file.rotation == 90 || file.rotation == 270 ? file.height : file.width),
-          int32_t(file.rotation == 90 || file.rotation == 270 ? file.width : file.height), file.rotation,
+    : DsSurface(int32_t(dsSwapsSides(file.rotation) ? file.height : file.width),
+          int32_t(dsSwapsSides(file.rotation) ? file.width : file.height), file.rotation,
           file.colorMode, const_cast<uint8_t*>(file.rows), file.pitch)
 {
 }
@@ -192,11 +191,10 @@ void DsSurface::release()
 
 bool DsSurface::rotate(int32_t angle)
 {
-    if ((angle != 90 && angle != 180 && angle != 270) || !mAllocator || !mFree || !mPixels)
+    if (angle == 0 || !dsIsRotation(angle) || !mAllocator || !mFree || !mPixels)
         return true;
-    const bool quarterTurn = angle != 180;
-    const int32_t newWidth = quarterTurn ? mHeight : mWidth;
-    const int32_t newHeight = quarterTurn ? mWidth : mHeight;
+    const int32_t newWidth = dsSwapsSides(angle) ? mHeight : mWidth;
+    const int32_t newHeight = dsSwapsSides(angle) ? mWidth : mHeight;
     const uint64_t newPitch = dsPitch(uint64_t(newWidth), mBytesPerPixel, mAlignment);
     uint64_t newSize = 0;
     if (newPitch == 0 || __builtin_mul_overflow(uint64_t(newHeight), newPitch, &newSize))
@@ -228,7 +226,7 @@ void DsSurface::copyRotated(
 {
     const int64_t oldWidth = mWidth;
     const int64_t oldHeight = mHeight;
-    const int64_t newWidth = angle == 180 ? oldWidth : oldHeight;
+    const int64_t newWidth = dsSwapsSides(angle) ? oldHeight : oldWidth;
     const size_t pixelBytes = size_t(mBytesPerPixel);
     for (int64_t i = firstRow; i < firstRow + rowCount; ++i) {
         uint8_t* row = target + uint64_t(i - firstRow) * targetPitch;
@@ -263,7 +261,7 @@ int dsReadSurfaceFile(const uint8_t* data, uint64_t size, DsSurfaceFile& file)
     file.height = dsLoadLittle32(data + kDsSurfaceFileHeightWord);
     file.pitch = dsLoadLittle32(data + kDsSurfaceFilePitchWord);
     file.rows = data + kDsSurfaceFileHeaderBytes;
-    if (file.rotation != 0 && file.rotation != 90 && file.rotation != 180 && file.rotation != 270)
+    if (!dsIsRotation(file.rotation))
         return SURFACE_FILE_INVALID;
     const uint32_t bytesPerPixel = dsBytesPerPixel(file.colorMode);
     if (bytesPerPixel == 0)

@@ -9,6 +9,7 @@
 #include <stdint.h>
 
 struct ds_bitmap_font_t;
+struct ds_bitmap_font_char_t;
 
 using DsAllocator = void* (*)(uint64_t size);
 using DsFree = void (*)(void* block);
@@ -253,6 +254,11 @@ private:
 // kerning delta the glyph's table gives for the previous code, and then by
 // the glyph's advance. Codes without a glyph are skipped.
 int dsDrawText(DsSurface& target, const ds_bitmap_font_t& font, int32_t x, int32_t y, const char* text, uint32_t argb);
+
+// The kerning delta by which dsDrawText moves the pen before `glyph` when
+// the code `previous` precedes it: the delta of the first entry of the
+// glyph's table that names `previous`, 0 when none does or it has no table.
+int32_t dsKerningDelta(const ds_bitmap_font_char_t& glyph, uint8_t previous);
 
 // Size of the surface file whose rows take `rowBytes` bytes.
 uint64_t dsSurfaceFileSize(uint64_t rowBytes);

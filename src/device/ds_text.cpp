@@ -4,20 +4,9 @@
 #include "ds_surface.h"
 
 #include "ds_font.h"
+#include "ds_rotations.h"
 
 namespace {
-
-// The kerning delta `glyph` gives after the code `previous`: the first entry
-// of its table that names it, 0 when none does.
-int32_t kerningDelta(const ds_bitmap_font_char_t& glyph, uint8_t previous)
-{
-    if (!glyph.kerning_table_prev || !glyph.kerning_table_delta)
-        return 0;
-    for (uint32_t i = 0; glyph.kerning_table_prev[i] != 0; ++i)
-        if (uint8_t(glyph.kerning_table_prev[i]) == previous)
-            return glyph.kerning_table_delta[i];
-    return 0;
-}
 
 // A logical position held to the int32 range; a glyph pushed there lies
 // wholly outside any surface, as it would have at its true position.
@@ -28,21 +17,30 @@ int32_t clampPosition(int64_t position)
 
 int32_t normalRotation(int32_t rotation)
 {
-    return rotation == 90 || rotation == 180 || rotation == 270 ? rotation : 0;
+    return dsIsRotation(rotation) ? rotation : 0;
 }
 
 // Blends one glyph's image with its top-left pixel at logical (left, top).
 int drawGlyph(DsSurface& target, const ds_bitmap_font_char_t& glyph, int64_t left, int64_t top, uint32_t argb)
 {
     const int32_t rotation = normalRotation(target.rotation());
-    const bool quarterTurn = rotation == 90 || rotation == 270;
     // The font's rows are turned like the target's: `h` values a row at 90 and 270.
-    const uint32_t rowBytes = quarterTurn ? glyph.h : glyph.w;
+    const uint32_t rowBytes = dsSwapsSides(rotation) ? glyph.h : glyph.w;
     const DsSurface image(glyph.w, glyph.h, rotation, A8, const_cast<uint8_t*>(glyph.pixels), rowBytes);
     return target.blendMask(image, DsRect(0, 0, glyph.w, glyph.h), clampPosition(left), clampPosition(top), argb, 255);
 }
 
 } // namespace
+
+int32_t dsKerningDelta(const ds_bitmap_font_char_t& glyph, uint8_t previous)
+{
+    if (!glyph.kerning_table_prev || !glyph.kerning_table_delta)
+        return 0;
+    for (uint32_t i = 0; glyph.kerning_table_prev[i] != 0; ++i)
+        if (uint8_t(glyph.kerning_table_prev[i]) == previous)
+            return glyph.kerning_table_delta[i];
+    return 0;
+}
 
 int dsDrawText(DsSurface& target, const ds_bitmap_font_t& font, int32_t x, int32_t y, const char* text, uint32_t argb)
 {
@@ -58,7 +56,7 @@ int dsDrawText(DsSurface& target, const ds_bitmap_font_t& font, int32_t x, int32
         if (!glyph)
             continue;
         if (previous != 0)
-            pen += kerningDelta(*glyph, previous);
+            pen += dsKerningDelta(*glyph, previous);
         if (glyph->pixels && glyph->w > 0 && glyph->h > 0) {
             const int result = drawGlyph(target, *glyph, pen + glyph->xoff, int64_t(y) - glyph->yoff, argb);
             if (result != DS_DRAW_OK)

@@ -1,5 +1,7 @@
 #include "bmp_writer.h"
 
+#include "ds_bytes.h"
+
 #include <algorithm>
 #include <cassert>
 #include <cstdint>
@@ -42,19 +44,23 @@ uint32_t infoHeaderSize(const BmpImage& image)
     return image.pixels == BmpPixels::Bgra32 ? kAlphaInfoHeaderSize : kInfoHeaderSize;
 }
 
+// Appends the header fields one after the other, little-endian.
 class LittleEndianWriter {
 public:
     explicit LittleEndianWriter(uint8_t* out) : mOut(out) { }
-    void u16(uint32_t value) { put(value, 2); }
-    void u32(uint32_t value) { put(value, 4); }
+    void u16(uint32_t value)
+    {
+        dsStoreLittle16(mOut, value);
+        mOut += 2;
+    }
+    void u32(uint32_t value)
+    {
+        dsStoreLittle32(mOut, value);
+        mOut += 4;
+    }
 
 private:
-    void put(uint32_t value, int bytes)
-    {
-        for (int i = 0; i < bytes; ++i)
-            *mOut++ = uint8_t(value >> (8 * i));
-    }
-    uint8_t* mOut;
+    uint8_t* mOut; // where the next field goes
 };
 
 void writeHeaders(const BmpImage& image, uint8_t* out)

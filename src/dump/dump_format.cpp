@@ -1,5 +1,8 @@
 #include "dump_format.h"
 
+#include "ds_bytes.h"
+#include "ds_color.h"
+
 #include <cassert>
 
 const DumpFormatInfo kDumpFormats[] = {
@@ -32,95 +35,52 @@ const DumpFormatInfo* findDumpFormat(const std::string& name)
 
 namespace {
 
-// Widening of narrow fields to 8 bits by bit replication.
-inline uint8_t widen1(uint32_t value)
-{
-    return value ? 255 : 0;
-}
-inline uint8_t widen4(uint32_t value)
-{
-    return uint8_t(value << 4 | value);
-}
-inline uint8_t widen5(uint32_t value)
-{
-    return uint8_t(value << 3 | value >> 2);
-}
-inline uint8_t widen6(uint32_t value)
-{
-    return uint8_t(value << 2 | value >> 4);
-}
-
-inline uint32_t le16(const uint8_t* bytes)
-{
-    return uint32_t(bytes[0]) | uint32_t(bytes[1]) << 8;
-}
-
-struct Color {
-    uint8_t red, green, blue, alpha;
-};
-
-// One pixel of each format, widened to 8 bits per channel.
+// One pixel of each format as a 0xAARRGGBB word, narrow fields widened by
+// the device library's rules.
 struct DecodeRgb888 {
     static constexpr uint32_t kBytes = 3;
-    Color operator()(const uint8_t* p) const { return {p[2], p[1], p[0], 255}; }
+    uint32_t operator()(const uint8_t* p) const { return ds::makeArgb(255, p[2], p[1], p[0]); }
 };
 struct DecodeBgr888 {
     static constexpr uint32_t kBytes = 3;
-    Color operator()(const uint8_t* p) const { return {p[0], p[1], p[2], 255}; }
+    uint32_t operator()(const uint8_t* p) const { return ds::makeArgb(255, p[0], p[1], p[2]); }
 };
 struct DecodeXrgb8888 {
     static constexpr uint32_t kBytes = 4;
-    Color operator()(const uint8_t* p) const { return {p[2], p[1], p[0], 255}; }
+    uint32_t operator()(const uint8_t* p) const { return ds::makeArgb(255, p[2], p[1], p[0]); }
 };
 struct DecodeArgb8888 {
     static constexpr uint32_t kBytes = 4;
-    Color operator()(const uint8_t* p) const { return {p[2], p[1], p[0], p[3]}; }
+    uint32_t operator()(const uint8_t* p) const { return dsLoadLittle32(p); }
 };
-inline Color fromRgb565(uint32_t v)
-{
-    return {widen5(v >> 11), widen6(v >> 5 & 63), widen5(v & 31), 255};
-}
 struct DecodeRgb565 {
     static constexpr uint32_t kBytes = 2;
-    Color operator()(const uint8_t* p) const { return fromRgb565(le16(p)); }
+    uint32_t operator()(const uint8_t* p) const { return ds::argbOfRgb565(dsLoadLittle16(p)); }
 };
 struct DecodeRgb565Swapped {
     static constexpr uint32_t kBytes = 2;
-    Color operator()(const uint8_t* p) const { return fromRgb565(uint32_t(p[0]) << 8 | p[1]); }
+    uint32_t operator()(const uint8_t* p) const { return ds::argbOfRgb565(uint32_t(p[0]) << 8 | p[1]); }
 };
 struct DecodeBgr565 {
     static constexpr uint32_t kBytes = 2;
-    Color operator()(const uint8_t* p) const
+    uint32_t operator()(const uint8_t* p) const
     {
-        const uint32_t v = le16(p);
-        return {widen5(v & 31), widen6(v >> 5 & 63), widen5(v >> 11), 255};
+        const uint32_t v = dsLoadLittle16(p);
+        return ds::makeArgb(255, ds::widen5(v & 0x1F), ds::widen6(v >> 5 & 0x3F), ds::widen5(v >> 11));
     }
 };
 struct DecodeArgb1555 {
     static constexpr uint32_t kBytes = 2;
-    Color operator()(const uint8_t* p) const
-    {
-        const uint32_t v = le16(p);
-        return {widen5(v >> 10 & 31), widen5(v >> 5 & 31), widen5(v & 31), widen1(v >> 15)};
-    }
+    uint32_t operator()(const uint8_t* p) const { return ds::argbOfArgb1555(dsLoadLittle16(p)); }
 };
 struct DecodeArgb4444 {
     static constexpr uint32_t kBytes = 2;
-    Color operator()(const uint8_t* p) const
-    {
-        const uint32_t v = le16(p);
-        return {widen4(v >> 8 & 15), widen4(v >> 4 & 15), widen4(v & 15), widen4(v >> 12)};
-    }
+    uint32_t operator()(const uint8_t* p) const { return ds::argbOfArgb4444(dsLoadLittle16(p)); }
 };
 
 struct DecodeArgb8565 {
     static constexpr uint32_t kBytes = 3;
-    Color operator()(const uint8_t* p) const
-    {
-        Color c = fromRgb565(le16(p));
-        c.alpha = p[2];
-        return c;
-    }
+    uint32_t operator()(const uint8_t* p) const { return dsDecodeColor(ARGB8565, dsLoadLittle24(p)); }
 };
 
 // The loops are instantiated per format so that the decoding inlines.
@@ -129,12 +89,12 @@ void toRgb(const uint8_t* in, uint32_t width, uint8_t* out)
 {
     const Decode decode;
     for (uint32_t x = 0; x < width; ++x, in += Decode::kBytes) {
-        const Color c = decode(in);
-        *out++ = c.red;
-        *out++ = c.green;
-        *out++ = c.blue;
+        const uint32_t argb = decode(in);
+        *out++ = uint8_t(ds::redOf(argb));
+        *out++ = uint8_t(ds::greenOf(argb));
+        *out++ = uint8_t(ds::blueOf(argb));
         if (kAlpha)
-            *out++ = c.alpha;
+            *out++ = uint8_t(ds::alphaOf(argb));
     }
 }
 
@@ -142,13 +102,8 @@ template <typename Decode>
 void toBgra(const uint8_t* in, uint32_t width, uint8_t* out)
 {
     const Decode decode;
-    for (uint32_t x = 0; x < width; ++x, in += Decode::kBytes) {
-        const Color c = decode(in);
-        *out++ = c.blue;
-        *out++ = c.green;
-        *out++ = c.red;
-        *out++ = c.alpha;
-    }
+    for (uint32_t x = 0; x < width; ++x, in += Decode::kBytes)
+        dsStoreLittle32(out + 4 * x, decode(in));
 }
 
 } // namespace
@@ -180,10 +135,9 @@ void dumpRowToBmp(DumpFormat format, const uint8_t* pixels, uint32_t width, uint
         return;
     case DumpFormat::Bgr565:
         for (uint32_t x = 0; x < width; ++x, pixels += 2) {
-            const uint32_t v = le16(pixels);
-            const uint32_t rgb565 = (v & 31) << 11 | (v & 0x07E0) | v >> 11;
-            *out++ = uint8_t(rgb565);
-            *out++ = uint8_t(rgb565 >> 8);
+            const uint32_t v = dsLoadLittle16(pixels);
+            dsStoreLittle16(out, (v & 0x1F) << 11 | (v & 0x07E0) | v >> 11);
+            out += 2;
         }
         return;
     case DumpFormat::Bgr888:

@@ -86,7 +86,8 @@ public:
     // Line `y`, read with the batch it begins, for outputs that take one
     // line at a time in order; null when the read fails.
     const uint8_t* line(uint32_t y);
-    // A read has failed.
+    // True once a read or line has failed: a writer stopped by a null line
+    // or a false read tells from it that the dump, not the output, failed.
     bool failed() const { return mFailed; }
 
 private:
@@ -99,5 +100,5 @@ private:
     std::vector<const uint8_t*> mRows; // lines of the batch for `line`
     uint32_t mFirst = 0;               // first line of that batch
     uint32_t mCount = 0;               // lines in it
-    bool mFailed = false;              // a read has failed
+    bool mFailed = false;              // some read of the dump has failed
 };

@@ -1,5 +1,7 @@
 #include "png_crc.h"
 
+#include "ds_bytes.h"
+
 #include <array>
 
 namespace {
@@ -31,16 +33,10 @@ constexpr CrcTables makeCrcTables()
 
 constexpr CrcTables kCrcTables = makeCrcTables();
 
-// Four bytes as a little-endian word, whatever the machine's byte order.
-inline uint32_t readLittleEndian32(const uint8_t* bytes)
-{
-    return uint32_t(bytes[0]) | uint32_t(bytes[1]) << 8 | uint32_t(bytes[2]) << 16 | uint32_t(bytes[3]) << 24;
-}
-
 inline uint32_t foldEightBytes(uint32_t value, const uint8_t* bytes)
 {
-    const uint32_t low = value ^ readLittleEndian32(bytes);
-    const uint32_t high = readLittleEndian32(bytes + 4);
+    const uint32_t low = value ^ dsLoadLittle32(bytes);
+    const uint32_t high = dsLoadLittle32(bytes + 4);
     return kCrcTables[7][low & 0xFF] ^ kCrcTables[6][(low >> 8) & 0xFF] ^ kCrcTables[5][(low >> 16) & 0xFF] ^
         kCrcTables[4][low >> 24] ^ kCrcTables[3][high & 0xFF] ^ kCrcTables[2][(high >> 8) & 0xFF] ^
         kCrcTables[1][(high >> 16) & 0xFF] ^ kCrcTables[0][high >> 24];

@@ -1,5 +1,6 @@
 #include "png_decoder.h"
 
+#include "png_bytes.h"
 #include "png_crc.h"
 #include "png_passes.h"
 #include "png_rows.h"
@@ -57,71 +58,6 @@ PngResult pngResultOf(WalkStep step)
     return PNG_INVALID;
 }
 
-uint32_t readBigEndian32(const uint8_t* bytes)
-{
-    return uint32_t(bytes[0]) << 24 | uint32_t(bytes[1]) << 16 | uint32_t(bytes[2]) << 8 | bytes[3];
-}
-
-// The strategy for plain 8-bit images: the Deflate data inflate into the
-// tail of the surface's pixel buffer, and once complete the scanlines are
-// unfiltered from there into the rows at its start. The record points into
-// itself, so it stays where it was made.
-class InPlaceInflate {
-public:
-    enum class Status {
-        NeedInput, // every byte given was used; more image data may follow
-        Done,      // the Deflate data have ended; later bytes go to the Adler-32
-        Invalid,   // a Deflate error, or more data than the image holds
-    };
-
-    // Points the inflater at the `size` bytes from `filtered` on, which the
-    // filtered image data must fill exactly.
-    void start(uint8_t* filtered, uint32_t size)
-    {
-        // Without the workspace the inflater decodes the same, only more slowly.
-        mWorkspace.reset(new (std::nothrow) inflate_workspace_t);
-        mInflater.workspace = mWorkspace.get();
-        inflate_process(&mInflater, nullptr);
-        mInflater.output = filtered;
-        mInflater.output_space = size;
-        mSize = size;
-    }
-
-    // Inflates the next piece of the Deflate data (the zlib header already
-    // taken off). Once Done has been returned, later pieces are taken as the
-    // Adler-32; once Invalid has been, nothing more is read.
-    Status feed(const uint8_t* data, uint32_t length)
-    {
-        if (mStatus == Status::Done)
-            mChecksum.take(data, length);
-        if (mStatus != Status::NeedInput)
-            return mStatus;
-        mStream.cur = data;
-        mStream.bytes_left = length;
-        uint8_t* const output = mInflater.output;
-        const inflate_result_t result = inflate_process(&mInflater, &mStream);
-        mChecksum.count(output, uint64_t(mInflater.output - output));
-        if (result == INFLATE_OUTPUT_FULL || result == INFLATE_DATA_ERROR)
-            return mStatus = Status::Invalid;
-        if (result == INFLATE_NEED_INPUT)
-            return mStatus = Status::NeedInput;
-        mChecksum.takeRest(mStream);
-        return mStatus = Status::Done;
-    }
-
-    // True when the Deflate data filled the space exactly and were followed
-    // by the Adler-32 of the bytes they inflated to.
-    bool complete() const { return mStatus == Status::Done && mInflater.total == mSize && mChecksum.matches(); }
-
-private:
-    inflate_t mInflater{};                           // the image's Deflate stream
-    bitstream_t mStream{};                           // its input cursor, kept across IDAT chunks
-    std::unique_ptr<inflate_workspace_t> mWorkspace; // the inflater's wider tables; null if none could be had
-    uint32_t mSize = 0;                              // bytes the filtered image data fill
-    ZlibChecksum mChecksum;                          // the Adler-32, counted and as the data give it
-    Status mStatus = Status::NeedInput;              // result of the last feed
-};
-
 // Everything one walk carries from chunk to chunk. The second walk decodes
 // the image data through one of two strategies, in place or row by row.
 struct Walk {
@@ -146,13 +82,13 @@ struct Walk {
     bool hasKey = false;                 // a tRNS chunk gave a grey or RGB colour key
     uint16_t key[3] = {};                // the key at the file's depth: grey, or R, G, B
     PngPixelFormat format{};             // chosen at the first IDAT of the second walk
-    InPlaceInflate inPlace;              // in place: the image data's stream
+    PngInflater inPlace;                 // in place: the image data's stream, into the tail of the buffer
     std::unique_ptr<PngRowDecoder> rows; // row by row: made at the first IDAT of the second walk
 };
 
 // 8-bit scanlines of a plain image are inflated into the tail of the
-// surface's buffer and unfiltered in place; every other image is decoded
-// row by row through a PngRowDecoder.
+// surface's buffer and unfiltered in place once complete; every other image
+// is decoded row by row through a PngRowDecoder.
 bool decodesInPlace(const PngInfo& info)
 {
     return info.bitDepth == kInPlaceDepth && info.interlace == 0;
@@ -201,12 +137,12 @@ bool readChunk(const Walk& walk, uint64_t offset, uint64_t remaining, uint32_t& 
 {
     if (remaining < kLengthBytes)
         return false;
-    length = readBigEndian32(walk.data + offset);
+    length = pngLoadBig32(walk.data + offset);
     if (uint64_t(length) + kChunkOverhead > remaining)
         return false;
     const uint8_t* typeAndData = walk.data + offset + kLengthBytes;
     return !walk.crcsChecked ||
-        crc32Update(typeAndData, uint64_t(length) + 4, 0) == readBigEndian32(typeAndData + 4 + length);
+        crc32Update(typeAndData, uint64_t(length) + 4, 0) == pngLoadBig32(typeAndData + 4 + length);
 }
 
 // The IHDR chunk at offset 8 and the header values in it.
@@ -214,13 +150,13 @@ WalkStep readHeader(Walk& walk)
 {
     uint32_t length = 0;
     if (walk.size < kSignatureBytes || !readChunk(walk, kSignatureBytes, walk.size - kSignatureBytes, length) ||
-        readBigEndian32(walk.data + kSignatureBytes + 4) != kTypeIhdr || length != kIhdrLength)
+        pngLoadBig32(walk.data + kSignatureBytes + 4) != kTypeIhdr || length != kIhdrLength)
         return WalkStep::Invalid;
     const uint8_t* field = walk.data + kSignatureBytes + 8;
     PngInfo& info = walk.info;
     info = PngInfo{};
-    info.width = readBigEndian32(field);
-    info.height = readBigEndian32(field + 4);
+    info.width = pngLoadBig32(field);
+    info.height = pngLoadBig32(field + 4);
     info.bitDepth = field[8];
     info.colorType = field[9];
     info.compression = field[10];
@@ -252,7 +188,9 @@ WalkStep prepareInflater(Walk& walk)
         return WalkStep::Ok;
     if (walk.filteredSize > surface.bufferSize())
         return WalkStep::SurfaceMismatch;
-    walk.inPlace.start(surface.pixels() + (surface.bufferSize() - walk.filteredSize), uint32_t(walk.filteredSize));
+    // The filtered data fill the tail exactly: a full window is data beyond the image.
+    walk.inPlace.start(surface.pixels() + (surface.bufferSize() - walk.filteredSize), walk.filteredSize,
+        walk.filteredSize);
     return WalkStep::Ok;
 }
 
@@ -361,10 +299,8 @@ WalkStep inflateIdat(Walk& walk, const uint8_t* data, uint32_t length)
         return WalkStep::Invalid;
     if (length == 0)
         return WalkStep::NextChunk;
-    if (walk.rows)
-        return walk.rows->feed(data, length) == PngRowDecoder::Status::Invalid ? WalkStep::Invalid
-                                                                               : WalkStep::NextChunk;
-    return walk.inPlace.feed(data, length) == InPlaceInflate::Status::Invalid ? WalkStep::Invalid : WalkStep::NextChunk;
+    const PngInflater::Status status = walk.rows ? walk.rows->feed(data, length) : walk.inPlace.feed(data, length, nullptr);
+    return status == PngInflater::Status::Invalid ? WalkStep::Invalid : WalkStep::NextChunk;
 }
 
 // IDAT chunks of any length, 0 included.
@@ -435,7 +371,7 @@ WalkStep handleTransparency(Walk& walk, const uint8_t* data, uint32_t length)
     info.colorMode = info.colorType == kPngTruecolour ? ARGB8888 : AI88;
     walk.hasKey = true;
     for (uint32_t i = 0; i < samples; ++i)
-        walk.key[i] = uint16_t(data[2 * i] << 8 | data[2 * i + 1]);
+        walk.key[i] = uint16_t(pngLoadBig16(data + 2 * i));
     return WalkStep::NextChunk;
 }
 
@@ -565,7 +501,7 @@ WalkStep walkChunks(Walk& walk)
         if (!readChunk(walk, offset, remaining, length))
             return WalkStep::Invalid;
         const uint8_t* chunk = walk.data + offset + kLengthBytes;
-        const WalkStep result = handleChunk(walk, readBigEndian32(chunk), chunk + 4, length);
+        const WalkStep result = handleChunk(walk, pngLoadBig32(chunk), chunk + 4, length);
         if (result != WalkStep::NextChunk)
             return result;
         offset += uint64_t(length) + kChunkOverhead;
@@ -616,12 +552,16 @@ int fillSurface(const uint8_t* data, uint64_t size, DsSurface* surface)
 
 } // namespace
 
-DsSurface* decodePngWithAllocator(
-    const uint8_t* data, uint64_t size, bool alphaOnly, int rotation, DsAllocator allocator, DsFree free)
+DsSurface* decodePngWithAllocator(const uint8_t* data, uint64_t size, bool alphaOnly, int rotation,
+    DsAllocator allocator, DsFree free, PngDecodeReport* report)
 {
-    PngInfo info{};
-    if (!data || !hasSignature(data, size) || decodePngChunks(data, size, info, nullptr) != PNG_OK)
+    PngDecodeReport ownReport;
+    PngDecodeReport& walked = report ? *report : ownReport;
+    walked = PngDecodeReport{};
+    walked.accepted = data && hasSignature(data, size) && decodePngChunks(data, size, walked.info, nullptr) == PNG_OK;
+    if (!walked.accepted)
         return nullptr;
+    PngInfo info = walked.info;
     if (alphaOnly) {
         if (info.colorType != kPngGrey)
             return nullptr;
@@ -640,13 +580,6 @@ DsSurface* decodePngWithAllocator(
         return nullptr;
     }
     return surface;
-}
-
-bool isNonGreyscalePng(const uint8_t* data, uint64_t size)
-{
-    PngInfo info{};
-    return data && hasSignature(data, size) && decodePngChunks(data, size, info, nullptr) == PNG_OK &&
-        info.colorType != kPngGrey;
 }
 
 DsSurface* decodePng(const uint8_t* data, uint64_t size, bool alphaOnly, int rotation)

@@ -12,6 +12,7 @@
 #pragma once
 
 #include "ds_surface.h"
+#include "png_pixel_format.h"
 
 #include <cstdint>
 
@@ -28,7 +29,7 @@ struct PngInfo {
     uint32_t width;          // IHDR width
     uint32_t height;         // IHDR height
     uint8_t bitDepth;        // IHDR bit depth
-    uint8_t colorType;       // IHDR colour type
+    uint8_t colorType;       // IHDR colour type, a PngColorType
     uint8_t compression;     // IHDR compression method
     uint8_t filter;          // IHDR filter method
     uint8_t interlace;       // IHDR interlace method
@@ -52,15 +53,18 @@ constexpr uint64_t kDeflateMaxExpansion = 1032; // the most output one byte of D
 // calls release() on the surface and then deletes it.
 DsSurface* decodePng(const uint8_t* data, uint64_t size, bool alphaOnly, int rotation);
 
-// Whether the file of `size` bytes at `data` is a PNG file whose chunks the
-// decoder accepts but whose colour type is not greyscale: the files an
-// alpha-only decode refuses for their colour type alone.
-bool isNonGreyscalePng(const uint8_t* data, uint64_t size);
+// What a decode learnt about the file besides the surface, for a caller that
+// explains a failure or treats colour types apart.
+struct PngDecodeReport {
+    bool accepted = false; // the signature and every chunk passed the first walk, which decodes nothing
+    PngInfo info{};        // what that walk read (the header and the surface's colour mode), when accepted
+};
 
 // decodePng with the surface's allocator pair given by the caller; an
-// allocator that returns null makes the decode fail cleanly.
-DsSurface* decodePngWithAllocator(
-    const uint8_t* data, uint64_t size, bool alphaOnly, int rotation, DsAllocator allocator, DsFree free);
+// allocator that returns null makes the decode fail cleanly. With `report`
+// not null it is filled whether the decode succeeds or not.
+DsSurface* decodePngWithAllocator(const uint8_t* data, uint64_t size, bool alphaOnly, int rotation,
+    DsAllocator allocator, DsFree free, PngDecodeReport* report = nullptr);
 
 // One walk over the chunks of the file (the signature is not looked at).
 // With a null surface it only checks the file and fills `info`; with a

@@ -1,5 +1,7 @@
 #include "png_pixels.h"
 
+#include "png_bytes.h"
+
 namespace {
 
 constexpr uint8_t kTransparent = 0;
@@ -12,7 +14,7 @@ template <uint32_t Depth>
 inline uint32_t sampleAt(const uint8_t* scanline, uint64_t index)
 {
     if constexpr (Depth == 16) {
-        return uint32_t(scanline[2 * index]) << 8 | scanline[2 * index + 1];
+        return pngLoadBig16(scanline + 2 * index);
     } else if constexpr (Depth == 8) {
         return scanline[index];
     } else {

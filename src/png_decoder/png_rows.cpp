@@ -33,65 +33,36 @@ bool PngRowDecoder::start(const PngRowImage& image, const PngRowTarget& target)
     mPrevious = mCurrent + scanline;
     // The first pass holds the top-left pixel, so it is never empty.
     mScanlineBytes = pngScanlineBytes(image.passes.pass[0].width, image.bitsPerPixel);
-    // Without the workspace the inflater decodes the same, only more slowly.
-    mWorkspace.reset(new (std::nothrow) inflate_workspace_t);
-    mInflater.workspace = mWorkspace.get();
-    inflate_process(&mInflater, nullptr);
-    mInflater.output = mInflated.get();
-    mInflater.output_space = uint32_t(std::min(kInflatedBytes, image.filteredSize));
+    mInflater.start(mInflated.get(), std::min(kInflatedBytes, image.filteredSize), image.filteredSize);
     return true;
 }
 
-// When the output space runs out before the image is complete, the history
-// moves to the start of the buffer and decoding goes on after it.
-PngRowDecoder::Status PngRowDecoder::feed(const uint8_t* data, uint32_t length)
+PngInflater::Status PngRowDecoder::feed(const uint8_t* data, uint32_t length)
 {
-    if (mStatus == Status::Done)
-        mChecksum.take(data, length);
-    if (mStatus != Status::NeedInput)
-        return mStatus;
-    mStream.cur = data;
-    mStream.bytes_left = length;
-    for (;;) {
-        uint8_t* const output = mInflater.output;
-        const inflate_result_t result = inflate_process(&mInflater, &mStream);
-        if (!takeBytes(output, uint64_t(mInflater.output - output)) || result == INFLATE_DATA_ERROR)
-            return mStatus = Status::Invalid;
-        if (result == INFLATE_NEED_INPUT)
-            return mStatus = Status::NeedInput;
-        if (result == INFLATE_DONE) {
-            mChecksum.takeRest(mStream);
-            return mStatus = Status::Done;
-        }
-        if (mInflater.total == mImage.filteredSize)
-            return mStatus = Status::Invalid; // data beyond the image's last scanline
-        makeRoom();
-    }
+    return mInflater.feed(data, length, this);
 }
 
 bool PngRowDecoder::complete() const
 {
-    return mStatus == Status::Done && mInflater.total == mImage.filteredSize && mChecksum.matches();
+    return mInflater.complete();
 }
 
-// Matches reach back through the output pointer at most kHistoryBytes, so
-// the inflater only needs those bytes just before its output: they move to
-// the start of the buffer, and the space after them is never more than the
-// image still needs, so that extra data show as a full output.
-void PngRowDecoder::makeRoom()
+// When the window is full before the image is complete, the history moves
+// to the start of the buffer and decoding goes on after it. Matches reach
+// back at most kHistoryBytes, so the inflater only needs those bytes just
+// before its output; the space after them is never more than the image
+// still needs, so that extra data show as a full window.
+void PngRowDecoder::makeRoom(PngInflater& inflater)
 {
-    const uint64_t keep = std::min<uint64_t>(mInflater.total, kHistoryBytes);
-    std::memmove(mInflated.get(), mInflater.output - keep, keep);
-    mInflater.output = mInflated.get() + keep;
-    mInflater.output_space = uint32_t(std::min(kInflatedBytes - keep, mImage.filteredSize - mInflater.total));
+    const uint64_t keep = std::min<uint64_t>(inflater.total(), kHistoryBytes);
+    std::memmove(mInflated.get(), inflater.window() - keep, keep);
+    inflater.moveWindow(mInflated.get() + keep, std::min(kInflatedBytes - keep, mImage.filteredSize - inflater.total()));
 }
 
-// Counts inflated bytes into the Adler-32 and copies them into the scanline
-// being filled, finishing each one that becomes complete. False at a filter
-// type above 4.
-bool PngRowDecoder::takeBytes(const uint8_t* bytes, uint64_t count)
+// Copies inflated bytes into the scanline being filled, finishing each one
+// that becomes complete. False at a filter type above 4.
+bool PngRowDecoder::take(const uint8_t* bytes, uint64_t count)
 {
-    mChecksum.count(bytes, count);
     while (count > 0 && mPass < mImage.passes.count) {
         const uint64_t n = std::min(mScanlineBytes + 1 - mFilled, count);
         std::memcpy(mCurrent + mFilled, bytes, size_t(n));

@@ -30,14 +30,8 @@ struct PngRowTarget {
     uint64_t pitch;  // bytes from one surface row to the next
 };
 
-class PngRowDecoder {
+class PngRowDecoder final : private PngInflater::Output {
 public:
-    enum class Status {
-        NeedInput, // every byte given was used; more image data may follow
-        Done,      // the Deflate data have ended; later bytes go to the Adler-32
-        Invalid,   // a Deflate error, a filter type above 4, or more data than the image holds
-    };
-
     PngRowDecoder() = default;
     PngRowDecoder(const PngRowDecoder&) = delete;
     PngRowDecoder& operator=(const PngRowDecoder&) = delete;
@@ -47,29 +41,25 @@ public:
     bool start(const PngRowImage& image, const PngRowTarget& target);
 
     // Inflates the next piece of the Deflate data (the zlib header already
-    // taken off) and places every scanline it completes. Once Done has been
-    // returned, later pieces are taken as the Adler-32 and Done is returned
-    // again; once Invalid has been, it is returned again and nothing is read.
-    Status feed(const uint8_t* data, uint32_t length);
+    // taken off), as PngInflater::feed does, and places every scanline it
+    // completes; a filter type above 4 makes the stream Invalid.
+    PngInflater::Status feed(const uint8_t* data, uint32_t length);
 
     // True when the Deflate data ended exactly after the last scanline and
     // were followed by the Adler-32 of the bytes they inflated to.
     bool complete() const;
 
 private:
-    bool takeBytes(const uint8_t* bytes, uint64_t count);
+    bool take(const uint8_t* bytes, uint64_t count) override;
+    void makeRoom(PngInflater& inflater) override;
     bool finishScanline();
     void nextScanline();
-    void makeRoom();
 
     PngRowImage mImage{};                            // the image being decoded
     PngRowTarget mTarget{};                          // where its pixels go
     uint32_t mFilterBytes = 0;                       // the filters' bytes per pixel
     uint32_t mSurfaceBytes = 0;                      // bytes of one converted pixel
-    inflate_t mInflater{};                           // the image's Deflate stream; points into itself
-    std::unique_ptr<inflate_workspace_t> mWorkspace; // the inflater's wider tables; null if none could be had
-    bitstream_t mStream{};                           // its input cursor, kept across pieces
-    ZlibChecksum mChecksum;                          // the Adler-32, counted and as the data give it
+    PngInflater mInflater;                           // the image data's stream
     std::unique_ptr<uint8_t[]> mInflated;            // history and batch of inflated bytes
     std::unique_ptr<uint8_t[]> mScanlines;           // two scanlines, each after its filter-type byte
     uint8_t* mCurrent = nullptr;                     // the filter-type byte and scanline being filled
@@ -78,5 +68,4 @@ private:
     uint64_t mScanlineBytes = 0;                     // bytes of a scanline of the current pass
     uint32_t mPass = 0;                              // current pass; passes.count once every scanline is in
     uint32_t mRow = 0;                               // scanline within the pass
-    Status mStatus = Status::NeedInput;              // result of the last feed
 };

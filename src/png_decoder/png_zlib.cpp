@@ -1,6 +1,9 @@
 #include "png_zlib.h"
 
+#include "png_bytes.h"
+
 #include <algorithm>
+#include <new>
 
 namespace {
 
@@ -74,6 +77,53 @@ void ZlibChecksum::take(const uint8_t* data, uint32_t length)
 
 bool ZlibChecksum::matches() const
 {
-    return mTaken == kZlibTrailerBytes &&
-        (uint32_t(mBytes[0]) << 24 | uint32_t(mBytes[1]) << 16 | uint32_t(mBytes[2]) << 8 | mBytes[3]) == mAdler;
+    return mTaken == kZlibTrailerBytes && pngLoadBig32(mBytes) == mAdler;
+}
+
+void PngInflater::start(uint8_t* window, uint64_t space, uint64_t size)
+{
+    // Without the workspace the inflater decodes the same, only more slowly.
+    mWorkspace.reset(new (std::nothrow) inflate_workspace_t);
+    mInflater.workspace = mWorkspace.get();
+    inflate_process(&mInflater, nullptr);
+    mSize = size;
+    moveWindow(window, space);
+}
+
+void PngInflater::moveWindow(uint8_t* window, uint64_t space)
+{
+    mInflater.output = window;
+    mInflater.output_space = uint32_t(space);
+}
+
+PngInflater::Status PngInflater::feed(const uint8_t* data, uint32_t length, Output* output)
+{
+    if (mStatus == Status::Done)
+        mChecksum.take(data, length);
+    if (mStatus != Status::NeedInput)
+        return mStatus;
+    mStream.cur = data;
+    mStream.bytes_left = length;
+    for (;;) {
+        uint8_t* const inflated = mInflater.output;
+        const inflate_result_t result = inflate_process(&mInflater, &mStream);
+        const uint64_t count = uint64_t(mInflater.output - inflated);
+        mChecksum.count(inflated, count);
+        if ((output && !output->take(inflated, count)) || result == INFLATE_DATA_ERROR)
+            return mStatus = Status::Invalid;
+        if (result == INFLATE_NEED_INPUT)
+            return mStatus = Status::NeedInput;
+        if (result == INFLATE_DONE) {
+            mChecksum.takeRest(mStream);
+            return mStatus = Status::Done;
+        }
+        if (!output || mInflater.total == mSize)
+            return mStatus = Status::Invalid; // data beyond the image's last scanline
+        output->makeRoom(*this);
+    }
+}
+
+bool PngInflater::complete() const
+{
+    return mStatus == Status::Done && mInflater.total == mSize && mChecksum.matches();
 }

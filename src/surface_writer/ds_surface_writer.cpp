@@ -2,6 +2,7 @@
 // surface, upright or turned a batch of rows at a time. Not part of the device
 // library, which only reads surface files.
 #include "ds_bytes.h"
+#include "ds_rotations.h"
 #include "ds_surface.h"
 
 #include <string.h>
@@ -21,11 +22,10 @@ void writeHeader(uint8_t* header, uint32_t rotation, uint32_t colorMode, int32_t
 
 DsSurface::TurnedFile DsSurface::turnedFile(int32_t angle) const
 {
-    if (angle != 90 && angle != 180 && angle != 270)
+    if (!dsIsRotation(angle))
         angle = 0;
-    const bool quarterTurn = angle == 90 || angle == 270;
-    const int32_t width = quarterTurn ? mHeight : mWidth;
-    const int32_t height = quarterTurn ? mWidth : mHeight;
+    const int32_t width = dsSwapsSides(angle) ? mHeight : mWidth;
+    const int32_t height = dsSwapsSides(angle) ? mWidth : mHeight;
     TurnedFile file{};
     file.rowCount = uint32_t(height);
     file.pitch = angle == 0 ? mPitch : dsPitch(uint64_t(width), mBytesPerPixel, mAlignment);
@@ -40,7 +40,7 @@ void DsSurface::copyTurnedRows(int32_t angle, uint32_t firstRow, uint32_t count,
 {
     const TurnedFile file = turnedFile(angle);
     memset(target, 0, size_t(uint64_t(count) * file.pitch));
-    if (angle != 90 && angle != 180 && angle != 270) {
+    if (angle == 0 || !dsIsRotation(angle)) {
         for (uint32_t row = 0; row < count; ++row)
             memcpy(target + uint64_t(row) * file.pitch, mPixels + uint64_t(firstRow + row) * mPitch,
                 size_t(uint64_t(mWidth) * mBytesPerPixel));

@@ -2,19 +2,11 @@
 #pragma once
 
 #include "ds_surface.h"
+#include "owned_surface.h"
 
 #include <cstdint>
 #include <memory>
 #include <random>
-
-struct SurfaceRelease {
-    void operator()(DsSurface* surface) const
-    {
-        surface->release();
-        delete surface;
-    }
-};
-using SurfacePtr = std::unique_ptr<DsSurface, SurfaceRelease>;
 
 constexpr uint32_t kSizedModes[] = {
     ARGB8888, RGB888, RGB565, ARGB1555, ARGB4444, I8, AI88, A8, RGB565_SWAPPED, ARGB8565};

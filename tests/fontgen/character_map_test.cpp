@@ -98,4 +98,59 @@ TEST(CodePages, OverridesBeatThePage)
     EXPECT_EQ(codeOfCharacter(mapped, {0xC0}, 0x410), std::nullopt);
 }
 
+// The hexadecimal notation both readers of a character list take.
+TEST(Mappings, UnicodeNotation)
+{
+    const std::pair<const char*, std::optional<uint32_t>> cases[] = {
+        {"U+41", 0x41}, {"u+0410", 0x410}, {"U+10FFFF", 0x10FFFF}, {"U+FFFFFF", 0xFFFFFF}, {"U+0", 0},
+        {"U+", std::nullopt}, {"U+1000000", std::nullopt}, {"U+12G", std::nullopt}, {"U+ 41", std::nullopt},
+        {"+41", std::nullopt}, {"0x41", std::nullopt}, {"65", std::nullopt}, {"", std::nullopt},
+    };
+    for (const auto& [text, character] : cases) {
+        EXPECT_EQ(unicodeNotation(text), character) << text;
+        EXPECT_EQ(hasUnicodePrefix(text), std::string(text).rfind("U+", 0) == 0 || std::string(text).rfind("u+", 0) == 0)
+            << text;
+    }
+}
+
+// A mapping is recorded whole or not at all: characters beyond Unicode,
+// surrogates and codes that already show another character refuse it.
+TEST(Mappings, RecordedWholeOrNotAtAll)
+{
+    const struct {
+        CharacterList codes;
+        uint64_t first;
+        MappingCheck check;
+        uint32_t conflict;
+    } cases[] = {
+        {{67, 68}, 0x410, MappingCheck::Accepted, 0},
+        {{65}, 0x41, MappingCheck::Accepted, 0},         // the same character again
+        {{254, 255}, 0x10FFFE, MappingCheck::Accepted, 0}, // the last two characters
+        {{254, 255}, 0x10FFFF, MappingCheck::BeyondUnicode, 0},
+        {{70}, 0x110000, MappingCheck::BeyondUnicode, 0},
+        {{70, 71}, 0xD7FF, MappingCheck::Surrogate, 0},
+        {{70}, 0xDFFF, MappingCheck::Surrogate, 0},
+        {{70, 66, 65}, 0x500, MappingCheck::TwoCharacters, 66},
+        {{300, 67}, 0x20, MappingCheck::Accepted, 0}, // a code without a slot is passed over
+    };
+    for (const auto& c : cases) {
+        CharacterOverrides overrides;
+        overrides[65] = 0x41;
+        overrides[66] = 0x411;
+        const CharacterOverrides before = overrides;
+        uint32_t conflict = 0;
+        EXPECT_EQ(addMapping(c.codes, c.first, overrides, conflict), c.check) << c.first;
+        if (c.check != MappingCheck::Accepted) {
+            EXPECT_TRUE(overrides == before) << c.first;
+            EXPECT_EQ(conflict, c.conflict) << c.first;
+            continue;
+        }
+        for (size_t i = 0; i < c.codes.size(); ++i) {
+            if (c.codes[i] <= kLargestFontCode) {
+                EXPECT_EQ(overrides[c.codes[i]], c.first + i) << c.first;
+            }
+        }
+    }
+}
+
 } // namespace

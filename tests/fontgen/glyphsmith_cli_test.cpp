@@ -3,6 +3,7 @@
 #include "font_rasterizer.h"
 #include "missing_data.h"
 #include "test_support.h"
+#include "tool_transcript.h"
 
 #include <gtest/gtest.h>
 
@@ -17,17 +18,7 @@
 
 namespace {
 
-const std::string kBanner =
-    "\n\nCorvane Font Generator CLI v1.00. Asset tools for the Corvane embedded graphics library.\n\n";
-const std::string kClosing = "\n\n";
-
-std::string usageRow(const std::string& syntax, const std::string& help)
-{
-    std::string padded = syntax;
-    if (padded.size() < 32)
-        padded.resize(32, ' ');
-    return "\n " + padded + "  -  " + help + "\n";
-}
+const std::string kBanner = toolBanner("Corvane Font Generator CLI");
 
 // The listing as the shared option parser prints it (see tests/cli).
 const std::string kUsage = "\n\nUSAGE: glyphsmith_cli [options]\nwhere [options] can be any of the following:\n\n" +
@@ -124,7 +115,7 @@ TEST_F(GlyphsmithCliTest, ReportsOptionErrorsInOrder)
 TEST_F(GlyphsmithCliTest, HelpComesBeforeTheRequiredOptions)
 {
     ProgramResult transcript = run({"--size", "3", "--help"});
-    EXPECT_EQ(transcript.output, kBanner + kUsage + kClosing);
+    EXPECT_EQ(transcript.output, kBanner + kUsage + kClosingLine);
     EXPECT_EQ(transcript.status, 0);
 
     transcript = run({"--help", "--silent"});
@@ -142,7 +133,7 @@ TEST_F(GlyphsmithCliTest, ExportsAtTheHeightLimits)
     for (const char* size : {"6", "256"}) {
         const ProgramResult transcript =
             run({"--font", font, "--chars", "32-126", "--size", size, "--output_path", "out", "edge"});
-        EXPECT_EQ(transcript.output, kBanner + result(size) + kClosing);
+        EXPECT_EQ(transcript.output, kBanner + result(size) + kClosingLine);
         EXPECT_EQ(transcript.status, 0);
         EXPECT_TRUE(outputExists(std::string("edge_") + size));
     }
@@ -175,7 +166,7 @@ TEST_F(GlyphsmithCliTest, CharsWithoutValueExportsAnEmptyFont)
 {
     requireFont();
     const ProgramResult transcript = run({"--font", font, "--chars", "--size", "16", "--output_path", "out", "e"});
-    EXPECT_EQ(transcript.output, kBanner + result("16") + kClosing);
+    EXPECT_EQ(transcript.output, kBanner + result("16") + kClosingLine);
     const std::string source = readFileBytes(folder.prefix() + "out/e_16.cpp");
     EXPECT_EQ(source.find("ds_bitmap_font_char_t"), std::string::npos);
     EXPECT_NE(source.find("font_e_16_270"), std::string::npos);

@@ -1,5 +1,7 @@
 #include "format_check.h"
 
+#include "tool_entries.h"
+
 #include <gtest/gtest.h>
 
 namespace {
@@ -62,7 +64,7 @@ ProgramResult pixpackRun(
     if (rotation != 0)
         arguments.insert(arguments.end(), {"--rotation", std::to_string(rotation)});
     arguments.insert(arguments.end(), options.begin(), options.end());
-    return runProgram(PIXPACK_PATH, arguments);
+    return runEntryFunction(pixpack_main, "pixpack", arguments);
 }
 
 std::string errorOf(const ProgramResult& result)

@@ -1,4 +1,4 @@
-// Shared by the --format tests: runs of the real pixpack and its surface files.
+// Shared by the --format tests: runs of pixpack and its surface files.
 #pragma once
 
 #include "png_builder.h"
@@ -24,7 +24,8 @@ std::string surfaceFileBytes(
     const Bytes& pixels, uint32_t width, uint32_t height, uint32_t colorMode, uint32_t bytesPerPixel, int rotation);
 
 // pixpack --image `image` --output `output` with `options`, and --rotation
-// unless it is 0.
+// unless it is 0, run in this process: its standard output and the status
+// its entry function returns.
 ProgramResult pixpackRun(
     const std::string& image, const std::string& output, int rotation, const std::vector<std::string>& options);
 

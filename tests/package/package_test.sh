@@ -388,6 +388,9 @@ step_cross() {
   local dir="$WORK/cross"
   make_inputs "$dir"
   build_example "$dir" -DCMAKE_TOOLCHAIN_FILE="$example/cortex-m4.cmake" -DCMAKE_PREFIX_PATH="$prefix"
+  # The library's sources build for the device without a word from the compiler.
+  grep -E "(warning|note): " "$dir/build.log" && fail "the cross build printed diagnostics"
+  echo "ok: the cross build log holds no compiler diagnostics"
   local library="$dir/build/libfirmware_assets.a"
   local members
   members="$(arm-none-eabi-ar t "$library" | wc -l)"

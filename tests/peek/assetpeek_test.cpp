@@ -2,6 +2,8 @@
 // status, the picture written, and no output left behind by a failed run.
 #include "peek_check.h"
 #include "run_program.h"
+#include "tool_entries.h"
+#include "tool_transcript.h"
 
 #include <gtest/gtest.h>
 
@@ -12,43 +14,31 @@
 
 namespace {
 
-const std::string kBanner =
-    "\n\nCorvane Asset Viewer v1.00. Asset tools for the Corvane embedded graphics library.\n\n";
-const std::string kUsage = "\n\nUSAGE: assetpeek [options]\n"
-                           "where [options] can be any of the following:\n\n"
-                           "\n --help                            -  Print this help screen\n"
-                           "\n --silent                          -  Print minimal information on the screen (useful "
-                           "for running from scripts)\n"
-                           "\n --surface <surface file>          -  Input surface file\n"
-                           "\n --upright                         -  Undo the surface's stored rotation\n"
-                           "\n --palette <palette file>          -  Draw an I8 surface in the palette's colours\n"
-                           "\n --font <font source .cpp>         -  Input font source file\n"
-                           "\n --text <text>                     -  Text to draw with the font (UTF-8)\n"
-                           "\n --rotation <0 | 90 | 180 | 270>   -  Specify the font rotation\n"
-                           "\n --codepage <name>                 -  Code page the font was exported with\n"
-                           "\n --chars <range>                   -  Character list the font was exported with\n"
-                           "\n --output <picture.png>            -  Output PNG picture\n";
-const std::string kClosing = "\n\n";
+const ToolTranscript kTranscript = {toolBanner("Corvane Asset Viewer"),
+    "\n\nUSAGE: assetpeek [options]\n"
+    "where [options] can be any of the following:\n\n"
+    "\n --help                            -  Print this help screen\n"
+    "\n --silent                          -  Print minimal information on the screen (useful for running from "
+    "scripts)\n"
+    "\n --surface <surface file>          -  Input surface file\n"
+    "\n --upright                         -  Undo the surface's stored rotation\n"
+    "\n --palette <palette file>          -  Draw an I8 surface in the palette's colours\n"
+    "\n --font <font source .cpp>         -  Input font source file\n"
+    "\n --text <text>                     -  Text to draw with the font (UTF-8)\n"
+    "\n --rotation <0 | 90 | 180 | 270>   -  Specify the font rotation\n"
+    "\n --codepage <name>                 -  Code page the font was exported with\n"
+    "\n --chars <range>                   -  Character list the font was exported with\n"
+    "\n --output <picture.png>            -  Output PNG picture\n"};
 
 ProgramResult assetpeek(const std::vector<std::string>& arguments)
 {
     return runProgram(ASSETPEEK_PATH, arguments);
 }
 
-std::string usageError(const std::string& line)
-{
-    return kBanner + kUsage + "\n\nERROR: " + line + "\n\n";
-}
-
-std::string runtimeError(const std::string& line)
-{
-    return kBanner + "\n\nERROR: " + line + "\n\n";
-}
-
 std::string success(const std::string& picture, uint32_t width, uint32_t height)
 {
-    return kBanner + "\nGenerated picture '" + picture + "', " + std::to_string(width) + " x " +
-        std::to_string(height) + " pixels" + kClosing;
+    return kTranscript.success(
+        "Generated picture '" + picture + "', " + std::to_string(width) + " x " + std::to_string(height) + " pixels");
 }
 
 std::string littleEndianWords(std::initializer_list<uint32_t> words)
@@ -100,7 +90,7 @@ TEST_F(Assetpeek, HelpPrintsTheUsageListing)
     for (const std::vector<std::string>& arguments :
         {std::vector<std::string>{"--help"}, {"--surface", "x", "--font", "y", "--help"}}) {
         const ProgramResult result = assetpeek(arguments);
-        EXPECT_EQ(result.output, kBanner + kUsage + kClosing);
+        EXPECT_EQ(result.output, kTranscript.banner + kTranscript.usage + kClosingLine);
         EXPECT_EQ(result.status, 0);
     }
 }
@@ -139,7 +129,7 @@ TEST_F(Assetpeek, CommandLineErrors)
     };
     for (const auto& c : cases) {
         const ProgramResult result = assetpeek(c.arguments);
-        EXPECT_EQ(result.output, usageError(c.error)) << c.error;
+        EXPECT_EQ(result.output, kTranscript.usageError(c.error)) << c.error;
         EXPECT_EQ(result.status, 1) << c.error;
     }
 }
@@ -189,7 +179,7 @@ TEST_F(Assetpeek, RunErrorsLeaveNoOutputFile)
         {{"--font", font, "--text", "A", "--output", "/dev/full"}, "cannot write output file '/dev/full'"},
     };
     for (const auto& c : cases)
-        expectFailure(c.arguments, runtimeError(c.error));
+        expectFailure(c.arguments, kTranscript.runtimeError(c.error));
 }
 
 // --silent leaves out the banner and the closing line: the result line stands
@@ -206,9 +196,9 @@ TEST_F(Assetpeek, SilentRunsPrintTheResultLineOrTheErrorAlone)
             0},
         {{"--font", font, "--text", "A", "--output", picture, "--silent"},
             "Generated picture '" + picture + "', 4 x 12 pixels\n", 0},
-        {{"--help", "--silent"}, kUsage, 0},
-        {{"--silent", "--output", picture}, kUsage + "\n\nERROR: missing --surface or --font\n\n", 1},
-        {{"--silent", "--silent", "--help"}, kUsage + "\n\nERROR: '--silent' duplicate option\n\n", 1},
+        {{"--help", "--silent"}, kTranscript.usage, 0},
+        {{"--silent", "--output", picture}, kTranscript.usage + "\n\nERROR: missing --surface or --font\n\n", 1},
+        {{"--silent", "--silent", "--help"}, kTranscript.usage + "\n\nERROR: '--silent' duplicate option\n\n", 1},
         {{"--silent", "--surface", missing, "--output", picture},
             "\n\nERROR: cannot open input file '" + missing + "'\n\n", 1},
     };
@@ -285,7 +275,7 @@ TEST_F(Assetpeek, EveryTruncatedSurfaceFileIsInvalid)
     for (size_t size = 1; size < surfaceBytes.size(); ++size) {
         writeFileBytes(cut, surfaceBytes.substr(0, size));
         expectFailure(
-            {"--surface", cut, "--upright", "--output", picture}, runtimeError("invalid surface file '" + cut + "'"));
+            {"--surface", cut, "--upright", "--output", picture}, kTranscript.runtimeError("invalid surface file '" + cut + "'"));
     }
 }
 
@@ -314,7 +304,7 @@ TEST_F(Assetpeek, HeaderBitFlips)
         std::string damaged = surfaceBytes;
         damaged[4 * c.word + c.bit / 8] = char(damaged[4 * c.word + c.bit / 8] ^ (1 << (c.bit % 8)));
         writeFileBytes(flipped, damaged);
-        expectFailure({"--surface", flipped, "--output", picture}, runtimeError(c.error));
+        expectFailure({"--surface", flipped, "--output", picture}, kTranscript.runtimeError(c.error));
     }
 }
 
@@ -334,8 +324,10 @@ TEST_F(Assetpeek, FontSourceWithALineRemovedIsRefused)
             if (i != removed)
                 text += lines[i] + "\n";
         writeFileBytes(damaged, text);
-        const ProgramResult result = assetpeek({"--font", damaged, "--text", "A", "--output", picture});
-        const std::string prefix = kBanner + "\n\nERROR: invalid font source '" + damaged + "' at line ";
+        // Hundreds of runs: assetpeek's entry function in this process.
+        const ProgramResult result =
+            runEntryFunction(assetpeek_main, "assetpeek", {"--font", damaged, "--text", "A", "--output", picture});
+        const std::string prefix = kTranscript.banner + "\n\nERROR: invalid font source '" + damaged + "' at line ";
         ASSERT_EQ(result.output.substr(0, prefix.size()), prefix) << "line " << removed + 1 << " removed";
         EXPECT_GE(std::stoul(result.output.substr(prefix.size())), removed + 1);
         EXPECT_EQ(result.status, 1);
@@ -351,7 +343,7 @@ TEST_F(Assetpeek, NoOutputLeftOverAFileSizeLimit)
     setup.fileSizeLimit = 16;
     const ProgramResult result = runProgram(ASSETPEEK_PATH, {"--surface", surface, "--output", picture}, setup);
     EXPECT_EQ(result.signal, 0);
-    EXPECT_EQ(result.output, runtimeError("cannot write output file '" + picture + "'"));
+    EXPECT_EQ(result.output, kTranscript.runtimeError("cannot write output file '" + picture + "'"));
     EXPECT_EQ(result.status, 1);
     EXPECT_FALSE(fileExists(picture));
 }

@@ -1,9 +1,11 @@
-// Round trips through the real tools: every PngSuite image that pixpack
-// accepts becomes a surface file, in every rotation (and alpha only where
-// pixpack takes it), and assetpeek --upright draws from that file exactly
-// what libpng decodes from the source image.
+// Round trips through the tools (their entry functions, run in this
+// process): every PngSuite image that pixpack accepts becomes a surface
+// file, in every rotation (and alpha only where pixpack takes it), and
+// assetpeek --upright draws from that file exactly what libpng decodes from
+// the source image.
 #include "peek_check.h"
 #include "run_program.h"
+#include "tool_entries.h"
 
 #include <gtest/gtest.h>
 
@@ -77,10 +79,11 @@ size_t roundTripSuite(int rotation, bool alphaOnly)
             pack.insert(pack.end(), {"--rotation", std::to_string(rotation)});
         if (alphaOnly)
             pack.push_back("--alphaonly");
-        if (runProgram(PIXPACK_PATH, pack).status != 0)
+        if (runEntryFunction(pixpack_main, "pixpack", pack).status != 0)
             continue; // pixpack refuses it: its own tests say why
         ++accepted;
-        const ProgramResult peek = runProgram(ASSETPEEK_PATH, {"--surface", surface, "--upright", "--output", picture});
+        const ProgramResult peek =
+            runEntryFunction(assetpeek_main, "assetpeek", {"--surface", surface, "--upright", "--output", picture});
         EXPECT_EQ(peek.status, 0) << name << "\n" << peek.output;
         const LibpngImage drawn = readPicture(picture);
         const std::string file = readFileBytes(image);

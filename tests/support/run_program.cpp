@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <csignal>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -111,6 +112,33 @@ int runProgramInterrupted(const std::string& program, const std::vector<std::str
     int status = 0;
     waitpid(child, &status, 0);
     return status;
+}
+
+ProgramResult runEntryFunction(
+    EntryFunction entry, const std::string& program, const std::vector<std::string>& arguments)
+{
+    std::vector<std::string> words = {program};
+    words.insert(words.end(), arguments.begin(), arguments.end());
+    std::vector<char*> argv;
+    for (std::string& word : words)
+        argv.push_back(word.data());
+    argv.push_back(nullptr);
+    std::fflush(stdout);
+    std::FILE* capture = std::tmpfile();
+    if (!capture)
+        throw std::runtime_error("no temporary file for standard output");
+    const int saved = dup(STDOUT_FILENO);
+    dup2(fileno(capture), STDOUT_FILENO);
+    const int status = entry(int(words.size()), argv.data());
+    std::fflush(stdout);
+    dup2(saved, STDOUT_FILENO);
+    close(saved);
+    std::string output;
+    std::rewind(capture);
+    for (int c = std::fgetc(capture); c != EOF; c = std::fgetc(capture))
+        output.push_back(char(c));
+    std::fclose(capture);
+    return {output, status};
 }
 
 std::string readFileBytes(const std::string& path)

@@ -34,6 +34,15 @@ ProgramResult runProgram(
 ProgramResult runProgram(
     const std::string& program, const std::vector<std::string>& arguments, const ProgramSetup& setup);
 
+// A tool's entry function, linked into a test (see corvane_add_tool_library).
+using EntryFunction = int (*)(int argc, char** argv);
+
+// Calls `entry` as the tool `program` with `arguments`, in this process, and
+// returns what it wrote to standard output and the status it returned: the
+// outcome of runProgram without the cost of starting a process.
+ProgramResult runEntryFunction(
+    EntryFunction entry, const std::string& program, const std::vector<std::string>& arguments);
+
 // Starts `program` like runProgram (standard output discarded), calls
 // `meanwhile` with its process id while it runs, and returns its wait status.
 int runProgramWhile(const std::string& program, const std::vector<std::string>& arguments,

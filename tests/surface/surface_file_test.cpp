@@ -3,8 +3,8 @@
 // 8-bit colours and the stored position of a logical pixel is where rotate
 // puts it.
 #include "ds_surface.h"
+#include "surface_format.h"
 #include "png_builder.h"
-#include "surface_check.h"
 
 #include <gtest/gtest.h>
 
@@ -128,6 +128,45 @@ TEST(SurfaceFile, StoredPositionIsWhereRotateMovesEachPixel)
         }
         surface.release();
     }
+}
+
+// The palette file written for an I8 surface reads back as the same entries,
+// 4 bytes each; any other size, or a count of 0 or above the palette limit,
+// is refused.
+TEST(PaletteFile, ReadsBackWhatIsWrittenAndRefusesOtherSizes)
+{
+    const int32_t noRotation = 0;
+    DsSurface surface(2, 1, &noRotation, I8, false, 3, dsMalloc, dsFree, 1, 0);
+    const uint8_t entries[] = {1, 2, 3, 4, 5, 6, 7, 8, 9};
+    std::memcpy(surface.palette(), entries, sizeof entries);
+    Bytes file(dsPaletteFileSize(surface));
+    ASSERT_EQ(file.size(), 16u);
+    dsWritePaletteFile(surface, file.data());
+    surface.release();
+    DsPaletteFile palette{};
+    ASSERT_TRUE(dsReadPaletteFile(file.data(), file.size(), palette));
+    EXPECT_EQ(palette.count, 3);
+    EXPECT_EQ(Bytes(palette.entries, palette.entries + 12), (Bytes{1, 2, 3, 255, 4, 5, 6, 255, 7, 8, 9, 255}));
+    const auto withCount = [](uint32_t count, size_t entryBytes) {
+        Bytes bytes = {uint8_t(count), uint8_t(count >> 8), uint8_t(count >> 16), uint8_t(count >> 24)};
+        bytes.resize(bytes.size() + entryBytes, 0x55);
+        return bytes;
+    };
+    const struct {
+        Bytes file;
+        bool valid;
+    } cases[] = {
+        {withCount(1, 4), true},
+        {withCount(0xFFFF, 4 * 0xFFFF), true},
+        {withCount(0, 0), false},
+        {withCount(0x10000, 4 * 0x10000), false},
+        {withCount(2, 7), false},
+        {withCount(2, 9), false},
+        {Bytes{1, 0, 0}, false},
+        {withCount(0x40000001, 4), false}, // the count times 4 wraps in 32 bits
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(dsReadPaletteFile(c.file.data(), c.file.size(), palette), c.valid) << c.file.size();
 }
 
 } // namespace

@@ -1,7 +1,7 @@
 // DsSurface: pitch rule, construction limits, rotation layouts, surface file.
+#include "counting_allocator.h"
 #include "ds_surface.h"
 #include "png_builder.h"
-#include "surface_check.h"
 
 #include <gtest/gtest.h>
 

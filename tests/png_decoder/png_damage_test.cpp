@@ -2,7 +2,7 @@
 // surface that cannot take the image is never written.
 #include "png_builder.h"
 #include "png_decoder.h"
-#include "surface_check.h"
+#include "png_check.h"
 
 #include <gtest/gtest.h>
 #include <zlib.h>
@@ -77,29 +77,17 @@ struct DamageCase {
     int firstWalk; // result of the first walk; PNG_OK when the second walk finds the fault
 };
 
-std::vector<DamageCase> damageCases()
+// Broken headers, chunks out of order or of the wrong size, CRCs.
+std::vector<DamageCase> chunkDamage()
 {
     const Bytes stream = greyStream();
-    const Bytes filtered = filterRows(greySpec());
     const Bytes palette = randomBytes(12, 4);
     Bytes badCrc = greyFile({}, stream);
     badCrc[badCrc.size() - 13] ^= 1;
     Bytes noIend = greyFile({}, stream);
     noIend.resize(noIend.size() - 12);
-    Bytes filterFive = filtered, lastRowFilter = filtered;
-    filterFive[0] = 5;
-    lastRowFilter[10] = 255;
-    Bytes extra = filtered;
-    extra.push_back(0);
-    const Bytes typeThree = {0x78, 0x9C, 0x07, 0x00};
     Bytes ihdrData12 = ihdrData(4, 3, 8, 0, 0);
     ihdrData12.pop_back();
-    const Bytes tinyStream = zlibCompress(Bytes(64, 0), 9, Z_DEFAULT_STRATEGY);
-    const Bytes deepFiltered = filterRows(deepInterlacedRecipe());
-    const Bytes deepStream = greyStream(deepFiltered);
-    Bytes deepExtra = deepFiltered, deepFilterFive = deepFiltered;
-    deepExtra.push_back(0);
-    deepFilterFive[deepFiltered.size() - 9] = 5; // the filter byte of the last pass's one scanline
     return {
         {"signature only", pngSignature(), PNG_INVALID},
         {"IHDR of 12 bytes", assemblePng({pngChunk("IHDR", ihdrData12), pngChunk("IEND", {})}), PNG_INVALID},
@@ -145,6 +133,14 @@ std::vector<DamageCase> damageCases()
         {"indexed without PLTE", assemblePng({header(4, 3, 8, 3), pngChunk("IDAT", stream), pngChunk("IEND", {})}),
             PNG_INVALID},
         {"unknown critical chunk", greyFile({pngChunk("CODE", {})}, stream), PNG_UNSUPPORTED},
+    };
+}
+
+// Images over the size limits, and more image than the data could give.
+std::vector<DamageCase> limitDamage()
+{
+    const Bytes tinyStream = zlibCompress(Bytes(64, 0), 9, Z_DEFAULT_STRATEGY);
+    return {
         {"filtered size over 32 bits",
             assemblePng({header(70000, 70000, 8, 0), pngChunk("IDAT", tinyStream), pngChunk("IEND", {})}),
             PNG_UNSUPPORTED},
@@ -160,6 +156,26 @@ std::vector<DamageCase> damageCases()
             assemblePng({header(20000, 20000, 1, 0, 1), pngChunk("IDAT", tinyStream), pngChunk("IDAT", {}),
                 pngChunk("IEND", {})}),
             PNG_INVALID},
+    };
+}
+
+// Damaged image data, which only the second walk finds: in place and row by row.
+std::vector<DamageCase> imageDataDamage()
+{
+    const Bytes stream = greyStream();
+    const Bytes filtered = filterRows(greySpec());
+    Bytes filterFive = filtered, lastRowFilter = filtered;
+    filterFive[0] = 5;
+    lastRowFilter[10] = 255;
+    Bytes extra = filtered;
+    extra.push_back(0);
+    const Bytes typeThree = {0x78, 0x9C, 0x07, 0x00};
+    const Bytes deepFiltered = filterRows(deepInterlacedRecipe());
+    const Bytes deepStream = greyStream(deepFiltered);
+    Bytes deepExtra = deepFiltered, deepFilterFive = deepFiltered;
+    deepExtra.push_back(0);
+    deepFilterFive[deepFiltered.size() - 9] = 5; // the filter byte of the last pass's one scanline
+    return {
         {"block type 3", greyFile({}, typeThree), PNG_OK},
         {"Deflate data cut short", greyFile({}, Bytes(stream.begin(), stream.end() - 8)), PNG_OK},
         {"image data ending early", greyFile({}, greyStream(Bytes(filtered.begin(), filtered.end() - 5))), PNG_OK},
@@ -174,6 +190,14 @@ std::vector<DamageCase> damageCases()
         {"row by row: image data too long", deepInterlacedFile(greyStream(deepExtra)), PNG_OK},
         {"row by row: filter type 5 in the last pass", deepInterlacedFile(greyStream(deepFilterFive)), PNG_OK},
     };
+}
+
+std::vector<DamageCase> damageCases()
+{
+    std::vector<DamageCase> cases = chunkDamage();
+    for (std::vector<DamageCase> more : {limitDamage(), imageDataDamage()})
+        cases.insert(cases.end(), more.begin(), more.end());
+    return cases;
 }
 
 TEST(PngDamage, RefusedWithTheRightResultAndNothingLeftAllocated)

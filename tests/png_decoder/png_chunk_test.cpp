@@ -4,7 +4,7 @@
 #include "deflate_writer.h"
 #include "png_builder.h"
 #include "png_decoder.h"
-#include "surface_check.h"
+#include "png_check.h"
 
 #include <gtest/gtest.h>
 #include <zlib.h>

@@ -2,7 +2,7 @@
 // damaged one is refused.
 #include "png_builder.h"
 #include "png_decoder.h"
-#include "surface_check.h"
+#include "png_check.h"
 
 #include <gtest/gtest.h>
 

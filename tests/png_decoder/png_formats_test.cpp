@@ -4,7 +4,7 @@
 // alpha only; colour keys at the file's depth; indices beyond the palette.
 #include "png_builder.h"
 #include "png_decoder.h"
-#include "surface_check.h"
+#include "png_check.h"
 
 #include <gtest/gtest.h>
 #include <zlib.h>

@@ -2,7 +2,7 @@
 #include "png_builder.h"
 #include "png_crc.h"
 #include "png_decoder.h"
-#include "surface_check.h"
+#include "png_check.h"
 
 #include <gtest/gtest.h>
 #include <zlib.h>
