@@ -35,6 +35,8 @@ constexpr NamedMode kFormats[] = {
     {"AI88", AI88},
     {"A8", A8},
     {"I8", I8},
+    {"RGB565_SWAPPED", RGB565_SWAPPED},
+    {"ARGB8565", ARGB8565},
 };
 
 const char* modeName(uint32_t mode)

@@ -18,14 +18,6 @@ uint8_t stripPixels[kStripWidth * kStripHeight];
 // Palette entries B, G, R.
 const uint8_t kStripPalette[4 * 3] = {0x20, 0x20, 0xC0, 0x20, 0xC0, 0x20, 0xC0, 0x20, 0x20, 0xF0, 0xF0, 0xF0};
 
-// Bytes from one stored row to the next of a width x height surface of
-// `bytesPerPixel` bytes stored in `rotation`, rows packed.
-uint32_t packedPitch(int32_t width, int32_t height, int32_t rotation, uint32_t bytesPerPixel)
-{
-    const bool turned = rotation == 90 || rotation == 270;
-    return uint32_t(turned ? height : width) * bytesPerPixel;
-}
-
 // Keeps the first failure of a sequence of operations.
 struct Results {
     int first = DS_DRAW_OK;
@@ -92,7 +84,7 @@ int drawScene(DsSurface& framebuffer, const SceneAssets& assets)
     results.add(framebuffer.fill(DsRect(-20, 100, 60, 30), 0xFF808000));
 
     DsSurface panel(kPanelWidth, kPanelHeight, rotation, RGB565, reinterpret_cast<uint8_t*>(panelPixels),
-        packedPitch(kPanelWidth, kPanelHeight, rotation, 2));
+        dsPackedPitch(kPanelWidth, kPanelHeight, rotation, RGB565), sizeof panelPixels);
     drawPanel(panel, logo, results);
     results.add(framebuffer.blit(panel, wholeOf(panel), 8, 8));
 
@@ -107,7 +99,7 @@ int drawScene(DsSurface& framebuffer, const SceneAssets& assets)
     results.add(framebuffer.blend(badge, wholeOf(badge), 184, 8, 128));
     DsSurface badge4444(badge.logicalWidth(), badge.logicalHeight(), rotation, ARGB4444,
         reinterpret_cast<uint8_t*>(badge4444Pixels),
-        packedPitch(badge.logicalWidth(), badge.logicalHeight(), rotation, 2));
+        dsPackedPitch(badge.logicalWidth(), badge.logicalHeight(), rotation, ARGB4444), sizeof badge4444Pixels);
     results.add(badge4444.blit(badge, wholeOf(badge), 0, 0));
     results.add(badge4444.replaceAlpha(mask, -4, -2));
     results.add(framebuffer.blend(badge4444, wholeOf(badge4444), 228, 8, 200));
@@ -116,8 +108,8 @@ int drawScene(DsSurface& framebuffer, const SceneAssets& assets)
     results.add(framebuffer.blendMask(mask, wholeOf(mask), 8, 60, 0xFFFF8000));
     results.add(framebuffer.blendMask(mask, wholeOf(mask), 28, 70, 0x80FFFFFF, 160));
 
-    DsSurface strip(
-        kStripWidth, kStripHeight, rotation, I8, stripPixels, packedPitch(kStripWidth, kStripHeight, rotation, 1));
+    DsSurface strip(kStripWidth, kStripHeight, rotation, I8, stripPixels,
+        dsPackedPitch(kStripWidth, kStripHeight, rotation, I8), sizeof stripPixels);
     strip.usePalette(kStripPalette, 4, false);
     drawStrip(strip, results);
     results.add(framebuffer.blit(strip, wholeOf(strip), 96, 60));

@@ -8,11 +8,12 @@
 #include <stdint.h>
 
 // True for the modes --dither takes: those whose channels have fewer than
-// 8 bits (RGB565, ARGB1555, ARGB4444).
+// 8 bits (RGB565, ARGB1555, ARGB4444, RGB565_SWAPPED, ARGB8565).
 bool dsCanDither(uint32_t colorMode);
 
 // A new upright surface of `colorMode` (any sized mode but I8) holding the
-// colours of the upright surface `source` as dsEncodeColor stores them.
+// colours of the upright surface `source` as dsEncodeColor stores them: the
+// drawing library's general path, with the dithering as a step per row.
 // With `dither` (for a mode dsCanDither takes) the colour channels get
 // Floyd-Steinberg error diffusion: the error of each pixel, measured against
 // the colour the stored value shows (dsDecodeColor), goes 7/16 to the next

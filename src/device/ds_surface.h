@@ -11,10 +11,6 @@
 struct ds_bitmap_font_t;
 struct ds_bitmap_font_char_t;
 
-// Bytes per pixel of a colour mode; 0 for the modes without a pixel size
-// (6, 8 and everything above 9), which no surface operation accepts.
-uint32_t dsBytesPerPixel(uint32_t colorMode);
-
 using DsAllocator = void* (*)(uint64_t size);
 using DsFree = void (*)(void* block);
 
@@ -84,6 +80,12 @@ public:
     // rotation not in the list or a pitch below a row's bytes.
     DsSurface(int32_t width, int32_t height, int32_t rotation, uint32_t colorMode, uint8_t* pixels, uint32_t pitch);
 
+    // The same over a buffer of `bufferBytes` bytes, also invalid when the
+    // stored rows (mHeight rows of `pitch` bytes) do not fit in it: a 320 x
+    // 240 RGB565 framebuffer stored at 90 degrees has rows of 480 bytes.
+    DsSurface(int32_t width, int32_t height, int32_t rotation, uint32_t colorMode, uint8_t* pixels, uint32_t pitch,
+        uint64_t bufferBytes);
+
     // A surface over the rows of a surface file read in place (see
     // dsReadSurfaceFile); it owns nothing and must only be read.
     explicit DsSurface(const DsSurfaceFile& file);
@@ -137,6 +139,11 @@ public:
     // surface stores argb's low byte as the index.
     int fill(const DsRect& area, uint32_t argb);
 
+    // Source-over of the solid colour `argb`, its alpha times opacity / 255,
+    // on every pixel of `area`; I8 surfaces are refused. An opaque result is
+    // what fill stores.
+    int blendFill(const DsRect& area, uint32_t argb, uint8_t opacity = 255);
+
     // Copies `sourceArea` of `source` (clipped to the source) so that its
     // top-left pixel lands at (x, y), converting between the modes; no
     // blending. Source and destination must not share pixels.
@@ -145,13 +152,13 @@ public:
     // Source-over with straight (non-premultiplied) alpha: each source pixel,
     // its alpha times opacity / 255, over the destination. A8 sources blend
     // black; I8 destinations are refused.
-    int blend(const DsSurface& source, const DsRect& sourceArea, int32_t x, int32_t y, uint8_t opacity);
+    int blend(const DsSurface& source, const DsRect& sourceArea, int32_t x, int32_t y, uint8_t opacity = 255);
 
     // Blends the colour `argb` through the coverage of the A8 surface `mask`
     // (its alpha times argb's alpha times opacity / 255 / 255): how coverage
     // glyphs are drawn.
-    int blendMask(const DsSurface& mask, const DsRect& sourceArea, int32_t x, int32_t y, uint32_t argb,
-        uint8_t opacity = 255);
+    int blendMask(
+        const DsSurface& mask, const DsRect& sourceArea, int32_t x, int32_t y, uint32_t argb, uint8_t opacity = 255);
 
     // Every pixel whose stored value equals that of `from` in the surface's
     // mode becomes `to`.
@@ -275,7 +282,7 @@ struct DsSurfaceFile {
 enum DsSurfaceFileResult : int {
     SURFACE_FILE_OK = 0,
     SURFACE_FILE_INVALID = 1,          // the header or the size breaks the format
-    SURFACE_FILE_UNSUPPORTED_MODE = 2, // a colour mode without a pixel size: 6, 8, above 9
+    SURFACE_FILE_UNSUPPORTED_MODE = 2, // a colour mode without a pixel size: 6, 8, above 11
 };
 
 // Reads the header of the surface file of `size` bytes at `data` and points
@@ -292,11 +299,11 @@ struct DsColor {
     uint8_t alpha;
 };
 
-// The colour of the stored pixel at `pixel` in a mode with a pixel size.
-// Channels narrower than 8 bits are widened by bit replication; modes
-// without alpha give alpha 255. I8 and AI88 give their index or grey byte in
-// all three colour channels, as a grey-ramp palette shows it; A8 is black
-// with its alpha.
+// The colour of the stored pixel at `pixel` in a mode with a pixel size, as
+// DsSurface::pixel reads it on a surface without palette. Channels narrower
+// than 8 bits are widened by bit replication; modes without alpha give alpha
+// 255. I8 and AI88 give their index or grey byte in all three colour
+// channels, as a grey-ramp palette shows it; A8 is black with its alpha.
 DsColor dsPixelColor(uint32_t colorMode, const uint8_t* pixel);
 
 // Where logical pixel (x, y) of an image of width x height logical pixels
@@ -307,6 +314,13 @@ struct DsStoredPosition {
     int64_t row;    // stored row
 };
 DsStoredPosition dsStoredPosition(int32_t rotation, int64_t width, int64_t height, int64_t x, int64_t y);
+
+// Bytes of one stored row, without padding, of a surface of width x height
+// logical pixels of `colorMode` stored in the quarter turn `rotation`: the
+// pitch of a framebuffer whose rows follow each other. 0 for a mode without
+// a pixel size, dimensions below 1, a rotation not in 0, 90, 180, 270, or a
+// row of 2^32 bytes or more.
+uint32_t dsPackedPitch(int32_t width, int32_t height, int32_t rotation, uint32_t colorMode);
 
 // Pitch of a row of `pixels` pixels of `bytesPerPixel` bytes: the row length
 // rounded up to a common multiple of the alignment and the pixel size.

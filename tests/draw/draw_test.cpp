@@ -89,7 +89,8 @@ TEST(DrawRefusals, I8DestinationsAndMasks)
         const SurfacePtr source = noiseSurface(4, 4, mode, 0, random);
         EXPECT_EQ(indexed->blit(*source, all, 0, 0), mode == I8 ? DS_DRAW_OK : DS_DRAW_UNSUPPORTED_MODES) << mode;
         EXPECT_EQ(indexed->blend(*source, all, 0, 0, 255), DS_DRAW_UNSUPPORTED_MODES) << mode;
-        const bool alpha = mode == ARGB8888 || mode == ARGB1555 || mode == ARGB4444 || mode == AI88 || mode == A8;
+        const bool alpha =
+            mode == ARGB8888 || mode == ARGB1555 || mode == ARGB4444 || mode == AI88 || mode == A8 || mode == ARGB8565;
         const SurfacePtr target = noiseSurface(4, 4, mode, 0, random);
         EXPECT_EQ(target->replaceAlpha(7), alpha ? DS_DRAW_OK : DS_DRAW_UNSUPPORTED_MODES) << mode;
         EXPECT_EQ(target->replaceAlpha(*colour, 0, 0), alpha ? DS_DRAW_UNSUPPORTED_MODES : DS_DRAW_UNSUPPORTED_MODES);
