@@ -207,3 +207,15 @@ bool dsReadPaletteFile(const uint8_t* data, uint64_t size, DsPaletteFile& palett
     palette.count = uint16_t(count);
     return true;
 }
+
+bool dsHasTranslucentPixel(const DsSurface& surface)
+{
+    // Without an alpha channel or a palette that has one, every pixel is opaque.
+    if (!surface.isValid() || (!dsHasAlpha(surface.colorMode()) && !surface.paletteHasAlpha()))
+        return false;
+    for (int32_t y = 0; y < surface.logicalHeight(); ++y)
+        for (int32_t x = 0; x < surface.logicalWidth(); ++x)
+            if (ds::alphaOf(surface.pixel(x, y)) != 0xFF)
+                return true;
+    return false;
+}
