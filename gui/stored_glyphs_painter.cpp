@@ -1,8 +1,7 @@
 #include "stored_glyphs_painter.h"
 
+#include "preview_painter.h"
 #include "stored_glyphs.h"
-
-#include <wx/image.h>
 
 #include <algorithm>
 
@@ -31,9 +30,7 @@ void StoredGlyphsPainter::paint(
                 image = PreviewImage(size.x, size.y);
             }
         }
-        wxImage rgb(image.width(), image.height(), false);
-        image.copyRgb(rgb.GetData());
-        picture = wxBitmap(rgb);
+        picture = toBitmap(image);
         pictureSlots = slots;
         pictureHeight = height;
         pictureSize = size;

@@ -204,7 +204,8 @@ std::vector<uint32_t> textCodes(const std::vector<uint32_t>& text, const CodeMap
 
 // A warning line for each code of the text that the options' mapping takes
 // for another character than the source's notes say it shows: the options
-// win, so the picture shows the notes' character there.
+// win, so the picture shows the notes' character there. A source without
+// notes says nothing to disagree with.
 void warnOfDisagreement(const std::vector<uint32_t>& text, const std::vector<uint32_t>& codes, const SlotNotes& notes)
 {
     std::vector<bool> warned(kLargestFontCode + 1, false);
@@ -242,7 +243,7 @@ Picture fontTextPicture(const PeekRequest& request, OutputFile& output)
             raiseError("character U+%04X is not in the font", unsigned(request.text[i]));
         raiseError("character %u is not in the font", unsigned(request.text[i]));
     }
-    if (request.mapping)
+    if (request.mapping && notes.noted)
         warnOfDisagreement(request.text, codes, notes);
     const TextLayout layout = layoutText(tables, codes);
     if (layout.width() * layout.height() > kMaxTextPicturePixels)

@@ -306,6 +306,7 @@ TEST_F(Assetpeek, TextThroughTheSourcesOwnNotes)
         {ranged, i, {}, ""},
         {malformed, eGrave, {}, ""},
         {single, zhe, {"--chars", "65,200=U+0416"}, ""},
+        {font, zhe, {"--chars", "65,200=U+0416"}, ""}, // no notes to disagree with
         {single, eGrave, {}, "ERROR: character U+00C8 is not in the font"},
         {single, eGrave, {"--chars", "65,200"},
             "WARNING: --codepage and --chars draw U+00C8 with code 200, which shows U+0416 by the source's notes"},
