@@ -104,8 +104,26 @@ uint32_t dsPackedPitch(int32_t width, int32_t height, int32_t rotation, uint32_t
 // The file's width and height are those of the stored rows.
 DsSurface::DsSurface(const DsSurfaceFile& file)
     : DsSurface(int32_t(dsSwapsSides(file.rotation) ? file.height : file.width),
-          int32_t(dsSwapsSides(file.rotation) ? file.width : file.height), file.rotation,
-          file.colorMode, const_cast<uint8_t*>(file.rows), file.pitch)
+          int32_t(dsSwapsSides(file.rotation) ? file.width : file.height), file.rotation, file.colorMode,
+          const_cast<uint8_t*>(file.rows), file.pitch)
+{
+}
+
+namespace {
+
+// The surface file at `data`, or one without rows, which makes an invalid
+// surface, when the bytes are not a surface file the surface can read.
+DsSurfaceFile readableFileOrNone(const uint8_t* data, uint64_t size)
+{
+    DsSurfaceFile file{};
+    if (dsReadSurfaceFile(data, size, file) != SURFACE_FILE_OK)
+        file = DsSurfaceFile{};
+    return file;
+}
+
+} // namespace
+
+DsSurface::DsSurface(const uint8_t* fileBytes, uint64_t size) : DsSurface(readableFileOrNone(fileBytes, size))
 {
 }
 
