@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <limits>
 
 namespace {
@@ -38,7 +39,8 @@ ArgumentPosition StringArgumentParser::parse(ArgumentPosition position, Argument
     return arguments.erase(position);
 }
 
-ArgumentPosition UnsignedArgumentParser::parse(ArgumentPosition position, ArgumentList& arguments)
+template <typename Value>
+ArgumentPosition BasicUnsignedArgumentParser<Value>::parse(ArgumentPosition position, ArgumentList& arguments)
 {
     if (position == arguments.end() || !isValueText(*position))
         throw CommandLineException(std::nullopt, "missing numeric value");
@@ -46,11 +48,16 @@ ArgumentPosition UnsignedArgumentParser::parse(ArgumentPosition position, Argume
     char* end = nullptr;
     errno = 0;
     const unsigned long long value = std::strtoull(text, &end, mBase);
-    if (end == text || *end != '\0' || errno == ERANGE || value > std::numeric_limits<uint32_t>::max())
+    // strtoull negates a number after a '-' (" -5"), wrapping it into range.
+    const bool negated = std::strchr(text, '-') != nullptr;
+    if (end == text || *end != '\0' || errno == ERANGE || negated || value > std::numeric_limits<Value>::max())
         throw CommandLineException(std::nullopt, "invalid numeric value");
-    mTarget = static_cast<uint32_t>(value);
+    mTarget = Value(value);
     return arguments.erase(position);
 }
+
+template class BasicUnsignedArgumentParser<uint32_t>;
+template class BasicUnsignedArgumentParser<uint64_t>;
 
 CommandLine::CommandLine(std::string programName, int argc, const char* const* argv)
     : mProgramName(std::move(programName))

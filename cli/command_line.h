@@ -61,16 +61,21 @@ private:
     std::string& mTarget;
 };
 
-// One unsigned number in the given strtoul base that fits in 32 bits.
-class UnsignedArgumentParser final : public ArgumentParser {
+// One unsigned number in the given strtoull base that fits in `Value`: 32
+// bits for UnsignedArgumentParser, 64 for Unsigned64ArgumentParser (byte
+// counts and offsets in files).
+template <typename Value>
+class BasicUnsignedArgumentParser final : public ArgumentParser {
 public:
-    UnsignedArgumentParser(uint32_t& target, int base) : mTarget(target), mBase(base) { }
+    BasicUnsignedArgumentParser(Value& target, int base) : mTarget(target), mBase(base) { }
     ArgumentPosition parse(ArgumentPosition position, ArgumentList& arguments) override;
 
 private:
-    uint32_t& mTarget;
-    int mBase; // numeric base as strtoul takes it: 0 or 2..36
+    Value& mTarget;
+    int mBase; // numeric base as strtoull takes it: 0 or 2..36
 };
+using UnsignedArgumentParser = BasicUnsignedArgumentParser<uint32_t>;
+using Unsigned64ArgumentParser = BasicUnsignedArgumentParser<uint64_t>;
 
 class CommandLine {
 public:

@@ -3,6 +3,7 @@
 #include <csignal>
 #include <cstdarg>
 #include <cstdio>
+#include <new>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -98,6 +99,9 @@ int runTool(const CommandLine& commandLine, const std::function<void()>& work, c
         if (options.closingLine)
             std::puts("\n");
         status = 0;
+    } catch (const std::bad_alloc&) {
+        // What a tool does not report as its own "not enough memory for ...".
+        std::printf("\n\nERROR: not enough memory\n\n");
     } catch (const std::exception& error) {
         if (!options.reportOtherError || !options.reportOtherError(error))
             std::printf("\n\nERROR: %s\n\n", error.what());

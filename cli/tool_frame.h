@@ -60,7 +60,8 @@ int runStandardTool(const ToolIdentity& identity, int argc, const char* const* a
     const StandardToolStyle& style = {});
 
 // Runs `work`, which ends by throwing the exit marker, a CommandLineException
-// or a std::runtime_error, and returns the process exit status (0 or 1).
+// or a std::runtime_error, and returns the process exit status (0 or 1). A
+// std::bad_alloc that `work` lets out is reported as "not enough memory".
 // SIGXFSZ and SIGPIPE are ignored from then on, so that a write over a
 // file-size limit or into a pipe without a reader fails as a write.
 int runTool(const CommandLine& commandLine, const std::function<void()>& work, const ToolRunOptions& options = {});

@@ -16,7 +16,18 @@ cmake_policy(VERSION 3.25)
 # every keyword named in ARGN and a NAME that is a C identifier. Messages begin
 # with `function`.
 function(_corvane_check_arguments function target)
-  if(NOT TARGET "${target}")
+  _corvane_check_call(${function} "${target}" ${ARGN})
+  # NAME becomes part of file and symbol names; the tools would change other
+  # characters and their outputs would not be the files the build waits for.
+  if(NOT "${args_NAME}" MATCHES "^[A-Za-z_][A-Za-z0-9_]*$")
+    message(FATAL_ERROR "${function}: NAME '${args_NAME}' is not a C identifier")
+  endif()
+endfunction()
+
+# _corvane_check_arguments without the rule for NAME.
+function(_corvane_check_call function target)
+  # An empty target is a missing keyword's, reported below.
+  if(NOT "${target}" STREQUAL "" AND NOT TARGET "${target}")
     message(FATAL_ERROR "${function}: no target named '${target}'")
   endif()
   if(DEFINED args_UNPARSED_ARGUMENTS)
@@ -32,11 +43,6 @@ function(_corvane_check_arguments function target)
       message(FATAL_ERROR "${function}: missing ${keyword}")
     endif()
   endforeach()
-  # NAME becomes part of file and symbol names; the tools would change other
-  # characters and their outputs would not be the files the build waits for.
-  if(NOT "${args_NAME}" MATCHES "^[A-Za-z_][A-Za-z0-9_]*$")
-    message(FATAL_ERROR "${function}: NAME '${args_NAME}' is not a C identifier")
-  endif()
 endfunction()
 
 # Makes `target` wait for the custom command outputs in ARGN through a helper
@@ -50,47 +56,110 @@ function(_corvane_make_before target helper)
   add_dependencies(${target} ${helper})
 endfunction()
 
-# Stops configuration when one of the files in ARGN is already made by an
-# earlier call in this folder (two fonts of one NAME and SIZE, a surface and a
-# font whose pictures would share a name): the second rule would replace the
-# first or stop CMake with a less clear message. Messages begin with `function`.
-function(_corvane_claim_outputs function)
+# Stops configuration when one of the files in ARGN, made for the call of
+# NAME `name`, is already made by an earlier call in this folder (two fonts of
+# one NAME and SIZE, a surface and a font whose pictures would share a name):
+# the second rule would replace the first or stop CMake with a less clear
+# message. Files whose names differ only in case are refused too: their
+# headers' include guards are the names in capitals, and where file names
+# ignore case they are one file. Messages begin with `function`.
+function(_corvane_claim_outputs function name)
   get_property(claimed DIRECTORY PROPERTY _CORVANE_OUTPUTS)
+  get_property(owners DIRECTORY PROPERTY _CORVANE_OUTPUT_NAMES)
   foreach(output IN LISTS ARGN)
+    get_filename_component(file "${output}" NAME)
     if(output IN_LIST claimed)
-      get_filename_component(file "${output}" NAME)
       message(FATAL_ERROR "${function}: ${file} is already made by another call in this folder")
     endif()
+    string(TOUPPER "${output}" upper)
+    foreach(other owner IN ZIP_LISTS claimed owners)
+      string(TOUPPER "${other}" otherUpper)
+      if("${upper}" STREQUAL "${otherUpper}")
+        get_filename_component(otherFile "${other}" NAME)
+        message(FATAL_ERROR "${function}: NAME '${name}' and NAME '${owner}' of another call in this folder differ "
+                            "only in case: ${file} and ${otherFile} would get one include guard, and be one file "
+                            "where file names ignore case")
+      endif()
+    endforeach()
   endforeach()
-  set_property(DIRECTORY APPEND PROPERTY _CORVANE_OUTPUTS ${ARGN})
+  foreach(output IN LISTS ARGN)
+    set_property(DIRECTORY APPEND PROPERTY _CORVANE_OUTPUTS "${output}")
+    set_property(DIRECTORY APPEND PROPERTY _CORVANE_OUTPUT_NAMES "${name}")
+  endforeach()
 endfunction()
 
-# Adds the build step that draws <stem>_preview.png in the current binary folder
-# with assetpeek from the generated file `input`, made before `target` through
-# the helper target <target>_preview_<kind>_<stem>; the further arguments are
-# assetpeek's options besides --output.
-function(_corvane_add_preview target kind stem input)
-  set(picture ${CMAKE_CURRENT_BINARY_DIR}/${stem}_preview.png)
-  _corvane_claim_outputs(corvane_add_${kind} ${picture})
-  set(tool CorvaneAssets::assetpeek)
+# Stops configuration when the input file `path` (absolute), given as
+# `keyword`, does not exist and no rule of the project makes it (its GENERATED
+# property): the build would otherwise stop with no rule to make it. The
+# message begins with `function`.
+function(_corvane_require_input function keyword path)
+  get_source_file_property(generated "${path}" GENERATED)
+  if(NOT EXISTS "${path}" AND NOT generated)
+    message(FATAL_ERROR "${function}: ${keyword} file '${path}' does not exist")
+  endif()
+endfunction()
+
+# Writes `content` to `path` unless the file holds it already, so that a build
+# step that depends on the file runs again only when the content changes.
+function(_corvane_write_if_changed path content)
+  if(EXISTS "${path}")
+    file(READ "${path}" previous)
+    if("${previous}" STREQUAL "${content}")
+      return()
+    endif()
+  endif()
+  file(WRITE "${path}" "${content}")
+endfunction()
+
+# Sets `result` to the path of <stem>_preview.png in the current binary folder.
+function(_corvane_preview_picture result stem)
+  set(${result} ${CMAKE_CURRENT_BINARY_DIR}/${stem}_preview.png PARENT_SCOPE)
+endfunction()
+
+# Adds the build step that draws <stem>_preview.png (_corvane_preview_picture)
+# for the call of NAME `name` with the command in ARGN, run whenever one of the
+# files of the list `inputs` or assetpeek changes, and made before `target`
+# through the helper target <target>_preview_<kind>_<stem>.
+function(_corvane_add_preview target kind name stem inputs)
+  _corvane_preview_picture(picture ${stem})
+  _corvane_claim_outputs(corvane_add_${kind} ${name} ${picture})
   add_custom_command(
     OUTPUT ${picture}
-    COMMAND $<TARGET_FILE:${tool}> --silent ${ARGN} --output ${picture}
-    DEPENDS ${input} $<TARGET_FILE:${tool}>
+    COMMAND ${ARGN}
+    DEPENDS ${inputs} $<TARGET_FILE:CorvaneAssets::assetpeek>
     COMMENT "Drawing preview ${stem}_preview.png with assetpeek"
     VERBATIM)
   _corvane_make_before(${target} ${target}_preview_${kind}_${stem} ${picture})
 endfunction()
 
-# Sets `result` to the PREVIEW text of a font as one argument of a custom
-# command: a ';' kept as a character, not a list separator. Stops
-# configuration for a text that assetpeek would take for an option.
-function(_corvane_preview_text result text)
+# The preview of a font: assetpeek draws `text` from the generated source
+# `source` in rotation `rotation` (degrees), with --codepage `codepage` and
+# --chars `chars` unless they are empty. The text goes to assetpeek through a
+# file written here and read by CorvaneAssetsPreview.cmake, never through a
+# shell or the generator expressions of a command line, so it arrives as
+# written, whatever it holds.
+# Stops configuration for a text that assetpeek would take for an option.
+function(_corvane_add_text_preview target name stem source text codepage chars rotation)
   if("${text}" MATCHES "^-")
     message(FATAL_ERROR "corvane_add_font: PREVIEW text '${text}' begins with '-', which assetpeek takes for an option")
   endif()
-  string(REPLACE ";" "$<SEMICOLON>" escaped "${text}")
-  set(${result} "${escaped}" PARENT_SCOPE)
+  set(textFile ${CMAKE_CURRENT_BINARY_DIR}/CorvaneAssets/${stem}_preview.txt)
+  _corvane_write_if_changed(${textFile} "${text}")
+  set(mapping "")
+  if(NOT codepage STREQUAL "")
+    list(APPEND mapping -DCODEPAGE=${codepage})
+  endif()
+  if(NOT chars STREQUAL "")
+    list(APPEND mapping -DCHARS=${chars})
+  endif()
+  if(NOT rotation EQUAL 0)
+    list(APPEND mapping -DROTATION=${rotation})
+  endif()
+  _corvane_preview_picture(picture ${stem})
+  set(script ${CMAKE_CURRENT_FUNCTION_LIST_DIR}/CorvaneAssetsPreview.cmake)
+  _corvane_add_preview(${target} font ${name} ${stem} "${source};${textFile};${script}"
+    ${CMAKE_COMMAND} -DASSETPEEK=$<TARGET_FILE:CorvaneAssets::assetpeek> -DFONT_SOURCE=${source}
+    -DTEXT_FILE=${textFile} ${mapping} -DPICTURE=${picture} -P ${script})
 endfunction()
 
 # Compiles the generated `sources` into `target`, with the current binary folder,
@@ -171,6 +240,7 @@ function(corvane_add_font target)
   set(fallbackOptions)
   foreach(fallback IN LISTS args_FALLBACK)
     get_filename_component(fallback "${fallback}" ABSOLUTE BASE_DIR ${CMAKE_CURRENT_SOURCE_DIR})
+    _corvane_require_input(corvane_add_font FALLBACK "${fallback}")
     list(APPEND fallbacks ${fallback})
     list(APPEND fallbackOptions --fallback ${fallback})
   endforeach()
@@ -180,7 +250,8 @@ function(corvane_add_font target)
   set(fontName ${args_NAME}_${args_SIZE})
   set(stem ${CMAKE_CURRENT_BINARY_DIR}/${fontName})
   get_filename_component(font "${args_FONT}" ABSOLUTE BASE_DIR ${CMAKE_CURRENT_SOURCE_DIR})
-  _corvane_claim_outputs(corvane_add_font ${stem}.cpp ${stem}.h)
+  _corvane_require_input(corvane_add_font FONT "${font}")
+  _corvane_claim_outputs(corvane_add_font ${args_NAME} ${stem}.cpp ${stem}.h)
   set(tool CorvaneAssets::glyphsmith_cli)
   add_custom_command(
     OUTPUT ${stem}.cpp ${stem}.h
@@ -195,14 +266,14 @@ function(corvane_add_font target)
     COMPILE_OPTIONS "$<$<CXX_COMPILER_ID:GNU,Clang,AppleClang>:-fdata-sections>")
   target_link_libraries(${target} PUBLIC CorvaneAssets::ds_font)
   if(DEFINED args_PREVIEW)
-    _corvane_preview_text(text "${args_PREVIEW}")
+    # The text is read as the export mapped it: --chars only matters with a
+    # code page or `=` items.
+    set(previewChars "")
     if(mapping OR "${args_CHARS}" MATCHES "=")
-      list(APPEND mapping --chars ${args_CHARS})
+      set(previewChars ${args_CHARS})
     endif()
-    if(NOT previewRotation EQUAL 0)
-      list(APPEND mapping --rotation ${previewRotation})
-    endif()
-    _corvane_add_preview(${target} font ${fontName} ${stem}.cpp --font ${stem}.cpp --text "${text}" ${mapping})
+    _corvane_add_text_preview(${target} ${args_NAME} ${fontName} ${stem}.cpp "${args_PREVIEW}" "${args_CODEPAGE}"
+      "${previewChars}" ${previewRotation})
   endif()
 endfunction()
 
@@ -231,8 +302,8 @@ function(corvane_add_surface target)
     list(APPEND pixpackOptions --alphaonly)
   endif()
   if(DEFINED args_FORMAT)
-    if(NOT "${args_FORMAT}" MATCHES "^(ARGB8888|RGB888|RGB565|ARGB1555|ARGB4444|AI88|A8|I8)$")
-      message(FATAL_ERROR "corvane_add_surface: FORMAT must be ARGB8888, RGB888, RGB565, ARGB1555, ARGB4444, AI88, A8 or I8, not '${args_FORMAT}'")
+    if(NOT "${args_FORMAT}" MATCHES "^(ARGB8888|RGB888|RGB565|ARGB1555|ARGB4444|AI88|A8|I8|RGB565_SWAPPED|ARGB8565)$")
+      message(FATAL_ERROR "corvane_add_surface: FORMAT must be ARGB8888, RGB888, RGB565, ARGB1555, ARGB4444, AI88, A8, I8, RGB565_SWAPPED or ARGB8565, not '${args_FORMAT}'")
     endif()
     list(APPEND pixpackOptions --format ${args_FORMAT})
   endif()
@@ -249,8 +320,9 @@ function(corvane_add_surface target)
     list(APPEND outputs ${palette})
     set(previewPalette --palette ${palette})
   endif()
-  _corvane_claim_outputs(corvane_add_surface ${outputs})
+  _corvane_claim_outputs(corvane_add_surface ${args_NAME} ${outputs})
   get_filename_component(image "${args_IMAGE}" ABSOLUTE BASE_DIR ${CMAKE_CURRENT_SOURCE_DIR})
+  _corvane_require_input(corvane_add_surface IMAGE "${image}")
   set(tool CorvaneAssets::pixpack)
   add_custom_command(
     OUTPUT ${outputs}
@@ -264,7 +336,10 @@ function(corvane_add_surface target)
     _corvane_make_before(${target} ${target}_surface_${args_NAME} ${outputs})
   endif()
   if(args_PREVIEW)
-    _corvane_add_preview(${target} surface ${args_NAME} "${outputs}" --surface ${surface} ${previewPalette} --upright)
+    _corvane_preview_picture(picture ${args_NAME})
+    _corvane_add_preview(${target} surface ${args_NAME} ${args_NAME} "${outputs}"
+      $<TARGET_FILE:CorvaneAssets::assetpeek> --silent --surface ${surface} ${previewPalette} --upright
+      --output ${picture})
   endif()
 endfunction()
 
@@ -273,7 +348,7 @@ endfunction()
 # into `target`.
 function(_corvane_embed_surface target name surface palette)
   set(stem ${CMAKE_CURRENT_BINARY_DIR}/${name}_surface)
-  _corvane_claim_outputs(corvane_add_surface ${stem}.cpp ${stem}.h)
+  _corvane_claim_outputs(corvane_add_surface ${name} ${stem}.cpp ${stem}.h)
   set(script ${CMAKE_CURRENT_FUNCTION_LIST_DIR}/CorvaneAssetsEmbed.cmake)
   add_custom_command(
     OUTPUT ${stem}.cpp ${stem}.h
@@ -283,6 +358,51 @@ function(_corvane_embed_surface target name surface palette)
     VERBATIM)
   _corvane_make_before(${target} ${target}_surface_${name} ${stem}.cpp ${stem}.h)
   _corvane_add_generated_sources(${target} ${stem}.cpp ${stem}.h)
+endfunction()
+
+# corvane_add_emulator_test(NAME <test> TARGET <firmware> FRAMEBUFFER <file> FORMAT <mode> WIDTH <pixels>
+#                           HEIGHT <lines> EXPECT <picture.png>)
+# Adds the CTest <test> (label "emulator") that runs the firmware <firmware>,
+# cross-built for QEMU's mps2-an386 board (cortex-m4.cmake, linked with
+# CorvaneAssets::emulator_board), under qemu-system-arm in the folder
+# <test> of the current binary folder; the firmware writes its framebuffer
+# there as <file> through semihosting. rawsnap turns the first HEIGHT lines of
+# WIDTH pixels of the dump, in its format <mode>, into <test>.png beside it,
+# and the test passes when that picture has the pixels of <picture.png>
+# (any PNG of the same size and colours; both are read by pixpack). When they
+# differ, or <picture.png> does not exist yet, the test fails and leaves the
+# picture it got beside the expected one as <picture>.got.png, to look at or
+# to take as the new expected picture; a passing run removes it. A macro, so
+# that its enable_testing() reaches the caller's folder: a call in the top
+# folder is all ctest needs there.
+macro(corvane_add_emulator_test)
+  enable_testing()
+  _corvane_add_emulator_test(${ARGN})
+endmacro()
+
+function(_corvane_add_emulator_test)
+  cmake_parse_arguments(PARSE_ARGV 0 args "" "NAME;TARGET;FRAMEBUFFER;FORMAT;WIDTH;HEIGHT;EXPECT" "")
+  _corvane_check_call(corvane_add_emulator_test "${args_TARGET}" NAME TARGET FRAMEBUFFER FORMAT WIDTH HEIGHT EXPECT)
+  if(NOT "${args_FORMAT}" MATCHES "^(RGB888|RGB565|RGB565_SWAPPED|BGR565|BGR888|XRGB8888|ARGB8888|ARGB1555|ARGB4444|ARGB8565)$")
+    message(FATAL_ERROR "corvane_add_emulator_test: FORMAT must be RGB888, RGB565, RGB565_SWAPPED, BGR565, BGR888, XRGB8888, ARGB8888, ARGB1555, ARGB4444 or ARGB8565, not '${args_FORMAT}'")
+  endif()
+  foreach(keyword WIDTH HEIGHT)
+    if(NOT "${args_${keyword}}" MATCHES "^[1-9][0-9]*$")
+      message(FATAL_ERROR "corvane_add_emulator_test: ${keyword} must be a whole number of pixels, not '${args_${keyword}}'")
+    endif()
+  endforeach()
+  get_filename_component(expected "${args_EXPECT}" ABSOLUTE BASE_DIR ${CMAKE_CURRENT_SOURCE_DIR})
+  if(NOT expected MATCHES "\\.png$")
+    message(FATAL_ERROR "corvane_add_emulator_test: EXPECT '${args_EXPECT}' is not a .png picture")
+  endif()
+  find_program(CORVANE_QEMU_SYSTEM_ARM qemu-system-arm)
+  add_test(NAME ${args_NAME}
+    COMMAND ${CMAKE_COMMAND} -DQEMU=${CORVANE_QEMU_SYSTEM_ARM} -DFIRMWARE=$<TARGET_FILE:${args_TARGET}>
+            -DRAWSNAP=$<TARGET_FILE:CorvaneAssets::rawsnap> -DPIXPACK=$<TARGET_FILE:CorvaneAssets::pixpack>
+            -DRUN_DIR=${CMAKE_CURRENT_BINARY_DIR}/${args_NAME} -DFRAMEBUFFER=${args_FRAMEBUFFER}
+            -DFORMAT=${args_FORMAT} -DWIDTH=${args_WIDTH} -DHEIGHT=${args_HEIGHT} -DEXPECT=${expected}
+            -P ${CMAKE_CURRENT_FUNCTION_LIST_DIR}/CorvaneAssetsEmulatorTest.cmake)
+  set_tests_properties(${args_NAME} PROPERTIES LABELS emulator TIMEOUT 120)
 endfunction()
 
 cmake_policy(POP)

@@ -161,7 +161,7 @@ ArgumentPosition CharListArgumentParser::parse(ArgumentPosition position, Argume
         position = arguments.erase(position);
     }
     if (value.empty())
-        return position;
+        throw CommandLineException(std::nullopt, "missing value");
     for (const std::string& item : splitAt(value, ',')) {
         if (kind == CharListKind::UnicodeCharacters)
             appendUnicodeItem(item, target);

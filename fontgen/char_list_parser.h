@@ -38,8 +38,9 @@ public:
     }
 
     // Joins every following word that does not begin with '-' (empty words
-    // are consumed and add nothing) into one value text and reads it. No
-    // value word leaves `target` as it was. Throws CommandLineException
+    // are consumed and add nothing) into one value text and reads it. Throws
+    // CommandLineException "missing value" when that text is empty (no value
+    // word, or only empty ones), as for any option without its value;
     // "invalid value" or "invalid range" for an item without '=', and for an
     // item with one the messages of char_list_parser.cpp naming the item;
     // codes of the items before the bad one stay appended.

@@ -3,6 +3,7 @@
 #include "font_source_text.h"
 
 #include <algorithm>
+#include <optional>
 
 namespace {
 
@@ -44,13 +45,13 @@ KerningPairs kerningPairs(const FontSources& fonts, const std::vector<FontGlyph>
     return pairs;
 }
 
-// The first of `fonts` that has `character`; the main font when none has.
-uint32_t sourceFont(const FontSources& fonts, uint32_t character)
+// The first of `fonts` that has `character`, or none.
+std::optional<uint32_t> sourceFont(const FontSources& fonts, uint32_t character)
 {
     for (size_t index = 0; index < fonts.size(); ++index)
         if (fonts[index]->hasCharacter(character))
             return uint32_t(index);
-    return 0;
+    return std::nullopt;
 }
 
 } // namespace
@@ -100,11 +101,13 @@ FontGlyphSet renderFontGlyphs(const FontSources& fonts, uint32_t height, const G
     set.metrics = fonts.front()->sizeMetrics();
     RenderedGlyph rendered;
     for (const GlyphSlot& slot : fontSlots(slots)) {
-        const uint32_t font = sourceFont(fonts, slot.character);
+        const std::optional<uint32_t> found = sourceFont(fonts, slot.character);
+        const uint32_t font = found.value_or(0);
         fonts[font]->renderGlyph(slot.character, rendered);
         set.glyphs.push_back(keptGlyph(slot.code, rendered));
         set.glyphs.back().character = slot.character;
         set.glyphs.back().font = font;
+        set.glyphs.back().inNoFont = !found;
     }
     for (FontGlyph& glyph : set.glyphs)
         glyph.kerning = kerningPairs(fonts, set.glyphs, glyph);

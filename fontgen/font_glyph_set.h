@@ -16,6 +16,7 @@ struct FontGlyph {
     uint32_t code = 0;           // its slot, 0 to 255
     uint32_t character = 0;      // the Unicode character rendered
     uint32_t font = 0;           // the font it came from: 0 the main font, 1 on the fallbacks
+    bool inNoFont = false;       // no font has the character: the main font's missing-glyph stands for it
     uint32_t width = 0;          // width in pixels
     uint32_t rows = 0;           // height in pixels
     int32_t xoff = 0;            // pen position to the bitmap's left column

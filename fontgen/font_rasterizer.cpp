@@ -1,6 +1,7 @@
 #include "font_rasterizer.h"
 
 #include "coverage_bitmap.h"
+#include "input_file.h"
 
 #include <cstddef>
 
@@ -29,11 +30,16 @@ FontRasterizer::~FontRasterizer()
 
 void FontRasterizer::loadFont(const std::string& path)
 {
+    auto file = std::make_unique<InputFile>();
+    if (!file->open(path) || !file->readAll())
+        throw FTException("cannot load font file");
+    file->close();
     FT_Face opened = nullptr;
-    if (FT_New_Face(library, path.c_str(), 0, &opened) != 0)
+    if (FT_New_Memory_Face(library, file->data(), FT_Long(file->size()), 0, &opened) != 0)
         throw FTException("cannot load font file");
     unloadFont();
     face = opened;
+    fontFile = std::move(file);
 }
 
 void FontRasterizer::unloadFont()
@@ -41,6 +47,7 @@ void FontRasterizer::unloadFont()
     if (face)
         FT_Done_Face(face);
     face = nullptr;
+    fontFile.reset();
     converted.clear();
 }
 

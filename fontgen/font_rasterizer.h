@@ -12,8 +12,11 @@
 
 #include <cstdint>
 #include <exception>
+#include <memory>
 #include <string>
 #include <vector>
+
+class InputFile;
 
 // A FreeType failure, carrying one of a few fixed messages ("cannot load
 // glyph", ...); FreeType's error code is not kept.
@@ -69,7 +72,9 @@ public:
     FontRasterizer& operator=(const FontRasterizer&) = delete;
 
     // Opens face 0 of the font file at `path`, releasing the face open
-    // before. Throws "cannot load font file"; the previous face then stays
+    // before. The file is read whole first, without waiting on a FIFO or
+    // device (openInputFile), which is refused like a file FreeType cannot
+    // read. Throws "cannot load font file"; the previous face then stays
     // open and current.
     void loadFont(const std::string& path);
     void unloadFont();
@@ -103,7 +108,8 @@ public:
     int32_t kerning(uint32_t left, uint32_t right) const;
 
 private:
-    FT_Library library = nullptr;   // FreeType instance, lives as long as the object
-    FT_Face face = nullptr;         // the open face, or null
-    std::vector<uint8_t> converted; // pixels of the last glyph that needed conversion
+    FT_Library library = nullptr;        // FreeType instance, lives as long as the object
+    FT_Face face = nullptr;              // the open face, or null
+    std::unique_ptr<InputFile> fontFile; // the bytes of the open face's file, which FreeType reads in place
+    std::vector<uint8_t> converted;      // pixels of the last glyph that needed conversion
 };

@@ -4,6 +4,7 @@
 
 #include "font_source_text.h"
 #include "output_file.h"
+#include "output_path.h"
 
 #include <cstdint>
 
@@ -58,6 +59,10 @@ std::string writeFontFiles(const std::string& name, const std::string& outputDir
 {
     const std::string sourcePath = outputDir + name + ".cpp";
     const std::string headerPath = outputDir + name + std::string(font_text::kHeaderSuffix);
+    // Two paths that lead to one file (symlinks to it) would leave only the
+    // header there: refused before anything is written.
+    if (sameOutputFile(sourcePath, headerPath))
+        return headerPath;
     OutputFile source;
     if (!source.create(sourcePath))
         return sourcePath;

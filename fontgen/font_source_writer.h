@@ -14,8 +14,9 @@ class OutputFile;
 // `glyphs` in `rotations`, with comment lines naming what remapped slots
 // show and `fallbackNames`, the fallback fonts. `name` must already be sanitized
 // (sanitizeFontName); `outputDir` is a prefix and should end with '/'. Both
-// files replace their old versions only once both are complete. Returns the
-// path of the file that could not be created or written, leaving neither
+// files replace their old versions only once both are complete; two paths
+// that lead to one file are refused (the header's path is returned). Returns
+// the path of the file that could not be created or written, leaving neither
 // file changed, or an empty text on success.
 std::string writeFontSource(const FontGlyphSet& glyphs, const std::string& name, const std::string& outputDir,
     const std::vector<std::string>& fallbackNames = {}, const FontRotations& rotations = allFontRotations());

@@ -258,8 +258,8 @@ LevelImage turnedImage(const LevelGlyph& glyph, uint32_t rotation)
     image.levels.reserve(glyph.levels.size());
     for (uint32_t line = 0; line < walk.shape.lines; ++line)
         for (uint32_t value = 0; value < walk.shape.values; ++value)
-            image.levels.push_back(glyph.levels[size_t(walk.start + ptrdiff_t(line) * walk.lineStep +
-                ptrdiff_t(value) * walk.valueStep)]);
+            image.levels.push_back(
+                glyph.levels[size_t(walk.start + ptrdiff_t(line) * walk.lineStep + ptrdiff_t(value) * walk.valueStep)]);
     return image;
 }
 
@@ -299,8 +299,8 @@ void setRecords(PackedFont& font, const std::vector<LevelGlyph>& glyphs, const s
     std::vector<std::array<int64_t, DS_PACKED_FIELD_COUNT>> values;
     for (size_t glyph = 0; glyph < glyphs.size(); ++glyph) {
         const LevelGlyph& g = glyphs[glyph];
-        values.push_back({g.width, g.rows, g.xoff, g.yoff, g.advance,
-            font.compressed ? int64_t(imageBits[glyph]) : 0, g.leftClass, g.rightClass});
+        values.push_back({g.width, g.rows, g.xoff, g.yoff, g.advance, font.compressed ? int64_t(imageBits[glyph]) : 0,
+            g.leftClass, g.rightClass});
     }
     for (uint32_t field = 0; field < DS_PACKED_FIELD_COUNT; ++field) {
         int64_t lowest = 0, highest = 0;
@@ -311,7 +311,8 @@ void setRecords(PackedFont& font, const std::vector<LevelGlyph>& glyphs, const s
         // Sizes, lengths and classes count from 0; offsets from their least.
         const bool signedField = field == DS_PACKED_XOFF || field == DS_PACKED_YOFF || field == DS_PACKED_ADVANCE;
         const int64_t base = signedField ? lowest : 0;
-        if (base < kPackedSmallestInt16 || base > kPackedLargestInt16 || bitLength(uint64_t(highest - base)) > kPackedLargestFieldBits)
+        if (base < kPackedSmallestInt16 || base > kPackedLargestInt16 ||
+            bitLength(uint64_t(highest - base)) > kPackedLargestFieldBits)
             tooLarge("a glyph's size, offset or image is too large");
         font.fieldBase[field] = base;
         font.fieldBits[field] = bitLength(uint64_t(highest - base));

@@ -20,10 +20,10 @@ struct PackedKerningPair {
 // The glyphs' codes are their characters; their kerning lists stay empty,
 // the pairs being the set's.
 struct PackedGlyphSet {
-    SizeMetrics metrics;                   // the main face's metrics at the export's size
-    std::vector<FontGlyph> glyphs;         // ascending characters, each once
-    std::vector<PackedKerningPair> pairs;  // left-major, then by right
-    CharacterList missing;                 // listed characters no font has: ascending, each once
+    SizeMetrics metrics;                  // the main face's metrics at the export's size
+    std::vector<FontGlyph> glyphs;        // ascending characters, each once
+    std::vector<PackedKerningPair> pairs; // left-major, then by right
+    CharacterList missing;                // listed characters no font has: ascending, each once
 };
 
 // Sets `height` on every face and renders each character of `characters`

@@ -201,7 +201,9 @@ void appendCodedImage(BitWriter& out, const LevelImage& image, uint32_t bpp, Run
     }
     walkTokens(
         image, bpp, [&](bool same) { out.put(same ? 1 : 0, 1); },
-        [&](RunKind kind, uint32_t value) { putRunCode(out, value, kind == RunKind::Zero ? orders.zero : orders.full); },
+        [&](RunKind kind, uint32_t value) {
+            putRunCode(out, value, kind == RunKind::Zero ? orders.zero : orders.full);
+        },
         [&](uint8_t level) {
             out.put(1, 1);
             if (bpp == 2)

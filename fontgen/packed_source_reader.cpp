@@ -154,7 +154,8 @@ bool readList(Lines& lines, const ListField& list, PackedFont& font)
 {
     std::string_view value;
     if (!hasMember(lines, list.name, false, value) || value.substr(0, kListOpen.size()) != kListOpen ||
-        value.size() < kListOpen.size() + kListClose.size() || value.substr(value.size() - kListClose.size()) != kListClose)
+        value.size() < kListOpen.size() + kListClose.size() ||
+        value.substr(value.size() - kListClose.size()) != kListClose)
         return false;
     value = value.substr(kListOpen.size(), value.size() - kListOpen.size() - kListClose.size());
     for (int64_t& entry : font.*list.values) {

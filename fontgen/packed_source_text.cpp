@@ -94,8 +94,7 @@ void appendFont(std::string& out, const std::string& name, const PackedFont& fon
         appendField(out, field.name, std::to_string(font.*field.value));
     for (size_t kind = 0; kind < kTables.size(); ++kind) {
         const std::string& table = tables[kind].name;
-        appendField(out, kTables[kind].name, table.empty() ? std::string(kNull) : table,
-            kind + 1 == kTables.size());
+        appendField(out, kTables[kind].name, table.empty() ? std::string(kNull) : table, kind + 1 == kTables.size());
     }
     out += kBlockEnd;
     out += '\n';

@@ -1,8 +1,10 @@
 // libFuzzer target for the font-source readers: any bytes as a generated
-// font source, classic or packed as assetpeek tells them apart, and a font
-// that reads drawn in every rotation it holds with the characters it has,
-// after the one the input's first byte picks.
+// font source, classic or packed as assetpeek tells them apart; for a
+// classic one its slot notes read, and a font that reads drawn in every
+// rotation it holds with the characters it has, after the one the input's
+// first byte picks.
 #include "ds_packed_font.h"
+#include "font_source_notes.h"
 #include "font_source_reader.h"
 #include "packed_source_reader.h"
 #include "text_picture.h"
@@ -85,6 +87,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         drawPacked(text, size > 0 ? data[0] : 0);
         return 0;
     }
+    readSlotNotes(text);
     GeneratedFont font;
     uint32_t errorLine = 0;
     if (!readFontSource(text, font, errorLine))

@@ -8,6 +8,7 @@
 #include "font_rasterizer.h"
 #include "gui_rules.h"
 #include "preview_painter.h"
+#include "stored_glyphs_painter.h"
 
 #include <wx/button.h>
 #include <wx/checkbox.h>
@@ -44,6 +45,8 @@ public:
     void onCodePage(wxCommandEvent& event);
     void onFormat(wxCommandEvent& event);
     void onPaintPreview(wxPaintEvent& event);
+    void onPaintStored(wxPaintEvent& event);
+    void onHeightChange(wxCommandEvent& event);
 
     // Replaces the committed list with the codes `text` lists, and the
     // characters its `=` items give them.
@@ -59,27 +62,35 @@ private:
     void createFormatControls(wxSizer* configuration);
     // The format the controls give.
     glyphsmith::ExportFormat exportFormat() const;
-    // Asks for the output file and writes the font at `height` pixels.
+    // Asks for the output file and writes the font at `height` pixels in
+    // `format`, saying where it wrote.
     void exportAtHeight(uint32_t height, const glyphsmith::ExportFormat& format);
-    // Writes the font to the files of `target`; throws as the exporters do.
-    void writeExport(const glyphsmith::ExportTarget& target, uint32_t height, const glyphsmith::ExportFormat& format);
+    // Writes the font to the files of `target`; false, with an error box,
+    // when a file cannot be written. Throws as the exporters do.
+    bool writeExport(const glyphsmith::ExportTarget& target, uint32_t height, const glyphsmith::ExportFormat& format);
+    // Lays out the preview and, below it, the view of the stored glyphs.
+    wxSizer* createViews();
+    // Repaints the preview and the view of the stored glyphs.
+    void refreshViews();
     void showError(const wxString& message);
     // The slots of the committed list under the chosen code page.
     void updateSlots();
 
-    FontRasterizer* rasterizer;         // borrowed from the application, never deleted here
-    wxMenuBar* menuBar = nullptr;       // owned by the frame once set
-    wxButton* exportButton = nullptr;   // "Export"
-    wxTextCtrl* heightText = nullptr;   // font height in pixels
-    wxTextCtrl* charsText = nullptr;    // characters to convert
-    wxWindow* previewCanvas = nullptr;  // plain window the preview is painted on
-    wxChoice* codePageChoice = nullptr; // "none" or one of kCodePages
-    wxChoice* formatChoice = nullptr;   // the classic format, or the packed one at a depth
-    wxCheckBox* compressBox = nullptr;  // compressed images (packed only)
-    std::array<wxCheckBox*, 4> rotationBoxes{}; // one per rotation of kFontRotations
-    CharacterList charCodes;            // committed list, read by the export check
-    CharacterOverrides overrides;       // characters the committed list's `=` items give
-    GlyphSlots slots;                   // what each code shows: the preview and the export
-    CharacterList previewCharacters;    // the characters of `slots`, in list order
-    glyphsmith::PreviewPainter preview; // cached glyphs and image of the preview
+    FontRasterizer* rasterizer;                   // borrowed from the application, never deleted here
+    wxMenuBar* menuBar = nullptr;                 // owned by the frame once set
+    wxButton* exportButton = nullptr;             // "Export"
+    wxTextCtrl* heightText = nullptr;             // font height in pixels
+    wxTextCtrl* charsText = nullptr;              // characters to convert
+    wxWindow* previewCanvas = nullptr;            // plain window the preview is painted on
+    wxWindow* storedCanvas = nullptr;             // plain window the stored glyphs are painted on
+    wxChoice* codePageChoice = nullptr;           // "none" or one of kCodePages
+    wxChoice* formatChoice = nullptr;             // the classic format, or the packed one at a depth
+    wxCheckBox* compressBox = nullptr;            // compressed images (packed only)
+    std::array<wxCheckBox*, 4> rotationBoxes{};   // one per rotation of kFontRotations
+    CharacterList charCodes;                      // committed list, read by the export check
+    CharacterOverrides overrides;                 // characters the committed list's `=` items give
+    GlyphSlots slots;                             // what each code shows: the preview and the export
+    CharacterList previewCharacters;              // the characters of `slots`, in list order
+    glyphsmith::PreviewPainter preview;           // cached glyphs and image of the preview
+    glyphsmith::StoredGlyphsPainter storedGlyphs; // the glyphs at the export height, as stored
 };

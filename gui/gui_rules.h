@@ -80,8 +80,8 @@ bool hasCodeBeyondFont(const CharacterList& codes);
 // The format an export writes, as the format choice, the compression box
 // and the rotation boxes give it.
 struct ExportFormat {
-    uint32_t bpp = 0;        // bits per pixel of the packed format; 0 for the classic one
-    bool compressed = false; // compressed images (packed only)
+    uint32_t bpp = 0;                // bits per pixel of the packed format; 0 for the classic one
+    bool compressed = false;         // compressed images (packed only)
     std::vector<uint32_t> rotations; // checked rotations, ascending
 };
 

@@ -9,9 +9,11 @@ PictureFormat formatOf(uint32_t colorMode)
     switch (colorMode) {
     case ARGB8888:
     case ARGB1555:
-    case ARGB4444: return PictureFormat::Rgba;
+    case ARGB4444:
+    case ARGB8565: return PictureFormat::Rgba;
     case RGB888:
-    case RGB565: return PictureFormat::Rgb;
+    case RGB565:
+    case RGB565_SWAPPED: return PictureFormat::Rgb;
     case AI88:
     case A8: return PictureFormat::GreyAlpha;
     default: return PictureFormat::Grey;

@@ -60,7 +60,7 @@ class DsSurface;
 // right - 1, rows top to bottom - 1.
 struct TextLayout {
     std::shared_ptr<const DeviceFont> deviceFont; // a classic font's tables as the device holds them
-    std::vector<PlacedGlyph> glyphs;  // a classic font's glyphs with pixels, in text order
+    std::vector<PlacedGlyph> glyphs;              // a classic font's glyphs with pixels, in text order
     // Draws the text with the device library, black, the left end of its
     // baseline at (x, y); returns dsDrawText's result.
     std::function<int(DsSurface& surface, int32_t x, int32_t y)> draw;

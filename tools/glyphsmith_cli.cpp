@@ -5,12 +5,14 @@
 #include "font_rasterizer.h"
 #include "font_source_text.h"
 #include "font_source_writer.h"
+#include "input_file.h"
 #include "packed_source_writer.h"
 #include "tool_frame.h"
 
 #include <algorithm>
 #include <array>
 #include <cstdio>
+#include <iterator>
 #include <memory>
 #include <string>
 #include <vector>
@@ -164,10 +166,19 @@ struct FallbackFonts {
     std::vector<std::string> names;
 };
 
+// A FIFO, device or folder given as a font is refused before FreeType sees
+// it, with the message every tool gives for an input it cannot read.
+void refuseNonRegularFont(const std::string& path)
+{
+    if (namesNonRegularFile(path))
+        raiseError("cannot read input file '%s'", path.c_str());
+}
+
 FallbackFonts openFallbacks(const std::vector<std::string>& paths)
 {
     FallbackFonts fallbacks;
     for (const std::string& path : paths) {
+        refuseNonRegularFont(path);
         fallbacks.fonts.push_back(std::make_unique<FontRasterizer>());
         try {
             fallbacks.fonts.back()->loadFont(path);
@@ -179,41 +190,63 @@ FallbackFonts openFallbacks(const std::vector<std::string>& paths)
     return fallbacks;
 }
 
+// True for the control characters (C0, DEL and C1), which no font draws and
+// which a list such as 0-255 takes in on purpose.
+bool isControlCharacter(uint32_t character)
+{
+    return character < 0x20 || (character >= 0x7F && character < 0xA0);
+}
+
+// A warning line for each code whose character no font has, other than a
+// control character: its slot gets the main font's missing-glyph box.
+void warnOfCharactersInNoFont(const FontGlyphSet& glyphs)
+{
+    for (const FontGlyph& glyph : glyphs.glyphs)
+        if (glyph.inNoFont && !isControlCharacter(glyph.character))
+            std::printf("WARNING: code %u shows U+%04X, which is in no font given: it gets the missing-glyph box\n",
+                unsigned(glyph.code), unsigned(glyph.character));
+}
+
 std::string characterName(uint32_t character)
 {
     return formatText("U+%04X", unsigned(character));
 }
 
-// One warning line per run of consecutive characters that no font has.
-void warnMissing(const CharacterList& missing)
+// A warning line for each run of consecutive characters of a packed export
+// that no font has, control characters aside: they are left out.
+void warnOfLeftOutCharacters(const CharacterList& missing)
 {
-    for (size_t first = 0; first < missing.size();) {
+    CharacterList named;
+    std::copy_if(missing.begin(), missing.end(), std::back_inserter(named),
+        [](uint32_t character) { return !isControlCharacter(character); });
+    for (size_t first = 0; first < named.size();) {
         size_t end = first + 1;
-        while (end < missing.size() && missing[end] == missing[end - 1] + 1)
+        while (end < named.size() && named[end] == named[end - 1] + 1)
             ++end;
         if (end - first == 1)
-            std::printf("WARNING: %s is not in the font, left out\n", characterName(missing[first]).c_str());
+            std::printf("WARNING: %s is in no font given: it is left out\n", characterName(named[first]).c_str());
         else
-            std::printf("WARNING: %s-%s are not in the font, left out\n", characterName(missing[first]).c_str(),
-                characterName(missing[end - 1]).c_str());
+            std::printf("WARNING: %s-%s are in no font given: they are left out\n", characterName(named[first]).c_str(),
+                characterName(named[end - 1]).c_str());
         first = end;
     }
 }
 
 // Renders and writes the font in the format asked for; returns the path of
 // a file that could not be written, or an empty text.
-std::string writeExport(const ExportRequest& request, const GlyphSlots& slots, const FontSources& fonts,
-    const FallbackFonts& fallbacks)
+std::string writeExport(
+    const ExportRequest& request, const GlyphSlots& slots, const FontSources& fonts, const FallbackFonts& fallbacks)
 {
     std::string name = request.fontName;
     sanitizeFontName(name);
     if (request.bpp == 0) {
         const FontGlyphSet glyphs = renderFontGlyphs(fonts, request.height, slots);
+        warnOfCharactersInNoFont(glyphs);
         return writeFontSource(glyphs, name, request.outputPath, fallbacks.names, request.rotations);
     }
     const GlyphRendering rendering = request.bpp == 1 ? GlyphRendering::Mono : GlyphRendering::Grey;
     const PackedGlyphSet glyphs = renderPackedGlyphs(fonts, request.height, request.codes, rendering);
-    warnMissing(glyphs.missing);
+    warnOfLeftOutCharacters(glyphs.missing);
     const PackedFontOptions options{request.bpp, request.compressed, request.rotations};
     return writePackedFontSource(glyphs, options, name, request.outputPath, fallbacks.names);
 }
@@ -224,6 +257,7 @@ std::string exportFont(const ExportRequest& request)
     // A classic export's code page is read, and warned about, first.
     const GlyphSlots slots = request.bpp == 0 ? exportSlots(request) : GlyphSlots{};
     FontRasterizer rasterizer;
+    refuseNonRegularFont(request.fontPath);
     rasterizer.loadFont(request.fontPath);
     const FallbackFonts fallbacks = openFallbacks(request.fallbacks);
     FontSources fonts = {&rasterizer};

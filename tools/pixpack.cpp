@@ -3,6 +3,7 @@
 #include "ds_rotations.h"
 #include "ds_surface.h"
 #include "file_io.h"
+#include "output_path.h"
 #include "png_decoder.h"
 #include "surface_format.h"
 #include "tool_frame.h"
@@ -10,6 +11,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <memory>
+#include <new>
 #include <optional>
 #include <string>
 #include <vector>
@@ -33,6 +35,8 @@ constexpr NamedMode kFormats[] = {
     {"AI88", AI88},
     {"A8", A8},
     {"I8", I8},
+    {"RGB565_SWAPPED", RGB565_SWAPPED},
+    {"ARGB8565", ARGB8565},
 };
 
 const char* modeName(uint32_t mode)
@@ -173,6 +177,37 @@ const char* colorTypeName(uint8_t colorType)
     }
 }
 
+// Refuses, before anything is read or written, outputs that would replace one
+// another or the image: the surface and its palette take two files, and the
+// palette must not take the image's place. The surface itself may replace the
+// image, which is read whole first.
+void checkOutputs(const PackRequest& request)
+{
+    if (request.palette.empty())
+        return;
+    if (sameOutputFile(request.output, request.palette))
+        raiseError("--palette and --output name the same file '%s'", request.palette.c_str());
+    if (outputReplacesFile(request.palette, request.image))
+        raiseError("--palette names the input image '%s'", request.palette.c_str());
+}
+
+// Refuses, before the image is decoded, a --format whose rows would need a
+// pitch over the surface file's 32-bit word. Without --format no check is
+// needed: the decoder makes no surface of more than 4 GiB, so no row of it,
+// turned or not, takes more. A file the decoder refuses is left to it.
+void checkConvertedPitch(const PackRequest& request, const InputFile& input)
+{
+    PngInfo info{};
+    if (!request.format || decodePngChunks(input.data(), input.size(), info, nullptr) != PNG_OK)
+        return;
+    const uint64_t pixels = dsSwapsSides(request.rotation) ? info.height : info.width;
+    const uint64_t pitch = pixels * dsBytesPerPixel(*request.format);
+    if (pitch > DsSurface::kMaxPitch)
+        raiseError("rows of %llu %s pixels take %llu bytes, more than a surface file's pitch holds (%llu)",
+            static_cast<unsigned long long>(pixels), modeName(*request.format), static_cast<unsigned long long>(pitch),
+            static_cast<unsigned long long>(DsSurface::kMaxPitch));
+}
+
 // Reads the whole image, decodes it upright and frees the file's bytes at once;
 // `colorType` gets the PNG's colour type.
 OwnedSurface decodeImage(const PackRequest& request, OutputFile& output, uint8_t& colorType)
@@ -185,6 +220,7 @@ OwnedSurface decodeImage(const PackRequest& request, OutputFile& output, uint8_t
     if (!input.readAll())
         raiseError("cannot read input file '%s'", request.image.c_str());
     input.close();
+    checkConvertedPitch(request, input);
     gRefusedBytes = 0;
     PngDecodeReport report;
     OwnedSurface surface(
@@ -201,6 +237,38 @@ OwnedSurface decodeImage(const PackRequest& request, OutputFile& output, uint8_t
     return surface;
 }
 
+// Memory dsConvertSurface takes besides its source: the new surface's rows
+// (and AI88's 256-entry grey palette), one row of 4-byte colours, and for
+// dithering two rows of three 4-byte errors a pixel, with a pixel to spare at
+// each end, and its tables.
+uint64_t conversionBytes(const DsSurface& source, uint32_t mode, bool dither)
+{
+    constexpr uint64_t kTablesAndPalettes = 16 << 10;
+    const uint64_t width = uint64_t(source.width());
+    const uint64_t rows = width * dsBytesPerPixel(mode) * uint64_t(source.height());
+    const uint64_t errors = dither ? 2 * (width + 2) * 3 * 4 : 0;
+    return rows + width * 4 + errors + kTablesAndPalettes;
+}
+
+// The modes without alpha that --format makes from any image, each with the
+// mode of the same colours that keeps an alpha channel.
+struct AlphaKeeper {
+    uint32_t mode;   // drops alpha
+    uint32_t keeper; // keeps it
+};
+constexpr AlphaKeeper kAlphaKeepers[] = {{RGB888, ARGB8888}, {RGB565, ARGB8565}, {RGB565_SWAPPED, ARGB8565}};
+
+// A warning line when converting `image` into `mode` loses pixels that are
+// not opaque: the surface is still written, but whatever it is drawn over
+// no longer shows through.
+void warnOfDroppedTransparency(const PackRequest& request, const DsSurface& image, uint32_t mode)
+{
+    for (const AlphaKeeper& alpha : kAlphaKeepers)
+        if (alpha.mode == mode && dsHasTranslucentPixel(image))
+            std::printf("WARNING: --format %s drops the transparency of '%s'; %s keeps it\n", modeName(mode),
+                request.image.c_str(), modeName(alpha.keeper));
+}
+
 // The upright decoded surface in the mode of --format.
 OwnedSurface convertImage(const PackRequest& request, OwnedSurface surface, uint8_t colorType)
 {
@@ -209,15 +277,24 @@ OwnedSurface convertImage(const PackRequest& request, OwnedSurface surface, uint
         raiseError("I8 needs an indexed image; this one is %s", colorTypeName(colorType));
     if (mode == AI88 && colorType != kPngGrey && colorType != kPngGreyAlpha)
         raiseError("AI88 needs a greyscale image; this one is %s", colorTypeName(colorType));
-    if (mode != surface->colorMode() || request.dither) {
-        surface.reset(dsConvertSurface(*surface, mode, request.dither));
-        if (!surface)
-            raiseError("not enough memory for the surface");
+    warnOfDroppedTransparency(request, *surface, mode);
+    if (mode == surface->colorMode() && !request.dither)
+        return surface;
+    const uint64_t bytes = conversionBytes(*surface, mode, request.dither);
+    OwnedSurface converted;
+    try {
+        if (fitsInMemory(bytes))
+            converted.reset(dsConvertSurface(*surface, mode, request.dither));
+    } catch (const std::bad_alloc&) {
     }
-    return surface;
+    if (!converted)
+        raiseError("not enough memory for a %d x %d %s surface (%llu bytes)", int(surface->width()),
+            int(surface->height()), modeName(mode), static_cast<unsigned long long>(bytes));
+    return converted;
 }
 
-// Writes the palette of an indexed image's I8 surface into `output`.
+// Writes the palette of an indexed image's I8 surface into `output`, finished
+// but not yet in place.
 void writePalette(const PackRequest& request, const DsSurface& surface, uint8_t colorType, OutputFile& output)
 {
     if (colorType != kPngIndexed)
@@ -260,10 +337,28 @@ uint64_t writeSurfaceFile(const DsSurface& surface, int rotation, OutputFile& ou
     return sizeof file.header + uint64_t(file.rowCount) * file.pitch + file.tailBytes;
 }
 
+// Puts the surface file in place and, with --palette, its palette file with
+// it: both files new, or both as they were.
+void publishOutputs(const PackRequest& request, OutputFile& output, OutputFile& paletteOutput)
+{
+    if (request.palette.empty()) {
+        if (!output.publish())
+            raiseError("cannot write output file '%s'", request.output.c_str());
+        return;
+    }
+    const OutputFile* failed = nullptr;
+    if (publishPair(output, paletteOutput, failed))
+        return;
+    if (failed == &paletteOutput)
+        raiseError("cannot write palette file '%s'", request.palette.c_str());
+    raiseError("cannot write output file '%s'", request.output.c_str());
+}
+
 std::string pack(const PackRequest& request)
 {
     if (!hasImageSuffix(request.image))
         raiseError("unrecognized input file");
+    checkOutputs(request);
     OutputFile output, paletteOutput;
     uint8_t colorType = 0;
     OwnedSurface surface = decodeImage(request, output, colorType);
@@ -272,10 +367,9 @@ std::string pack(const PackRequest& request)
     if (!request.palette.empty())
         writePalette(request, *surface, colorType, paletteOutput);
     const uint64_t size = writeSurfaceFile(*surface, request.rotation, output);
-    if (!output.commit())
+    if (!output.finish())
         raiseError("cannot write output file '%s'", request.output.c_str());
-    if (!request.palette.empty() && !paletteOutput.publish())
-        raiseError("cannot write palette file '%s'", request.palette.c_str());
+    publishOutputs(request, output, paletteOutput);
     return formatText(
         "Generated surface for '%s', size %lu bytes", request.image.c_str(), static_cast<unsigned long>(size));
 }

@@ -7,6 +7,7 @@
 #include "tool_frame.h"
 
 #include <cstdio>
+#include <new>
 #include <string>
 
 namespace {
@@ -85,22 +86,20 @@ SnapshotRequest readRequest(CommandLine& commandLine)
     request.geometry.height = getDimension(commandLine, "--height", false);
     request.geometry.format = getFormat(commandLine);
 
-    uint32_t pitch = 0;
-    UnsignedArgumentParser pitchParser(pitch, 10);
-    // Left out, the lines follow one another without slack.
+    // Left out, the lines follow one another without slack. Pitch and offset
+    // are 64-bit: a line of 2^30 ARGB8888 pixels alone takes 4 GiB. Both are
+    // checked against the dump's size once it is known.
     request.geometry.pitch = dumpRowLength(request.geometry);
-    if (commandLine.getOption("--pitch", "", pitchParser))
-        request.geometry.pitch = pitch;
+    Unsigned64ArgumentParser pitchParser(request.geometry.pitch, 10);
+    commandLine.getOption("--pitch", "", pitchParser);
     const uint64_t lineBytes = dumpRowLength(request.geometry);
     if (lineBytes > request.geometry.pitch)
         throw CommandLineException("--pitch",
             formatText("invalid argument. Must be at least %llu bytes (%u pixels x %u).", (unsigned long long)lineBytes,
                 unsigned(request.geometry.width), unsigned(request.geometry.format->bytesPerPixel)));
 
-    uint32_t offset = 0;
-    UnsignedArgumentParser offsetParser(offset, 10);
+    Unsigned64ArgumentParser offsetParser(request.geometry.offset, 10);
     commandLine.getOption("--offset", "", offsetParser);
-    request.geometry.offset = offset;
 
     StringArgumentParser outputParser(request.output);
     if (!commandLine.getOption("--output", "", outputParser))
@@ -140,14 +139,19 @@ DumpGeometry completeGeometry(const SnapshotRequest& request, uint64_t size)
     return geometry;
 }
 
-// A batch holds at least one line: its pixels read with up to as many bytes
-// of slack, and the same line converted (at most 4 bytes a pixel), which
-// must fit in memory however wide the line.
-void checkLineMemory(const DumpGeometry& geometry)
+[[noreturn]] void raiseOutOfMemory(const DumpGeometry& geometry)
 {
-    const uint64_t bytes = dumpRowLength(geometry) * 2 + uint64_t(geometry.width) * 4;
-    if (!fitsInMemory(bytes))
-        raiseError("not enough memory for lines of %u pixels", geometry.width);
+    raiseError("not enough memory for lines of %u pixels", geometry.width);
+}
+
+// Refuses at once lines whose conversion the machine could never hold: the
+// lines of a batch as read and converted, with the memory of the writer
+// (`writerBytes`). Memory that runs out all the same (a limit of the
+// process or its container) is reported with the same message.
+void checkLineMemory(const DumpGeometry& geometry, LineLayout layout, uint64_t writerBytes)
+{
+    if (!fitsInMemory(DumpLines::memoryBytes(geometry, layout) + writerBytes))
+        raiseOutOfMemory(geometry);
 }
 
 std::string writeBmpSnapshot(
@@ -157,12 +161,17 @@ std::string writeBmpSnapshot(
     if (bmpFileSize(image) > kBmpLargestFile)
         raiseError(
             "a BMP file cannot hold %u x %u pixels of %s", geometry.width, geometry.height, geometry.format->name);
-    checkLineMemory(geometry);
+    checkLineMemory(geometry, LineLayout::Bmp, DumpReader::linesPerBatch(geometry) * sizeof(const uint8_t*));
+    bool written = false;
     DumpLines lines(input, geometry, LineLayout::Bmp);
-    const bool written = writeBmp(
-        image, lines.linesPerBatch(),
-        [&lines](uint32_t first, uint32_t count, const uint8_t** rows) { return lines.read(first, count, rows); },
-        [&output](const iovec* buffers, int count) { return output.writeVector(buffers, count); });
+    try {
+        written = writeBmp(
+            image, lines.linesPerBatch(),
+            [&lines](uint32_t first, uint32_t count, const uint8_t** rows) { return lines.read(first, count, rows); },
+            [&output](const iovec* buffers, int count) { return output.writeVector(buffers, count); });
+    } catch (const std::bad_alloc&) {
+        raiseOutOfMemory(geometry);
+    }
     if (lines.failed())
         raiseError("cannot read input file '%s'", request.input.c_str());
     if (!written || !output.commit())
@@ -173,12 +182,17 @@ std::string writeBmpSnapshot(
 std::string writePngSnapshot(
     const SnapshotRequest& request, const DumpGeometry& geometry, DumpReader& input, OutputFile& output)
 {
-    checkLineMemory(geometry);
-    DumpLines lines(input, geometry, LineLayout::Rgb);
+    const PictureFormat format = geometry.format->hasAlpha ? PictureFormat::Rgba : PictureFormat::Rgb;
+    checkLineMemory(geometry, LineLayout::Rgb, pngWriterMemoryBytes(geometry.width, format));
     uint64_t size = 0;
-    const bool written = writePngRows(
-        geometry.width, geometry.height, geometry.format->hasAlpha ? PictureFormat::Rgba : PictureFormat::Rgb,
-        [&lines](uint32_t y) { return lines.line(y); }, output, &size);
+    bool written = false;
+    DumpLines lines(input, geometry, LineLayout::Rgb);
+    try {
+        written = writePngRows(
+            geometry.width, geometry.height, format, [&lines](uint32_t y) { return lines.line(y); }, output, &size);
+    } catch (const std::bad_alloc&) {
+        raiseOutOfMemory(geometry);
+    }
     if (lines.failed())
         raiseError("cannot read input file '%s'", request.input.c_str());
     if (!written || !output.commit())

@@ -1,15 +1,22 @@
-// Instructions per pixel of the drawing paths that matter on a device, on
-// 320 x 240 pixels: fill RGB565, blit RGB565 -> RGB565, blit ARGB8888 ->
-// RGB565, blend ARGB8888 -> RGB565 at opacity 255 and 128; and of text: a
-// line of 45 characters at 16 pixels into RGB565 with the classic font
-// (8 bits) and with the packed one (4 bits, compressed), per pixel of the
-// classic glyphs' images, so that the two figures compare instruction
-// counts. Run under QEMU with -icount shift=0, where the SysTick timer on
-// the processor clock counts executed instructions (one tick per fixed
-// number of them, calibrated here on a loop of known length). Prints one
-// line a path; exit status 1 when an operation fails.
+// Instructions per pixel of the drawing paths that matter on a device, over
+// areas of 128 x 64 and of 16 x 16 pixels (a glyph): fills, copies, blends of
+// opaque and of translucent ARGB8888 and ARGB8565, A8 masks of random and of
+// text-like coverage, translucent solid fills, into RGB565, RGB565_SWAPPED
+// and ARGB8888; and of text: a line of 45 characters at 16 pixels into RGB565
+// with the classic font (8 bits) and with the packed one (4 bits,
+// compressed), per pixel of the classic glyphs' images, so that the two
+// figures compare instruction counts. Run under QEMU with -icount shift=0, where the SysTick timer
+// on the processor clock counts executed instructions (one tick per fixed
+// number of them, calibrated here on a loop of known length).
+//
+// Each operation is also checked: drawn again from a copy of its source
+// stored at 90 degrees, which only the general path reads, it must leave the
+// same bytes (a fill: every pixel the colour's stored value). Prints one line
+// per operation and size, "MISMATCH" after the figure of one that differs;
+// exit status 1 when an operation fails or differs.
 #include <stdint.h>
 #include <stdio.h>
+#include <string.h>
 
 #include <classic_16.h>
 #include <ds_surface.h>
@@ -17,13 +24,21 @@
 
 namespace {
 
-constexpr int32_t kWidth = 320;
-constexpr int32_t kHeight = 240;
+constexpr int32_t kWidth = 128;
+constexpr int32_t kHeight = 64;
 constexpr uint32_t kPixels = uint32_t(kWidth * kHeight);
 
-uint16_t destinationPixels[kPixels];
-uint16_t rgb565Pixels[kPixels];
-uint32_t argbPixels[kPixels];
+// Sources, each also stored turned by 90 degrees.
+uint16_t rgb565Pixels[kPixels], rgb565Turned[kPixels];
+uint32_t argbPixels[kPixels], argbTurned[kPixels];     // every byte random
+uint32_t opaquePixels[kPixels], opaqueTurned[kPixels]; // the same colours, alpha 255
+uint8_t argb8565Pixels[kPixels * 3], argb8565Turned[kPixels * 3];
+uint8_t coveragePixels[kPixels], coverageTurned[kPixels]; // A8, uniform
+uint8_t glyphPixels[kPixels], glyphTurned[kPixels];       // A8, text-like: 60 % 0, 25 % 255
+uint8_t fullPixels[kPixels];                              // A8, all 255, stored turned
+
+// Destinations: their first content, the drawn one and the checked one.
+uint32_t destinationStart[kPixels], destinationPixels[kPixels], checkPixels[kPixels];
 
 // SysTick: control and status, reload value, current value (counts down).
 volatile uint32_t* const kSysTickControl = reinterpret_cast<volatile uint32_t*>(0xE000E010);
@@ -69,29 +84,144 @@ uint32_t nextRandom(uint32_t& state)
 
 void fillSources()
 {
-    uint32_t state = 12345;
+    uint32_t state = 2024;
     for (uint32_t i = 0; i < kPixels; ++i) {
         rgb565Pixels[i] = uint16_t(nextRandom(state) >> 16);
         argbPixels[i] = nextRandom(state);
+        opaquePixels[i] = argbPixels[i] | 0xFF000000u;
+        const uint32_t colour = nextRandom(state);
+        memcpy(argb8565Pixels + 3 * i, &colour, 3);
+        coveragePixels[i] = uint8_t(nextRandom(state) >> 24);
+        const uint32_t kind = nextRandom(state) >> 16; // 0..65535
+        glyphPixels[i] = kind < 39322 ? 0 : kind < 55706 ? 255 : uint8_t(1 + (nextRandom(state) >> 24) % 254);
+        fullPixels[i] = 255;
+        destinationStart[i] = nextRandom(state);
     }
 }
 
-// Prints the instructions per pixel of one run of `operation` over
-// `pixels` pixels, as x.yy, with `unit` ("pixel", "glyph pixel").
-template <typename Operation>
-bool measure(const char* name, uint64_t perTickMilli, Operation operation, uint32_t pixels = kPixels,
-    const char* unit = "pixel")
+// A surface over `pixels`, kWidth x kHeight logical pixels stored upright or
+// at 90 degrees, rows packed.
+DsSurface surfaceOver(void* pixels, uint32_t mode, int32_t rotation)
+{
+    return DsSurface(
+        kWidth, kHeight, rotation, mode, static_cast<uint8_t*>(pixels), dsPackedPitch(kWidth, kHeight, rotation, mode));
+}
+
+// Stores the upright source `upright` turned by 90 degrees into `turned`.
+void turn(void* upright, void* turned, uint32_t mode)
+{
+    DsSurface from = surfaceOver(upright, mode, 0);
+    DsSurface to = surfaceOver(turned, mode, 90);
+    to.blit(from, DsRect(0, 0, kWidth, kHeight), 0, 0);
+}
+
+enum Kind : uint8_t { kFill, kBlendFill, kBlit, kBlend, kMask };
+
+struct Operation {
+    const char* name;
+    Kind kind;
+    uint32_t destinationMode;
+    uint32_t sourceMode;
+    void* source;    // upright
+    void* turned;    // the same at 90 degrees
+    uint32_t colour; // fills and masks
+    uint8_t opacity;
+};
+
+const Operation kOperations[] = {
+    {"a  fill RGB565", kFill, RGB565, 0, nullptr, nullptr, 0xFF336699, 255},
+    {"b  blit RGB565 -> RGB565", kBlit, RGB565, RGB565, rgb565Pixels, rgb565Turned, 0, 255},
+    {"c0 blit ARGB8888 -> RGB565", kBlit, RGB565, ARGB8888, argbPixels, argbTurned, 0, 255},
+    {"c1 blend ARGB8888 -> RGB565, alpha all 255", kBlend, RGB565, ARGB8888, opaquePixels, opaqueTurned, 0, 255},
+    {"c2 blend ARGB8888 -> RGB565, random alpha", kBlend, RGB565, ARGB8888, argbPixels, argbTurned, 0, 255},
+    {"d  blend ARGB8888 -> RGB565, opacity 128", kBlend, RGB565, ARGB8888, argbPixels, argbTurned, 0, 128},
+    {"e  blendMask A8 (random) -> RGB565", kMask, RGB565, A8, coveragePixels, coverageTurned, 0xFF336699, 255},
+    {"e2 blendMask A8 (text-like) -> RGB565", kMask, RGB565, A8, glyphPixels, glyphTurned, 0xFF336699, 255},
+    {"f  blendFill RGB565, alpha 160", kBlendFill, RGB565, 0, nullptr, nullptr, 0xA0336699, 255},
+    {"g  blend ARGB8565 -> RGB565", kBlend, RGB565, ARGB8565, argb8565Pixels, argb8565Turned, 0, 255},
+    {"h  blit ARGB8565 -> RGB565", kBlit, RGB565, ARGB8565, argb8565Pixels, argb8565Turned, 0, 255},
+    {"i  fill RGB565_SWAPPED", kFill, RGB565_SWAPPED, 0, nullptr, nullptr, 0xFF336699, 255},
+    {"j  blit RGB565 -> RGB565_SWAPPED", kBlit, RGB565_SWAPPED, RGB565, rgb565Pixels, rgb565Turned, 0, 255},
+    {"k  blend ARGB8888 -> RGB565_SWAPPED", kBlend, RGB565_SWAPPED, ARGB8888, argbPixels, argbTurned, 0, 255},
+    {"l  blendMask A8 (text-like) -> RGB565_SWAPPED", kMask, RGB565_SWAPPED, A8, glyphPixels, glyphTurned, 0xFF336699,
+        255},
+    {"m  blend ARGB8888 -> ARGB8888", kBlend, ARGB8888, ARGB8888, argbPixels, argbTurned, 0, 255},
+    {"n  blendMask A8 (text-like) -> ARGB8888", kMask, ARGB8888, A8, glyphPixels, glyphTurned, 0xFF336699, 255},
+};
+
+int draw(const Operation& operation, DsSurface& target, const DsSurface& source, const DsRect& area)
+{
+    switch (operation.kind) {
+    case kFill: return target.fill(area, operation.colour);
+    case kBlendFill: return target.blendFill(area, operation.colour, operation.opacity);
+    case kBlit: return target.blit(source, area, 0, 0);
+    case kBlend: return target.blend(source, area, 0, 0, operation.opacity);
+    default: return target.blendMask(source, area, 0, 0, operation.colour, operation.opacity);
+    }
+}
+
+// The same drawing by the general path, into `check`.
+bool matchesGeneralPath(const Operation& operation, DsSurface& target, DsSurface& check, const DsRect& area)
+{
+    const uint64_t bytes = target.bufferSize();
+    memcpy(checkPixels, destinationStart, size_t(bytes));
+    if (operation.kind == kFill) {
+        const uint32_t expected = dsEncodeColor(operation.destinationMode, operation.colour);
+        for (int32_t row = 0; row < area.height; ++row)
+            for (int32_t column = 0; column < area.width; ++column)
+                if (memcmp(target.pixels() + row * target.pitch() + column * target.bytesPerPixel(), &expected,
+                        target.bytesPerPixel()) != 0)
+                    return false;
+        return true;
+    }
+    if (operation.kind == kBlendFill) {
+        const DsSurface full = surfaceOver(fullPixels, A8, 90);
+        check.blendMask(full, area, 0, 0, operation.colour, operation.opacity);
+    } else {
+        draw(operation, check, surfaceOver(operation.turned, operation.sourceMode, 90), area);
+    }
+    return memcmp(target.pixels(), check.pixels(), size_t(bytes)) == 0;
+}
+
+// Prints the instructions per pixel of one drawing of `operation` over
+// `area`, as x.yy, and whether it matches the general path.
+bool measure(const Operation& operation, const DsRect& area, uint64_t perTickMilli)
+{
+    DsSurface target = surfaceOver(destinationPixels, operation.destinationMode, 0);
+    DsSurface check = surfaceOver(checkPixels, operation.destinationMode, 0);
+    const DsSurface source =
+        operation.source ? surfaceOver(operation.source, operation.sourceMode, 0) : surfaceOver(fullPixels, A8, 0);
+    memcpy(destinationPixels, destinationStart, size_t(target.bufferSize()));
+    const uint32_t start = *kSysTickCurrent;
+    const int result = draw(operation, target, source, area);
+    const uint32_t ticks = ticksBetween(start, *kSysTickCurrent);
+    if (result != DS_DRAW_OK) {
+        printf("%ldx%ld %s: failed with result %d\n", long(area.width), long(area.height), operation.name, result);
+        return false;
+    }
+    const bool matches = matchesGeneralPath(operation, target, check, area);
+    const uint64_t perPixelCenti = uint64_t(ticks) * perTickMilli / uint64_t(area.width * area.height) / 10;
+    printf("%3ldx%-3ld %-46s %3lu.%02lu instructions per pixel%s\n", long(area.width), long(area.height),
+        operation.name, static_cast<unsigned long>(perPixelCenti / 100),
+        static_cast<unsigned long>(perPixelCenti % 100), matches ? "" : "  MISMATCH");
+    return matches;
+}
+
+// Prints the instructions per pixel of the classic glyphs' images of one
+// drawing of `draw`, as x.yy, under `name`.
+template <typename Drawing>
+bool measureTextDrawing(const char* name, uint32_t glyphPixels, uint64_t perTickMilli, Drawing draw)
 {
     const uint32_t start = *kSysTickCurrent;
-    const int result = operation();
+    const int result = draw();
     const uint32_t ticks = ticksBetween(start, *kSysTickCurrent);
     if (result != DS_DRAW_OK) {
         printf("%s: failed with result %d\n", name, result);
         return false;
     }
-    const uint64_t perPixelCenti = uint64_t(ticks) * perTickMilli / pixels / 10;
-    printf("%-40s %3lu.%02lu instructions per %s\n", name, static_cast<unsigned long>(perPixelCenti / 100),
-        static_cast<unsigned long>(perPixelCenti % 100), unit);
+    const uint64_t perPixelCenti = uint64_t(ticks) * perTickMilli / glyphPixels / 10;
+    printf("%-54s %3lu.%02lu instructions per glyph pixel\n", name, static_cast<unsigned long>(perPixelCenti / 100),
+        static_cast<unsigned long>(perPixelCenti % 100));
     return true;
 }
 
@@ -101,13 +231,35 @@ static_assert(sizeof "AVATAR To: a quick fix for 45 WAVY glyphs, ok" == 46, "the
 
 // Pixels of the classic glyphs' images along the line: what the text
 // figures are per.
-uint32_t glyphPixels(const ds_bitmap_font_t& font, const char* text)
+uint32_t classicGlyphPixels(const ds_bitmap_font_t& font, const char* text)
 {
     uint32_t pixels = 0;
     for (const char* at = text; *at != 0; ++at)
         if (const ds_bitmap_font_char_t* glyph = font.chars[uint8_t(*at)])
             pixels += uint32_t(glyph->w) * glyph->h;
     return pixels;
+}
+
+// The line drawn with each font into an RGB565 surface over the destination
+// pixels, wide enough for the whole line so that no glyph is clipped.
+bool measureText(uint64_t perTickMilli)
+{
+    constexpr int32_t kTextWidth = 512;
+    constexpr int32_t kTextHeight = int32_t(sizeof destinationPixels / 2 / kTextWidth);
+    DsSurface target(kTextWidth, kTextHeight, 0, RGB565, reinterpret_cast<uint8_t*>(destinationPixels), kTextWidth * 2);
+    const int32_t widths[] = {dsTextWidth(font_classic_16_0, kTextLine), dsTextWidth(font_packed_16_0, kTextLine)};
+    for (const int32_t width : widths)
+        if (width + 8 > kTextWidth || font_classic_16_0.height + 8 > kTextHeight) {
+            printf("text: the line of %ld pixels does not fit the surface\n", long(width));
+            return false;
+        }
+    const uint32_t line = classicGlyphPixels(font_classic_16_0, kTextLine);
+    bool ok = measureTextDrawing("text classic 8 bpp -> RGB565", line, perTickMilli,
+        [&] { return dsDrawText(target, font_classic_16_0, 4, 4, kTextLine, 0xFFFFFFFF); });
+    ok = measureTextDrawing("text packed 4 bpp compressed -> RGB565", line, perTickMilli,
+             [&] { return dsDrawText(target, font_packed_16_0, 4, 4, kTextLine, 0xFFFFFFFF); }) &&
+        ok;
+    return ok;
 }
 
 } // namespace
@@ -119,25 +271,18 @@ int main()
     printf("SysTick: %lu.%03lu instructions per tick\n", static_cast<unsigned long>(perTickMilli / 1000),
         static_cast<unsigned long>(perTickMilli % 1000));
     fillSources();
-    DsSurface destination(kWidth, kHeight, 0, RGB565, reinterpret_cast<uint8_t*>(destinationPixels), kWidth * 2);
-    const DsSurface rgb565(kWidth, kHeight, 0, RGB565, reinterpret_cast<uint8_t*>(rgb565Pixels), kWidth * 2);
-    const DsSurface argb(kWidth, kHeight, 0, ARGB8888, reinterpret_cast<uint8_t*>(argbPixels), kWidth * 4);
-    const DsRect whole(0, 0, kWidth, kHeight);
-    bool ok = measure("fill RGB565", perTickMilli, [&] { return destination.fill(whole, 0xFF336699); });
-    ok = ok && measure("blit RGB565 -> RGB565", perTickMilli, [&] { return destination.blit(rgb565, whole, 0, 0); });
-    ok = ok && measure("blit ARGB8888 -> RGB565", perTickMilli, [&] { return destination.blit(argb, whole, 0, 0); });
-    ok = ok && measure("blend ARGB8888 -> RGB565, opacity 255", perTickMilli, [&] {
-        return destination.blend(argb, whole, 0, 0, 255);
-    });
-    ok = ok && measure("blend ARGB8888 -> RGB565, opacity 128", perTickMilli, [&] {
-        return destination.blend(argb, whole, 0, 0, 128);
-    });
-    const uint32_t line = glyphPixels(font_classic_16_0, kTextLine);
-    ok = ok && measure("text classic 8 bpp -> RGB565", perTickMilli, [&] {
-        return dsDrawText(destination, font_classic_16_0, 4, 40, kTextLine, 0xFFFFFFFF);
-    }, line, "glyph pixel");
-    ok = ok && measure("text packed 4 bpp compressed -> RGB565", perTickMilli, [&] {
-        return dsDrawText(destination, font_packed_16_0, 4, 80, kTextLine, 0xFFFFFFFF);
-    }, line, "glyph pixel");
+    turn(rgb565Pixels, rgb565Turned, RGB565);
+    turn(argbPixels, argbTurned, ARGB8888);
+    turn(opaquePixels, opaqueTurned, ARGB8888);
+    turn(argb8565Pixels, argb8565Turned, ARGB8565);
+    turn(coveragePixels, coverageTurned, A8);
+    turn(glyphPixels, glyphTurned, A8);
+    // The whole area, then a glyph's.
+    const DsRect areas[] = {DsRect(0, 0, kWidth, kHeight), DsRect(0, 0, 16, 16)};
+    bool ok = true;
+    for (const DsRect& area : areas)
+        for (const Operation& operation : kOperations)
+            ok = measure(operation, area, perTickMilli) && ok;
+    ok = measureText(perTickMilli) && ok;
     return ok ? 0 : 1;
 }

@@ -4,18 +4,26 @@
    output; nothing of LVGL is compiled. */
 #ifndef STUB_LVGL_H
 #define STUB_LVGL_H
-#include <stdint.h>
 #include <stdbool.h>
 #include <stddef.h>
+#include <stdint.h>
 #define LVGL_VERSION_MAJOR 8
 #define LVGL_VERSION_MINOR 3
 #define LVGL_VERSION_PATCH 0
-#define LV_VERSION_CHECK(x, y, z) (x == LVGL_VERSION_MAJOR && (y < LVGL_VERSION_MINOR || (y == LVGL_VERSION_MINOR && z <= LVGL_VERSION_PATCH)))
+#define LV_VERSION_CHECK(x, y, z)                                                                                      \
+    (x == LVGL_VERSION_MAJOR && (y < LVGL_VERSION_MINOR || (y == LVGL_VERSION_MINOR && z <= LVGL_VERSION_PATCH)))
 #define LV_ATTRIBUTE_LARGE_CONST
 typedef int16_t lv_coord_t;
 enum { LV_FONT_SUBPX_NONE, LV_FONT_SUBPX_HOR, LV_FONT_SUBPX_VER, LV_FONT_SUBPX_BOTH };
 struct _lv_font_t;
-typedef struct { uint16_t adv_w; uint16_t box_w; uint16_t box_h; int16_t ofs_x; int16_t ofs_y; uint8_t bpp; } lv_font_glyph_dsc_t;
+typedef struct {
+    uint16_t adv_w;
+    uint16_t box_w;
+    uint16_t box_h;
+    int16_t ofs_x;
+    int16_t ofs_y;
+    uint8_t bpp;
+} lv_font_glyph_dsc_t;
 typedef struct _lv_font_t {
     bool (*get_glyph_dsc)(const struct _lv_font_t*, lv_font_glyph_dsc_t*, uint32_t, uint32_t);
     const uint8_t* (*get_glyph_bitmap)(const struct _lv_font_t*, uint32_t);
@@ -64,7 +72,10 @@ typedef struct {
     uint8_t left_class_cnt;
     uint8_t right_class_cnt;
 } lv_font_fmt_txt_kern_classes_t;
-typedef struct { uint32_t last_letter; uint32_t last_glyph_id; } lv_font_fmt_txt_glyph_cache_t;
+typedef struct {
+    uint32_t last_letter;
+    uint32_t last_glyph_id;
+} lv_font_fmt_txt_glyph_cache_t;
 typedef struct {
     const uint8_t* glyph_bitmap;
     const lv_font_fmt_txt_glyph_dsc_t* glyph_dsc;

@@ -19,7 +19,7 @@ constexpr int32_t kSceneHeight = 240; // logical framebuffer height
 struct SceneAssets {
     const ds_bitmap_font_t& font;  // generated font of the framebuffer's rotation
     const ds_packed_font_t& label; // packed font of that rotation, for UTF-8 text
-    const uint8_t* logo;          // surface file, RGB888 stored at 90
+    const uint8_t* logo;           // surface file, RGB888 stored at 90
     size_t logoSize;
     const uint8_t* badge; // surface file, ARGB8888
     size_t badgeSize;

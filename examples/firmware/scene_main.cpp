@@ -33,9 +33,9 @@ bool writeFile(const char* name, const uint8_t* bytes, size_t size)
 // Draws the scene into a framebuffer stored at `rotation` and writes it to `name`.
 bool drawAndWrite(int32_t rotation, const SceneAssets& assets, const char* name)
 {
-    const uint32_t pitch = uint32_t(rotation == 90 ? kSceneHeight : kSceneWidth) * 2;
+    const uint32_t pitch = dsPackedPitch(kSceneWidth, kSceneHeight, rotation, RGB565);
     uint8_t* pixels = reinterpret_cast<uint8_t*>(framebufferPixels);
-    DsSurface framebuffer(kSceneWidth, kSceneHeight, rotation, RGB565, pixels, pitch);
+    DsSurface framebuffer(kSceneWidth, kSceneHeight, rotation, RGB565, pixels, pitch, sizeof framebufferPixels);
     const int result = drawScene(framebuffer, assets);
     if (result != DS_DRAW_OK) {
         printf("%s: drawing failed with result %d\n", name, result);

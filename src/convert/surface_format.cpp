@@ -1,6 +1,7 @@
 #include "surface_format.h"
 
 #include "ds_bytes.h"
+#include "ds_draw_paths.h"
 
 #include <cstring>
 #include <memory>
@@ -8,9 +9,8 @@
 
 namespace {
 
-constexpr uint32_t kIndexCount = 256;         // the values a byte of I8 or AI88 can take
-constexpr uint32_t kOpaqueBlack = 0xFF000000; // an index past the palette
-constexpr uint32_t kColourChannels = 3;       // red, green, blue: the channels that are dithered
+constexpr uint32_t kIndexCount = 256;   // the values a byte of I8 or AI88 can take
+constexpr uint32_t kColourChannels = 3; // red, green, blue: the channels that are dithered
 
 // Floyd-Steinberg weights in sixteenths: ahead in the row, then behind,
 // straight below and ahead in the next row.
@@ -20,102 +20,16 @@ constexpr int32_t kBelow = 5;
 constexpr int32_t kBelowAhead = 1;
 constexpr int32_t kWeightShift = 4; // the weights add up to 16
 
-// Bytes of a pixel, for the modes known at compile time.
-constexpr uint32_t bytesOf(uint32_t mode)
-{
-    return mode == ARGB8888 ? 4 : mode == RGB888 ? 3 : mode == I8 || mode == A8 ? 1 : 2;
-}
-
-uint32_t loadLittleEndian(const uint8_t* pixel, uint32_t bytes)
-{
-    uint32_t value = 0;
-    for (uint32_t i = 0; i < bytes; ++i)
-        value |= uint32_t(pixel[i]) << (8 * i);
-    return value;
-}
-
-void storeLittleEndian(uint8_t* pixel, uint32_t bytes, uint32_t value)
-{
-    for (uint32_t i = 0; i < bytes; ++i)
-        pixel[i] = uint8_t(value >> (8 * i));
-}
-
 bool readsPalette(const DsSurface& surface)
 {
     return (surface.colorMode() == I8 || surface.colorMode() == AI88) && surface.palette();
 }
 
-// The colours of the 256 indices of an I8 or AI88 surface: through its
-// palette, or the grey levels dsDecodeColor reads without one.
-std::vector<uint32_t> indexColours(const DsSurface& surface)
+// True for the modes a conversion makes: every sized mode but I8, whose
+// values are indices, not colours.
+bool convertsTo(uint32_t colorMode)
 {
-    std::vector<uint32_t> colours(kIndexCount, kOpaqueBlack);
-    if (!readsPalette(surface)) {
-        for (uint32_t i = 0; i < kIndexCount; ++i)
-            colours[i] = dsDecodeColor(I8, i);
-        return colours;
-    }
-    const uint32_t step = surface.paletteHasAlpha() ? 4 : 3;
-    const uint8_t* entry = surface.palette();
-    for (uint32_t i = 0; i < surface.paletteSize() && i < kIndexCount; ++i, entry += step)
-        colours[i] = ds::makeArgb(step == 4 ? entry[3] : 0xFF, entry[2], entry[1], entry[0]);
-    return colours;
-}
-
-// One stored row of `width` pixels of mode Mode as 0xAARRGGBB words; the
-// mode is a template argument so that each conversion is compiled into its
-// own loop.
-template <uint32_t Mode>
-void fetchRowAs(const uint8_t* pixel, int32_t width, const uint32_t* indexColour, uint32_t* colours)
-{
-    for (int32_t x = 0; x < width; ++x, pixel += bytesOf(Mode)) {
-        if constexpr (Mode == I8)
-            colours[x] = indexColour[pixel[0]];
-        else if constexpr (Mode == AI88)
-            colours[x] = (indexColour[pixel[0]] & 0xFFFFFF) | uint32_t(pixel[1]) << 24;
-        else
-            colours[x] = dsDecodeColor(Mode, loadLittleEndian(pixel, bytesOf(Mode)));
-    }
-}
-
-template <uint32_t Mode>
-void storeRowAs(uint8_t* pixel, int32_t width, const uint32_t* colours)
-{
-    for (int32_t x = 0; x < width; ++x, pixel += bytesOf(Mode))
-        storeLittleEndian(pixel, bytesOf(Mode), dsEncodeColor(Mode, colours[x]));
-}
-
-using FetchRow = void (*)(const uint8_t* pixel, int32_t width, const uint32_t* indexColour, uint32_t* colours);
-using StoreRow = void (*)(uint8_t* pixel, int32_t width, const uint32_t* colours);
-
-FetchRow fetcherFor(uint32_t mode)
-{
-    switch (mode) {
-    case ARGB8888: return fetchRowAs<ARGB8888>;
-    case RGB888: return fetchRowAs<RGB888>;
-    case RGB565: return fetchRowAs<RGB565>;
-    case ARGB1555: return fetchRowAs<ARGB1555>;
-    case ARGB4444: return fetchRowAs<ARGB4444>;
-    case I8: return fetchRowAs<I8>;
-    case AI88: return fetchRowAs<AI88>;
-    case A8: return fetchRowAs<A8>;
-    default: return nullptr;
-    }
-}
-
-// I8 is never a target: its indices are not colours.
-StoreRow storerFor(uint32_t mode)
-{
-    switch (mode) {
-    case ARGB8888: return storeRowAs<ARGB8888>;
-    case RGB888: return storeRowAs<RGB888>;
-    case RGB565: return storeRowAs<RGB565>;
-    case ARGB1555: return storeRowAs<ARGB1555>;
-    case ARGB4444: return storeRowAs<ARGB4444>;
-    case AI88: return storeRowAs<AI88>;
-    case A8: return storeRowAs<A8>;
-    default: return nullptr;
-    }
+    return dsBytesPerPixel(colorMode) != 0 && colorMode != I8;
 }
 
 uint32_t channelOf(uint32_t argb, uint32_t channel)
@@ -147,6 +61,14 @@ public:
             for (uint32_t c = 0; c < kColourChannels; ++c)
                 mTables[c][i] = Entry{int16_t(int32_t(level) - int32_t(channelOf(shown, c))), uint8_t(level)};
         }
+    }
+
+    // The general path's step between fetch and store: the rows come top
+    // down, the first left to right.
+    static void filterRow(void* context, uint32_t* colours, uint32_t)
+    {
+        auto* ditherer = static_cast<Ditherer*>(context);
+        ditherer->ditherRow(ditherer->mRows++ % 2 == 0, colours);
     }
 
     // Replaces each colour of the row by the one to store for it, with the
@@ -211,6 +133,7 @@ private:
     }
 
     int32_t mWidth;                        // pixels of a row
+    uint32_t mRows = 0;                    // rows dithered so far
     std::vector<int32_t> mCurrent;         // errors for the row being dithered
     std::vector<int32_t> mNext;            // errors for the row below it
     ChannelTable mTables[kColourChannels]; // red, green, blue
@@ -220,14 +143,13 @@ private:
 
 bool dsCanDither(uint32_t colorMode)
 {
-    return colorMode == RGB565 || colorMode == ARGB1555 || colorMode == ARGB4444;
+    return colorMode == RGB565 || colorMode == ARGB1555 || colorMode == ARGB4444 || colorMode == RGB565_SWAPPED ||
+        colorMode == ARGB8565;
 }
 
 DsSurface* dsConvertSurface(const DsSurface& source, uint32_t colorMode, bool dither)
 {
-    const FetchRow fetch = source.isValid() ? fetcherFor(source.colorMode()) : nullptr;
-    const StoreRow store = storerFor(colorMode);
-    if (!fetch || !store || source.rotation() != 0 || (dither && !dsCanDither(colorMode)))
+    if (!source.isValid() || source.rotation() != 0 || !convertsTo(colorMode) || (dither && !dsCanDither(colorMode)))
         return nullptr;
     const int32_t noRotation = 0;
     const uint64_t greyPalette = colorMode == AI88 ? kIndexCount : 0;
@@ -237,15 +159,19 @@ DsSurface* dsConvertSurface(const DsSurface& source, uint32_t colorMode, bool di
         return nullptr;
     for (uint32_t i = 0; i < greyPalette; ++i)
         std::memset(target->palette() + 3 * i, int(i), 3);
-    const std::vector<uint32_t> indexColour = indexColours(source);
-    std::vector<uint32_t> colours(size_t(source.width()));
-    auto ditherer = std::make_unique<Ditherer>(colorMode, dither ? source.width() : 0);
-    for (int32_t row = 0; row < source.height(); ++row) {
-        fetch(source.pixels() + uint64_t(row) * source.pitch(), source.width(), indexColour.data(), colours.data());
-        if (dither)
-            ditherer->ditherRow(row % 2 == 0, colours.data());
-        store(target->pixels() + uint64_t(row) * target->pitch(), target->width(), colours.data());
+    const ds::Job job{ds::Operation::Copy, source.colorMode(), colorMode, ds::paletteOf(source),
+        ds::Palette{nullptr, 0, 3}, 255, 0, 0};
+    const ds::Area area{target->pixels(), ptrdiff_t(target->pitch()), source.pixels(),
+        ptrdiff_t(source.bytesPerPixel()), ptrdiff_t(source.pitch()), uint32_t(source.width()),
+        uint32_t(source.height())};
+    std::vector<uint32_t> row(size_t(source.width()));
+    std::unique_ptr<Ditherer> ditherer;
+    std::unique_ptr<ds::RowFilter> filter;
+    if (dither) {
+        ditherer = std::make_unique<Ditherer>(colorMode, source.width());
+        filter = std::make_unique<ds::RowFilter>(ds::RowFilter{Ditherer::filterRow, ditherer.get()});
     }
+    ds::convertArea(job, area, row.data(), filter.get());
     return target.release();
 }
 
@@ -280,4 +206,28 @@ bool dsReadPaletteFile(const uint8_t* data, uint64_t size, DsPaletteFile& palett
     palette.entries = data + kDsPaletteFileHeaderBytes;
     palette.count = uint16_t(count);
     return true;
+}
+
+bool dsHasTranslucentPixel(const DsSurface& surface)
+{
+    // Without an alpha channel or a palette that has one, every pixel is opaque.
+    if (!surface.isValid() || (!dsHasAlpha(surface.colorMode()) && !surface.paletteHasAlpha()))
+        return false;
+    // RGBA images decode to ARGB8888: their alpha bytes are read straight
+    // from the rows, without a pixel read through the mode for each.
+    if (surface.colorMode() == ARGB8888) {
+        constexpr uint32_t kAlphaByte = 3;
+        for (int32_t row = 0; row < surface.height(); ++row) {
+            const uint8_t* pixel = surface.pixels() + uint64_t(row) * surface.pitch() + kAlphaByte;
+            for (int32_t column = 0; column < surface.width(); ++column, pixel += 4)
+                if (*pixel != 0xFF)
+                    return true;
+        }
+        return false;
+    }
+    for (int32_t y = 0; y < surface.logicalHeight(); ++y)
+        for (int32_t x = 0; x < surface.logicalWidth(); ++x)
+            if (ds::alphaOf(surface.pixel(x, y)) != 0xFF)
+                return true;
+    return false;
 }

@@ -8,11 +8,12 @@
 #include <stdint.h>
 
 // True for the modes --dither takes: those whose channels have fewer than
-// 8 bits (RGB565, ARGB1555, ARGB4444).
+// 8 bits (RGB565, ARGB1555, ARGB4444, RGB565_SWAPPED, ARGB8565).
 bool dsCanDither(uint32_t colorMode);
 
 // A new upright surface of `colorMode` (any sized mode but I8) holding the
-// colours of the upright surface `source` as dsEncodeColor stores them.
+// colours of the upright surface `source` as dsEncodeColor stores them: the
+// drawing library's general path, with the dithering as a step per row.
 // With `dither` (for a mode dsCanDither takes) the colour channels get
 // Floyd-Steinberg error diffusion: the error of each pixel, measured against
 // the colour the stored value shows (dsDecodeColor), goes 7/16 to the next
@@ -23,6 +24,11 @@ bool dsCanDither(uint32_t colorMode);
 // same bytes on every machine. Null when the memory cannot be had, when a
 // surface is rotated or when the mode cannot be made.
 DsSurface* dsConvertSurface(const DsSurface& source, uint32_t colorMode, bool dither);
+
+// True when a pixel of `surface` reads (through its palette, if it has one)
+// with an alpha below 255: the image has transparency that a mode without
+// alpha would drop. False for an invalid surface.
+bool dsHasTranslucentPixel(const DsSurface& surface);
 
 // The palette file of an I8 surface: a little-endian 32-bit entry count
 // (1 to DsSurface::kMaxPaletteSize), then 4 bytes per entry, B, G, R, A (A

@@ -10,6 +10,11 @@ inline uint32_t dsLoadLittle16(const uint8_t* bytes)
     return uint32_t(bytes[0]) | uint32_t(bytes[1]) << 8;
 }
 
+inline uint32_t dsLoadLittle24(const uint8_t* bytes)
+{
+    return uint32_t(bytes[0]) | uint32_t(bytes[1]) << 8 | uint32_t(bytes[2]) << 16;
+}
+
 inline uint32_t dsLoadLittle32(const uint8_t* bytes)
 {
     return uint32_t(bytes[0]) | uint32_t(bytes[1]) << 8 | uint32_t(bytes[2]) << 16 | uint32_t(bytes[3]) << 24;
@@ -19,6 +24,13 @@ inline void dsStoreLittle16(uint8_t* bytes, uint32_t value)
 {
     bytes[0] = uint8_t(value);
     bytes[1] = uint8_t(value >> 8);
+}
+
+inline void dsStoreLittle24(uint8_t* bytes, uint32_t value)
+{
+    bytes[0] = uint8_t(value);
+    bytes[1] = uint8_t(value >> 8);
+    bytes[2] = uint8_t(value >> 16);
 }
 
 inline void dsStoreLittle32(uint8_t* bytes, uint32_t value)

@@ -1,94 +1,92 @@
-// DsSurface's drawing operations: clipping, the mapping between logical and
-// stored coordinates, and the cutting of each operation into runs of stored
-// rows for the paths of ds_draw_paths.h.
+// DsSurface's drawing operations: refusals, clipping and the mapping between
+// logical and stored coordinates, done once per call to cut the operation
+// into a job and an area for the engine of ds_draw_paths.h.
 #include "ds_draw_paths.h"
+#include "ds_rotations.h"
 #include "ds_surface.h"
 
 namespace {
 
+using ds::Area;
 using ds::Job;
 using ds::Operation;
-using ds::Run;
+using ds::paletteOf;
 
-// A rectangle with 64-bit edges: left <= x < right, top <= y < bottom.
-struct Edges {
-    int64_t left;
-    int64_t top;
-    int64_t right;
-    int64_t bottom;
+int64_t smaller(int64_t a, int64_t b)
+{
+    return a < b ? a : b;
+}
 
-    bool isEmpty() const { return right <= left || bottom <= top; }
+int64_t larger(int64_t a, int64_t b)
+{
+    return a > b ? a : b;
+}
+
+// The quarter turn of a surface as an index: 0 for 0 degrees (and for an
+// angle outside the list, which the library reads as 0), 1 for 90, 2 for
+// 180, 3 for 270.
+uint32_t turnOf(const DsSurface& surface)
+{
+    for (uint32_t turn = 1; turn < kDsRotationCount; ++turn)
+        if (uint32_t(surface.rotation()) == kDsRotations[turn])
+            return turn;
+    return 0;
+}
+
+// The logical steps that one stored column and one stored row to the right
+// and down make, by quarter turn.
+struct StoredSteps {
+    int8_t columnX, columnY; // one stored column
+    int8_t rowX, rowY;       // one stored row
+};
+constexpr StoredSteps kStoredSteps[4] = {{1, 0, 0, 1}, {0, 1, -1, 0}, {-1, 0, 0, -1}, {0, -1, 1, 0}};
+
+// Where the logical pixels of a surface lie in its buffer: logical (x, y)
+// at origin + x * xStep + y * yStep.
+struct Frame {
+    uint8_t* origin;
+    ptrdiff_t xStep;
+    ptrdiff_t yStep;
 };
 
-Edges edgesOf(const DsRect& rect)
+Frame frameOf(const DsSurface& surface)
 {
-    return {rect.x, rect.y, int64_t(rect.x) + rect.width, int64_t(rect.y) + rect.height};
-}
-
-Edges intersect(const Edges& a, const Edges& b)
-{
-    return {a.left > b.left ? a.left : b.left, a.top > b.top ? a.top : b.top, a.right < b.right ? a.right : b.right,
-        a.bottom < b.bottom ? a.bottom : b.bottom};
-}
-
-// The logical pixel at stored (column, row): the inverse of dsStoredPosition.
-DsStoredPosition logicalPosition(int32_t rotation, int64_t width, int64_t height, int64_t column, int64_t row)
-{
-    switch (rotation) {
-    case 90: return {width - 1 - row, column};
-    case 180: return {width - 1 - column, height - 1 - row};
-    case 270: return {row, height - 1 - column};
-    default: return {column, row};
+    const ptrdiff_t bytes = ptrdiff_t(surface.bytesPerPixel()), pitch = ptrdiff_t(surface.pitch());
+    uint8_t* const first = surface.pixels();
+    const ptrdiff_t lastColumn = (surface.width() - 1) * bytes, lastRow = (surface.height() - 1) * pitch;
+    switch (turnOf(surface)) {
+    case 1: return {first + lastRow, -pitch, bytes};
+    case 2: return {first + lastRow + lastColumn, -bytes, -pitch};
+    case 3: return {first + lastColumn, pitch, -bytes};
+    default: return {first, bytes, pitch};
     }
 }
 
-// The logical step that one stored column to the right makes.
-DsStoredPosition logicalColumnStep(int32_t rotation)
+// The logical rectangle of the stored rectangle `stored` (inside the surface).
+DsRect logicalOf(const DsSurface& surface, const DsRect& stored)
 {
-    switch (rotation) {
-    case 90: return {0, 1};
-    case 180: return {-1, 0};
-    case 270: return {0, -1};
-    default: return {1, 0};
+    const int32_t columns = surface.width(), rows = surface.height();
+    switch (turnOf(surface)) {
+    case 1: return DsRect(rows - stored.y - stored.height, stored.x, stored.height, stored.width);
+    case 2:
+        return DsRect(columns - stored.x - stored.width, rows - stored.y - stored.height, stored.width, stored.height);
+    case 3: return DsRect(stored.y, columns - stored.x - stored.width, stored.height, stored.width);
+    default: return stored;
     }
 }
 
-// The stored rectangle of a non-empty logical rectangle inside a surface of
-// `width` x `height` logical pixels: the box of two opposite corners.
-DsRect storedRect(int32_t rotation, int64_t width, int64_t height, const Edges& logical)
+// The stored rectangle of the logical rectangle `logical` (inside the surface).
+DsRect storedOf(const DsSurface& surface, const DsRect& logical)
 {
-    const DsStoredPosition a = dsStoredPosition(rotation, width, height, logical.left, logical.top);
-    const DsStoredPosition b = dsStoredPosition(rotation, width, height, logical.right - 1, logical.bottom - 1);
-    const int64_t column = a.column < b.column ? a.column : b.column;
-    const int64_t row = a.row < b.row ? a.row : b.row;
-    const int64_t columns = (a.column < b.column ? b.column - a.column : a.column - b.column) + 1;
-    const int64_t rows = (a.row < b.row ? b.row - a.row : a.row - b.row) + 1;
-    return DsRect(int32_t(column), int32_t(row), int32_t(columns), int32_t(rows));
-}
-
-// The logical rectangle of a non-empty stored rectangle.
-DsRect logicalRect(int32_t rotation, int64_t width, int64_t height, const DsRect& stored)
-{
-    const DsStoredPosition a = logicalPosition(rotation, width, height, stored.x, stored.y);
-    const DsStoredPosition b = logicalPosition(
-        rotation, width, height, int64_t(stored.x) + stored.width - 1, int64_t(stored.y) + stored.height - 1);
-    const int64_t x = a.column < b.column ? a.column : b.column;
-    const int64_t y = a.row < b.row ? a.row : b.row;
-    const int64_t w = (a.column < b.column ? b.column - a.column : a.column - b.column) + 1;
-    const int64_t h = (a.row < b.row ? b.row - a.row : a.row - b.row) + 1;
-    return DsRect(int32_t(x), int32_t(y), int32_t(w), int32_t(h));
-}
-
-// The stored value `argb` gives in `mode`; I8 takes the word's low byte as
-// the index.
-uint32_t storedValue(uint32_t mode, uint32_t argb)
-{
-    return mode == I8 ? argb & 0xFF : dsEncodeColor(mode, argb);
-}
-
-bool hasAlpha(uint32_t mode)
-{
-    return mode == ARGB8888 || mode == ARGB1555 || mode == ARGB4444 || mode == AI88 || mode == A8;
+    const int32_t columns = surface.width(), rows = surface.height();
+    switch (turnOf(surface)) {
+    case 1: return DsRect(logical.y, rows - logical.x - logical.width, logical.height, logical.width);
+    case 2:
+        return DsRect(
+            columns - logical.x - logical.width, rows - logical.y - logical.height, logical.width, logical.height);
+    case 3: return DsRect(columns - logical.y - logical.height, logical.x, logical.height, logical.width);
+    default: return logical;
+    }
 }
 
 uint8_t* storedPixel(const DsSurface& surface, int64_t column, int64_t row)
@@ -96,29 +94,70 @@ uint8_t* storedPixel(const DsSurface& surface, int64_t column, int64_t row)
     return surface.pixels() + uint64_t(row) * surface.pitch() + uint64_t(column) * surface.bytesPerPixel();
 }
 
-// Cuts the job over the logical destination rectangle `area` (inside the
-// destination and its clip) into runs; the source pixel of logical
-// destination (x, y) is logical source (x + dx, y + dy).
-void runJob(const Job& job, DsSurface& destination, const DsSurface& source, const Edges& area, int64_t dx, int64_t dy)
+// The value `argb` stores in `mode`; I8 takes the word's low byte as the index.
+uint32_t storedValue(uint32_t mode, uint32_t argb)
 {
-    const int32_t rotation = destination.rotation();
-    const int64_t width = destination.logicalWidth(), height = destination.logicalHeight();
-    const int64_t sourceWidth = source.logicalWidth(), sourceHeight = source.logicalHeight();
-    const DsRect stored = storedRect(rotation, width, height, area);
-    const DsStoredPosition step = logicalColumnStep(rotation);
-    for (int64_t row = stored.y; row < int64_t(stored.y) + stored.height; ++row) {
-        const DsStoredPosition at = logicalPosition(rotation, width, height, stored.x, row);
-        const DsStoredPosition from =
-            dsStoredPosition(source.rotation(), sourceWidth, sourceHeight, at.column + dx, at.row + dy);
-        const DsStoredPosition next = dsStoredPosition(
-            source.rotation(), sourceWidth, sourceHeight, at.column + dx + step.column, at.row + dy + step.row);
-        const ptrdiff_t sourceStep = ptrdiff_t((next.column - from.column) * int64_t(source.bytesPerPixel()) +
-            (next.row - from.row) * int64_t(source.pitch()));
-        const Run run{storedPixel(destination, stored.x, row), storedPixel(source, from.column, from.row), sourceStep,
-            uint32_t(stored.width)};
-        if (!ds::fastRun(job, run))
-            ds::generalRun(job, run);
+    return mode == I8 ? argb & 0xFF : dsEncodeColor(mode, argb);
+}
+
+// True when the source may read as anything but opaque.
+bool readsAlpha(const DsSurface& source)
+{
+    return dsHasAlpha(source.colorMode()) || (source.colorMode() == I8 && source.paletteHasAlpha());
+}
+
+Job jobOf(Operation operation, const DsSurface& destination, const DsSurface* source)
+{
+    return {operation, source ? source->colorMode() : ds::kNoSource, destination.colorMode(),
+        source ? paletteOf(*source) : ds::Palette{nullptr, 0, 3}, paletteOf(destination), 255, 0, 0};
+}
+
+// One axis of a placement: `count` logical destination pixels from
+// `first`, on which the source pixels from `sourceFirst` land.
+struct Axis {
+    int32_t first;
+    int32_t count;
+    int32_t sourceFirst;
+};
+
+// Places the source pixels [start, start + length) of a source `size`
+// pixels long so that `start` lands on `position`, and keeps the part that
+// lies in the source and in the destination's clip [clipStart, clipStart +
+// clipLength), clipStart >= 0. False when nothing is left. The edges may pass
+// the int32 range on the way; what is left lies inside both surfaces.
+bool placeAxis(
+    int32_t start, int32_t length, int32_t size, int32_t position, int32_t clipStart, int32_t clipLength, Axis& axis)
+{
+    const int64_t shift = int64_t(position) - start;
+    const int64_t first = larger(larger(start, 0) + shift, clipStart);
+    const int64_t end = smaller(smaller(int64_t(start) + length, size) + shift, int64_t(clipStart) + clipLength);
+    if (end <= first)
+        return false;
+    axis = {int32_t(first), int32_t(end - first), int32_t(first - shift)};
+    return true;
+}
+
+// Runs the job over the logical rectangle of `columns` and `rows` of the
+// destination (inside it and its clip), with the source pixels they give.
+void run(const Job& job, DsSurface& destination, const DsSurface* source, const Axis& columns, const Axis& rows)
+{
+    const StoredSteps& steps = kStoredSteps[turnOf(destination)];
+    // The logical position of the first stored pixel: the corner from which
+    // stored columns and rows run into the rectangle.
+    const int32_t x = steps.columnX < 0 || steps.rowX < 0 ? columns.count - 1 : 0;
+    const int32_t y = steps.columnY < 0 || steps.rowY < 0 ? rows.count - 1 : 0;
+    const bool turned = steps.columnX == 0;
+    const Frame frame = frameOf(destination);
+    Area area{frame.origin + (columns.first + x) * frame.xStep + (rows.first + y) * frame.yStep,
+        ptrdiff_t(destination.pitch()), nullptr, 0, 0, uint32_t(turned ? rows.count : columns.count),
+        uint32_t(turned ? columns.count : rows.count)};
+    if (source) {
+        const Frame from = frameOf(*source);
+        area.source = from.origin + (columns.sourceFirst + x) * from.xStep + (rows.sourceFirst + y) * from.yStep;
+        area.sourceStep = steps.columnX * from.xStep + steps.columnY * from.yStep;
+        area.sourcePitch = steps.rowX * from.xStep + steps.rowY * from.yStep;
     }
+    ds::drawArea(job, area);
 }
 
 // Places `sourceArea` of `source` with its top-left pixel at (x, y) on
@@ -126,71 +165,85 @@ void runJob(const Job& job, DsSurface& destination, const DsSurface& source, con
 int drawFrom(
     const Job& job, DsSurface& destination, const DsSurface& source, const DsRect& sourceArea, int32_t x, int32_t y)
 {
-    const Edges sourceBounds{0, 0, source.logicalWidth(), source.logicalHeight()};
-    const Edges from = intersect(edgesOf(sourceArea), sourceBounds);
-    if (sourceArea.isEmpty() || from.isEmpty())
-        return DS_DRAW_OK;
-    const int64_t dx = int64_t(sourceArea.x) - x, dy = int64_t(sourceArea.y) - y;
-    const Edges placed{from.left - dx, from.top - dy, from.right - dx, from.bottom - dy};
     const DsRect clip = destination.logicalClip();
-    const Edges area = intersect(placed, edgesOf(clip));
-    if (clip.isEmpty() || area.isEmpty())
-        return DS_DRAW_OK;
-    runJob(job, destination, source, area, dx, dy);
+    Axis columns, rows;
+    if (placeAxis(sourceArea.x, sourceArea.width, source.logicalWidth(), x, clip.x, clip.width, columns) &&
+        placeAxis(sourceArea.y, sourceArea.height, source.logicalHeight(), y, clip.y, clip.height, rows))
+        run(job, destination, &source, columns, rows);
     return DS_DRAW_OK;
 }
 
-Job jobBetween(Operation operation, const DsSurface& destination, const DsSurface& source)
+// Runs a job without a source over the logical `area`, clipped.
+int drawOver(const Job& job, DsSurface& destination, const DsRect& area)
 {
-    return {operation, ds::pixelReaderOf(source), ds::pixelReaderOf(destination), source.bytesPerPixel(),
-        destination.bytesPerPixel(), 255, 0};
+    const DsRect clip = destination.logicalClip();
+    Axis columns, rows;
+    if (placeAxis(area.x, area.width, INT32_MAX, area.x, clip.x, clip.width, columns) &&
+        placeAxis(area.y, area.height, INT32_MAX, area.y, clip.y, clip.height, rows))
+        run(job, destination, nullptr, columns, rows);
+    return DS_DRAW_OK;
 }
 
 } // namespace
 
+ds::Palette ds::paletteOf(const DsSurface& surface)
+{
+    const uint32_t mode = surface.colorMode();
+    if ((mode != I8 && mode != AI88) || !surface.palette() || surface.paletteSize() == 0)
+        return {nullptr, 0, 3};
+    return {surface.palette(), surface.paletteSize(), surface.paletteHasAlpha() ? 4u : 3u};
+}
+
 int32_t DsSurface::logicalWidth() const
 {
-    return mRotation == 90 || mRotation == 270 ? mHeight : mWidth;
+    return dsSwapsSides(mRotation) ? mHeight : mWidth;
 }
 
 int32_t DsSurface::logicalHeight() const
 {
-    return mRotation == 90 || mRotation == 270 ? mWidth : mHeight;
+    return dsSwapsSides(mRotation) ? mWidth : mHeight;
 }
 
 void DsSurface::setClip(const DsRect& area)
 {
-    const Edges inside = intersect(edgesOf(area), Edges{0, 0, logicalWidth(), logicalHeight()});
-    if (area.isEmpty() || inside.isEmpty()) {
+    Axis columns, rows;
+    if (placeAxis(area.x, area.width, INT32_MAX, area.x, 0, logicalWidth(), columns) &&
+        placeAxis(area.y, area.height, INT32_MAX, area.y, 0, logicalHeight(), rows))
+        mClip = storedOf(*this, DsRect(columns.first, rows.first, columns.count, rows.count));
+    else
         mClip = DsRect();
-        return;
-    }
-    mClip = storedRect(mRotation, logicalWidth(), logicalHeight(), inside);
 }
 
 DsRect DsSurface::logicalClip() const
 {
-    if (mClip.isEmpty())
-        return DsRect();
-    return logicalRect(mRotation, logicalWidth(), logicalHeight(), mClip);
+    return mClip.isEmpty() ? DsRect() : logicalOf(*this, mClip);
 }
 
 int DsSurface::fill(const DsRect& area, uint32_t argb)
 {
     if (!isValid())
         return DS_DRAW_INVALID_SURFACE;
-    const DsRect clip = logicalClip();
-    const Edges inside = intersect(edgesOf(area), edgesOf(clip));
-    if (area.isEmpty() || clip.isEmpty() || inside.isEmpty())
+    Job job = jobOf(Operation::Fill, *this, nullptr);
+    job.value = storedValue(mColorMode, argb);
+    return drawOver(job, *this, area);
+}
+
+int DsSurface::blendFill(const DsRect& area, uint32_t argb, uint8_t opacity)
+{
+    if (!isValid())
+        return DS_DRAW_INVALID_SURFACE;
+    if (mColorMode == I8)
+        return DS_DRAW_UNSUPPORTED_MODES;
+    const uint32_t alpha = ds::mulAlpha(ds::alphaOf(argb), opacity);
+    if (alpha == 0)
         return DS_DRAW_OK;
-    const DsRect stored = storedRect(mRotation, logicalWidth(), logicalHeight(), inside);
-    const uint32_t value = storedValue(mColorMode, argb);
-    for (int64_t row = stored.y; row < int64_t(stored.y) + stored.height; ++row) {
-        uint8_t* first = storedPixel(*this, stored.x, row);
-        if (!ds::fastFill(mColorMode, first, value, uint32_t(stored.width)))
-            ds::generalFill(bytesPerPixel(), first, value, uint32_t(stored.width));
-    }
-    return DS_DRAW_OK;
+    // Opaque: every pixel becomes the colour, as a fill stores it.
+    if (alpha == 255)
+        return fill(area, argb);
+    Job job = jobOf(Operation::SolidOver, *this, nullptr);
+    job.alpha = alpha;
+    job.color = argb;
+    return drawOver(job, *this, area);
 }
 
 int DsSurface::blit(const DsSurface& source, const DsRect& sourceArea, int32_t x, int32_t y)
@@ -201,7 +254,7 @@ int DsSurface::blit(const DsSurface& source, const DsRect& sourceArea, int32_t x
     if (mColorMode == I8 && !sameMode)
         return DS_DRAW_UNSUPPORTED_MODES;
     return drawFrom(
-        jobBetween(sameMode ? Operation::CopyValues : Operation::Copy, *this, source), *this, source, sourceArea, x, y);
+        jobOf(sameMode ? Operation::CopyValues : Operation::Copy, *this, &source), *this, source, sourceArea, x, y);
 }
 
 int DsSurface::blend(const DsSurface& source, const DsRect& sourceArea, int32_t x, int32_t y, uint8_t opacity)
@@ -212,7 +265,12 @@ int DsSurface::blend(const DsSurface& source, const DsRect& sourceArea, int32_t 
         return DS_DRAW_INVALID_SURFACE;
     if (mColorMode == I8)
         return DS_DRAW_UNSUPPORTED_MODES;
-    Job job = jobBetween(Operation::Blend, *this, source);
+    if (opacity == 0)
+        return DS_DRAW_OK;
+    // Every source pixel opaque: each becomes the destination's, as a copy.
+    if (opacity == 255 && !readsAlpha(source))
+        return blit(source, sourceArea, x, y);
+    Job job = jobOf(Operation::Blend, *this, &source);
     job.alpha = opacity;
     return drawFrom(job, *this, source, sourceArea, x, y);
 }
@@ -224,9 +282,11 @@ int DsSurface::blendMask(
         return DS_DRAW_INVALID_SURFACE;
     if (mColorMode == I8 || mask.colorMode() != A8)
         return DS_DRAW_UNSUPPORTED_MODES;
-    Job job = jobBetween(Operation::Mask, *this, mask);
+    Job job = jobOf(Operation::Mask, *this, &mask);
     job.alpha = ds::mulAlpha(ds::alphaOf(argb), opacity);
     job.color = argb;
+    if (job.alpha == 0)
+        return DS_DRAW_OK;
     return drawFrom(job, *this, mask, sourceArea, x, y);
 }
 
@@ -238,9 +298,13 @@ int DsSurface::replaceColor(uint32_t from, uint32_t to)
     const uint32_t bytes = bytesPerPixel();
     for (int64_t row = mClip.y; row < int64_t(mClip.y) + mClip.height; ++row) {
         uint8_t* pixel = storedPixel(*this, mClip.x, row);
-        for (int32_t i = 0; i < mClip.width; ++i, pixel += bytes)
-            if (ds::loadValue(bytes, pixel) == fromValue)
+        for (int32_t i = 0; i < mClip.width; ++i, pixel += bytes) {
+            uint32_t value = 0;
+            for (uint32_t b = 0; b < bytes; ++b)
+                value |= uint32_t(pixel[b]) << (8 * b);
+            if (value == fromValue)
                 ds::storeValue(bytes, pixel, toValue);
+        }
     }
     return DS_DRAW_OK;
 }
@@ -249,15 +313,17 @@ int DsSurface::replaceAlpha(uint8_t alpha)
 {
     if (!isValid())
         return DS_DRAW_INVALID_SURFACE;
-    if (!hasAlpha(mColorMode))
+    if (!dsHasAlpha(mColorMode))
         return DS_DRAW_UNSUPPORTED_MODES;
-    // A fill of every pixel with an opaque A8 mask of the alpha, one pixel
-    // read again and again (a source step of 0).
-    uint8_t value = alpha;
-    const DsSurface mask(1, 1, 0, A8, &value, 1);
-    const Job job = jobBetween(Operation::ReplaceAlpha, *this, mask);
-    for (int64_t row = mClip.y; row < int64_t(mClip.y) + mClip.height; ++row)
-        ds::generalRun(job, Run{storedPixel(*this, mClip.x, row), &value, 0, uint32_t(mClip.width)});
+    if (mClip.isEmpty())
+        return DS_DRAW_OK;
+    // The alpha of one A8 pixel, read again and again (steps of 0).
+    const uint8_t value = alpha;
+    Job job = jobOf(Operation::ReplaceAlpha, *this, nullptr);
+    job.sourceMode = A8;
+    const Area area{storedPixel(*this, mClip.x, mClip.y), ptrdiff_t(mPitch), &value, 0, 0, uint32_t(mClip.width),
+        uint32_t(mClip.height)};
+    ds::drawGeneral(job, area);
     return DS_DRAW_OK;
 }
 
@@ -265,24 +331,23 @@ int DsSurface::replaceAlpha(const DsSurface& mask, int32_t x, int32_t y)
 {
     if (!isValid() || !mask.isValid())
         return DS_DRAW_INVALID_SURFACE;
-    if (!hasAlpha(mColorMode) || mask.colorMode() != A8)
+    if (!dsHasAlpha(mColorMode) || mask.colorMode() != A8)
         return DS_DRAW_UNSUPPORTED_MODES;
-    const DsRect whole(0, 0, mask.logicalWidth(), mask.logicalHeight());
-    return drawFrom(jobBetween(Operation::ReplaceAlpha, *this, mask), *this, mask, whole, x, y);
+    return drawFrom(jobOf(Operation::ReplaceAlpha, *this, &mask), *this, mask, mask.logicalArea(), x, y);
 }
 
 uint32_t DsSurface::pixel(int32_t x, int32_t y) const
 {
     if (!isValid() || x < 0 || y < 0 || x >= logicalWidth() || y >= logicalHeight())
         return 0;
-    const DsStoredPosition at = dsStoredPosition(mRotation, logicalWidth(), logicalHeight(), x, y);
-    return ds::readArgb(ds::pixelReaderOf(*this), storedPixel(*this, at.column, at.row));
+    const Frame frame = frameOf(*this);
+    return ds::readPixel(mColorMode, frame.origin + x * frame.xStep + y * frame.yStep, paletteOf(*this));
 }
 
 void DsSurface::setPixel(int32_t x, int32_t y, uint32_t argb)
 {
     if (!isValid() || !logicalClip().contains(x, y))
         return;
-    const DsStoredPosition at = dsStoredPosition(mRotation, logicalWidth(), logicalHeight(), x, y);
-    ds::storeValue(bytesPerPixel(), storedPixel(*this, at.column, at.row), storedValue(mColorMode, argb));
+    const Frame frame = frameOf(*this);
+    ds::storeValue(bytesPerPixel(), frame.origin + x * frame.xStep + y * frame.yStep, storedValue(mColorMode, argb));
 }

@@ -1,16 +1,17 @@
-// The drawing engine behind DsSurface's operations, shared by the general
-// path (ds_draw_general.cpp) and the fast paths (ds_draw_fast.cpp). Not part
-// of the library's interface: the tests include it to compare the two paths.
+// The drawing engine behind DsSurface's operations. Not part of the
+// library's interface: pixpack's conversion and the tests use it too.
 //
-// Every operation is cut into runs: a run is `count` pixels of one stored
-// row of the destination, left to right in stored order, and the source
-// pixels that land on them, which start at `source` and lie `sourceStep`
-// bytes apart (the pixel size when both surfaces are stored in the same
-// rotation, a pitch or a negative step when the pixels turn on the way).
+// An operation is cut once, per call, into a Job (what to do, chosen once)
+// and an Area (which pixels: rows of the destination in stored order and the
+// source pixels that land on them). It is then done either by a fast path,
+// a function for one (operation, source mode, destination mode) from the
+// table in ds_draw_fast.cpp, or by the general path of ds_draw_general.cpp:
+// per-mode fetchers turn spans of stored pixels into 0xAARRGGBB words, one
+// combine step per operation works on the words, and a per-mode storer
+// writes them back. A fast path writes exactly the general path's bytes.
 #pragma once
 
-#include "ds_blend.h"
-#include "ds_color.h"
+#include "ds_pixels.h"
 
 #include <stddef.h>
 #include <stdint.h>
@@ -19,69 +20,82 @@ class DsSurface;
 
 namespace ds {
 
-// Pixels the general path converts at a time; two spans of ARGB words sit
-// on the stack.
+// Pixels the general path converts at a time. A span of the source's
+// colours and one of the destination's sit on the stack.
 constexpr uint32_t kSpanPixels = 64;
 
-// How a surface's stored pixels read as 0xAARRGGBB words.
-struct PixelReader {
-    uint32_t mode;          // DsColorMode
-    const uint8_t* palette; // I8/AI88 palette entries (B, G, R[, A]); null reads indices as grey levels
-    uint32_t paletteSize;   // entries
-    uint32_t entryBytes;    // 3, or 4 with alpha
-};
+// The source mode of the operations without a source (Fill, SolidOver).
+constexpr uint32_t kNoSource = 0xFF;
 
-PixelReader pixelReaderOf(const DsSurface& surface);
-
-// The colour of the stored pixel at `pixel`.
-uint32_t readArgb(const PixelReader& reader, const uint8_t* pixel);
-
-// Stored values of `bytes` bytes (1 to 4), little-endian, at any alignment.
-uint32_t loadValue(uint32_t bytes, const uint8_t* pixel);
-void storeValue(uint32_t bytes, uint8_t* pixel, uint32_t value);
-
-// What a run does with its source pixels.
+// What an operation does with its pixels.
 enum class Operation : uint8_t {
-    Copy,         // converts the source colour to the destination's mode
-    CopyValues,   // copies stored values (same mode: indices stay indices)
-    Blend,        // source-over, the source alpha times opacity
-    Mask,         // source-over of `color`, its alpha times the source's alpha
-    ReplaceAlpha, // the destination's alpha becomes the source's
+    Fill,         // stores `value` in every pixel (no source)
+    Copy,         // the source colour converted to the destination's mode
+    CopyValues,   // stored values copied (same mode: indices stay indices)
+    Blend,        // source-over, the source alpha times `alpha` (the opacity)
+    Mask,         // source-over of `color`, its alpha times the source's (A8) alpha
+    SolidOver,    // source-over of `color` with alpha `alpha` (no source)
+    ReplaceAlpha, // the destination's alpha becomes the source's (A8) alpha
 };
 
-// One operation between two surfaces, fixed for all its runs.
+// One operation, fixed for all its pixels.
 struct Job {
     Operation operation;
-    PixelReader source;      // how the source reads
-    PixelReader destination; // how the destination reads (Blend, Mask)
-    uint32_t sourceBytes;    // source pixel size
-    uint32_t destinationBytes;
-    uint32_t alpha; // Blend: the opacity; Mask: color's alpha times the opacity
-    uint32_t color; // Mask: the colour blended
+    uint32_t sourceMode;        // DsColorMode, or kNoSource
+    uint32_t destinationMode;   // DsColorMode
+    Palette sourcePalette;      // how the source's indices read
+    Palette destinationPalette; // how the destination's indices read (Blend, Mask, SolidOver)
+    uint32_t alpha;             // Blend: the opacity; Mask and SolidOver: color's alpha times the opacity
+    uint32_t color;             // Mask and SolidOver: the colour drawn
+    uint32_t value;             // Fill: the stored value
 };
 
-struct Run {
-    uint8_t* destination;  // first destination pixel; the others follow at destinationBytes
-    const uint8_t* source; // the source pixel that lands on it
-    ptrdiff_t sourceStep;  // bytes from one source pixel to the next
-    uint32_t count;        // pixels, at least 1
+// The pixels an operation touches: `height` rows of `width` destination
+// pixels, left to right in stored order, and the source pixel that lands on
+// each (any step: the surfaces may be stored in different rotations).
+struct Area {
+    uint8_t* destination;       // first pixel of the first row
+    ptrdiff_t destinationPitch; // bytes from one row to the next
+    const uint8_t* source;      // the source pixel that lands on it; null without a source
+    ptrdiff_t sourceStep;       // bytes from one source pixel to the next along a row
+    ptrdiff_t sourcePitch;      // bytes from the first source pixel of a row to that of the next
+    uint32_t width;             // pixels of a row, at least 1
+    uint32_t height;            // rows, at least 1
 };
 
-// Does `run` by the general path: fetch a span to ARGB words, combine, store.
-void generalRun(const Job& job, const Run& run);
+// How the indices of a surface read: its palette for I8 and AI88 when it has
+// one of at least one entry, else none.
+Palette paletteOf(const DsSurface& surface);
 
-// Does `run` by a fast path when one fits the job (and fast paths are on);
-// false, touching nothing, when none does. A fast path writes exactly the
-// bytes the general path writes.
-bool fastRun(const Job& job, const Run& run);
+// Does the job by a fast path when one fits, else by the general path.
+void drawArea(const Job& job, const Area& area);
 
-// Fills `count` pixels from `destination` with the stored value `value`.
-void generalFill(uint32_t bytes, uint8_t* destination, uint32_t value, uint32_t count);
-bool fastFill(uint32_t mode, uint8_t* destination, uint32_t value, uint32_t count);
+// The general path alone.
+void drawGeneral(const Job& job, const Area& area);
 
+// A step between fetch and store, once per row: `apply` changes the row's
+// colours in place (pixpack's dithering).
+struct RowFilter {
+    void (*apply)(void* context, uint32_t* colours, uint32_t count);
+    void* context;
+};
+
+// Copy jobs by the general path, with `filter` (unless null) applied to
+// every row: the caller's `row` holds area.width colours, so that each row
+// is one span.
+void convertArea(const Job& job, const Area& area, uint32_t* row, const RowFilter* filter);
+
+// A fast path: the whole area, for one job.
+using FastPath = void (*)(const Job& job, const Area& area);
+
+// The fast path for the job over the area, or null when none fits.
+FastPath findFastPath(const Job& job, const Area& area);
+
+#ifdef DS_DRAW_FAST_PATH_SWITCH
 // Turns the fast paths off (false) or on, so that the tests can take the
-// general path as the oracle of the fast ones. On by default.
+// general path as the oracle of the fast ones. On by default. Built only
+// into the tests' copy of the library, never into a firmware.
 void setFastPaths(bool enabled);
-bool fastPathsEnabled();
+#endif
 
 } // namespace ds

@@ -63,10 +63,10 @@ enum ds_packed_field_t {
 // the command. Commands below DS_PACKED_NIBBLE_LONG_ZEROS are uncovered runs
 // of command + 1 pixels; the others take the count that follows, one nibble
 // or two (8 bits) above the run's shortest length.
-#define DS_PACKED_NIBBLE_LONG_ZEROS 12  // 13 to 268 uncovered pixels: two nibbles
-#define DS_PACKED_NIBBLE_FULLS 13       // 3 to 18 fully covered pixels: one nibble
-#define DS_PACKED_NIBBLE_LONG_FULLS 14  // 19 to 274 fully covered pixels: two nibbles
-#define DS_PACKED_NIBBLE_REPEAT 15      // at a row's start: the row repeats the one above
+#define DS_PACKED_NIBBLE_LONG_ZEROS 12 // 13 to 268 uncovered pixels: two nibbles
+#define DS_PACKED_NIBBLE_FULLS 13      // 3 to 18 fully covered pixels: one nibble
+#define DS_PACKED_NIBBLE_LONG_FULLS 14 // 19 to 274 fully covered pixels: two nibbles
+#define DS_PACKED_NIBBLE_REPEAT 15     // at a row's start: the row repeats the one above
 #define DS_PACKED_NIBBLE_SHORTEST_FULLS 3
 // Zero bytes that end the bit-packed tables (records, images, kerning), so
 // that any field or the next bits of an image are read with one 32-bit load.

@@ -99,7 +99,8 @@ uint32_t imagesBits(const ds_packed_font_t& font, uint32_t first, uint32_t end, 
             font.field_bits[DS_PACKED_XOFF] + font.field_bits[DS_PACKED_YOFF] + font.field_bits[DS_PACKED_ADVANCE];
         for (uint32_t glyph = first; glyph < end; ++glyph)
             total += font.field_base[DS_PACKED_IMAGE_BITS] +
-                dsPackedBits(font.records, uint64_t(glyph) * recordBits + offset, font.field_bits[DS_PACKED_IMAGE_BITS]);
+                dsPackedBits(
+                    font.records, uint64_t(glyph) * recordBits + offset, font.field_bits[DS_PACKED_IMAGE_BITS]);
         return total;
     }
     const uint32_t widthBits = font.field_bits[DS_PACKED_WIDTH], heightBits = font.field_bits[DS_PACKED_HEIGHT];
@@ -128,8 +129,8 @@ void dsReadPackedGlyph(const ds_packed_font_t& font, uint32_t index, DsPackedGly
     const uint32_t recordBits = dsPackedRecordBits(font);
     const uint32_t anchor = index / DS_PACKED_ANCHOR_GLYPHS;
     readRecord(font, index, recordBits, glyph);
-    glyph.imageBit = dsLoadWord(font.anchors + anchor * 4) +
-        imagesBits(font, anchor * DS_PACKED_ANCHOR_GLYPHS, index, recordBits);
+    glyph.imageBit =
+        dsLoadWord(font.anchors + anchor * 4) + imagesBits(font, anchor * DS_PACKED_ANCHOR_GLYPHS, index, recordBits);
 }
 
 bool dsFindPackedGlyph(const ds_packed_font_t& font, uint32_t character, DsPackedGlyph& glyph)
@@ -155,7 +156,8 @@ int32_t dsPackedKerning(const ds_packed_font_t& font, const DsPackedGlyph& left,
         return 0;
     // Left class c's entries are those from the end of class c - 1's to its own.
     const uint32_t endBits = font.kerning_end_bits;
-    const uint32_t first = left.leftClass == 1 ? 0 : dsPackedBits(font.kerning, (left.leftClass - 2) * endBits, endBits);
+    const uint32_t first =
+        left.leftClass == 1 ? 0 : dsPackedBits(font.kerning, (left.leftClass - 2) * endBits, endBits);
     const uint32_t end = dsPackedBits(font.kerning, (left.leftClass - 1) * endBits, endBits);
     const uint32_t classBits = font.field_bits[DS_PACKED_RIGHT_CLASS];
     const uint32_t entryBits = classBits + font.kerning_value_bits;
@@ -164,7 +166,8 @@ int32_t dsPackedKerning(const ds_packed_font_t& font, const DsPackedGlyph& left,
         const uint64_t bit = entries + uint64_t(entry) * entryBits;
         const uint32_t rightClass = dsPackedBits(font.kerning, bit, classBits);
         if (rightClass == right.rightClass)
-            return font.kerning_value_base + int32_t(dsPackedBits(font.kerning, bit + classBits, font.kerning_value_bits));
+            return font.kerning_value_base +
+                int32_t(dsPackedBits(font.kerning, bit + classBits, font.kerning_value_bits));
         if (rightClass > right.rightClass)
             break;
     }

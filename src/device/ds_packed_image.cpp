@@ -105,8 +105,8 @@ struct BitCode {
     // Partly covered pixels come one token at a time.
     DS_HOT void literals(Bits&, uint8_t*&, uint8_t*) const { }
 
-    bool mono;            // 1 bit: runs only, alternating
-    uint32_t zeroOrder;   // Exp-Golomb orders of the two kinds of runs
+    bool mono;          // 1 bit: runs only, alternating
+    uint32_t zeroOrder; // Exp-Golomb orders of the two kinds of runs
     uint32_t fullOrder;
     uint32_t literalBits; // bits of a partly covered pixel's level
     uint32_t literalBias; // added to them: 1 for 2-bit images
@@ -197,9 +197,7 @@ struct NibbleCode {
         case DS_PACKED_NIBBLE_LONG_ZEROS:
             consume(bits, 16);
             return {(count & 0xFF) + DS_PACKED_NIBBLE_LONG_ZEROS + 1, 0};
-        case DS_PACKED_NIBBLE_FULLS:
-            consume(bits, 12);
-            return {(count & 0xF) + DS_PACKED_NIBBLE_SHORTEST_FULLS, 255};
+        case DS_PACKED_NIBBLE_FULLS: consume(bits, 12); return {(count & 0xF) + DS_PACKED_NIBBLE_SHORTEST_FULLS, 255};
         case DS_PACKED_NIBBLE_LONG_FULLS:
             consume(bits, 16);
             return {(count & 0xFF) + DS_PACKED_NIBBLE_SHORTEST_FULLS + 16, 255};
@@ -322,7 +320,6 @@ void DsPackedImageDecoder::decode(uint8_t* out, uint32_t count)
         decodeRows(out, count, NibbleCode{});
     } else {
         const uint32_t literalBits = mBpp == 2 ? 1 : mBpp;
-        decodeRows(out, count,
-            BitCode{mBpp == 1, mZeroOrder, mFullOrder, literalBits, mBpp == 2 ? 1u : 0u, mScale});
+        decodeRows(out, count, BitCode{mBpp == 1, mZeroOrder, mFullOrder, literalBits, mBpp == 2 ? 1u : 0u, mScale});
     }
 }

@@ -51,18 +51,18 @@ private:
     void decodeRows(uint8_t* out, uint32_t count, Code code);
     void decodePlain(uint8_t* out, uint32_t count);
 
-    DsPackedBits mBits;            // the reader's position
-    uint32_t mColumns;             // pixels of a stored row
-    uint32_t mRows;                // stored rows
-    uint32_t mColumn = 0;          // position in the current row
-    uint32_t mRow = 0;             // current row
-    uint32_t mPending = 0;         // pixels of a run that the last call did not write
-    uint8_t mPendingValue = 0;     // their coverage
+    DsPackedBits mBits;                            // the reader's position
+    uint32_t mColumns;                             // pixels of a stored row
+    uint32_t mRows;                                // stored rows
+    uint32_t mColumn = 0;                          // position in the current row
+    uint32_t mRow = 0;                             // current row
+    uint32_t mPending = 0;                         // pixels of a run that the last call did not write
+    uint8_t mPendingValue = 0;                     // their coverage
     DsPackedToken mLast = DsPackedToken::RowStart; // the row's last token
-    uint8_t mBpp;                  // bits per level
-    uint8_t mScale;                // coverage of level 1: 255 / (2^bpp - 1)
-    uint8_t mZeroOrder;            // Exp-Golomb order of uncovered runs
-    uint8_t mFullOrder;            // Exp-Golomb order of fully covered runs
-    bool mCompressed;              // coded rather than plain
-    bool mRepeats;                 // rows carry a repeat bit
+    uint8_t mBpp;                                  // bits per level
+    uint8_t mScale;                                // coverage of level 1: 255 / (2^bpp - 1)
+    uint8_t mZeroOrder;                            // Exp-Golomb order of uncovered runs
+    uint8_t mFullOrder;                            // Exp-Golomb order of fully covered runs
+    bool mCompressed;                              // coded rather than plain
+    bool mRepeats;                                 // rows carry a repeat bit
 };

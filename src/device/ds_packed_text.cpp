@@ -59,8 +59,7 @@ DsRect logicalPart(const PlacedImage& image, const StoredPart& part)
 
 // Blends the stored `part` of a glyph image whose pixels are at `pixels`,
 // `part.columns` bytes a stored row.
-int blendPart(DsSurface& target, const PlacedImage& image, const StoredPart& part, const uint8_t* pixels,
-    uint32_t argb)
+int blendPart(DsSurface& target, const PlacedImage& image, const StoredPart& part, const uint8_t* pixels, uint32_t argb)
 {
     const DsRect area = logicalPart(image, part);
     const DsSurface mask(area.width, area.height, image.rotation, A8, const_cast<uint8_t*>(pixels), part.columns);
@@ -69,8 +68,8 @@ int blendPart(DsSurface& target, const PlacedImage& image, const StoredPart& par
 }
 
 // Decodes the image band by band and blends each band.
-int drawDecoded(DsSurface& target, const ds_packed_font_t& font, const DsPackedGlyph& glyph,
-    const PlacedImage& image, uint32_t argb)
+int drawDecoded(DsSurface& target, const ds_packed_font_t& font, const DsPackedGlyph& glyph, const PlacedImage& image,
+    uint32_t argb)
 {
     DsPackedImageDecoder decoder(font, glyph);
     const uint32_t columns = decoder.columns(), rows = decoder.rows();
@@ -104,8 +103,8 @@ int drawDecoded(DsSurface& target, const ds_packed_font_t& font, const DsPackedG
     return DS_DRAW_OK;
 }
 
-int drawGlyph(DsSurface& target, const ds_packed_font_t& font, const DsPackedGlyph& glyph, int64_t pen, int64_t y,
-    uint32_t argb)
+int drawGlyph(
+    DsSurface& target, const ds_packed_font_t& font, const DsPackedGlyph& glyph, int64_t pen, int64_t y, uint32_t argb)
 {
     const PlacedImage image{pen + glyph.xoff, y - glyph.yoff, glyph.width, glyph.height, target.rotation()};
     const DsRect clip = target.logicalClip();

@@ -1,6 +1,7 @@
 #include "ds_surface.h"
 
 #include "ds_bytes.h"
+#include "ds_pixels.h"
 #include "ds_rotations.h"
 
 #include <stdlib.h>
@@ -8,31 +9,13 @@
 
 namespace {
 
-// Bytes per pixel, indexed by colour mode; modes 6 and 8 have no pixel size.
-constexpr uint8_t kBytesPerPixel[] = {4, 3, 2, 2, 2, 1, 0, 2, 0, 1};
-constexpr uint32_t kColorModeCount = sizeof(kBytesPerPixel);
-
 // Only the palette modes carry a palette buffer.
 bool hasPalette(uint32_t colorMode)
 {
     return colorMode == I8 || colorMode == AI88;
 }
 
-// Widens a channel of `bits` bits (1 to 8) to 8 bits by repeating its bits.
-uint8_t widenChannel(uint32_t value, uint32_t bits)
-{
-    uint32_t wide = 0;
-    for (int32_t shift = 8 - int32_t(bits); shift > -int32_t(bits); shift -= int32_t(bits))
-        wide |= shift >= 0 ? value << shift : value >> -shift;
-    return uint8_t(wide);
-}
-
 } // namespace
-
-uint32_t dsBytesPerPixel(uint32_t colorMode)
-{
-    return colorMode < kColorModeCount ? kBytesPerPixel[colorMode] : 0;
-}
 
 void* dsMalloc(uint64_t size)
 {
@@ -102,11 +85,45 @@ DsSurface::DsSurface(
     mPixels = pixels;
 }
 
+DsSurface::DsSurface(int32_t width, int32_t height, int32_t rotation, uint32_t colorMode, uint8_t* pixels,
+    uint32_t pitch, uint64_t bufferBytes)
+    : DsSurface(width, height, rotation, colorMode, pixels, pitch)
+{
+    if (mPixels && uint64_t(mHeight) * mPitch > bufferBytes)
+        makeEmpty();
+}
+
+uint32_t dsPackedPitch(int32_t width, int32_t height, int32_t rotation, uint32_t colorMode)
+{
+    const uint64_t rowBytes = uint64_t(dsSwapsSides(rotation) ? height : width) * dsBytesPerPixel(colorMode);
+    if (width < 1 || height < 1 || !dsIsRotation(rotation) || rowBytes > UINT32_MAX)
+        return 0;
+    return uint32_t(rowBytes);
+}
+
 // The file's width and height are those of the stored rows.
 DsSurface::DsSurface(const DsSurfaceFile& file)
     : DsSurface(int32_t(dsSwapsSides(file.rotation) ? file.height : file.width),
-          int32_t(dsSwapsSides(file.rotation) ? file.width : file.height), file.rotation,
-          file.colorMode, const_cast<uint8_t*>(file.rows), file.pitch)
+          int32_t(dsSwapsSides(file.rotation) ? file.width : file.height), file.rotation, file.colorMode,
+          const_cast<uint8_t*>(file.rows), file.pitch)
+{
+}
+
+namespace {
+
+// The surface file at `data`, or one without rows, which makes an invalid
+// surface, when the bytes are not a surface file the surface can read.
+DsSurfaceFile readableFileOrNone(const uint8_t* data, uint64_t size)
+{
+    DsSurfaceFile file{};
+    if (dsReadSurfaceFile(data, size, file) != SURFACE_FILE_OK)
+        file = DsSurfaceFile{};
+    return file;
+}
+
+} // namespace
+
+DsSurface::DsSurface(const uint8_t* fileBytes, uint64_t size) : DsSurface(readableFileOrNone(fileBytes, size))
 {
 }
 
@@ -125,13 +142,13 @@ bool DsSurface::usePalette(const uint8_t* palette, uint16_t entries, bool hasAlp
 bool DsSurface::allocateBuffers()
 {
     mBytesPerPixel = dsBytesPerPixel(mColorMode);
-    if (mBytesPerPixel == 0 || mWidth < 1 || mHeight < 1 || mAlignment > kMaxAlignment ||
+    if (mBytesPerPixel == 0 || mWidth < 1 || mHeight < 1 || !dsIsRotation(mRotation) || mAlignment > kMaxAlignment ||
         mPaletteSize > kMaxPaletteSize || !mAllocator)
         return false;
     mPitch = dsPitch(uint64_t(mWidth), mBytesPerPixel, mAlignment);
     uint64_t rowBytes = 0;
     uint64_t bufferBytes = 0;
-    if (mPitch == 0 || __builtin_mul_overflow(uint64_t(mHeight), mPitch, &rowBytes) ||
+    if (mPitch == 0 || mPitch > kMaxPitch || __builtin_mul_overflow(uint64_t(mHeight), mPitch, &rowBytes) ||
         __builtin_add_overflow(rowBytes, mReserve, &bufferBytes))
         return false;
     mPitchPixels = mPitch / mBytesPerPixel;
@@ -198,7 +215,7 @@ bool DsSurface::rotate(int32_t angle)
     const int32_t newHeight = dsSwapsSides(angle) ? mWidth : mHeight;
     const uint64_t newPitch = dsPitch(uint64_t(newWidth), mBytesPerPixel, mAlignment);
     uint64_t newSize = 0;
-    if (newPitch == 0 || __builtin_mul_overflow(uint64_t(newHeight), newPitch, &newSize))
+    if (newPitch == 0 || newPitch > kMaxPitch || __builtin_mul_overflow(uint64_t(newHeight), newPitch, &newSize))
         return false;
     auto* target = static_cast<uint8_t*>(mAllocator(newSize));
     if (!target)
@@ -277,22 +294,9 @@ int dsReadSurfaceFile(const uint8_t* data, uint64_t size, DsSurfaceFile& file)
 
 DsColor dsPixelColor(uint32_t colorMode, const uint8_t* pixel)
 {
-    const uint32_t word = uint32_t(pixel[0]) | (dsBytesPerPixel(colorMode) >= 2 ? uint32_t(pixel[1]) << 8 : 0);
-    switch (colorMode) {
-    case ARGB8888: return {pixel[2], pixel[1], pixel[0], pixel[3]};
-    case RGB888: return {pixel[2], pixel[1], pixel[0], 255};
-    case RGB565:
-        return {widenChannel(word >> 11, 5), widenChannel(word >> 5 & 0x3F, 6), widenChannel(word & 0x1F, 5), 255};
-    case ARGB1555:
-        return {widenChannel(word >> 10 & 0x1F, 5), widenChannel(word >> 5 & 0x1F, 5), widenChannel(word & 0x1F, 5),
-            widenChannel(word >> 15, 1)};
-    case ARGB4444:
-        return {widenChannel(word >> 8 & 0xF, 4), widenChannel(word >> 4 & 0xF, 4), widenChannel(word & 0xF, 4),
-            widenChannel(word >> 12, 4)};
-    case AI88: return {pixel[0], pixel[0], pixel[0], pixel[1]};
-    case A8: return {0, 0, 0, pixel[0]};
-    default: return {pixel[0], pixel[0], pixel[0], 255};
-    }
+    const uint32_t argb = ds::readPixel(colorMode, pixel, ds::Palette{nullptr, 0, 3});
+    return {
+        uint8_t(ds::redOf(argb)), uint8_t(ds::greenOf(argb)), uint8_t(ds::blueOf(argb)), uint8_t(ds::alphaOf(argb))};
 }
 
 DsStoredPosition dsStoredPosition(int32_t rotation, int64_t width, int64_t height, int64_t x, int64_t y)

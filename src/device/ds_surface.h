@@ -12,10 +12,6 @@ struct ds_bitmap_font_t;
 struct ds_bitmap_font_char_t;
 struct ds_packed_font_t;
 
-// Bytes per pixel of a colour mode; 0 for the modes without a pixel size
-// (6, 8 and everything above 9), which no surface operation accepts.
-uint32_t dsBytesPerPixel(uint32_t colorMode);
-
 using DsAllocator = void* (*)(uint64_t size);
 using DsFree = void (*)(void* block);
 
@@ -60,6 +56,9 @@ public:
     static constexpr uint64_t kMaxPaletteSize = 0xFFFF;
     static constexpr uint64_t kMaxAlignment = 1u << 16;
     static constexpr uint64_t kMaxReserve = uint64_t(1) << 40;
+    // The largest pitch: the surface file stores it in a 32-bit word, and
+    // pitch() returns it as one.
+    static constexpr uint64_t kMaxPitch = 0xFFFFFFFF;
 
     // Builds a surface of width x height logical pixels stored in the quarter
     // turn *rotation (read once; null counts as 0): for 90 and 270 the stored
@@ -67,7 +66,8 @@ public:
     // bytes plus the reserve rounded up to a multiple of 4, uninitialised;
     // modes I8 and AI88 also get a palette of (3 + paletteHasAlpha) bytes per
     // entry. A surface that cannot be built (a mode without a pixel size,
-    // dimensions below 1, alignment 0, sizes over the limits, an allocator that
+    // dimensions below 1, a rotation other than 0, 90, 180 or 270, alignment
+    // 0, sizes over the limits, a pitch over kMaxPitch, an allocator that
     // returns null or is missing) owns no buffer and reports !isValid(); its
     // pitch, reserve and buffer size are 0.
     DsSurface(int32_t width, int32_t height, const int32_t* rotation, uint32_t colorMode, bool paletteHasAlpha,
@@ -82,9 +82,22 @@ public:
     // rotation not in the list or a pitch below a row's bytes.
     DsSurface(int32_t width, int32_t height, int32_t rotation, uint32_t colorMode, uint8_t* pixels, uint32_t pitch);
 
+    // The same over a buffer of `bufferBytes` bytes, also invalid when the
+    // stored rows (mHeight rows of `pitch` bytes) do not fit in it: a 320 x
+    // 240 RGB565 framebuffer stored at 90 degrees has rows of 480 bytes.
+    DsSurface(int32_t width, int32_t height, int32_t rotation, uint32_t colorMode, uint8_t* pixels, uint32_t pitch,
+        uint64_t bufferBytes);
+
     // A surface over the rows of a surface file read in place (see
     // dsReadSurfaceFile); it owns nothing and must only be read.
     explicit DsSurface(const DsSurfaceFile& file);
+
+    // The same straight from the `size` bytes of a surface file (an embedded
+    // array, or a file loaded into memory), which stay where they are: one
+    // statement from the bytes to a surface to draw from. Invalid (no
+    // pixels) when the bytes are not exactly a surface file of a mode with a
+    // pixel size, as dsReadSurfaceFile decides.
+    DsSurface(const uint8_t* fileBytes, uint64_t size);
 
     DsSurface(const DsSurface&) = delete;
     DsSurface& operator=(const DsSurface&) = delete;
@@ -109,6 +122,8 @@ public:
     // The upright image's size: the stored size, exchanged for 90 and 270.
     int32_t logicalWidth() const;
     int32_t logicalHeight() const;
+    // The whole upright image: (0, 0, logicalWidth(), logicalHeight()).
+    DsRect logicalArea() const { return DsRect(0, 0, logicalWidth(), logicalHeight()); }
 
     // Points an I8 or AI88 surface that owns nothing at `entries` palette
     // entries of 3 (B, G, R) or, with `hasAlpha`, 4 (B, G, R, A) bytes the
@@ -135,21 +150,38 @@ public:
     // surface stores argb's low byte as the index.
     int fill(const DsRect& area, uint32_t argb);
 
+    // Source-over of the solid colour `argb`, its alpha times opacity / 255,
+    // on every pixel of `area`; I8 surfaces are refused. An opaque result is
+    // what fill stores.
+    int blendFill(const DsRect& area, uint32_t argb, uint8_t opacity = 255);
+
     // Copies `sourceArea` of `source` (clipped to the source) so that its
     // top-left pixel lands at (x, y), converting between the modes; no
     // blending. Source and destination must not share pixels.
     int blit(const DsSurface& source, const DsRect& sourceArea, int32_t x, int32_t y);
+    // The whole source, its top-left pixel at (x, y).
+    int blit(const DsSurface& source, int32_t x, int32_t y) { return blit(source, source.logicalArea(), x, y); }
 
     // Source-over with straight (non-premultiplied) alpha: each source pixel,
     // its alpha times opacity / 255, over the destination. A8 sources blend
     // black; I8 destinations are refused.
-    int blend(const DsSurface& source, const DsRect& sourceArea, int32_t x, int32_t y, uint8_t opacity);
+    int blend(const DsSurface& source, const DsRect& sourceArea, int32_t x, int32_t y, uint8_t opacity = 255);
+    // The whole source, its top-left pixel at (x, y).
+    int blend(const DsSurface& source, int32_t x, int32_t y, uint8_t opacity = 255)
+    {
+        return blend(source, source.logicalArea(), x, y, opacity);
+    }
 
     // Blends the colour `argb` through the coverage of the A8 surface `mask`
     // (its alpha times argb's alpha times opacity / 255 / 255): how coverage
     // glyphs are drawn.
-    int blendMask(const DsSurface& mask, const DsRect& sourceArea, int32_t x, int32_t y, uint32_t argb,
-        uint8_t opacity = 255);
+    int blendMask(
+        const DsSurface& mask, const DsRect& sourceArea, int32_t x, int32_t y, uint32_t argb, uint8_t opacity = 255);
+    // The whole mask, its top-left pixel at (x, y).
+    int blendMask(const DsSurface& mask, int32_t x, int32_t y, uint32_t argb, uint8_t opacity = 255)
+    {
+        return blendMask(mask, mask.logicalArea(), x, y, argb, opacity);
+    }
 
     // Every pixel whose stored value equals that of `from` in the surface's
     // mode becomes `to`.
@@ -186,8 +218,9 @@ public:
     // lays them out (90: the rightmost column becomes the top row) into a new
     // buffer without reserve, and adds the angle to mRotation. Any other
     // angle, or a surface without callbacks or pixels, is left unchanged.
-    // Returns false only when the allocator could not supply the new buffer;
-    // the surface is then unchanged too.
+    // Returns false when the allocator could not supply the new buffer or
+    // the turned rows' pitch would exceed kMaxPitch; the surface is then
+    // unchanged too.
     bool rotate(int32_t angle);
 
     // Writes the surface file into `destination` unless it is null: five
@@ -289,7 +322,7 @@ struct DsSurfaceFile {
 enum DsSurfaceFileResult : int {
     SURFACE_FILE_OK = 0,
     SURFACE_FILE_INVALID = 1,          // the header or the size breaks the format
-    SURFACE_FILE_UNSUPPORTED_MODE = 2, // a colour mode without a pixel size: 6, 8, above 9
+    SURFACE_FILE_UNSUPPORTED_MODE = 2, // a colour mode without a pixel size: 6, 8, above 11
 };
 
 // Reads the header of the surface file of `size` bytes at `data` and points
@@ -306,11 +339,11 @@ struct DsColor {
     uint8_t alpha;
 };
 
-// The colour of the stored pixel at `pixel` in a mode with a pixel size.
-// Channels narrower than 8 bits are widened by bit replication; modes
-// without alpha give alpha 255. I8 and AI88 give their index or grey byte in
-// all three colour channels, as a grey-ramp palette shows it; A8 is black
-// with its alpha.
+// The colour of the stored pixel at `pixel` in a mode with a pixel size, as
+// DsSurface::pixel reads it on a surface without palette. Channels narrower
+// than 8 bits are widened by bit replication; modes without alpha give alpha
+// 255. I8 and AI88 give their index or grey byte in all three colour
+// channels, as a grey-ramp palette shows it; A8 is black with its alpha.
 DsColor dsPixelColor(uint32_t colorMode, const uint8_t* pixel);
 
 // Where logical pixel (x, y) of an image of width x height logical pixels
@@ -321,6 +354,13 @@ struct DsStoredPosition {
     int64_t row;    // stored row
 };
 DsStoredPosition dsStoredPosition(int32_t rotation, int64_t width, int64_t height, int64_t x, int64_t y);
+
+// Bytes of one stored row, without padding, of a surface of width x height
+// logical pixels of `colorMode` stored in the quarter turn `rotation`: the
+// pitch of a framebuffer whose rows follow each other. 0 for a mode without
+// a pixel size, dimensions below 1, a rotation not in 0, 90, 180, 270, or a
+// row of 2^32 bytes or more.
+uint32_t dsPackedPitch(int32_t width, int32_t height, int32_t rotation, uint32_t colorMode);
 
 // Pitch of a row of `pixels` pixels of `bytesPerPixel` bytes: the row length
 // rounded up to a common multiple of the alignment and the pixel size.

@@ -75,7 +75,8 @@ int dsDrawText(DsSurface& target, const ds_bitmap_font_t& font, int32_t x, int32
     if (!text)
         return DS_DRAW_OK;
     int result;
-    walkText(font, text,
+    walkText(
+        font, text,
         [&](const ds_bitmap_font_char_t& glyph, int64_t pen) {
             if (!glyph.pixels || glyph.w == 0 || glyph.h == 0)
                 return int(DS_DRAW_OK);
@@ -90,5 +91,6 @@ int32_t dsTextWidth(const ds_bitmap_font_t& font, const char* text)
     if (!text)
         return 0;
     int result;
-    return clampPosition(walkText(font, text, [](const ds_bitmap_font_char_t&, int64_t) { return int(DS_DRAW_OK); }, result));
+    return clampPosition(walkText(
+        font, text, [](const ds_bitmap_font_char_t&, int64_t) { return int(DS_DRAW_OK); }, result));
 }

@@ -20,6 +20,8 @@ const DumpFormatInfo kDumpFormats[] = {
         "little-endian 16 bits: A in bit 15, R 10-14, G 5-9, B 0-4"},
     {DumpFormat::Argb4444, "ARGB4444", 2, true, BmpPixels::Bgra32, false,
         "little-endian 16 bits: A in bits 12-15, R 8-11, G 4-7, B 0-3"},
+    {DumpFormat::Argb8565, "ARGB8565", 3, true, BmpPixels::Bgra32, false,
+        "3 bytes: an RGB565 word (little-endian), then A"},
 };
 const int kDumpFormatCount = int(sizeof kDumpFormats / sizeof kDumpFormats[0]);
 
@@ -76,6 +78,11 @@ struct DecodeArgb4444 {
     uint32_t operator()(const uint8_t* p) const { return ds::argbOfArgb4444(dsLoadLittle16(p)); }
 };
 
+struct DecodeArgb8565 {
+    static constexpr uint32_t kBytes = 3;
+    uint32_t operator()(const uint8_t* p) const { return dsDecodeColor(ARGB8565, dsLoadLittle24(p)); }
+};
+
 // The loops are instantiated per format so that the decoding inlines.
 template <typename Decode, bool kAlpha>
 void toRgb(const uint8_t* in, uint32_t width, uint8_t* out)
@@ -113,6 +120,7 @@ void dumpRowToRgb(DumpFormat format, const uint8_t* pixels, uint32_t width, uint
     case DumpFormat::Argb8888: return toRgb<DecodeArgb8888, true>(pixels, width, out);
     case DumpFormat::Argb1555: return toRgb<DecodeArgb1555, true>(pixels, width, out);
     case DumpFormat::Argb4444: return toRgb<DecodeArgb4444, true>(pixels, width, out);
+    case DumpFormat::Argb8565: return toRgb<DecodeArgb8565, true>(pixels, width, out);
     }
 }
 
@@ -141,6 +149,7 @@ void dumpRowToBmp(DumpFormat format, const uint8_t* pixels, uint32_t width, uint
         return;
     case DumpFormat::Argb1555: return toBgra<DecodeArgb1555>(pixels, width, out);
     case DumpFormat::Argb4444: return toBgra<DecodeArgb4444>(pixels, width, out);
+    case DumpFormat::Argb8565: return toBgra<DecodeArgb8565>(pixels, width, out);
     default: assert(!"the format's bytes are copied as they are"); return;
     }
 }

@@ -17,6 +17,7 @@ enum class DumpFormat : uint8_t {
     Argb8888,      // bytes B, G, R, A
     Argb1555,      // A in bit 15, R in bits 10-14, G in bits 5-9, B in bits 0-4
     Argb4444,      // A in bits 12-15, R in bits 8-11, G in bits 4-7, B in bits 0-3
+    Argb8565,      // 3 bytes: an RGB565 word, then A
 };
 
 // The pixel layouts a BMP file is written in.
@@ -54,5 +55,6 @@ void dumpRowToRgb(DumpFormat format, const uint8_t* pixels, uint32_t width, uint
 // Converts `width` pixels of `format` into its BMP layout (see
 // DumpFormatInfo::bmpPixels), for the formats that are not copied as they
 // are: RGB565_SWAPPED and BGR565 become RGB565 words, BGR888 B, G, R bytes,
-// ARGB1555 and ARGB4444 B, G, R, A bytes widened as dumpRowToRgb widens.
+// ARGB1555, ARGB4444 and ARGB8565 B, G, R, A bytes widened as dumpRowToRgb
+// widens.
 void dumpRowToBmp(DumpFormat format, const uint8_t* pixels, uint32_t width, uint8_t* out);

@@ -1,6 +1,7 @@
 #include "dump_reader.h"
 
-#include <fcntl.h>
+#include "input_file.h"
+
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -15,7 +16,12 @@ uint64_t dumpRowLength(const DumpGeometry& geometry)
 
 uint64_t requiredDumpSize(const DumpGeometry& geometry)
 {
-    return geometry.offset + uint64_t(geometry.height - 1) * geometry.pitch + dumpRowLength(geometry);
+    uint64_t size = 0;
+    if (__builtin_mul_overflow(uint64_t(geometry.height - 1), geometry.pitch, &size) ||
+        __builtin_add_overflow(size, geometry.offset, &size) ||
+        __builtin_add_overflow(size, dumpRowLength(geometry), &size))
+        return UINT64_MAX;
+    return size;
 }
 
 LineCount countDumpLines(const DumpGeometry& geometry, uint64_t size, uint64_t* lines)
@@ -39,8 +45,7 @@ DumpReader::~DumpReader()
 
 bool DumpReader::open(const std::string& path)
 {
-    mFd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    return mFd >= 0;
+    return openInputFile(path, mFd);
 }
 
 bool DumpReader::measure()
@@ -115,6 +120,15 @@ size_t convertedLength(const DumpGeometry& geometry, LineLayout layout)
 }
 
 } // namespace
+
+uint64_t DumpLines::memoryBytes(const DumpGeometry& geometry, LineLayout layout)
+{
+    const uint64_t lines = DumpReader::linesPerBatch(geometry);
+    const uint64_t rowLength = dumpRowLength(geometry);
+    const uint64_t slack = geometry.pitch - rowLength;
+    const uint64_t read = lines * rowLength + (slack <= rowLength ? (lines - 1) * slack : 0);
+    return read + lines * (convertedLength(geometry, layout) + sizeof(const uint8_t*));
+}
 
 DumpLines::DumpLines(DumpReader& reader, const DumpGeometry& geometry, LineLayout layout)
     : mReader(reader), mGeometry(geometry), mLayout(layout), mConvertedLength(convertedLength(geometry, layout)),

@@ -19,7 +19,8 @@ struct DumpGeometry {
 
 // Bytes of one line's pixels: width x bytes per pixel.
 uint64_t dumpRowLength(const DumpGeometry& geometry);
-// Smallest dump that holds every line: offset + (height - 1) x pitch + row length.
+// Smallest dump that holds every line: offset + (height - 1) x pitch + row
+// length, or UINT64_MAX where that sum would not fit in 64 bits.
 uint64_t requiredDumpSize(const DumpGeometry& geometry);
 
 enum class LineCount : uint8_t {
@@ -45,6 +46,8 @@ public:
     DumpReader& operator=(const DumpReader&) = delete;
     ~DumpReader();
 
+    // Opens the dump with openInputFile: false when it cannot be opened; any
+    // other input than a regular file is taken as opened, and measure fails.
     bool open(const std::string& path);
     // Takes the size of the file. Fails for anything but a regular file and
     // for an empty file.
@@ -79,6 +82,11 @@ enum class LineLayout : uint8_t {
 class DumpLines {
 public:
     DumpLines(DumpReader& reader, const DumpGeometry& geometry, LineLayout layout);
+
+    // The most memory the lines of `geometry` in `layout` take at once: a
+    // batch as read (with the pitch slack between its lines where that is
+    // read along), the same lines converted, and a pointer to each.
+    static uint64_t memoryBytes(const DumpGeometry& geometry, LineLayout layout);
 
     uint32_t linesPerBatch() const { return mLinesPerBatch; }
     // As DumpReader::readLines, in the output's layout.

@@ -25,6 +25,21 @@ bool fitsInMemory(uint64_t size)
     return size <= (uint64_t(machine.totalram) + machine.totalswap) * unit;
 }
 
+bool namesNonRegularFile(const std::string& path)
+{
+    struct stat status { };
+    return ::stat(path.c_str(), &status) == 0 && !S_ISREG(status.st_mode);
+}
+
+bool openInputFile(const std::string& path, int& fd)
+{
+    fd = -1;
+    if (namesNonRegularFile(path))
+        return true;
+    fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    return fd >= 0;
+}
+
 InputFile::~InputFile()
 {
     close();
@@ -35,8 +50,7 @@ bool InputFile::open(const std::string& path)
 {
     close();
     releaseBytes();
-    mFd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    return mFd >= 0;
+    return openInputFile(path, mFd);
 }
 
 bool InputFile::measure()

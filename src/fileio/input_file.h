@@ -15,6 +15,20 @@
 // total but over those is attempted, and its allocation or mapping fails.
 bool fitsInMemory(uint64_t size);
 
+// True when `path` names something that exists but is not a regular file,
+// after symlinks: a FIFO, device, socket or folder, which no tool reads as
+// input.
+bool namesNonRegularFile(const std::string& path);
+
+// Opens `path` read-only as a tool's input without ever waiting: a path that
+// names anything but a regular file is not opened at all, so that neither a
+// FIFO without a writer nor a device's open can hold the run up, and the
+// file is opened with O_NONBLOCK, so that a FIFO put in its place after that
+// check cannot either (the caller's fstat then finds it is no regular file).
+// False when the path cannot be opened; true otherwise, with `fd` -1 for a
+// path that is not a regular file, which the caller reports as unreadable.
+bool openInputFile(const std::string& path, int& fd);
+
 // An input file opened first and read whole later, so that the tools can
 // report "cannot open" and "cannot read" at the moments they happen. A file
 // of at least two huge pages (4 MiB) is read into a buffer aligned to them
@@ -27,6 +41,9 @@ public:
     InputFile& operator=(const InputFile&) = delete;
     ~InputFile();
 
+    // Opens the file with openInputFile: false when it cannot be opened. Any
+    // other input than a regular file is taken as opened, and every later
+    // step fails for it.
     bool open(const std::string& path);
     // Takes the size of the file without reading it. Fails for anything but
     // a regular file, and for an empty one, which no tool takes as input.

@@ -78,6 +78,35 @@ bool namesDescriptor(const std::string& path, int& descriptor)
     return false;
 }
 
+// The file an output path would replace, as the kernel knows it: an existing
+// file by its device and inode, a new one by its folder's and its name.
+struct ReplacedFile {
+    bool known = false; // a regular file or a new one in a folder that exists
+    dev_t device = 0;
+    ino_t inode = 0;
+    std::string name; // empty for an existing file
+};
+
+bool operator==(const ReplacedFile& a, const ReplacedFile& b)
+{
+    return a.known && b.known && a.device == b.device && a.inode == b.inode && a.name == b.name;
+}
+
+ReplacedFile replacedFile(const OutputTarget& target)
+{
+    ReplacedFile file;
+    struct stat status { };
+    const bool exists = target.kind == OutputTarget::Kind::Regular;
+    if ((!exists && target.kind != OutputTarget::Kind::Missing) ||
+        ::stat((exists ? target.folder + "/" + target.name : target.folder).c_str(), &status) != 0)
+        return file;
+    file.known = true;
+    file.device = status.st_dev;
+    file.inode = status.st_ino;
+    file.name = exists ? std::string() : target.name;
+    return file;
+}
+
 OutputTarget descriptorTarget(int descriptor)
 {
     OutputTarget target;
@@ -114,4 +143,21 @@ OutputTarget resolveOutputTarget(const std::string& path)
         return target;
     }
     return {};
+}
+
+bool sameOutputFile(const std::string& first, const std::string& second)
+{
+    return replacedFile(resolveOutputTarget(first)) == replacedFile(resolveOutputTarget(second));
+}
+
+bool outputReplacesFile(const std::string& output, const std::string& input)
+{
+    struct stat status { };
+    if (::stat(input.c_str(), &status) != 0 || !S_ISREG(status.st_mode))
+        return false;
+    ReplacedFile inputFile;
+    inputFile.known = true;
+    inputFile.device = status.st_dev;
+    inputFile.inode = status.st_ino;
+    return replacedFile(resolveOutputTarget(output)) == inputFile;
 }

@@ -23,3 +23,13 @@ struct OutputTarget {
 // /proc/<own pid>/fd/N) ends the walk there, wherever the descriptor leads;
 // anything else that is not a regular file or a folder is Special.
 OutputTarget resolveOutputTarget(const std::string& path);
+
+// True when the outputs `first` and `second` would replace one and the same
+// file: an existing regular file both lead to (one path a symlink to it or a
+// hard link of it, or two spellings of one path), or one new file in one
+// folder. Devices, FIFOs and descriptors, written where they are, take both.
+bool sameOutputFile(const std::string& first, const std::string& second);
+
+// True when the output `output` would replace the existing regular file that
+// `input` leads to, through symlinks or as another hard link of it.
+bool outputReplacesFile(const std::string& output, const std::string& input);

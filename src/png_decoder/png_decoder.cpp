@@ -398,21 +398,23 @@ uint8_t highestIndex(const DsSurface& surface, const PngInfo& info)
 }
 
 // An index beyond the palette is valid PNG data, which PNG readers show as
-// opaque black: the surface's palette then grows to every index an I8 pixel
-// can hold, the new entries opaque black, so that each pixel has its entry.
-// A palette that covers every index in the image stays as it is. False when
-// the larger palette cannot be allocated.
+// opaque black: the surface's palette then grows to every index the image's
+// bit depth can express (2, 4, 16 or 256), the new entries opaque black, so
+// that each pixel has its entry and no entry stands for an index the image
+// cannot hold. A palette that covers every index in the image stays as it
+// is. False when the larger palette cannot be allocated.
 bool coverEveryIndex(const Walk& walk)
 {
     DsSurface& surface = *walk.surface;
     const uint32_t entries = surface.paletteSize();
-    if (walk.info.colorType != kPngIndexed || entries >= kIndexCount || highestIndex(surface, walk.info) < entries)
+    const uint32_t indices = std::min(uint32_t(1) << walk.info.bitDepth, kIndexCount);
+    if (walk.info.colorType != kPngIndexed || entries >= indices || highestIndex(surface, walk.info) < entries)
         return true;
-    if (!surface.resizePalette(kIndexCount))
+    if (!surface.resizePalette(indices))
         return false;
     const uint32_t step = surface.paletteHasAlpha() ? 4 : 3;
     uint8_t* entry = surface.palette() + entries * step;
-    for (uint32_t i = entries; i < kIndexCount; ++i, entry += step) {
+    for (uint32_t i = entries; i < indices; ++i, entry += step) {
         entry[0] = entry[1] = entry[2] = 0;
         if (step == 4)
             entry[3] = 255;

@@ -3,11 +3,19 @@
 #include <png.h>
 
 #include <csetjmp>
+#include <cstdlib>
+#include <new>
 
 namespace {
 
 // PNG's own bound on width and height; libpng's default limit for them is lower.
 constexpr png_uint_32 kLargestDimension = PNG_UINT_31_MAX;
+
+// Rows libpng keeps while it writes with its default filter choice.
+constexpr uint64_t kLibpngRows = 4;
+// zlib's deflate state at libpng's settings (a 32 KiB window and memory
+// level 8 take 256 KiB), libpng's output buffer and its structures, with room.
+constexpr uint64_t kDeflateStateBytes = 320 << 10;
 
 // Where libpng's bytes go, and how many went.
 struct PngSink {
@@ -79,11 +87,27 @@ bool runLibpng(png_structp png, png_infop info, const PngHeader& header, const P
     return true;
 }
 
+// libpng's memory from the C library, noting a block it could not have so
+// that running out of memory is told apart from a failed write.
+png_voidp allocateForLibpng(png_structp png, png_alloc_size_t size)
+{
+    void* block = std::malloc(size);
+    if (!block)
+        *static_cast<bool*>(png_get_mem_ptr(png)) = true;
+    return block;
+}
+
+void freeForLibpng(png_structp, png_voidp block)
+{
+    std::free(block);
+}
+
 // libpng's write and info structures, destroyed together.
 class PngWriteStructs {
 public:
     PngWriteStructs()
-        : mPng(png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, stopWriting, ignoreWarning)),
+        : mPng(png_create_write_struct_2(PNG_LIBPNG_VER_STRING, nullptr, stopWriting, ignoreWarning, &mOutOfMemory,
+              allocateForLibpng, freeForLibpng)),
           mInfo(mPng ? png_create_info_struct(mPng) : nullptr)
     {
     }
@@ -94,10 +118,12 @@ public:
     bool created() const { return mPng && mInfo; }
     png_structp png() const { return mPng; }
     png_infop info() const { return mInfo; }
+    bool outOfMemory() const { return mOutOfMemory; }
 
 private:
-    png_structp mPng; // null when libpng could not create it
-    png_infop mInfo;  // null when libpng could not create it
+    bool mOutOfMemory = false; // an allocation for libpng failed; set before mPng is made
+    png_structp mPng;          // null when libpng could not create it
+    png_infop mInfo;           // null when libpng could not create it
 };
 
 } // namespace
@@ -106,13 +132,22 @@ bool writePngRows(uint32_t width, uint32_t height, PictureFormat format, const P
     uint64_t* written)
 {
     PngWriteStructs structs;
+    if (structs.outOfMemory())
+        throw std::bad_alloc();
     if (!structs.created())
         return false;
     PngSink sink{&output, 0};
     const bool done = runLibpng(structs.png(), structs.info(), PngHeader{width, height, format}, rows, &sink);
     if (written)
         *written += sink.written;
+    if (!done && structs.outOfMemory())
+        throw std::bad_alloc();
     return done;
+}
+
+uint64_t pngWriterMemoryBytes(uint32_t width, PictureFormat format)
+{
+    return kLibpngRows * (uint64_t(width) * pictureChannels(format) + 1) + kDeflateStateBytes;
 }
 
 bool writePng(const Picture& picture, OutputFile& output)

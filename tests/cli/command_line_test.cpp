@@ -81,6 +81,37 @@ TEST(UnsignedArgumentParser, AcceptsWhatStrtoulReadsWholeAndRefusesTheRest)
     }
 }
 
+// Byte counts and offsets in files: the whole 64-bit range, and nothing that
+// wraps into it.
+TEST(Unsigned64ArgumentParser, TakesEvery64BitValueAndRefusesWhatWraps)
+{
+    const struct {
+        const char* text;
+        std::optional<uint64_t> value; // nullopt: refused
+        const char* message;
+    } cases[] = {
+        {"4294967296", uint64_t(1) << 32, ""},
+        {"18446744073709551615", UINT64_MAX, ""},
+        {"18446744073709551616", std::nullopt, "invalid numeric value"},
+        {" -5", std::nullopt, "invalid numeric value"},
+        {" -0", std::nullopt, "invalid numeric value"},
+        {"12abc", std::nullopt, "invalid numeric value"},
+        {"-5", std::nullopt, "missing numeric value"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.text);
+        ArgumentList arguments = list({c.text, "next"});
+        uint64_t target = 0;
+        Unsigned64ArgumentParser parser(target, 10);
+        std::optional<Failure> failure = failureOf([&] { parser.parse(arguments.begin(), arguments); });
+        EXPECT_EQ(failure ? failure->message : "", c.message);
+        if (c.value) {
+            EXPECT_EQ(target, *c.value);
+            EXPECT_EQ(arguments, list({"next"}));
+        }
+    }
+}
+
 TEST(StringArgumentParser, TakesOneWordAndRefusesOptionsEmptyAndEnd)
 {
     std::string target;

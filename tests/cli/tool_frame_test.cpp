@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <new>
 #include <stdexcept>
 #include <string>
 
@@ -65,9 +66,14 @@ TEST(ToolFrame, HandsUnknownExceptionsToTheToolAndNeverEscapes)
     EXPECT_EQ(handled.output, "\n\nERROR: FreeType cannot load glyph\n\n");
     EXPECT_EQ(handled.status, 1);
 
-    Outcome unhandled = run([] { throw std::bad_alloc(); });
-    EXPECT_EQ(unhandled.output, "\n\nERROR: std::bad_alloc\n\n");
+    Outcome unhandled = run([] { throw std::logic_error("no such slot"); });
+    EXPECT_EQ(unhandled.output, "\n\nERROR: no such slot\n\n");
     EXPECT_EQ(unhandled.status, 1);
+
+    // Memory that runs out where a tool does not report it itself.
+    Outcome memory = run([] { throw std::bad_alloc(); }, options);
+    EXPECT_EQ(memory.output, "\n\nERROR: not enough memory\n\n");
+    EXPECT_EQ(memory.status, 1);
 }
 
 TEST(Banner, PrintsVersionFieldsInHex)

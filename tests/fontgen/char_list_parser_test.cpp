@@ -127,14 +127,13 @@ TEST(CharListArgumentParser, StopsAtTheNextOptionOrTheEnd)
     EXPECT_EQ(followed.rest, (ArgumentList{"--size", "16"}));
     EXPECT_TRUE(followed.positionAtRest);
 
-    const ParseResult noValue = parseWords({"--size", "16"});
-    EXPECT_EQ(noValue.error, "");
-    EXPECT_TRUE(noValue.codes.empty());
-    EXPECT_EQ(noValue.rest, (ArgumentList{"--size", "16"}));
-
-    const ParseResult last = parseWords({});
-    EXPECT_EQ(last.error, "");
-    EXPECT_TRUE(last.codes.empty());
+    // No value, or only empty words, is a missing value, as for any option.
+    using Words = std::vector<std::string>;
+    for (const Words& words : {Words{"--size", "16"}, Words{}, Words{"", "--size"}}) {
+        const ParseResult noValue = parseWords(words);
+        EXPECT_EQ(noValue.error, "missing value") << words.size() << " words";
+        EXPECT_TRUE(noValue.codes.empty());
+    }
 }
 
 TEST(CharListArgumentParser, GetOptionNamesTheOptionInErrors)

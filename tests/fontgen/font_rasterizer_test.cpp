@@ -6,6 +6,11 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+
+#include <chrono>
+#include <future>
 #include <vector>
 
 namespace {
@@ -84,6 +89,27 @@ TEST_F(FontRasterizerTest, FailedLoadKeepsTheOpenFace)
     RenderedGlyph glyph;
     rasterizer.renderGlyph('A', glyph);
     EXPECT_NE(glyph.bitmap.buffer, nullptr);
+}
+
+// What the desktop program's Load Font may be given besides a font file: a
+// FIFO no one writes to, a folder, a device. Each is refused at once; a load
+// that waits is released by opening the FIFO for writing, and fails the test.
+TEST_F(FontRasterizerTest, FilesThatAreNoFontFilesAreRefusedWithoutWaiting)
+{
+    TemporaryDirectory folder;
+    const std::string fifo = folder.file("font.ttf");
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0644), 0);
+    for (const std::string& path : {fifo, folder.path(), std::string("/dev/null")}) {
+        SCOPED_TRACE(path);
+        std::future<std::string> loading =
+            std::async(std::launch::async, [&] { return messageOf([&] { rasterizer.loadFont(path); }); });
+        if (loading.wait_for(std::chrono::seconds(5)) == std::future_status::timeout) {
+            ADD_FAILURE() << "loadFont waited for a writer";
+            close(open(fifo.c_str(), O_WRONLY | O_NONBLOCK));
+        }
+        EXPECT_EQ(loading.get(), "cannot load font file");
+        EXPECT_TRUE(rasterizer.hasFont());
+    }
 }
 
 TEST_F(FontRasterizerTest, SizeMetricsFollowThePixelSize)

@@ -1,7 +1,7 @@
 // Transcripts of the real glyphsmith_cli: whole standard output and exit status.
 #include "folder_state.h"
-#include "glyphsmith_cli_transcript.h"
 #include "font_rasterizer.h"
+#include "glyphsmith_cli_transcript.h"
 #include "missing_data.h"
 #include "test_support.h"
 #include "tool_transcript.h"
@@ -153,14 +153,19 @@ TEST_F(GlyphsmithCliTest, OutputPathWithOrWithoutSlashGivesTheSameFiles)
     EXPECT_EQ(a, b);
 }
 
-TEST_F(GlyphsmithCliTest, CharsWithoutValueExportsAnEmptyFont)
+// --chars without a value, or with only an empty one, is a missing value as
+// for every other option: no font without glyphs is exported.
+TEST_F(GlyphsmithCliTest, CharsWithoutValueIsAMissingValue)
 {
-    requireFont();
-    const ProgramResult transcript = run({"--font", font, "--chars", "--size", "16", "--output_path", "out", "e"});
-    EXPECT_EQ(transcript.output, kBanner + result("16") + kClosingLine);
-    const std::string source = readFileBytes(folder.prefix() + "out/e_16.cpp");
-    EXPECT_EQ(source.find("ds_bitmap_font_char_t"), std::string::npos);
-    EXPECT_NE(source.find("font_e_16_270"), std::string::npos);
+    for (const std::vector<std::string>& chars : {std::vector<std::string>{"--chars"},
+             std::vector<std::string>{"--chars", ""}, std::vector<std::string>{"--chars", "", ""}}) {
+        std::vector<std::string> arguments = {"--font", font, "--size", "16", "--output_path", "out", "e"};
+        arguments.insert(arguments.begin() + 2, chars.begin(), chars.end());
+        const ProgramResult transcript = run(arguments);
+        EXPECT_EQ(transcript.output, kBanner + optionError("--chars", "missing value")) << chars.size();
+        EXPECT_EQ(transcript.status, 1);
+        EXPECT_FALSE(fileExists(folder.prefix() + "out/e_16.cpp"));
+    }
 }
 
 TEST_F(GlyphsmithCliTest, RunTimeFailuresPrintOnlyTheErrorLine)
@@ -218,6 +223,8 @@ TEST_F(GlyphsmithCliTest, OutputsNeverLoseData)
             {}},
         {"a header that cannot be made keeps the old source", {{"n_16.cpp", oldSource}, {"n_16.h", kFolderEntry}},
             "f.ttf", "\n\nERROR: cannot write file './n_16.h'\n\n", {}},
+        {"a source and header that lead to one file", {{"n_16.cpp", linkEntry("t")}, {"n_16.h", linkEntry("t")}},
+            "f.ttf", "\n\nERROR: cannot write file './n_16.h'\n\n", {}},
         {"symlinked outputs keep their links",
             {{"t.cpp", oldSource}, {"n_16.cpp", linkEntry("t.cpp")}, {"n_16.h", linkEntry("t.h")}}, "f.ttf", "",
             {{"t.cpp", source}, {"t.h", header}}},
@@ -240,17 +247,6 @@ TEST_F(GlyphsmithCliTest, OutputsNeverLoseData)
             EXPECT_EQ(transcript.status, c.output.empty() ? 0 : 1);
             EXPECT_EQ(folderState(run.path()), expected);
         }
-}
-
-// Waits until the file at `path` no longer holds `bytes`; false after ten seconds.
-bool waitForChange(const std::string& path, const std::string& bytes)
-{
-    for (int poll = 0; poll < 5000; ++poll) {
-        if (readFileBytes(path) != bytes)
-            return true;
-        usleep(2000);
-    }
-    return false;
 }
 
 // The moment between the two renames of an export, held open by the tests'
@@ -286,7 +282,7 @@ TEST_F(GlyphsmithCliTest, OutputsNeverLoseDataAtThePairsBoundary)
         const std::vector<std::string> arguments = {
             "--silent", "--font", "f.ttf", "--chars", "65-70", "--size", "16", "--output_path", ".", "n"};
         const int status = runProgramWhile(GLYPHSMITH_CLI_PAUSED, arguments, run.path(), [&](pid_t child) {
-            ASSERT_TRUE(waitForChange(run.file("n_16.cpp"), "old source"));
+            ASSERT_TRUE(waitForFileChange(run.file("n_16.cpp"), "old source"));
             if (c.signal != 0)
                 kill(child, c.signal);
             if (c.headerToFolder) {
@@ -397,6 +393,44 @@ TEST_F(GlyphsmithCliTest, CodesThePageLeavesUndefinedAreSkippedWithAWarning)
         "150-155,152=U+0041", "--size", "16", "--output_path", "out", "w"});
     EXPECT_EQ(overridden.output, result("16"));
     EXPECT_NE(readFileBytes(folder.prefix() + "out/w_16.cpp").find("// 0x98: U+0041\n"), std::string::npos);
+}
+
+// A character that neither the font nor a fallback has keeps the main
+// font's missing-glyph box in its slot, and a warning line names it with its
+// code, once; control characters, which no font draws, go unmentioned.
+TEST_F(GlyphsmithCliTest, CharactersInNoFontAreNamedInAWarning)
+{
+    requireFont();
+    const bool icons = fileExists(kIconFont);
+    const auto warning = [](const char* code, const char* character) {
+        return std::string("WARNING: code ") + code + " shows " + character +
+            ", which is in no font given: it gets the missing-glyph box\n";
+    };
+    const struct {
+        std::string chars;
+        bool fallback; // Font Awesome as --fallback
+        std::string warnings;
+    } cases[] = {
+        {"65=U+4E00", false, warning("65", "U+4E00")},
+        {"65,66=U+4E00,67=U+AC00,66", false, warning("66", "U+4E00") + warning("67", "U+AC00")},
+        {"0-255", false, ""},
+        {"1=U+0007,2=U+0085", false, ""},
+        {"65=U+F005", true, ""},
+        {"65=U+F005,66=U+4E00", true, warning("66", "U+4E00")},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.chars);
+        if (c.fallback && !icons)
+            SKIP_FOR_MISSING("Font Awesome is not installed (Debian package fonts-font-awesome)");
+        std::vector<std::string> arguments = {
+            "--silent", "--font", font, "--chars", c.chars, "--size", "16", "--output_path", "out", "w"};
+        if (c.fallback)
+            arguments.insert(arguments.end(), {"--fallback", kIconFont});
+        const ProgramResult transcript = run(arguments);
+        EXPECT_EQ(transcript.output, c.warnings + result("16"));
+        EXPECT_EQ(transcript.status, 0);
+        EXPECT_TRUE(outputExists("w_16"));
+    }
 }
 
 // The comments say what each remapped slot shows and from which font; a

@@ -35,7 +35,10 @@ protected:
         return runProgram(GLYPHSMITH_CLI, arguments, folder.path());
     }
 
-    std::string output(const std::string& extension) const { return readFileBytes(folder.prefix() + "out/p_16" + extension); }
+    std::string output(const std::string& extension) const
+    {
+        return readFileBytes(folder.prefix() + "out/p_16" + extension);
+    }
 
     std::string font;
     TemporaryDirectory folder;
@@ -104,9 +107,10 @@ TEST_F(PackedExport, EachCombinationWritesItsFormatAndRotations)
         {{"--bpp", "2", "--rotations", "0,90,180,270", "--chars", "U+0410-U+044F,U+20AC,U+03A9,97"}, "",
             {".glyph_count = 67,", "packed_images_180[]"},
             packed + "0;\n" + packed + "90;\n" + packed + "180;\n" + packed + "270;"},
-        {{"--bpp", "4", "--chars", "65,U+4E00,66,U+0080-U+009F,U+10FFFF"},
-            "WARNING: U+0080-U+009F are not in the font, left out\nWARNING: U+4E00 is not in the font, left out\n"
-            "WARNING: U+10FFFF is not in the font, left out\n",
+        // Control characters (U+0080-U+009F) draw nothing and are left out without a word.
+        {{"--bpp", "4", "--chars", "65,U+4E00-U+4E02,66,U+0080-U+009F,U+10FFFF"},
+            "WARNING: U+4E00-U+4E02 are in no font given: they are left out\n"
+            "WARNING: U+10FFFF is in no font given: it is left out\n",
             {".glyph_count = 2,"}, packed + "0;"},
         {{"--chars", "65", "--rotations", "180"}, "", {"font_p_16_180 = {"}, classic + "180;"},
     };
@@ -120,8 +124,9 @@ TEST_F(PackedExport, EachCombinationWritesItsFormatAndRotations)
         const std::string source = output(".cpp");
         for (const std::string& piece : accepted.have)
             EXPECT_NE(source.find(piece), std::string::npos) << piece;
-        EXPECT_EQ(output(".h"), "#ifndef _FONT_P_16_H\n#define _FONT_P_16_H\n\n#include <ds_font.h>\n\n" +
-                accepted.declarations + "\n\n#endif\n");
+        EXPECT_EQ(output(".h"),
+            "#ifndef _FONT_P_16_H\n#define _FONT_P_16_H\n\n#include <ds_font.h>\n\n" + accepted.declarations +
+                "\n\n#endif\n");
     }
 }
 

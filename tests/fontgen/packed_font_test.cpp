@@ -111,9 +111,9 @@ TEST(PackedTables, KerningClassesKeepEveryPair)
 
 TEST(PackedTables, QuantisationRoundsToTheNearestLevel)
 {
-    const std::vector<std::array<uint8_t, 3>> cases = {
-        {0, 4, 0}, {8, 4, 0}, {9, 4, 1}, {25, 4, 1}, {26, 4, 2}, {246, 4, 14}, {247, 4, 15}, {255, 4, 15},
-        {42, 2, 0}, {43, 2, 1}, {127, 2, 1}, {128, 2, 2}, {212, 2, 2}, {213, 2, 3}, {100, 8, 100}};
+    const std::vector<std::array<uint8_t, 3>> cases = {{0, 4, 0}, {8, 4, 0}, {9, 4, 1}, {25, 4, 1}, {26, 4, 2},
+        {246, 4, 14}, {247, 4, 15}, {255, 4, 15}, {42, 2, 0}, {43, 2, 1}, {127, 2, 1}, {128, 2, 2}, {212, 2, 2},
+        {213, 2, 3}, {100, 8, 100}};
     for (const auto& [coverage, bpp, level] : cases)
         EXPECT_EQ(coverageLevel(coverage, bpp), level) << int(coverage) << " at " << int(bpp);
 }
@@ -146,7 +146,10 @@ TEST(PackedTables, BrokenFontsAreRefusedBeforeTheyAreDrawn)
         {"anchor out of place", [](PackedFont& f) { f.anchors[4] ^= 1; }},
         {"images of the wrong size", [](PackedFont& f) { f.images.push_back(0); }},
         {"kerning class out of range", [](PackedFont& f) { f.kerningClasses = 0; }},
-        {"kerning table without classes", [](PackedFont& f) { f = buildOne(setOf({65})), f.kerning = {0, 0, 0}; }},
+        {"kerning table without classes",
+            [](PackedFont& f) {
+                f = buildOne(setOf({65})), f.kerning = {0, 0, 0};
+            }},
         {"kerning table of the wrong size", [](PackedFont& f) { f.kerning.push_back(0); }},
         {"tables without glyphs", [](PackedFont& f) { f.glyphCount = 0, f.rangeCount = 0; }},
     };

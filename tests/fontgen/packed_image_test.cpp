@@ -35,8 +35,12 @@ LevelImage makeImage(uint32_t columns, uint32_t rows, uint32_t bpp, Pattern patt
             const uint32_t draw = random();
             switch (pattern) {
             case Pattern::Random: level = uint8_t(draw & full); break;
-            case Pattern::Strokes: level = (c / 5 + r / 3) % 3 == 0 ? full : (c % 5 == 4 ? uint8_t(draw & full) : 0); break;
-            case Pattern::RepeatedRows: level = r % 2 == 1 ? image.levels[size_t(r - 1) * columns + c] : uint8_t(draw & full); break;
+            case Pattern::Strokes:
+                level = (c / 5 + r / 3) % 3 == 0 ? full : (c % 5 == 4 ? uint8_t(draw & full) : 0);
+                break;
+            case Pattern::RepeatedRows:
+                level = r % 2 == 1 ? image.levels[size_t(r - 1) * columns + c] : uint8_t(draw & full);
+                break;
             case Pattern::Empty: level = 0; break;
             case Pattern::Full: level = full; break;
             }
@@ -80,7 +84,8 @@ ds_packed_font_t fontFor(uint32_t bpp, bool coded, RunOrders orders, const Writt
 // Decodes the whole image the way the drawer does: whole rows in bands of
 // `bandRows`, each band's rows right after the row above, or pieces of
 // `piece` pixels of rows too long to repeat.
-std::vector<uint8_t> decodeAll(const ds_packed_font_t& font, const DsPackedGlyph& glyph, uint32_t bandRows, uint32_t piece)
+std::vector<uint8_t> decodeAll(
+    const ds_packed_font_t& font, const DsPackedGlyph& glyph, uint32_t bandRows, uint32_t piece)
 {
     DsPackedImageDecoder decoder(font, glyph);
     const uint32_t columns = decoder.columns(), rows = decoder.rows();
@@ -104,7 +109,8 @@ TEST(PackedImages, DecodeToTheirLevelsHoweverTheyAreCut)
 {
     // Rows up to the repeat limit, just beyond it, and beyond the band.
     const Shape shapes[] = {{1, 1}, {1, 9}, {7, 5}, {16, 16}, {128, 3}, {129, 3}, {256, 2}, {300, 2}, {600, 1}};
-    const Pattern patterns[] = {Pattern::Random, Pattern::Strokes, Pattern::RepeatedRows, Pattern::Empty, Pattern::Full};
+    const Pattern patterns[] = {
+        Pattern::Random, Pattern::Strokes, Pattern::RepeatedRows, Pattern::Empty, Pattern::Full};
     uint32_t seed = 1;
     for (uint32_t bpp : {1u, 2u, 4u, 8u})
         for (bool coded : {false, true})
@@ -114,8 +120,8 @@ TEST(PackedImages, DecodeToTheirLevelsHoweverTheyAreCut)
                     const RunOrders orders = coded ? bestRunOrders({image}, bpp) : RunOrders{};
                     const Written written = writeImage(image, bpp, coded, orders, seed % 8);
                     const ds_packed_font_t font = fontFor(bpp, coded, orders, written);
-                    const DsPackedGlyph glyph{0, int32_t(shape.columns), int32_t(shape.rows), 0, 0, 0, 0, 0,
-                        written.first, written.bits};
+                    const DsPackedGlyph glyph{
+                        0, int32_t(shape.columns), int32_t(shape.rows), 0, 0, 0, 0, 0, written.first, written.bits};
                     std::vector<uint8_t> expected;
                     for (uint8_t level : image.levels)
                         expected.push_back(coverageOf(level, bpp));

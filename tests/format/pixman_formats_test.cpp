@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 #include <pixman.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -174,6 +175,85 @@ TEST_P(SuiteFormats, EqualPixmansConversionOfLibpngsDecoding)
                 EXPECT_TRUE(pixels == alphaReference(image.rgba)) << "pixman's a8 is the alpha channel";
             }
         }
+    }
+}
+
+// The RGB565 word high byte first, and followed by the alpha byte.
+Bytes swappedReference(const Bytes& rgb565)
+{
+    Bytes pixels;
+    for (size_t i = 0; i < rgb565.size(); i += 2)
+        pixels.insert(pixels.end(), {rgb565[i + 1], rgb565[i]});
+    return pixels;
+}
+
+Bytes argb8565Reference(const Bytes& rgb565, const Bytes& alpha)
+{
+    Bytes pixels;
+    for (size_t i = 0; i < alpha.size(); ++i)
+        pixels.insert(pixels.end(), {rgb565[2 * i], rgb565[2 * i + 1], alpha[i]});
+    return pixels;
+}
+
+const PixmanFormat& pixmanFormat(uint32_t colorMode)
+{
+    return *std::find_if(std::begin(kPixmanFormats), std::end(kPixmanFormats),
+        [colorMode](const PixmanFormat& format) { return format.colorMode == colorMode; });
+}
+
+// The display's own modes: pixman's RGB565 with its bytes exchanged, and
+// followed by pixman's A8; turned by 90 degrees, as 3-byte RGB888 pixels
+// are in every rotation.
+TEST(SuiteDisplayModes, ArePixmansRgb565Rearranged)
+{
+    if (suite().empty())
+        SKIP_FOR_MISSING("no PngSuite images under " << kSuiteDir);
+    TemporaryDirectory folder;
+    const std::string file = folder.file("s.srf");
+    for (const SuiteImage& image : suite()) {
+        const std::vector<uint32_t> argb = argbWords(image.rgba);
+        const Bytes rgb565 = pixmanConvert(argb, image.width, image.height, pixmanFormat(2));
+        const Bytes alpha = pixmanConvert(argb, image.width, image.height, pixmanFormat(9));
+        const struct {
+            const char* mode;
+            std::string expected;
+        } cases[] = {
+            {"RGB565_SWAPPED", surfaceFileBytes(swappedReference(rgb565), image.width, image.height, 10, 2, 90)},
+            {"ARGB8565", surfaceFileBytes(argb8565Reference(rgb565, alpha), image.width, image.height, 11, 3, 90)},
+        };
+        for (const auto& c : cases) {
+            const ProgramResult result = pixpackRun(image.path, file, 90, {"--format", c.mode});
+            EXPECT_EQ(result.status, 0) << image.name << " " << c.mode << "\n" << result.output;
+            EXPECT_TRUE(readFileBytes(file) == c.expected) << image.name << " " << c.mode;
+        }
+    }
+}
+
+// Dithered, the display's own modes store the dithered RGB565 words: the
+// error diffusion sees the same colour channels (every fifth image).
+TEST(SuiteDither, DisplayModesStoreTheDitheredRgb565)
+{
+    if (suite().empty())
+        SKIP_FOR_MISSING("no PngSuite images under " << kSuiteDir);
+    TemporaryDirectory folder;
+    const std::string file = folder.file("s.srf");
+    auto dithered = [&](const SuiteImage& image, const char* mode) {
+        const ProgramResult result = pixpackRun(image.path, file, 0, {"--format", mode, "--dither"});
+        EXPECT_EQ(result.status, 0) << image.name << " " << mode << "\n" << result.output;
+        const std::string bytes = readFileBytes(file);
+        return Bytes(bytes.begin() + std::min<size_t>(bytes.size(), 20), bytes.end());
+    };
+    for (size_t i = 0; i < suite().size(); i += 5) {
+        const SuiteImage& image = suite()[i];
+        Bytes rgb565 = dithered(image, "RGB565");
+        rgb565.resize(size_t(image.width) * image.height * 2);
+        const std::vector<uint32_t> argb = argbWords(image.rgba);
+        const Bytes alpha = pixmanConvert(argb, image.width, image.height, pixmanFormat(9));
+        Bytes swapped = dithered(image, "RGB565_SWAPPED"), argb8565 = dithered(image, "ARGB8565");
+        swapped.resize(rgb565.size());
+        argb8565.resize(alpha.size() * 3);
+        EXPECT_TRUE(swapped == swappedReference(rgb565)) << image.name;
+        EXPECT_TRUE(argb8565 == argb8565Reference(rgb565, alpha)) << image.name;
     }
 }
 

@@ -46,16 +46,23 @@ TEST(PackedUtf8, SkipsEachMaximalIllFormedSubpart)
     const std::pair<std::string, std::vector<int64_t>> cases[] = {
         {"A\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80", {0x41, 0xE9, 0x20AC, 0x1F600}},
         {"\xE0\xA0\x80\xED\x9F\xBF\xEE\x80\x80\xF4\x8F\xBF\xBF", {0x800, 0xD7FF, 0xE000, 0x10FFFF}},
-        {"\xC0\x80\xC1\xBF", {s, s, s, s}},                         // overlong two-byte forms
-        {"\xE0\x80\x80", {s, s, s}},                                 // overlong three-byte form
-        {"\xF0\x8F\xBF\xBF", {s, s, s, s}},                         // overlong four-byte form
-        {"\xED\xA0\x80\xED\xBF\xBF", {s, s, s, s, s, s}},           // surrogates
-        {"\xF4\x90\x80\x80\xF5\x80", {s, s, s, s, s, s}},           // beyond U+10FFFF
-        {"\xE2\x82", {s, s}},                                        // truncated at the end
-        {"\xE2\x82" "A\xF0\x9F\x98" "B", {s, s, 0x41, s, s, s, 0x42}}, // truncated before a character
-        {"\x80\xBF\xFE\xFF", {s, s, s, s}},                         // stray continuations, never-leading bytes
+        {"\xC0\x80\xC1\xBF", {s, s, s, s}},               // overlong two-byte forms
+        {"\xE0\x80\x80", {s, s, s}},                      // overlong three-byte form
+        {"\xF0\x8F\xBF\xBF", {s, s, s, s}},               // overlong four-byte form
+        {"\xED\xA0\x80\xED\xBF\xBF", {s, s, s, s, s, s}}, // surrogates
+        {"\xF4\x90\x80\x80\xF5\x80", {s, s, s, s, s, s}}, // beyond U+10FFFF
+        {"\xE2\x82", {s, s}},                             // truncated at the end
+        {"\xE2\x82"
+         "A\xF0\x9F\x98"
+         "B",
+            {s, s, 0x41, s, s, s, 0x42}},   // truncated before a character
+        {"\x80\xBF\xFE\xFF", {s, s, s, s}}, // stray continuations, never-leading bytes
         // The standard's example: 61 F1 80 80 E1 80 C2 62 80 63 80 BF 64.
-        {"a\xF1\x80\x80\xE1\x80\xC2" "b\x80" "c\x80\xBF" "d", {0x61, s, s, s, s, s, s, 0x62, s, 0x63, s, s, 0x64}},
+        {"a\xF1\x80\x80\xE1\x80\xC2"
+         "b\x80"
+         "c\x80\xBF"
+         "d",
+            {0x61, s, s, s, s, s, s, 0x62, s, 0x63, s, s, 0x64}},
     };
     for (const auto& [text, expected] : cases)
         EXPECT_EQ(readAll(text), expected) << testing::PrintToString(text);
@@ -92,7 +99,8 @@ protected:
         return std::make_unique<DeviceFont>(generated.rotations[fontRotationIndex(rotation)]);
     }
 
-    PackedFont packedFont(uint32_t size, uint32_t bpp, bool compressed, uint32_t rotation, const CharacterList& characters)
+    PackedFont packedFont(
+        uint32_t size, uint32_t bpp, bool compressed, uint32_t rotation, const CharacterList& characters)
     {
         const GlyphRendering rendering = bpp == 1 ? GlyphRendering::Mono : GlyphRendering::Grey;
         const PackedGlyphSet glyphs = renderPackedGlyphs(FontSources{&rasterizer}, size, characters, rendering);
@@ -141,11 +149,12 @@ TEST_F(PackedText, EightBitsDrawExactlyWhatTheClassicFontDraws)
                             Canvas expected(400, 64, int32_t(rotation), mode), drawn(400, 64, int32_t(rotation), mode);
                             expected.surface.setClip(clip);
                             drawn.surface.setClip(clip);
-                            ASSERT_EQ(dsDrawText(expected.surface, classic->font(), x, 40, text, 0xC0336699), DS_DRAW_OK);
+                            ASSERT_EQ(
+                                dsDrawText(expected.surface, classic->font(), x, 40, text, 0xC0336699), DS_DRAW_OK);
                             ASSERT_EQ(dsDrawText(drawn.surface, font, x, 40, text, 0xC0336699), DS_DRAW_OK);
                             EXPECT_TRUE(drawn.pixels == expected.pixels)
-                                << "rotation " << rotation << " compressed " << compressed << " mode " << mode << " text "
-                                << text << " clip " << clip.x << "," << clip.y;
+                                << "rotation " << rotation << " compressed " << compressed << " mode " << mode
+                                << " text " << text << " clip " << clip.x << "," << clip.y;
                             EXPECT_EQ(dsTextWidth(font, text), dsTextWidth(classic->font(), text)) << text;
                         }
         }
@@ -192,10 +201,16 @@ TEST_F(PackedText, IllFormedBytesDrawNothingAndTheTextGoesOn)
     const ds_packed_font_t font = devicePackedFont(packed);
     Canvas expected(200, 30, 0, RGB565), drawn(200, 30, 0, RGB565);
     ASSERT_EQ(dsDrawText(expected.surface, font, 2, 20, "AVA To", 0xFFFFFFFF), DS_DRAW_OK);
-    ASSERT_EQ(dsDrawText(drawn.surface, font, 2, 20, "A\xC0V\xE2\x82" "A\xED\xA0\x80 \xF4\x90\x80\x80To\xFF", 0xFFFFFFFF),
+    ASSERT_EQ(dsDrawText(drawn.surface, font, 2, 20,
+                  "A\xC0V\xE2\x82"
+                  "A\xED\xA0\x80 \xF4\x90\x80\x80To\xFF",
+                  0xFFFFFFFF),
         DS_DRAW_OK);
     EXPECT_TRUE(drawn.pixels == expected.pixels);
-    EXPECT_EQ(dsTextWidth(font, "A\xC0V\xE2\x82" "A"), dsTextWidth(font, "AVA"));
+    EXPECT_EQ(dsTextWidth(font,
+                  "A\xC0V\xE2\x82"
+                  "A"),
+        dsTextWidth(font, "AVA"));
 }
 
 TEST_F(PackedText, AFontOfAnotherRotationDrawsNothing)
@@ -254,7 +269,8 @@ TEST(PackedBands, LargeGlyphsDrawAsTheirWholeImage)
                     std::vector<uint8_t> coverage;
                     for (uint8_t value : glyph.pixels)
                         coverage.push_back(uint8_t(coverageLevel(value, bpp) * (255 / ((1u << bpp) - 1))));
-                    const DsSurface image(int32_t(glyph.width), int32_t(glyph.rows), 0, A8, coverage.data(), glyph.width);
+                    const DsSurface image(
+                        int32_t(glyph.width), int32_t(glyph.rows), 0, A8, coverage.data(), glyph.width);
                     expected.surface.blendMask(image, DsRect(0, 0, image.width(), image.height()), 9 + glyph.xoff,
                         320 - glyph.yoff, 0xFF20C040);
                     const char text[] = {char(glyph.character), 0};

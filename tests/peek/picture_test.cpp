@@ -24,14 +24,14 @@ TEST(SurfacePicture, ModesGiveTheirPictureFormats)
         PictureFormat format;
         Bytes firstPixel;
     } cases[] = {
-        {ARGB8888, PictureFormat::Rgba, {0x65, 0x43, 0x21, 0x87}},
-        {RGB888, PictureFormat::Rgb, {0x65, 0x43, 0x21}},
+        {ARGB8888, PictureFormat::Rgba, {0x65, 0x43, 0x21, 0x87}}, {RGB888, PictureFormat::Rgb, {0x65, 0x43, 0x21}},
         {RGB565, PictureFormat::Rgb, {0x42, 0x65, 0x08}},          // 0x4321: 01000 011001 00001
         {ARGB1555, PictureFormat::Rgba, {0x84, 0xCE, 0x08, 0x00}}, // 0x4321: 0 10000 11001 00001
         {ARGB4444, PictureFormat::Rgba, {0x33, 0x22, 0x11, 0x44}}, // 0x4321
-        {I8, PictureFormat::Grey, {0x21}},
-        {AI88, PictureFormat::GreyAlpha, {0x21, 0x43}},
+        {I8, PictureFormat::Grey, {0x21}}, {AI88, PictureFormat::GreyAlpha, {0x21, 0x43}},
         {A8, PictureFormat::GreyAlpha, {0x00, 0x21}},
+        {RGB565_SWAPPED, PictureFormat::Rgb, {0x21, 0x28, 0x18}},  // 0x2143: 00100 001010 00011
+        {ARGB8565, PictureFormat::Rgba, {0x42, 0x65, 0x08, 0x65}}, // 0x4321, then alpha 0x65
     };
     Bytes rows(64);
     for (size_t i = 0; i < rows.size(); ++i)

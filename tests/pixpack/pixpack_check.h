@@ -22,8 +22,9 @@ inline const ToolTranscript kTranscript = {toolBanner("Corvane Surface Generator
     "\n --rotation <90 | 180 | 270>       -  Specify image rotation\n"
     "\n --alphaonly                       -  Generate an alpha only surface\n"
     "\n --output <output file>            -  Output surface file\n"
-    "\n --format <colour mode>            -  Convert to ARGB8888, RGB888, RGB565, ARGB1555, ARGB4444, AI88, A8 or I8\n"
-    "\n --dither                          -  Dither RGB565, ARGB1555 or ARGB4444\n"
+    "\n --format <colour mode>            -  Convert to ARGB8888, RGB888, RGB565, ARGB1555, ARGB4444, AI88, A8, I8, "
+    "RGB565_SWAPPED or ARGB8565\n"
+    "\n --dither                          -  Dither RGB565, ARGB1555, ARGB4444, RGB565_SWAPPED or ARGB8565\n"
     "\n --palette <palette file>          -  Output palette file of an indexed image\n"};
 
 // pixpack with `arguments`.

@@ -32,6 +32,7 @@ FORMATS = {
     "RGB565_SWAPPED": (2, "RGB", "BGR;16", None, (5, 6, 5), "swap"),
     "ARGB1555": (2, "RGBA", "BGRA;15", None, (5, 5, 5, 1), None),
     "ARGB4444": (2, "RGBA", "RGBA;4B", None, (4, 4, 4, 4), (2, 1, 0, 3)),  # PIL's RGBA;4B is ABGR4444
+    "ARGB8565": (3, "RGBA", "BGR;16", None, (5, 6, 5, 8), "8565"),  # PIL reads the RGB565 words, alpha apart
 }
 
 
@@ -57,8 +58,19 @@ def narrowed(pixels, bits):
     return [tuple(narrow(c, b) for c, b in zip(p, bits)) for p in pixels]
 
 
+def pil_argb8565(lines, pitch):
+    """ARGB8565: PIL reads the RGB565 word of each pixel; the alpha byte follows it."""
+    rows = [lines[y * pitch:y * pitch + WIDTH * 3] for y in range(HEIGHT)]
+    words = b"".join(bytes(b for i in range(0, len(row), 3) for b in row[i:i + 2]) for row in rows)
+    colours = list(Image.frombytes("RGB", (WIDTH, HEIGHT), words, "raw", "BGR;16").getdata())
+    alphas = [row[i + 2] for row in rows for i in range(0, len(row), 3)]
+    return [colour + (alpha,) for colour, alpha in zip(colours, alphas)]
+
+
 def pil_raw(dump, size, pitch, mode, rawmode, order):
     lines = dump[OFFSET:]
+    if order == "8565":
+        return pil_argb8565(lines, pitch)
     if order == "swap":  # RGB565 with its bytes exchanged: exchange them back
         lines = bytes(b for i in range(0, len(lines), 2) for b in (lines[i + 1], lines[i]))
         order = None

@@ -35,6 +35,7 @@ inline const ToolTranscript kTranscript = {toolBanner("Snapshot Converter"),
     "      ARGB8888         bytes B, G, R, A\n"
     "      ARGB1555         little-endian 16 bits: A in bit 15, R 10-14, G 5-9, B 0-4\n"
     "      ARGB4444         little-endian 16 bits: A in bits 12-15, R 8-11, G 4-7, B 0-3\n"
+    "      ARGB8565         3 bytes: an RGB565 word (little-endian), then A\n"
     "\n --output <output file>            -  Output file: PNG when its name ends in .png, BMP otherwise\n"};
 
 // rawsnap with `arguments`.

@@ -1,7 +1,8 @@
-// Linked into the tests' build of glyphsmith_cli: named temporary files, and
-// a pause between the two renames of a font export, long enough for a test
-// to send a signal or change the folder while one file is in place and the
-// other is not.
+// Linked into the tests' builds of glyphsmith_cli and pixpack: named
+// temporary files, and a pause between the two renames of a pair of outputs
+// (a font's source and header, a surface and its palette), long enough for a
+// test to send a signal or change the folder while one file is in place and
+// the other is not.
 #include "output_file.h"
 
 #include <time.h>

@@ -161,6 +161,16 @@ bool fileExists(const std::string& path)
     return lstat(path.c_str(), &status) == 0;
 }
 
+bool waitForFileChange(const std::string& path, const std::string& bytes)
+{
+    for (int poll = 0; poll < 5000; ++poll) {
+        if (readFileBytes(path) != bytes)
+            return true;
+        usleep(2000);
+    }
+    return false;
+}
+
 std::vector<std::string> linesOf(const std::string& text)
 {
     std::vector<std::string> lines;

@@ -57,6 +57,9 @@ int runProgramInterrupted(const std::string& program, const std::vector<std::str
 std::string readFileBytes(const std::string& path);
 void writeFileBytes(const std::string& path, const std::string& bytes);
 bool fileExists(const std::string& path);
+// Waits until the file at `path` no longer holds `bytes` (a program running
+// meanwhile has replaced it); false after ten seconds.
+bool waitForFileChange(const std::string& path, const std::string& bytes);
 // The lines of `text`, without their line ends.
 std::vector<std::string> linesOf(const std::string& text);
 

@@ -1,18 +1,20 @@
-// Reading surface files back: what serialize writes reads back whole, every
-// damaged size is refused (header damage: see tests/peek), pixels widen to
+// Reading surface files back: what serialize writes reads back whole, also
+// as a surface made straight from the bytes; every damaged size is refused (header damage: see tests/peek), pixels widen to
 // 8-bit colours and the stored position of a logical pixel is where rotate
 // puts it.
 #include "ds_surface.h"
-#include "surface_format.h"
 #include "png_builder.h"
+#include "surface_format.h"
 
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <vector>
 
 namespace {
 
-constexpr uint32_t kSizedModes[] = {ARGB8888, RGB888, RGB565, ARGB1555, ARGB4444, I8, AI88, A8};
+constexpr uint32_t kSizedModes[] = {
+    ARGB8888, RGB888, RGB565, ARGB1555, ARGB4444, I8, AI88, A8, RGB565_SWAPPED, ARGB8565};
 
 // A surface of `width` x `height` logical pixels filled with pseudo-random
 // bytes and turned by `rotation`, as its surface file.
@@ -70,12 +72,60 @@ TEST(SurfaceFile, EveryTruncationAndEveryExtensionIsInvalid)
 TEST(SurfaceFile, ModesWithoutAPixelSizeAreUnsupported)
 {
     Bytes file = surfaceFile(A8, 4, 1, 0);
-    for (uint32_t mode : {6u, 8u, 10u, 0xFFFFFFFFu}) {
+    for (uint32_t mode : {6u, 8u, 12u, 0xFFFFFFFFu}) {
         for (int shift = 0; shift < 32; shift += 8)
             file[4 + shift / 8] = uint8_t(mode >> shift);
         DsSurfaceFile read{};
         EXPECT_EQ(dsReadSurfaceFile(file.data(), file.size(), read), SURFACE_FILE_UNSUPPORTED_MODE) << mode;
         EXPECT_EQ(read.colorMode, mode);
+    }
+}
+
+// A surface made straight from the file's bytes is the one made from the file
+// read in place; bytes that are no whole surface file give an invalid
+// surface that every drawing refuses.
+TEST(SurfaceFile, SurfaceFromTheBytesInOneStatement)
+{
+    for (uint32_t mode : kSizedModes) {
+        for (int32_t rotation : {0, 90, 180, 270}) {
+            const Bytes file = surfaceFile(mode, 3, 2, rotation, 4);
+            const DsSurface surface(file.data(), file.size());
+            ASSERT_TRUE(surface.isValid()) << mode << " " << rotation;
+            EXPECT_EQ(surface.rotation(), rotation);
+            EXPECT_EQ(surface.colorMode(), mode);
+            EXPECT_EQ(surface.logicalWidth(), 3);
+            EXPECT_EQ(surface.logicalHeight(), 2);
+            EXPECT_EQ(surface.pitch(), dsPitch(uint64_t(surface.width()), dsBytesPerPixel(mode), 4));
+            EXPECT_EQ(surface.pixels(), file.data() + kDsSurfaceFileHeaderBytes);
+        }
+    }
+    const Bytes file = surfaceFile(RGB565, 3, 2, 90);
+    Bytes unsupported = file;
+    unsupported[4] = 6;
+    Bytes badRotation = file;
+    badRotation[0] = 45;
+    const Bytes cut(file.begin(), file.end() - 1);
+    Bytes longer = file;
+    longer.push_back(0);
+    const struct {
+        const char* what;
+        const uint8_t* bytes;
+        uint64_t size;
+    } refused[] = {
+        {"no bytes", nullptr, 0},
+        {"a header alone", file.data(), kDsSurfaceFileHeaderBytes},
+        {"one byte short", cut.data(), cut.size()},
+        {"one byte long", longer.data(), longer.size()},
+        {"a mode without a pixel size", unsupported.data(), unsupported.size()},
+        {"a rotation of 45", badRotation.data(), badRotation.size()},
+    };
+    std::vector<uint8_t> target(16 * 16 * 2);
+    DsSurface framebuffer(16, 16, 0, RGB565, target.data(), 32, target.size());
+    for (const auto& c : refused) {
+        const DsSurface surface(c.bytes, c.size);
+        EXPECT_FALSE(surface.isValid()) << c.what;
+        EXPECT_EQ(framebuffer.blit(surface, 0, 0), DS_DRAW_INVALID_SURFACE) << c.what;
+        EXPECT_EQ(framebuffer.blend(surface, 0, 0), DS_DRAW_INVALID_SURFACE) << c.what;
     }
 }
 
@@ -87,18 +137,17 @@ TEST(SurfaceFile, PixelsWidenToEightBitColours)
         DsColor colour;
     } cases[] = {
         {ARGB8888, {0x10, 0x20, 0x30, 0x40}, {0x30, 0x20, 0x10, 0x40}},
-        {RGB888, {0x10, 0x20, 0x30}, {0x30, 0x20, 0x10, 0xFF}},
-        {RGB565, {0x00, 0xF8}, {0xFF, 0x00, 0x00, 0xFF}},
-        {RGB565, {0xE0, 0x07}, {0x00, 0xFF, 0x00, 0xFF}},
-        {RGB565, {0x41, 0x08}, {0x08, 0x08, 0x08, 0xFF}}, // 1, 2, 1
+        {RGB888, {0x10, 0x20, 0x30}, {0x30, 0x20, 0x10, 0xFF}}, {RGB565, {0x00, 0xF8}, {0xFF, 0x00, 0x00, 0xFF}},
+        {RGB565, {0xE0, 0x07}, {0x00, 0xFF, 0x00, 0xFF}}, {RGB565, {0x41, 0x08}, {0x08, 0x08, 0x08, 0xFF}}, // 1, 2, 1
         {RGB565, {0xEF, 0x7B}, {0x7B, 0x7D, 0x7B, 0xFF}}, // 15, 31, 15
-        {ARGB1555, {0x00, 0x80}, {0x00, 0x00, 0x00, 0xFF}},
-        {ARGB1555, {0xFF, 0x7F}, {0xFF, 0xFF, 0xFF, 0x00}},
+        {ARGB1555, {0x00, 0x80}, {0x00, 0x00, 0x00, 0xFF}}, {ARGB1555, {0xFF, 0x7F}, {0xFF, 0xFF, 0xFF, 0x00}},
         {ARGB1555, {0x21, 0x04}, {0x08, 0x08, 0x08, 0x00}}, // 1, 1, 1
-        {ARGB4444, {0x34, 0x12}, {0x22, 0x33, 0x44, 0x11}},
-        {I8, {0x7E}, {0x7E, 0x7E, 0x7E, 0xFF}},
-        {AI88, {0x7E, 0x40}, {0x7E, 0x7E, 0x7E, 0x40}},
-        {A8, {0x7E}, {0x00, 0x00, 0x00, 0x7E}},
+        {ARGB4444, {0x34, 0x12}, {0x22, 0x33, 0x44, 0x11}}, {I8, {0x7E}, {0x7E, 0x7E, 0x7E, 0xFF}},
+        {AI88, {0x7E, 0x40}, {0x7E, 0x7E, 0x7E, 0x40}}, {A8, {0x7E}, {0x00, 0x00, 0x00, 0x7E}},
+        {RGB565_SWAPPED, {0xF8, 0x00}, {0xFF, 0x00, 0x00, 0xFF}},
+        {RGB565_SWAPPED, {0x7B, 0xEF}, {0x7B, 0x7D, 0x7B, 0xFF}}, // 15, 31, 15
+        {ARGB8565, {0xE0, 0x07, 0x40}, {0x00, 0xFF, 0x00, 0x40}},
+        {ARGB8565, {0x41, 0x08, 0xFF}, {0x08, 0x08, 0x08, 0xFF}}, // 1, 2, 1
     };
     for (const auto& c : cases) {
         const Bytes exact = c.pixel; // exactly the pixel's bytes, so over-reads are caught
@@ -156,14 +205,9 @@ TEST(PaletteFile, ReadsBackWhatIsWrittenAndRefusesOtherSizes)
         Bytes file;
         bool valid;
     } cases[] = {
-        {withCount(1, 4), true},
-        {withCount(0xFFFF, 4 * 0xFFFF), true},
-        {withCount(0, 0), false},
-        {withCount(0x10000, 4 * 0x10000), false},
-        {withCount(2, 7), false},
-        {withCount(2, 9), false},
-        {Bytes{1, 0, 0}, false},
-        {withCount(0x40000001, 4), false}, // the count times 4 wraps in 32 bits
+        {withCount(1, 4), true}, {withCount(0xFFFF, 4 * 0xFFFF), true}, {withCount(0, 0), false},
+        {withCount(0x10000, 4 * 0x10000), false}, {withCount(2, 7), false}, {withCount(2, 9), false},
+        {Bytes{1, 0, 0}, false}, {withCount(0x40000001, 4), false}, // the count times 4 wraps in 32 bits
     };
     for (const auto& c : cases)
         EXPECT_EQ(dsReadPaletteFile(c.file.data(), c.file.size(), palette), c.valid) << c.file.size();

@@ -101,7 +101,7 @@ TEST_F(SurfaceTest, RefusedSurfacesOwnNothing)
     } cases[] = {
         {"mode 6", 2, 2, 6, 1, 0, -1},
         {"mode 8", 2, 2, 8, 1, 0, -1},
-        {"mode 10", 2, 2, 10, 1, 0, -1},
+        {"mode 12", 2, 2, 12, 1, 0, -1},
         {"zero width", 0, 2, I8, 1, 0, -1},
         {"negative height", 2, -1, I8, 1, 0, -1},
         {"alignment 0", 2, 2, I8, 0, 0, -1},
