@@ -86,71 +86,112 @@ void walkTokens(const LevelImage& image, uint32_t bpp, Repeat repeat, Run run, L
     }
 }
 
-// The nibble code of 4-bit images: a nibble 1 to 15 is one pixel of that
-// level; 0 starts a command (ds_font.h).
-constexpr uint32_t kLongestShortZeros = DS_PACKED_NIBBLE_LONG_ZEROS;
-constexpr uint32_t kShortestLongFulls = DS_PACKED_NIBBLE_SHORTEST_FULLS + 16;
+// The span code of 4-bit images (ds_font.h): the image's pixels, row after
+// row, as one sequence of tokens. The tokens are chosen for the fewest
+// nibbles, by dynamic programming from the image's end: fewest[i] is the
+// cost of pixels i to the end, and each token from i is tried.
+constexpr uint32_t kLongestShortSkip = DS_PACKED_SPAN_LONG_SKIP - 1;
+constexpr uint32_t kLongestSkip = DS_PACKED_SPAN_LONG_SKIP + 255;
+constexpr uint32_t kLongestFulls = DS_PACKED_SPAN_SHORTEST_FULLS + 15;
+constexpr uint32_t kLongestCopy = 16;
+// Long skips tried: the longest this many lengths; shorter ones leave zeros
+// that a shorter token or the levels take as well.
+constexpr uint32_t kLongSkipsTried = 16;
 
-void putCommand(BitWriter& out, uint32_t command, uint32_t count, uint32_t countBits)
-{
-    out.put(0, 4);
-    out.put(command, 4);
-    out.put(count, countBits);
-}
+enum class SpanKind : uint8_t { Levels, Fulls, Copy, End };
 
-// Uncovered runs longer than one command takes are cut into several.
-void putZeroRun(BitWriter& out, uint32_t length)
+// The token that starts at a pixel: `skip` uncovered pixels and `length`
+// levels (Levels), or `length` pixels of a run (Fulls, Copy).
+struct SpanToken {
+    SpanKind kind = SpanKind::End;
+    uint32_t skip = 0;
+    uint32_t length = 0;
+};
+
+std::vector<SpanToken> spanTokens(const LevelImage& image)
 {
-    while (length > 0) {
-        const uint32_t part = std::min(length, kLongestShortZeros + 256);
-        if (part <= kLongestShortZeros)
-            putCommand(out, part - 1, 0, 0);
-        else
-            putCommand(out, DS_PACKED_NIBBLE_LONG_ZEROS, part - kLongestShortZeros - 1, 8);
-        length -= part;
+    const size_t count = size_t(image.columns) * image.rows;
+    const uint8_t* levels = image.levels.data();
+    const size_t above = image.columns;
+    const bool copies = image.rows > 1 && image.columns <= DS_PACKED_REPEAT_ROW_MAX;
+    // Runs from each pixel: uncovered, fully covered, equal to the row above.
+    std::vector<uint32_t> zeros(count + 1, 0), fulls(count + 1, 0), same(count + 1, 0);
+    for (size_t i = count; i-- > 0;) {
+        zeros[i] = levels[i] == 0 ? zeros[i + 1] + 1 : 0;
+        fulls[i] = levels[i] == 15 ? fulls[i + 1] + 1 : 0;
+        same[i] = copies && i >= above && levels[i] == levels[i - above] ? same[i + 1] + 1 : 0;
     }
-}
-
-// A covered run of at least DS_PACKED_NIBBLE_SHORTEST_FULLS pixels; a rest
-// too short for a command is written as single pixels.
-void putFullRun(BitWriter& out, uint32_t length)
-{
-    while (length >= DS_PACKED_NIBBLE_SHORTEST_FULLS) {
-        const uint32_t part = std::min(length, kShortestLongFulls + 255);
-        if (part < kShortestLongFulls)
-            putCommand(out, DS_PACKED_NIBBLE_FULLS, part - DS_PACKED_NIBBLE_SHORTEST_FULLS, 4);
-        else
-            putCommand(out, DS_PACKED_NIBBLE_LONG_FULLS, part - kShortestLongFulls, 8);
-        length -= part;
-    }
-    for (; length > 0; --length)
-        out.put(15, 4);
-}
-
-void appendNibbleImage(BitWriter& out, const LevelImage& image)
-{
-    for (uint32_t r = 0; r < image.rows; ++r) {
-        const uint8_t* row = image.levels.data() + size_t(r) * image.columns;
-        if (r > 0 && image.columns <= DS_PACKED_REPEAT_ROW_MAX &&
-            std::equal(row, row + image.columns, row - image.columns)) {
-            out.put(0, 4);
-            out.put(DS_PACKED_NIBBLE_REPEAT, 4);
-            continue;
-        }
-        for (uint32_t column = 0; column < image.columns;) {
-            const uint8_t level = row[column];
-            const uint32_t length = runFrom(row, image.columns, column);
-            if (level == 0) {
-                putZeroRun(out, length);
-            } else if (level == 15 && length >= DS_PACKED_NIBBLE_SHORTEST_FULLS) {
-                putFullRun(out, length);
-            } else {
-                out.put(level, 4);
-                column += 1;
-                continue;
+    std::vector<uint64_t> fewest(count + 1, 0);
+    std::vector<SpanToken> best(count + 1);
+    for (size_t i = count; i-- > 0;) {
+        uint64_t cheapest = UINT64_MAX;
+        const auto consider = [&](uint64_t nibbles, size_t next, SpanToken token) {
+            const uint64_t cost = nibbles + fewest[next];
+            if (cost < cheapest) {
+                cheapest = cost;
+                best[i] = token;
             }
-            column += length;
+        };
+        if (zeros[i] == count - i)
+            consider(2, count, SpanToken{}); // the rest is uncovered
+        const auto levelsAfter = [&](uint32_t skip, uint64_t head) {
+            const size_t from = i + skip;
+            if (skip > 0)
+                consider(head, from, {SpanKind::Levels, skip, 0});
+            for (uint32_t length = 1; length <= DS_PACKED_SPAN_LEVELS_MAX && from + length <= count; ++length)
+                consider(head + length, from + length, {SpanKind::Levels, skip, length});
+        };
+        const uint32_t zeroRun = uint32_t(std::min<size_t>(zeros[i], kLongestSkip));
+        for (uint32_t skip = 0; skip <= std::min(zeroRun, kLongestShortSkip); ++skip)
+            levelsAfter(skip, 2);
+        if (zeroRun >= DS_PACKED_SPAN_LONG_SKIP)
+            for (uint32_t skip = std::max<uint32_t>(DS_PACKED_SPAN_LONG_SKIP, zeroRun - kLongSkipsTried + 1);
+                 skip <= zeroRun; ++skip)
+                levelsAfter(skip, 4);
+        for (uint32_t length = DS_PACKED_SPAN_SHORTEST_FULLS; length <= std::min(fulls[i], kLongestFulls); ++length)
+            consider(2, i + length, {SpanKind::Fulls, 0, length});
+        for (uint32_t length = 1; length <= std::min(same[i], kLongestCopy); ++length)
+            consider(2, i + length, {SpanKind::Copy, 0, length});
+        fewest[i] = cheapest;
+    }
+    std::vector<SpanToken> tokens;
+    for (size_t i = 0; i < count;) {
+        const SpanToken& token = best[i];
+        tokens.push_back(token);
+        if (token.kind == SpanKind::End)
+            break;
+        i += token.skip + token.length;
+    }
+    return tokens;
+}
+
+void appendSpanImage(BitWriter& out, const LevelImage& image)
+{
+    size_t at = 0;
+    for (const SpanToken& token : spanTokens(image)) {
+        switch (token.kind) {
+        case SpanKind::End: out.put(0, 8); break;
+        case SpanKind::Fulls:
+            out.put(DS_PACKED_SPAN_FULLS, 4);
+            out.put(token.length - DS_PACKED_SPAN_SHORTEST_FULLS, 4);
+            break;
+        case SpanKind::Copy:
+            out.put(DS_PACKED_SPAN_COPY, 4);
+            out.put(token.length - 1, 4);
+            break;
+        case SpanKind::Levels:
+            if (token.skip <= kLongestShortSkip) {
+                out.put(token.skip, 4);
+            } else {
+                out.put(DS_PACKED_SPAN_LONG_SKIP, 4);
+                out.put(token.skip - DS_PACKED_SPAN_LONG_SKIP, 8);
+            }
+            out.put(token.length, 4);
+            for (uint32_t i = 0; i < token.length; ++i)
+                out.put(image.levels[at + token.skip + i], 4);
+            break;
         }
+        at += token.skip + token.length;
     }
 }
 
@@ -169,7 +210,7 @@ void BitWriter::put(uint32_t value, uint32_t bits)
 RunOrders bestRunOrders(const std::vector<LevelImage>& images, uint32_t bpp)
 {
     if (bpp == 4)
-        return {}; // the nibble code has no orders
+        return {}; // the span code has no orders
     // The numbers each kind of run writes, counted: the orders change only
     // how many bits each takes.
     std::array<std::map<uint32_t, uint64_t>, 2> coded;
@@ -196,7 +237,7 @@ RunOrders bestRunOrders(const std::vector<LevelImage>& images, uint32_t bpp)
 void appendCodedImage(BitWriter& out, const LevelImage& image, uint32_t bpp, RunOrders orders)
 {
     if (bpp == 4) {
-        appendNibbleImage(out, image);
+        appendSpanImage(out, image);
         return;
     }
     walkTokens(

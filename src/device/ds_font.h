@@ -49,7 +49,8 @@ enum ds_packed_field_t {
 
 // `anchors` holds the image offset of every DS_PACKED_ANCHOR_GLYPHS-th glyph.
 #define DS_PACKED_ANCHOR_GLYPHS 8
-// Stored rows of a coded image up to this many pixels may repeat the row above.
+// Stored rows of a coded image up to this many pixels may repeat, or copy
+// from, the row above.
 #define DS_PACKED_REPEAT_ROW_MAX 128
 // A range entry: a 32-bit word (first code in its low DS_PACKED_CODE_BITS
 // bits, the count less one above them), the first glyph's number and the
@@ -59,15 +60,19 @@ enum ds_packed_field_t {
 #define DS_PACKED_DENSE_RANGE 0xFFFF
 // The largest Exp-Golomb order of a run code (zero_run_order, full_run_order).
 #define DS_PACKED_LARGEST_RUN_ORDER 7
-// Commands of the nibble code of compressed 4-bit images: a 0 nibble, then
-// the command. Commands below DS_PACKED_NIBBLE_LONG_ZEROS are uncovered runs
-// of command + 1 pixels; the others take the count that follows, one nibble
-// or two (8 bits) above the run's shortest length.
-#define DS_PACKED_NIBBLE_LONG_ZEROS 12 // 13 to 268 uncovered pixels: two nibbles
-#define DS_PACKED_NIBBLE_FULLS 13      // 3 to 18 fully covered pixels: one nibble
-#define DS_PACKED_NIBBLE_LONG_FULLS 14 // 19 to 274 fully covered pixels: two nibbles
-#define DS_PACKED_NIBBLE_REPEAT 15     // at a row's start: the row repeats the one above
-#define DS_PACKED_NIBBLE_SHORTEST_FULLS 3
+// The span code of compressed 4-bit images: the image's pixels, row after
+// row, as one sequence of tokens, each led by a nibble. 0 to 12 skip that
+// many uncovered pixels, DS_PACKED_SPAN_LONG_SKIP skips 13 plus the next two
+// nibbles; then a nibble counts the levels that follow, one nibble each
+// (0: none; skip and count both 0: the rest of the image is uncovered).
+// DS_PACKED_SPAN_FULLS and DS_PACKED_SPAN_COPY take one nibble: that many
+// fully covered pixels beyond the shortest run, or pixels copied from the
+// row above beyond one.
+#define DS_PACKED_SPAN_LONG_SKIP 13 // 13 to 268 uncovered pixels, then a count
+#define DS_PACKED_SPAN_FULLS 14     // 2 to 17 fully covered pixels
+#define DS_PACKED_SPAN_COPY 15      // 1 to 16 pixels, each the one a row above
+#define DS_PACKED_SPAN_SHORTEST_FULLS 2
+#define DS_PACKED_SPAN_LEVELS_MAX 15
 // Zero bytes that end the bit-packed tables (records, images, kerning), so
 // that any field or the next bits of an image are read with one 32-bit load.
 #define DS_PACKED_TABLE_SLACK 3

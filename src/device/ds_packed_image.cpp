@@ -1,6 +1,7 @@
 // The glyph image decoder of packed fonts.
 //
-// Format notes for coded images. Bits are read lowest first from the
+// Format notes for coded 1-, 2- and 8-bit images (4-bit ones take the span
+// code, at the end). Bits are read lowest first from the
 // image's first bit on. A run length n is written as an Exp-Golomb code of
 // order k (the font's zero_run_order or full_run_order): with m = n + 2^k
 // and L the index of m's highest bit, L - k zero bits, a one bit, then the
@@ -152,64 +153,6 @@ struct BitCode {
     }
 };
 
-// The nibble code of 4-bit images (ds_font.h): a level, or a 0 nibble and a
-// command.
-struct NibbleCode {
-    static constexpr uint32_t kRepeatMarker = DS_PACKED_NIBBLE_REPEAT << 4;
-
-    static constexpr uint32_t kPeekedNibbles = 0xFFFFFF; // the 6 whole nibbles of a peek's 25 bits
-
-    DS_HOT bool repeats(Bits& bits) const
-    {
-        if ((peek(bits) & 0xFF) != kRepeatMarker)
-            return false;
-        consume(bits, 8);
-        return true;
-    }
-
-    // Writes the levels that come next, up to `stop`, and moves `out` past
-    // them: up to six from one peek (the nibble after them reads 0 here).
-    DS_HOT void literals(Bits& bits, uint8_t*& out, uint8_t* stop) const
-    {
-        uint32_t word = peek(bits) & kPeekedNibbles;
-        uint8_t* const start = out;
-        for (uint32_t level = word & 0xF; level != 0 && out < stop; level = word & 0xF) {
-            *out++ = uint8_t(level * 17);
-            word >>= 4;
-        }
-        consume(bits, uint32_t(out - start) * 4);
-    }
-
-    DS_HOT Run next(Bits& bits, Token&) const
-    {
-        const uint32_t word = peek(bits);
-        const uint32_t level = word & 0xF;
-        if (level != 0) {
-            consume(bits, 4);
-            return {1, uint8_t(level * 17)};
-        }
-        const uint32_t command = word >> 4 & 0xF, count = word >> 8;
-        if (command < DS_PACKED_NIBBLE_LONG_ZEROS) {
-            consume(bits, 8);
-            return {command + 1, 0};
-        }
-        switch (command) {
-        case DS_PACKED_NIBBLE_LONG_ZEROS:
-            consume(bits, 16);
-            return {(count & 0xFF) + DS_PACKED_NIBBLE_LONG_ZEROS + 1, 0};
-        case DS_PACKED_NIBBLE_FULLS: consume(bits, 12); return {(count & 0xF) + DS_PACKED_NIBBLE_SHORTEST_FULLS, 255};
-        case DS_PACKED_NIBBLE_LONG_FULLS:
-            consume(bits, 16);
-            return {(count & 0xFF) + DS_PACKED_NIBBLE_SHORTEST_FULLS + 16, 255};
-        default: // a repeat inside a row: only a damaged image has one
-            consume(bits, 8);
-            return {kRestOfRow, 0};
-        }
-    }
-};
-
-} // namespace
-
 // Copies a repeated row from the one above; short rows without a call.
 DS_HOT void copyRow(uint8_t* out, uint32_t columns)
 {
@@ -221,6 +164,8 @@ DS_HOT void copyRow(uint8_t* out, uint32_t columns)
     for (uint32_t i = 0; i < columns; ++i)
         pixel[i] = out[int32_t(i) - int32_t(columns)];
 }
+
+} // namespace
 
 DsPackedImageDecoder::DsPackedImageDecoder(const ds_packed_font_t& font, const DsPackedGlyph& glyph)
 {
@@ -234,7 +179,7 @@ DsPackedImageDecoder::DsPackedImageDecoder(const ds_packed_font_t& font, const D
     mZeroOrder = uint8_t(clampOrder(font.zero_run_order));
     mFullOrder = uint8_t(clampOrder(font.full_run_order));
     mCompressed = font.compressed != 0;
-    mRepeats = mCompressed && mColumns <= DS_PACKED_REPEAT_ROW_MAX;
+    mReadsRowAbove = mCompressed && mColumns <= DS_PACKED_REPEAT_ROW_MAX;
     const uint64_t limit = uint64_t(glyph.imageBit) + glyph.imageBits;
     mBits = {font.images, glyph.imageBit, limit > UINT32_MAX ? UINT32_MAX : uint32_t(limit)};
 }
@@ -244,7 +189,7 @@ DsPackedImageDecoder::DsPackedImageDecoder(const ds_packed_font_t& font, const D
 // by the next call; tokens never cross a row's end, so the rest of a run
 // there is dropped (only a damaged image has one).
 template <typename Code>
-void DsPackedImageDecoder::decodeRows(uint8_t* out, uint32_t count, Code code)
+void DsPackedImageDecoder::decodeTokens(uint8_t* out, uint32_t count, Code code)
 {
     Bits bits = mBits;
     Token last = mLast;
@@ -254,7 +199,7 @@ void DsPackedImageDecoder::decodeRows(uint8_t* out, uint32_t count, Code code)
     while (out < end) {
         if (column == 0) {
             last = Token::RowStart;
-            if (mRepeats && row > 0 && uint32_t(end - out) >= columns && code.repeats(bits)) {
+            if (mReadsRowAbove && row > 0 && uint32_t(end - out) >= columns && code.repeats(bits)) {
                 copyRow(out, columns);
                 out += columns;
                 ++row;
@@ -317,9 +262,148 @@ void DsPackedImageDecoder::decode(uint8_t* out, uint32_t count)
     if (!mCompressed) {
         decodePlain(out, count);
     } else if (mBpp == 4) {
-        decodeRows(out, count, NibbleCode{});
+        decodeSpans(out, count);
     } else {
         const uint32_t literalBits = mBpp == 2 ? 1 : mBpp;
-        decodeRows(out, count, BitCode{mBpp == 1, mZeroOrder, mFullOrder, literalBits, mBpp == 2 ? 1u : 0u, mScale});
+        decodeTokens(out, count, BitCode{mBpp == 1, mZeroOrder, mFullOrder, literalBits, mBpp == 2 ? 1u : 0u, mScale});
     }
+}
+
+namespace {
+
+// `count` (0 to 6) levels of the span code from the nibbles of `word`,
+// lowest first, as coverage.
+DS_HOT void writeLevels(uint8_t* out, uint32_t word, uint32_t count)
+{
+    switch (count) {
+    case 6: out[5] = uint8_t((word >> 20 & 0xF) * 17); [[fallthrough]];
+    case 5: out[4] = uint8_t((word >> 16 & 0xF) * 17); [[fallthrough]];
+    case 4: out[3] = uint8_t((word >> 12 & 0xF) * 17); [[fallthrough]];
+    case 3: out[2] = uint8_t((word >> 8 & 0xF) * 17); [[fallthrough]];
+    case 2: out[1] = uint8_t((word >> 4 & 0xF) * 17); [[fallthrough]];
+    case 1: out[0] = uint8_t((word & 0xF) * 17); [[fallthrough]];
+    default: break;
+    }
+}
+
+// The whole nibbles of a peek's 25 bits.
+constexpr uint32_t kNibblesPerPeek = 6;
+// The skip of the token that ends an image.
+constexpr uint32_t kRestOfImage = 0xFFFFFFFFu;
+
+// `count` levels from the reader, a peek at a time.
+DS_HOT uint8_t* readLevels(Bits& bits, uint8_t* out, uint32_t count)
+{
+    while (count > 0) {
+        const uint32_t length = count < kNibblesPerPeek ? count : kNibblesPerPeek;
+        writeLevels(out, peek(bits), length);
+        consume(bits, length * 4);
+        out += length;
+        count -= length;
+    }
+    return out;
+}
+
+} // namespace
+
+// Writes what is left of the token the counters hold, up to `end`, and
+// keeps the rest in them.
+uint8_t* DsPackedImageDecoder::finishSpan(uint8_t* out, uint8_t* end, uint8_t* start)
+{
+    uint32_t room = uint32_t(end - out);
+    uint32_t length = mSkip < room ? mSkip : room;
+    out += length;
+    mSkip -= length;
+    room -= length;
+    length = mLevels < room ? mLevels : room;
+    out = readLevels(mBits, out, length);
+    mLevels -= length;
+    room -= length;
+    length = mFulls < room ? mFulls : room;
+    out = fill(out, length, 255);
+    mFulls -= length;
+    room -= length;
+    length = mCopies < room ? mCopies : room;
+    if (mReadsRowAbove && mDone + uint32_t(out - start) >= mColumns) {
+        volatile uint8_t* pixel = out;
+        for (uint32_t i = 0; i < length; ++i)
+            pixel[i] = out[int32_t(i) - int32_t(mColumns)];
+    }
+    out += length;
+    mCopies -= length;
+    return out;
+}
+
+// Format notes on the span code (ds_font.h): a token is a skip, then levels,
+// or a run of fully covered pixels, or a run copied from the row above. The
+// pixels are zeroed first, so skipped ones cost nothing. Tokens that fit
+// before `end` are written straight away; one that does not is held in the
+// counters and finished by the next call; a token that would pass the
+// image's end is cut there. Copies in the first row, or in rows too long to
+// keep the row above, read as uncovered (only a damaged image has them).
+void DsPackedImageDecoder::decodeSpans(uint8_t* out, uint32_t count)
+{
+    memset(out, 0, count);
+    uint8_t* const start = out;
+    uint8_t* const end = out + count;
+    if ((mSkip | mLevels | mFulls | mCopies) != 0)
+        out = finishSpan(out, end, start);
+    Bits bits = mBits;
+    const uint32_t columns = mColumns;
+    const bool copies = mReadsRowAbove;
+    while (out < end) {
+        const uint32_t word = peek(bits);
+        const uint32_t kind = word & 0xF, room = uint32_t(end - out);
+        if (kind < DS_PACKED_SPAN_LONG_SKIP) {
+            const uint32_t levels = word >> 4 & 0xF;
+            consume(bits, 8);
+            if (kind + levels - 1 >= room) { // the end of the image, or a token that does not fit
+                mSkip = kind + levels == 0 ? kRestOfImage : kind;
+                mLevels = levels;
+                break;
+            }
+            out += kind;
+            if (levels <= (25 - 8) / 4) {
+                writeLevels(out, word >> 8, levels);
+                consume(bits, levels * 4);
+                out += levels;
+            } else {
+                out = readLevels(bits, out, levels);
+            }
+        } else if (kind == DS_PACKED_SPAN_LONG_SKIP) {
+            const uint32_t skip = (word >> 4 & 0xFF) + DS_PACKED_SPAN_LONG_SKIP, levels = word >> 12 & 0xF;
+            consume(bits, 16);
+            if (skip + levels > room) {
+                mSkip = skip;
+                mLevels = levels;
+                break;
+            }
+            out = readLevels(bits, out + skip, levels);
+        } else {
+            const uint32_t length = word >> 4 & 0xF;
+            consume(bits, 8);
+            if (kind == DS_PACKED_SPAN_FULLS) {
+                if (length + DS_PACKED_SPAN_SHORTEST_FULLS > room) {
+                    mFulls = length + DS_PACKED_SPAN_SHORTEST_FULLS;
+                    break;
+                }
+                out = fill(out, length + DS_PACKED_SPAN_SHORTEST_FULLS, 255);
+            } else {
+                if (length + 1 > room) {
+                    mCopies = length + 1;
+                    break;
+                }
+                if (copies && mDone + uint32_t(out - start) >= columns) {
+                    volatile uint8_t* pixel = out;
+                    for (uint32_t i = 0; i <= length; ++i)
+                        pixel[i] = out[int32_t(i) - int32_t(columns)];
+                }
+                out += length + 1;
+            }
+        }
+    }
+    mBits = bits;
+    if (out < end)
+        finishSpan(out, end, start);
+    mDone += count;
 }

@@ -7,12 +7,15 @@
 // and 270). A plain image is its pixels' levels, bpp bits each, lowest bits
 // first, row after row. A level L of N bits covers L x 255 / (2^N - 1).
 //
-// A coded image (README, "The packed format") is read a stored row at a
-// time. A row of up to DS_PACKED_REPEAT_ROW_MAX pixels after the first may
-// say that it repeats the row above. Otherwise tokens fill the row from left
-// to right, none crossing its end: runs of uncovered pixels, runs of fully
-// covered ones and, for 2 bits per pixel and more, single pixels of their
-// level. 4-bit images are coded in nibbles, the others in bits.
+// A coded 4-bit image (README, "The packed format") is read as one
+// sequence of tokens over its pixels, row after row (the span code of
+// ds_font.h): uncovered pixels skipped, levels, fully covered runs and
+// pixels copied from the row above. Other coded images are read a stored row
+// at a time: a row of up to DS_PACKED_REPEAT_ROW_MAX pixels after the first
+// may say that it repeats the row above; otherwise tokens fill the row from
+// left to right, none crossing its end: runs of uncovered pixels, runs of
+// fully covered ones and, for 2 and 8 bits per pixel, single pixels of their
+// level.
 #pragma once
 
 #include "ds_packed_font.h"
@@ -36,10 +39,10 @@ public:
 
     uint32_t columns() const { return mColumns; }
     uint32_t rows() const { return mRows; }
-    // Whether rows may repeat the row above. Each call to decode must then
-    // write whole rows, right after the row decoded last (the first row
-    // aside), so that the row above lies just before `out`.
-    bool repeatsRows() const { return mRepeats; }
+    // Whether the image may take pixels from the row above. Each call to
+    // decode must then write whole rows, right after the row decoded last
+    // (the first row aside), so that the row above lies just before `out`.
+    bool readsRowAbove() const { return mReadsRowAbove; }
 
     // Writes the next `count` pixels in stored order as coverage to `out`.
     // Reads nothing beyond the glyph's image: a damaged image decodes to
@@ -48,7 +51,9 @@ public:
 
 private:
     template <typename Code>
-    void decodeRows(uint8_t* out, uint32_t count, Code code);
+    void decodeTokens(uint8_t* out, uint32_t count, Code code);
+    void decodeSpans(uint8_t* out, uint32_t count);
+    uint8_t* finishSpan(uint8_t* out, uint8_t* end, uint8_t* start);
     void decodePlain(uint8_t* out, uint32_t count);
 
     DsPackedBits mBits;                            // the reader's position
@@ -64,5 +69,12 @@ private:
     uint8_t mZeroOrder;                            // Exp-Golomb order of uncovered runs
     uint8_t mFullOrder;                            // Exp-Golomb order of fully covered runs
     bool mCompressed;                              // coded rather than plain
-    bool mRepeats;                                 // rows carry a repeat bit
+    bool mReadsRowAbove;                           // rows repeat or copy the row above
+    // The span code's token that the last call cut: uncovered pixels, then
+    // levels, fully covered pixels or pixels from the row above still to write.
+    uint32_t mSkip = 0;
+    uint32_t mLevels = 0;
+    uint32_t mFulls = 0;
+    uint32_t mCopies = 0;
+    uint32_t mDone = 0; // pixels decoded so far
 };

@@ -15,7 +15,7 @@ namespace {
 // The decoding buffer: whole stored rows while they fit, so that a row may
 // repeat the one above across bands, and pieces of longer rows.
 constexpr uint32_t kBandBytes = 256;
-static_assert(kBandBytes >= 2 * DS_PACKED_REPEAT_ROW_MAX, "a band must hold a repeated row and the row above");
+static_assert(kBandBytes >= 2 * DS_PACKED_REPEAT_ROW_MAX, "a band must hold a row and the row above");
 
 // A logical position held to the int32 range; a glyph pushed there lies
 // wholly outside any surface, as it would have at its true position.
@@ -95,7 +95,7 @@ int drawDecoded(DsSurface& target, const ds_packed_font_t& font, const DsPackedG
         if (result != DS_DRAW_OK)
             return result;
         row += count;
-        if (decoder.repeatsRows()) {
+        if (decoder.readsRowAbove()) {
             memmove(band, first + (count - 1) * columns, columns);
             kept = 1;
         }
@@ -120,28 +120,6 @@ int drawGlyph(
     return drawDecoded(target, font, glyph, image, argb);
 }
 
-// What drawing a text's glyphs needs besides the glyph and the pen.
-struct TextTarget {
-    DsSurface& surface;
-    const ds_packed_font_t& font;
-    int32_t x;
-    int32_t y;
-    uint32_t argb;
-};
-
-int visitGlyph(const DsPackedGlyph& glyph, int64_t pen, void* context)
-{
-    const TextTarget& target = *static_cast<const TextTarget*>(context);
-    if (glyph.width <= 0 || glyph.height <= 0)
-        return DS_DRAW_OK;
-    return drawGlyph(target.surface, target.font, glyph, target.x + pen, target.y, target.argb);
-}
-
-int moveOnly(const DsPackedGlyph&, int64_t, void*)
-{
-    return DS_DRAW_OK;
-}
-
 } // namespace
 
 int dsDrawText(DsSurface& target, const ds_packed_font_t& font, int32_t x, int32_t y, const char* utf8, uint32_t argb)
@@ -152,9 +130,15 @@ int dsDrawText(DsSurface& target, const ds_packed_font_t& font, int32_t x, int32
         return DS_DRAW_WRONG_ROTATION;
     if (!utf8 || !dsIsPackedBpp(font.bpp))
         return DS_DRAW_OK;
-    TextTarget context{target, font, x, y, argb};
     int result;
-    dsWalkPackedText(font, utf8, visitGlyph, &context, result);
+    dsWalkPackedText(
+        DsPackedReader(font), utf8,
+        [&](const DsPackedGlyph& glyph, int64_t pen) {
+            if (glyph.width <= 0 || glyph.height <= 0)
+                return int(DS_DRAW_OK);
+            return drawGlyph(target, font, glyph, x + pen, y, argb);
+        },
+        result);
     return result;
 }
 
@@ -163,5 +147,6 @@ int32_t dsTextWidth(const ds_packed_font_t& font, const char* utf8)
     if (!utf8)
         return 0;
     int result;
-    return clampPosition(dsWalkPackedText(font, utf8, moveOnly, nullptr, result));
+    return clampPosition(dsWalkPackedText(
+        DsPackedReader(font), utf8, [](const DsPackedGlyph&, int64_t) { return 0; }, result));
 }

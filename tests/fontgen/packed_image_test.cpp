@@ -90,7 +90,7 @@ std::vector<uint8_t> decodeAll(
     DsPackedImageDecoder decoder(font, glyph);
     const uint32_t columns = decoder.columns(), rows = decoder.rows();
     std::vector<uint8_t> out(size_t(columns) * rows);
-    if (!decoder.repeatsRows() && piece > 0) {
+    if (!decoder.readsRowAbove() && piece > 0) {
         for (size_t at = 0; at < out.size(); at += piece)
             decoder.decode(out.data() + at, uint32_t(std::min<size_t>(piece, out.size() - at)));
         return out;
