@@ -49,26 +49,43 @@ uint32_t payloadBytes(const Run& run, const uint8_t* payload, uint32_t pixelByte
     }
 }
 
-// The stored value of a pixel of `bytes` bytes, and back.
-uint32_t loadValue(const uint8_t* pixel, uint32_t bytes, bool highByteFirst)
+// The stored value of a pixel of Bytes bytes, and back: one load or store
+// of a word where the processor takes unaligned words.
+template <uint32_t Bytes, bool HighByteFirst>
+DS_ALWAYS_INLINE uint32_t loadValue(const uint8_t* pixel)
 {
-    if (highByteFirst)
+    if constexpr (HighByteFirst)
         return uint32_t(pixel[0]) << 8 | pixel[1];
-    uint32_t value = 0;
-    for (uint32_t i = 0; i < bytes; ++i)
-        value |= uint32_t(pixel[i]) << (8 * i);
-    return value;
+    else if constexpr (Bytes == 1)
+        return pixel[0];
+    else if constexpr (Bytes == 2) {
+        uint16_t value;
+        memcpy(&value, pixel, 2);
+        return value;
+    } else if constexpr (Bytes == 3)
+        return dsLoadLittle24(pixel);
+    else {
+        uint32_t value;
+        memcpy(&value, pixel, 4);
+        return value;
+    }
 }
 
-void storeValue(uint8_t* pixel, uint32_t bytes, bool highByteFirst, uint32_t value)
+template <uint32_t Bytes, bool HighByteFirst>
+DS_ALWAYS_INLINE void storeValue(uint8_t* pixel, uint32_t value)
 {
-    if (highByteFirst) {
+    if constexpr (HighByteFirst) {
         pixel[0] = uint8_t(value >> 8);
         pixel[1] = uint8_t(value);
-        return;
-    }
-    for (uint32_t i = 0; i < bytes; ++i)
-        pixel[i] = uint8_t(value >> (8 * i));
+    } else if constexpr (Bytes == 1)
+        pixel[0] = uint8_t(value);
+    else if constexpr (Bytes == 2) {
+        const uint16_t narrow = uint16_t(value);
+        memcpy(pixel, &narrow, 2);
+    } else if constexpr (Bytes == 3)
+        dsStoreLittle24(pixel, value);
+    else
+        memcpy(pixel, &value, 4);
 }
 
 // `count` copies of the pixel at `pixel`.
@@ -92,40 +109,78 @@ void fillPixels(uint8_t* out, const uint8_t* pixel, uint32_t bytes, uint32_t cou
     }
 }
 
-// Pixels `from` to `from + count - 1` of a residual run whose payload is at
-// `payload`: each field the pixel above's plus its residual.
-void addResiduals(const FieldLayout& layout, uint32_t pixelBytes, const uint8_t* payload, uint32_t from,
+// A residual run's field widths, ready for the pixel loop.
+struct Residuals {
+    uint32_t count;     // fields
+    uint32_t width[4];  // residual bits of each field
+    uint32_t shift[4];  // where each field starts in the stored value
+    uint32_t mask[4];   // the field's bits, in place
+    uint32_t pixelBits; // the residual bits of a pixel
+};
+
+// Pixels `from` to `from + count - 1` of a residual run whose residuals
+// start at `bits`: each field the pixel above's plus its residual.
+template <uint32_t Bytes, bool HighByteFirst>
+void addResiduals(
+    const Residuals& residuals, const uint8_t* bits, uint32_t from, uint32_t count, const uint8_t* above, uint8_t* out)
+{
+    const uint32_t firstBit = from * residuals.pixelBits;
+    const uint8_t* next = bits + firstBit / 8;
+    uint32_t buffer = 0, available = 0;
+    if (firstBit % 8 != 0) {
+        buffer = uint32_t(*next++) >> (firstBit % 8);
+        available = 8 - firstBit % 8;
+    }
+    for (uint32_t i = 0; i < count; ++i, above += Bytes, out += Bytes) {
+        while (available < residuals.pixelBits) {
+            buffer |= uint32_t(*next++) << available;
+            available += 8;
+        }
+        uint32_t pixel = buffer;
+        buffer >>= residuals.pixelBits;
+        available -= residuals.pixelBits;
+        const uint32_t value = loadValue<Bytes, HighByteFirst>(above);
+        uint32_t result = 0;
+        for (uint32_t field = 0; field < residuals.count; ++field) {
+            const uint32_t width = residuals.width[field], shift = residuals.shift[field];
+            // The residual, sign-extended, in the field's place.
+            const uint32_t residual = width == 0 ? 0 : uint32_t(int32_t(pixel << (32 - width)) >> (32 - width));
+            pixel >>= width;
+            result |= ((value & residuals.mask[field]) + (residual << shift)) & residuals.mask[field];
+        }
+        storeValue<Bytes, HighByteFirst>(out, result);
+    }
+}
+
+// The widths of a residual run's fields from its descriptor byte.
+Residuals residualsOf(uint32_t descriptor, const FieldLayout& layout)
+{
+    Residuals residuals{layout.count, {}, {}, {}, 0};
+    uint32_t shift = 0;
+    for (uint32_t field = 0; field < layout.count; ++field) {
+        residuals.width[field] = kResidualBits[descriptor >> (2 * field) & 3];
+        residuals.shift[field] = shift;
+        residuals.mask[field] = ((1u << layout.bits[field]) - 1) << shift;
+        residuals.pixelBits += residuals.width[field];
+        shift += layout.bits[field];
+    }
+    return residuals;
+}
+
+// addResiduals for the pixel size and byte order of `layout`.
+void addResidualRun(const FieldLayout& layout, uint32_t pixelBytes, const uint8_t* payload, uint32_t from,
     uint32_t count, const uint8_t* above, uint8_t* out)
 {
-    uint32_t bits[4];
-    for (uint32_t field = 0; field < layout.count; ++field)
-        bits[field] = kResidualBits[payload[0] >> (2 * field) & 3];
-    const uint32_t firstBit = from * pixelResidualBits(payload[0], layout);
-    const uint8_t* next = payload + 1 + firstBit / 8;
-    uint32_t buffer = 0, available = 0, skip = firstBit % 8;
-    for (uint32_t i = 0; i < count; ++i, above += pixelBytes, out += pixelBytes) {
-        const uint32_t value = loadValue(above, pixelBytes, layout.highByteFirst);
-        uint32_t result = 0, shift = 0;
-        for (uint32_t field = 0; field < layout.count; ++field) {
-            const uint32_t width = bits[field], fieldMask = (1u << layout.bits[field]) - 1;
-            uint32_t residual = 0;
-            if (width > 0) {
-                while (available < width + skip) {
-                    buffer |= uint32_t(*next++) << available;
-                    available += 8;
-                }
-                buffer >>= skip;
-                available -= skip;
-                skip = 0;
-                const uint32_t half = 1u << (width - 1);
-                residual = ((buffer & ((1u << width) - 1)) ^ half) - half;
-                buffer >>= width;
-                available -= width;
-            }
-            result |= (((value >> shift) + residual) & fieldMask) << shift;
-            shift += layout.bits[field];
-        }
-        storeValue(out, pixelBytes, layout.highByteFirst, result);
+    const Residuals residuals = residualsOf(payload[0], layout);
+    const uint8_t* bits = payload + 1;
+    switch (pixelBytes) {
+    case 1: return addResiduals<1, false>(residuals, bits, from, count, above, out);
+    case 2:
+        if (layout.highByteFirst)
+            return addResiduals<2, true>(residuals, bits, from, count, above, out);
+        return addResiduals<2, false>(residuals, bits, from, count, above, out);
+    case 3: return addResiduals<3, false>(residuals, bits, from, count, above, out);
+    default: return addResiduals<4, false>(residuals, bits, from, count, above, out);
     }
 }
 
@@ -207,7 +262,9 @@ const uint8_t* decodeRow(
             switch (run.kind) {
             case kRunCopy: memcpy(out + at, payload + size_t(from) * pixelBytes, bytes); break;
             case kRunFill: fillPixels(out + at, payload, pixelBytes, to - from); break;
-            case kRunResidual: addResiduals(layout, pixelBytes, payload, from, to - from, above + at, out + at); break;
+            case kRunResidual:
+                addResidualRun(layout, pixelBytes, payload, from, to - from, above + at, out + at);
+                break;
             default:
                 if (above != out)
                     memcpy(out + at, above + at, bytes);
