@@ -84,13 +84,29 @@ bool checkCodedRows(const CodedRows& rows);
 // Where the code of the first row of the block holding `row` starts.
 const uint8_t* blockCode(const CodedRows& rows, uint32_t row);
 
+// Decodes the rows of one image, prepared once per drawing.
+struct RowDecoder;
+using DecodeSpan = const uint8_t* (*)(const RowDecoder& decoder, const uint8_t* code, uint32_t first,
+    uint32_t count, const uint8_t* above, uint8_t* out);
+struct RowDecoder {
+    CodedRows rows;
+    FieldLayout layout;
+    uint32_t shift[4];      // where each field starts in the stored value
+    uint32_t mask[4];       // each field's bits, in place
+    DecodeSpan decodeSpan;  // the decoder of the mode's pixel size and byte order
+};
+RowDecoder rowDecoder(const CodedRows& rows);
+
 // Decodes the pixels `first` to `first + count - 1` of the row whose code
 // starts at `code` into `out`, the same span of the row above being at
 // `above` (unread for the first row of a block; `above` may be `out`, which
 // then already holds it). `count` is at least 1 and the span lies in the row.
 // Returns where the next row's code starts. The rows must have passed
 // checkCodedRows.
-const uint8_t* decodeRow(
-    const CodedRows& rows, const uint8_t* code, uint32_t first, uint32_t count, const uint8_t* above, uint8_t* out);
+inline const uint8_t* decodeRow(const RowDecoder& decoder, const uint8_t* code, uint32_t first, uint32_t count,
+    const uint8_t* above, uint8_t* out)
+{
+    return decoder.decodeSpan(decoder, code, first, count, above, out);
+}
 
 } // namespace ds

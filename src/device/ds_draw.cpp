@@ -176,20 +176,21 @@ void run(const Job& job, DsSurface& destination, const DsSurface* source, const 
 // Decodes rows `from` to `to` - 1 of columns [first, first + count) in place
 // into `span`, which holds row from - 1's (unless `from` starts a block);
 // returns where row `to`'s code starts.
-const uint8_t* decodeInPlace(const ds::CodedRows& coded, const uint8_t* code, uint32_t from, uint32_t to,
+const uint8_t* decodeInPlace(const ds::RowDecoder& decoder, const uint8_t* code, uint32_t from, uint32_t to,
     uint32_t first, uint32_t count, uint8_t* span)
 {
     for (uint32_t row = from; row < to; ++row)
-        code = ds::decodeRow(coded, code, first, count, span, span);
+        code = ds::decodeRow(decoder, code, first, count, span, span);
     return code;
 }
 
 // Source and destination stored in the same quarter turn: each stored row
 // of the source is one row of the area, its pixels one after the other. A
 // row is decoded into the buffer, over the row above, and drawn at once.
-void drawCodedRows(const Job& job, DsSurface& destination, const ds::CodedRows& coded, const DsRect& stored,
+void drawCodedRows(const Job& job, DsSurface& destination, const ds::RowDecoder& decoder, const DsRect& stored,
     const Axis& columns, const Axis& rows, uint8_t* buffer)
 {
+    const ds::CodedRows& coded = decoder.rows;
     const uint32_t bytes = dsBytesPerPixel(coded.colorMode);
     const uint32_t bandPixels = kDsDecodeBufferBytes / bytes;
     const Area area = areaOf(destination, nullptr, columns, rows);
@@ -205,9 +206,9 @@ void drawCodedRows(const Job& job, DsSurface& destination, const ds::CodedRows& 
         row.width = count;
         row.height = 1;
         const ds::FastPath fast = ds::findFastPath(job, row);
-        const uint8_t* code = decodeInPlace(coded, ds::blockCode(coded, top), blockTop, top, first, count, buffer);
+        const uint8_t* code = decodeInPlace(decoder, ds::blockCode(coded, top), blockTop, top, first, count, buffer);
         for (uint32_t y = 0; y < area.height; ++y, row.destination += area.destinationPitch) {
-            code = ds::decodeRow(coded, code, first, count, buffer, buffer);
+            code = ds::decodeRow(decoder, code, first, count, buffer, buffer);
             if (fast)
                 fast(job, row);
             else
@@ -220,9 +221,10 @@ void drawCodedRows(const Job& job, DsSurface& destination, const ds::CodedRows& 
 // stored rows. Strips of rows of a band are decoded into the buffer, each
 // row below the one above it, and each strip is drawn as a surface of its
 // own, stored in the source's turn.
-void drawCodedStrips(const Job& job, DsSurface& destination, const DsSurface& source, const ds::CodedRows& coded,
+void drawCodedStrips(const Job& job, DsSurface& destination, const DsSurface& source, const ds::RowDecoder& decoder,
     const DsRect& stored, const Axis& columns, const Axis& rows, uint8_t* buffer)
 {
+    const ds::CodedRows& coded = decoder.rows;
     constexpr uint32_t kStripRows = 8; // the fewest rows a strip holds when the band is narrowed for them
     const uint32_t bytes = dsBytesPerPixel(coded.colorMode);
     const uint32_t bandPixels = smaller(uint32_t(stored.width), larger(1, kDsDecodeBufferBytes / (bytes * kStripRows)));
@@ -233,12 +235,12 @@ void drawCodedStrips(const Job& job, DsSurface& destination, const DsSurface& so
         const uint32_t count = smaller(bandPixels, uint32_t(stored.width) - done);
         const uint32_t pitch = count * bytes;
         const uint32_t stripRows = kDsDecodeBufferBytes / pitch;
-        const uint8_t* code = decodeInPlace(coded, ds::blockCode(coded, top), blockTop, top, first, count, buffer);
+        const uint8_t* code = decodeInPlace(decoder, ds::blockCode(coded, top), blockTop, top, first, count, buffer);
         const uint8_t* above = buffer;
         for (uint32_t row = top; row < bottom; row += stripRows) {
             const uint32_t strip = smaller(stripRows, bottom - row);
             for (uint32_t i = 0; i < strip; ++i) {
-                code = ds::decodeRow(coded, code, first, count, above, buffer + i * pitch);
+                code = ds::decodeRow(decoder, code, first, count, above, buffer + i * pitch);
                 above = buffer + i * pitch;
             }
             const DsRect tile = logicalOf(source, DsRect(int32_t(first), int32_t(row), int32_t(count), int32_t(strip)));
@@ -254,12 +256,13 @@ void drawCoded(const Job& job, DsSurface& destination, const DsSurface& source, 
 {
     ds::CodedRows coded;
     source.codedRows(coded);
+    const ds::RowDecoder decoder = ds::rowDecoder(coded);
     const DsRect stored = storedOf(source, DsRect(columns.sourceFirst, rows.sourceFirst, columns.count, rows.count));
     alignas(4) uint8_t buffer[kDsDecodeBufferBytes];
     if (turnOf(source) == turnOf(destination))
-        drawCodedRows(job, destination, coded, stored, columns, rows, buffer);
+        drawCodedRows(job, destination, decoder, stored, columns, rows, buffer);
     else
-        drawCodedStrips(job, destination, source, coded, stored, columns, rows, buffer);
+        drawCodedStrips(job, destination, source, decoder, stored, columns, rows, buffer);
 }
 
 // Places `sourceArea` of `source` with its top-left pixel at (x, y) on
@@ -290,12 +293,13 @@ int drawOver(const Job& job, DsSurface& destination, const DsRect& area)
     return DS_DRAW_OK;
 }
 
-// Why `destination` cannot be drawn into, or DS_DRAW_OK.
+// Why `destination` cannot be drawn into, or DS_DRAW_OK: only a surface
+// with pixel rows can, which one test tells.
 int destinationRefusal(const DsSurface& destination)
 {
-    if (!destination.isValid())
-        return DS_DRAW_INVALID_SURFACE;
-    return destination.isCompressed() ? DS_DRAW_READ_ONLY : DS_DRAW_OK;
+    if (destination.pixels())
+        return DS_DRAW_OK;
+    return destination.isCompressed() ? DS_DRAW_READ_ONLY : DS_DRAW_INVALID_SURFACE;
 }
 
 } // namespace
@@ -362,10 +366,10 @@ int DsSurface::blendFill(const DsRect& area, uint32_t argb, uint8_t opacity)
 
 int DsSurface::blit(const DsSurface& source, const DsRect& sourceArea, int32_t x, int32_t y)
 {
-    if (!isValid() || !source.isValid())
+    if (const int refusal = destinationRefusal(*this))
+        return refusal;
+    if (!source.isValid())
         return DS_DRAW_INVALID_SURFACE;
-    if (isCompressed())
-        return DS_DRAW_READ_ONLY;
     const bool sameMode = source.colorMode() == mColorMode;
     if (mColorMode == I8 && !sameMode)
         return DS_DRAW_UNSUPPORTED_MODES;
@@ -377,10 +381,10 @@ int DsSurface::blend(const DsSurface& source, const DsRect& sourceArea, int32_t 
 {
     if (source.isValid() && source.colorMode() == A8)
         return blendMask(source, sourceArea, x, y, 0xFF000000u, opacity);
-    if (!isValid() || !source.isValid())
+    if (const int refusal = destinationRefusal(*this))
+        return refusal;
+    if (!source.isValid())
         return DS_DRAW_INVALID_SURFACE;
-    if (isCompressed())
-        return DS_DRAW_READ_ONLY;
     if (mColorMode == I8)
         return DS_DRAW_UNSUPPORTED_MODES;
     if (opacity == 0)
@@ -396,10 +400,10 @@ int DsSurface::blend(const DsSurface& source, const DsRect& sourceArea, int32_t 
 int DsSurface::blendMask(
     const DsSurface& mask, const DsRect& sourceArea, int32_t x, int32_t y, uint32_t argb, uint8_t opacity)
 {
-    if (!isValid() || !mask.isValid())
+    if (const int refusal = destinationRefusal(*this))
+        return refusal;
+    if (!mask.isValid())
         return DS_DRAW_INVALID_SURFACE;
-    if (isCompressed())
-        return DS_DRAW_READ_ONLY;
     if (mColorMode == I8 || mask.colorMode() != A8)
         return DS_DRAW_UNSUPPORTED_MODES;
     Job job = jobOf(Operation::Mask, *this, &mask);
@@ -449,10 +453,10 @@ int DsSurface::replaceAlpha(uint8_t alpha)
 
 int DsSurface::replaceAlpha(const DsSurface& mask, int32_t x, int32_t y)
 {
-    if (!isValid() || !mask.isValid())
+    if (const int refusal = destinationRefusal(*this))
+        return refusal;
+    if (!mask.isValid())
         return DS_DRAW_INVALID_SURFACE;
-    if (isCompressed())
-        return DS_DRAW_READ_ONLY;
     if (!dsHasAlpha(mColorMode) || mask.colorMode() != A8)
         return DS_DRAW_UNSUPPORTED_MODES;
     const DsRect whole(0, 0, mask.logicalWidth(), mask.logicalHeight());
@@ -469,7 +473,8 @@ uint32_t DsSurface::pixel(int32_t x, int32_t y) const
         const DsStoredPosition at = dsStoredPosition(mRotation, logicalWidth(), logicalHeight(), x, y);
         const uint32_t column = uint32_t(at.column), row = uint32_t(at.row);
         uint8_t stored[4];
-        decodeInPlace(coded, ds::blockCode(coded, row), row - row % mRowsPerBlock, row + 1, column, 1, stored);
+        decodeInPlace(
+            ds::rowDecoder(coded), ds::blockCode(coded, row), row - row % mRowsPerBlock, row + 1, column, 1, stored);
         return ds::readPixel(mColorMode, stored, paletteOf(*this));
     }
     const Frame frame = frameOf(*this);

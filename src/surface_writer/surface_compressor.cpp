@@ -22,6 +22,12 @@ struct Reach {
 
 constexpr uint32_t kWidestCode = 3; // the code of the widest residual width
 
+// What a residual run costs the decoder beyond its bytes (setting up its
+// widths and its bits, a hundred instructions or so), weighed as bytes: a
+// residual run of a pixel or two that saves a byte or two against a copy
+// costs a device more than it saves.
+constexpr uint64_t kResidualRunWeight = 1;
+
 // The code (index into kResidualBits) of the narrowest residual width that
 // holds `difference` for a field of `width` bits, or kWidestCode + 1 when
 // none does.
@@ -142,7 +148,8 @@ void RowCoder::considerResiduals(uint32_t at, uint32_t left)
             bits += ds::kResidualBits[codes[field]];
             descriptor |= codes[field] << (2 * field);
         }
-        consider(at, ds::kRunResidual, length, 1 + (uint64_t(length) * bits + 7) / 8, uint8_t(descriptor));
+        consider(at, ds::kRunResidual, length, kResidualRunWeight + 1 + (uint64_t(length) * bits + 7) / 8,
+            uint8_t(descriptor));
     }
 }
 

@@ -608,9 +608,9 @@ device_instruction_limits="
 16x16 m 62.60
 16x16 n 19.63
 64x64 o 13.00
-64x64 p 29.40
+64x64 p 18.40
 64x64 q 18.50
-64x64 r 44.95"
+64x64 r 24.40"
 
 step_device_instructions() {
   command -v qemu-system-arm >/dev/null || skip "qemu-system-arm is not installed (Debian: qemu-system-arm)"
@@ -647,6 +647,16 @@ step_device_instructions() {
     [[ "$stack" -le 4096 ]] || fail "$row takes $stack bytes of stack"
   done
   echo "ok: the compressed icons blend without malloc, in less than 4 KiB of stack"
+  # And at most 1.5 times the instructions a pixel of blending the plain icon.
+  local plain packed
+  for pair in "o p" "q r"; do
+    read -r plain packed <<<"$pair"
+    plain="$(awk -v row="$plain" '$1 == "64x64" && $2 == row { print $(NF - 3) }' <<<"$report")"
+    packed="$(awk -v row="$packed" '$1 == "64x64" && $2 == row { print $(NF - 3) }' <<<"$report")"
+    awk -v plain="$plain" -v packed="$packed" 'BEGIN { exit !(packed <= 1.5 * plain) }' ||
+      fail "the compressed icon takes $packed instructions per pixel, more than 1.5 times the plain icon's $plain"
+  done
+  echo "ok: a compressed icon blends in at most 1.5 times the instructions of the plain one"
 }
 
 mkdir -p "$WORK"
