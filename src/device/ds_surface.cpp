@@ -111,7 +111,10 @@ DsSurface::DsSurface(const DsSurfaceFile& file)
 {
     if (!mPixels || !file.isCompressed())
         return;
+    // No pixel rows: no pitch and no buffer, so that what reads rows reads none.
     mPixels = nullptr;
+    mPitch = 0;
+    mPitchPixels = 0;
     if (!file.blocks || file.rowsPerBlock < 1 || file.rowsPerBlock > file.height)
         return;
     mCode = file.code;

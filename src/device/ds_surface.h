@@ -108,8 +108,9 @@ public:
     // compressed file it is a source for blit, blend, blendMask,
     // replaceAlpha and pixel, decoded while drawing a row at a time with
     // kDsDecodeBufferBytes of stack and no heap; it has no pixel rows
-    // (pixels() is null), and every operation that would change it
-    // (drawing into it, replaceColor, replaceAlpha, rotate) is refused.
+    // (pixels() is null, pitch() and bufferSize() 0, and the writers write
+    // no rows of it), and every operation that would change it (drawing
+    // into it, replaceColor, replaceAlpha, rotate) is refused.
     explicit DsSurface(const DsSurfaceFile& file);
 
     DsSurface(const DsSurface&) = delete;

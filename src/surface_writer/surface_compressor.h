@@ -17,8 +17,9 @@ constexpr uint32_t kDsCompressedRowsPerBlock = 32;
 // 270; any other counts as 0), the same image as the file that
 // turnedFile and copyTurnedRows give: the header of ds_surface.h with the
 // compressed flag on the colour mode, the block table, the coded rows, zeros
-// up to a multiple of 4 bytes. Each row is coded in the fewest bytes its
-// runs allow (a shortest path over its pixels). Empty when the code would
+// up to a multiple of 4 bytes. Each row takes the runs of a shortest path
+// over its pixels: the fewest bytes, a residual run counted a byte more than
+// it takes for what it costs the decoder. Empty when the code would
 // take 4 GiB or more, which the file's 32-bit offsets cannot hold. The
 // surface must be valid and uncompressed.
 std::vector<uint8_t> dsCompressSurface(const DsSurface& surface, int32_t angle);

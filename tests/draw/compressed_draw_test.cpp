@@ -153,7 +153,11 @@ TEST(CompressedDraw, ChangesAreRefused)
     EXPECT_FALSE(surface.rotate(90));
     surface.setPixel(1, 1, 0xFFFFFFFF);
     EXPECT_EQ(coded.bytes, bytes);
-    EXPECT_EQ(surface.pixels(), nullptr);
+    // No pixel rows to read: the writers write a header and no rows.
+    EXPECT_EQ(std::make_tuple(surface.pixels(), surface.pitch(), surface.bufferSize()),
+        std::make_tuple(static_cast<uint8_t*>(nullptr), 0u, uint64_t(0)));
+    std::vector<uint8_t> written(size_t(surface.serialize(nullptr)));
+    EXPECT_EQ(surface.serialize(written.data()), kDsSurfaceFileHeaderBytes);
     EXPECT_TRUE(surface.isValid() && surface.isCompressed());
     EXPECT_EQ(std::make_tuple(surface.rotation(), surface.logicalWidth(), surface.logicalHeight()),
         std::make_tuple(90, 20, 10));
