@@ -17,7 +17,6 @@ set -euo pipefail
 
 build=${1:?usage: $0 BUILD_DIR}
 here=$(cd "$(dirname "$0")" && pwd)
-kit=$(cd "$here/.." && pwd)
 for command in cmake ninja arm-none-eabi-g++ arm-none-eabi-size qemu-system-arm; do
   command -v "$command" >/dev/null || { echo "error: $command is not installed (scripts/install-deps.sh)"; exit 1; }
 done
@@ -31,7 +30,7 @@ declare -A optimisation=([MinSizeRel]=-Os [Release]=-O2)
 for type in MinSizeRel Release; do
   tree=$work/$type
   { cmake -S "$here/device" -B "$tree" -G Ninja -DCMAKE_BUILD_TYPE=$type -DCMAKE_PREFIX_PATH="$work/prefix" \
-      -DCMAKE_TOOLCHAIN_FILE="$kit/examples/firmware/cortex-m4.cmake" -DCMAKE_CXX_FLAGS_RELEASE="-O2 -DNDEBUG" \
+      -DCMAKE_TOOLCHAIN_FILE="$work/prefix/share/CorvaneAssets/cortex-m4.cmake" -DCMAKE_CXX_FLAGS_RELEASE="-O2 -DNDEBUG" \
       -DCMAKE_EXE_LINKER_FLAGS="-Wl,-Map=$tree/surface_ipp.map" &&
     cmake --build "$tree"; } >"$work/$type.log" 2>&1 || { cat "$work/$type.log"; echo "error: cannot build bench/device"; exit 1; }
   echo "-- Cortex-M4 (${optimisation[$type]}), instructions counted by QEMU"

@@ -16,7 +16,18 @@ cmake_policy(VERSION 3.25)
 # every keyword named in ARGN and a NAME that is a C identifier. Messages begin
 # with `function`.
 function(_corvane_check_arguments function target)
-  if(NOT TARGET "${target}")
+  _corvane_check_call(${function} "${target}" ${ARGN})
+  # NAME becomes part of file and symbol names; the tools would change other
+  # characters and their outputs would not be the files the build waits for.
+  if(NOT "${args_NAME}" MATCHES "^[A-Za-z_][A-Za-z0-9_]*$")
+    message(FATAL_ERROR "${function}: NAME '${args_NAME}' is not a C identifier")
+  endif()
+endfunction()
+
+# _corvane_check_arguments without the rule for NAME.
+function(_corvane_check_call function target)
+  # An empty target is a missing keyword's, reported below.
+  if(NOT "${target}" STREQUAL "" AND NOT TARGET "${target}")
     message(FATAL_ERROR "${function}: no target named '${target}'")
   endif()
   if(DEFINED args_UNPARSED_ARGUMENTS)
@@ -32,11 +43,6 @@ function(_corvane_check_arguments function target)
       message(FATAL_ERROR "${function}: missing ${keyword}")
     endif()
   endforeach()
-  # NAME becomes part of file and symbol names; the tools would change other
-  # characters and their outputs would not be the files the build waits for.
-  if(NOT "${args_NAME}" MATCHES "^[A-Za-z_][A-Za-z0-9_]*$")
-    message(FATAL_ERROR "${function}: NAME '${args_NAME}' is not a C identifier")
-  endif()
 endfunction()
 
 # Makes `target` wait for the custom command outputs in ARGN through a helper
@@ -304,6 +310,51 @@ function(_corvane_embed_surface target name surface palette)
     VERBATIM)
   _corvane_make_before(${target} ${target}_surface_${name} ${stem}.cpp ${stem}.h)
   _corvane_add_generated_sources(${target} ${stem}.cpp ${stem}.h)
+endfunction()
+
+# corvane_add_emulator_test(NAME <test> TARGET <firmware> FRAMEBUFFER <file> FORMAT <mode> WIDTH <pixels>
+#                           HEIGHT <lines> EXPECT <picture.png>)
+# Adds the CTest <test> (label "emulator") that runs the firmware <firmware>,
+# cross-built for QEMU's mps2-an386 board (cortex-m4.cmake, linked with
+# CorvaneAssets::emulator_board), under qemu-system-arm in the folder
+# <test> of the current binary folder; the firmware writes its framebuffer
+# there as <file> through semihosting. rawsnap turns the first HEIGHT lines of
+# WIDTH pixels of the dump, in its format <mode>, into <test>.png beside it,
+# and the test passes when that picture has the pixels of <picture.png>
+# (any PNG of the same size and colours; both are read by pixpack). When they
+# differ, or <picture.png> does not exist yet, the test fails and leaves the
+# picture it got beside the expected one as <picture>.got.png, to look at or
+# to take as the new expected picture; a passing run removes it. A macro, so
+# that its enable_testing() reaches the caller's folder: a call in the top
+# folder is all ctest needs there.
+macro(corvane_add_emulator_test)
+  enable_testing()
+  _corvane_add_emulator_test(${ARGN})
+endmacro()
+
+function(_corvane_add_emulator_test)
+  cmake_parse_arguments(PARSE_ARGV 0 args "" "NAME;TARGET;FRAMEBUFFER;FORMAT;WIDTH;HEIGHT;EXPECT" "")
+  _corvane_check_call(corvane_add_emulator_test "${args_TARGET}" NAME TARGET FRAMEBUFFER FORMAT WIDTH HEIGHT EXPECT)
+  if(NOT "${args_FORMAT}" MATCHES "^(RGB888|RGB565|RGB565_SWAPPED|BGR565|BGR888|XRGB8888|ARGB8888|ARGB1555|ARGB4444|ARGB8565)$")
+    message(FATAL_ERROR "corvane_add_emulator_test: FORMAT must be RGB888, RGB565, RGB565_SWAPPED, BGR565, BGR888, XRGB8888, ARGB8888, ARGB1555, ARGB4444 or ARGB8565, not '${args_FORMAT}'")
+  endif()
+  foreach(keyword WIDTH HEIGHT)
+    if(NOT "${args_${keyword}}" MATCHES "^[1-9][0-9]*$")
+      message(FATAL_ERROR "corvane_add_emulator_test: ${keyword} must be a whole number of pixels, not '${args_${keyword}}'")
+    endif()
+  endforeach()
+  get_filename_component(expected "${args_EXPECT}" ABSOLUTE BASE_DIR ${CMAKE_CURRENT_SOURCE_DIR})
+  if(NOT expected MATCHES "\\.png$")
+    message(FATAL_ERROR "corvane_add_emulator_test: EXPECT '${args_EXPECT}' is not a .png picture")
+  endif()
+  find_program(CORVANE_QEMU_SYSTEM_ARM qemu-system-arm)
+  add_test(NAME ${args_NAME}
+    COMMAND ${CMAKE_COMMAND} -DQEMU=${CORVANE_QEMU_SYSTEM_ARM} -DFIRMWARE=$<TARGET_FILE:${args_TARGET}>
+            -DRAWSNAP=$<TARGET_FILE:CorvaneAssets::rawsnap> -DPIXPACK=$<TARGET_FILE:CorvaneAssets::pixpack>
+            -DRUN_DIR=${CMAKE_CURRENT_BINARY_DIR}/${args_NAME} -DFRAMEBUFFER=${args_FRAMEBUFFER}
+            -DFORMAT=${args_FORMAT} -DWIDTH=${args_WIDTH} -DHEIGHT=${args_HEIGHT} -DEXPECT=${expected}
+            -P ${CMAKE_CURRENT_FUNCTION_LIST_DIR}/CorvaneAssetsEmulatorTest.cmake)
+  set_tests_properties(${args_NAME} PROPERTIES LABELS emulator TIMEOUT 120)
 endfunction()
 
 cmake_policy(POP)

@@ -178,9 +178,10 @@ void appendFontRecord(std::string& out, const std::string& name, const SizeMetri
     out += kNameSeparator;
     appendNumber(out, rotation);
     out += kFontRecordOpen;
-    appendField(out, kFontHeightField, static_cast<unsigned long>(metrics.height / kPixelsPerUnit));
-    appendField(out, kAscenderField, metrics.ascender / kPixelsPerUnit);
-    appendField(out, kDescenderField, metrics.descender / kPixelsPerUnit);
+    const StoredFontMetrics stored = storedFontMetrics(metrics);
+    appendField(out, kFontHeightField, static_cast<unsigned long>(stored.height));
+    appendField(out, kAscenderField, stored.ascender);
+    appendField(out, kDescenderField, stored.descender);
     out += kCharsStart;
     for (uint32_t code = 0; code < present.size(); ++code) {
         if (present[code]) {
@@ -293,6 +294,11 @@ void appendSlotNotes(std::string& out, const FontGlyphSet& glyphs, const std::ve
     for (const SlotRun& run : runs)
         appendRunNote(out, run, fallbackNames);
     out += kLineEnd;
+}
+
+StoredFontMetrics storedFontMetrics(const SizeMetrics& metrics)
+{
+    return {metrics.height / kPixelsPerUnit, metrics.ascender / kPixelsPerUnit, metrics.descender / kPixelsPerUnit};
 }
 
 void sanitizeFontName(std::string& name)

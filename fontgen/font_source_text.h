@@ -20,6 +20,15 @@ using PresenceTable = std::array<bool, kLargestFontCode + 1>;
 // Replaces every byte other than A-Z, a-z, 0-9 and '_' by '_'.
 void sanitizeFontName(std::string& name);
 
+// A font record's metrics as the source stores them, in whole pixels:
+// FreeType's 26.6 fixed-point values with their fraction dropped.
+struct StoredFontMetrics {
+    int64_t height;    // baseline-to-baseline distance
+    int64_t ascender;  // baseline up to the top of the tallest glyphs
+    int64_t descender; // baseline to the lowest glyph bottom, normally negative
+};
+StoredFontMetrics storedFontMetrics(const SizeMetrics& metrics);
+
 // "#include <includeName>" and an empty line.
 void appendIncludeLine(std::string& out, const std::string& includeName);
 

@@ -1,6 +1,8 @@
 // libFuzzer target for the font-source reader: any bytes as a generated
-// font source, and a font that reads drawn in every rotation with the codes
-// it has, after the codes the input's first byte picks.
+// font source, its slot notes read, and a font that reads drawn in every
+// rotation with the codes it has, after the codes the input's first byte
+// picks.
+#include "font_source_notes.h"
 #include "font_source_reader.h"
 #include "text_picture.h"
 
@@ -31,9 +33,11 @@ std::vector<uint32_t> textOf(const BitmapFont& font, uint32_t first)
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
+    const std::string_view text(reinterpret_cast<const char*>(data), size);
+    readSlotNotes(text);
     GeneratedFont font;
     uint32_t errorLine = 0;
-    if (!readFontSource(std::string_view(reinterpret_cast<const char*>(data), size), font, errorLine))
+    if (!readFontSource(text, font, errorLine))
         return 0;
     for (size_t index = 0; index < kFontRotations.size(); ++index) {
         const std::vector<uint32_t> codes = textOf(font.rotations[index], size > 0 ? data[0] : 0);

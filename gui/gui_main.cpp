@@ -5,6 +5,7 @@
 #include "gui_application.h"
 #include "gui_rules.h"
 #include "gui_texts.h"
+#include "stored_glyphs.h"
 
 #include <wx/bitmap.h>
 #include <wx/dcclient.h>
@@ -22,6 +23,7 @@ namespace {
 constexpr long kFrameStyle = wxDEFAULT_FRAME_STYLE & ~wxRESIZE_BORDER;
 constexpr int kBorder = 5;           // pixels around every sizer item
 const wxSize kPreviewSize(800, 600); // drawable area of the preview
+const wxSize kStoredSize(glyphsmith::kStoredViewWidth, glyphsmith::kStoredViewHeight);
 const wxSize kExportButtonSize(120, 40);
 
 // Converts `text` with the locale's multibyte conversion. False when it
@@ -86,8 +88,7 @@ void GuiMain::createLayout()
     SetSizer(top);
     wxStaticBoxSizer* configuration = new wxStaticBoxSizer(wxVERTICAL, this, glyphsmith::kConfigurationLabel);
     top->Add(configuration, 0, wxEXPAND | wxALL, kBorder);
-    previewCanvas = new wxWindow(this, wxID_ANY, wxDefaultPosition, kPreviewSize, 0, wxPanelNameStr);
-    top->Add(previewCanvas, 1, wxEXPAND | wxALL, kBorder);
+    top->Add(createViews(), 1, wxEXPAND);
 
     wxBoxSizer* heightRow = new wxBoxSizer(wxHORIZONTAL);
     configuration->Add(heightRow, 0, wxALL, kBorder);
@@ -123,6 +124,18 @@ void GuiMain::createLayout()
     Centre(wxBOTH);
 }
 
+wxSizer* GuiMain::createViews()
+{
+    wxBoxSizer* views = new wxBoxSizer(wxVERTICAL);
+    previewCanvas = new wxWindow(this, wxID_ANY, wxDefaultPosition, kPreviewSize, 0, wxPanelNameStr);
+    views->Add(previewCanvas, 0, wxALL, kBorder);
+    wxStaticBoxSizer* stored = new wxStaticBoxSizer(wxVERTICAL, this, glyphsmith::kStoredViewLabel);
+    storedCanvas = new wxWindow(this, wxID_ANY, wxDefaultPosition, kStoredSize, 0, wxPanelNameStr);
+    stored->Add(storedCanvas, 0, wxALL, kBorder);
+    views->Add(stored, 0, wxALL, kBorder);
+    return views;
+}
+
 void GuiMain::bindHandlers()
 {
     Bind(wxEVT_MENU, &GuiMain::onQuit, this, wxID_EXIT);
@@ -132,7 +145,9 @@ void GuiMain::bindHandlers()
     Bind(wxEVT_TEXT_ENTER, &GuiMain::onCharsEnter, this, ID_CHARS);
     Bind(wxEVT_BUTTON, &GuiMain::onExport, this, ID_EXPORT);
     Bind(wxEVT_CHOICE, &GuiMain::onCodePage, this, ID_CODE_PAGE);
+    Bind(wxEVT_TEXT, &GuiMain::onHeightChange, this, ID_FONT_HEIGHT);
     previewCanvas->Bind(wxEVT_PAINT, &GuiMain::onPaintPreview, this);
+    storedCanvas->Bind(wxEVT_PAINT, &GuiMain::onPaintStored, this);
 }
 
 void GuiMain::parseCharList(const std::string& text)
@@ -159,7 +174,13 @@ void GuiMain::updateSlots()
 void GuiMain::onCodePage(wxCommandEvent&)
 {
     updateSlots();
+    refreshViews();
+}
+
+void GuiMain::refreshViews()
+{
     previewCanvas->Refresh();
+    storedCanvas->Refresh();
 }
 
 void GuiMain::onQuit(wxCommandEvent&)
@@ -187,7 +208,7 @@ void GuiMain::onLoadFont(wxCommandEvent&)
             loadChosenFont(dialog.GetPath());
     }
     Refresh();
-    previewCanvas->Refresh();
+    refreshViews();
 }
 
 void GuiMain::loadChosenFont(const wxString& path)
@@ -204,19 +225,35 @@ void GuiMain::loadChosenFont(const wxString& path)
         return;
     }
     preview.forgetFont();
+    storedGlyphs.forgetFont();
 }
 
 void GuiMain::onCharsEnter(wxCommandEvent&)
 {
     parseCharList(narrowOrEmpty(charsText->GetValue()));
     Refresh();
-    previewCanvas->Refresh();
+    refreshViews();
 }
 
 void GuiMain::onPaintPreview(wxPaintEvent&)
 {
     wxPaintDC dc(previewCanvas);
     preview.paint(dc, previewCanvas->GetSize(), *rasterizer, previewCharacters);
+}
+
+void GuiMain::onPaintStored(wxPaintEvent&)
+{
+    wxPaintDC dc(storedCanvas);
+    const glyphsmith::HeightCheck check = glyphsmith::checkFontHeight(narrowOrEmpty(heightText->GetValue()));
+    std::optional<uint32_t> height;
+    if (check.status == glyphsmith::HeightStatus::Valid)
+        height = check.height;
+    storedGlyphs.paint(dc, storedCanvas->GetSize(), *rasterizer, slots, height);
+}
+
+void GuiMain::onHeightChange(wxCommandEvent&)
+{
+    storedCanvas->Refresh();
 }
 
 void GuiMain::onExport(wxCommandEvent&)
@@ -260,8 +297,15 @@ void GuiMain::exportAtHeight(uint32_t height)
     try {
         const FontGlyphSet glyphs = renderFontGlyphs(FontSources{rasterizer}, height, slots);
         sanitizeFontName(target.fontName);
-        if (!writeFontSource(glyphs, target.fontName, target.outputDir).empty())
+        if (!writeFontSource(glyphs, target.fontName, target.outputDir).empty()) {
             showError(glyphsmith::kErrorWritingFile);
+            return;
+        }
+        const std::string stem = target.outputDir + target.fontName;
+        const wxString message = wxString::Format(
+            glyphsmith::kExportedFormat, fromNarrow((stem + ".cpp").c_str()), fromNarrow((stem + ".h").c_str()));
+        wxMessageDialog done(this, message, glyphsmith::kExportedCaption, wxOK | wxICON_INFORMATION);
+        done.ShowModal();
     } catch (const FTException& error) {
         showError(fromNarrow(error.what()));
     }

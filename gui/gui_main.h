@@ -7,6 +7,7 @@
 #include "font_glyph_set.h"
 #include "font_rasterizer.h"
 #include "preview_painter.h"
+#include "stored_glyphs_painter.h"
 
 #include <wx/button.h>
 #include <wx/choice.h>
@@ -39,6 +40,8 @@ public:
     void onExport(wxCommandEvent& event);
     void onCodePage(wxCommandEvent& event);
     void onPaintPreview(wxPaintEvent& event);
+    void onPaintStored(wxPaintEvent& event);
+    void onHeightChange(wxCommandEvent& event);
 
     // Replaces the committed list with the codes `text` lists, and the
     // characters its `=` items give them.
@@ -50,22 +53,29 @@ private:
     void bindHandlers();
     // Opens the font at `path`, reporting a failure in an error box.
     void loadChosenFont(const wxString& path);
-    // Asks for the output file and writes the font at `height` pixels.
+    // Asks for the output file and writes the font at `height` pixels,
+    // saying where it wrote.
     void exportAtHeight(uint32_t height);
+    // Lays out the preview and, below it, the view of the stored glyphs.
+    wxSizer* createViews();
+    // Repaints the preview and the view of the stored glyphs.
+    void refreshViews();
     void showError(const wxString& message);
     // The slots of the committed list under the chosen code page.
     void updateSlots();
 
-    FontRasterizer* rasterizer;         // borrowed from the application, never deleted here
-    wxMenuBar* menuBar = nullptr;       // owned by the frame once set
-    wxButton* exportButton = nullptr;   // "Export"
-    wxTextCtrl* heightText = nullptr;   // font height in pixels
-    wxTextCtrl* charsText = nullptr;    // characters to convert
-    wxWindow* previewCanvas = nullptr;  // plain window the preview is painted on
-    wxChoice* codePageChoice = nullptr; // "none" or one of kCodePages
-    CharacterList charCodes;            // committed list, read by the export check
-    CharacterOverrides overrides;       // characters the committed list's `=` items give
-    GlyphSlots slots;                   // what each code shows: the preview and the export
-    CharacterList previewCharacters;    // the characters of `slots`, in list order
-    glyphsmith::PreviewPainter preview; // cached glyphs and image of the preview
+    FontRasterizer* rasterizer;                   // borrowed from the application, never deleted here
+    wxMenuBar* menuBar = nullptr;                 // owned by the frame once set
+    wxButton* exportButton = nullptr;             // "Export"
+    wxTextCtrl* heightText = nullptr;             // font height in pixels
+    wxTextCtrl* charsText = nullptr;              // characters to convert
+    wxWindow* previewCanvas = nullptr;            // plain window the preview is painted on
+    wxWindow* storedCanvas = nullptr;             // plain window the stored glyphs are painted on
+    wxChoice* codePageChoice = nullptr;           // "none" or one of kCodePages
+    CharacterList charCodes;                      // committed list, read by the export check
+    CharacterOverrides overrides;                 // characters the committed list's `=` items give
+    GlyphSlots slots;                             // what each code shows: the preview and the export
+    CharacterList previewCharacters;              // the characters of `slots`, in list order
+    glyphsmith::PreviewPainter preview;           // cached glyphs and image of the preview
+    glyphsmith::StoredGlyphsPainter storedGlyphs; // the glyphs at the export height, as stored
 };

@@ -23,11 +23,18 @@ constexpr const char* kCodePageLabel = "Code page";
 constexpr const char* kNoCodePage = "none";
 constexpr const char* kInitialHeight = "16";
 constexpr const char* kInitialCharacters = "32-126";
+constexpr const char* kStoredViewLabel = "As stored at the export height (zoomed)";
 
 constexpr const char* kLoadFontTitle = "Choose File to Load Font From";
-constexpr const char* kFontFileFilter = "Font File (*.ttf)|*.ttf";
+constexpr const char* kFontFileFilter = "Font files (*.ttf, *.otf)|*.ttf;*.otf;*.TTF;*.OTF|TrueType fonts "
+                                        "(*.ttf)|*.ttf;*.TTF|OpenType fonts (*.otf)|*.otf;*.OTF|"
+                                        "All files (*)|*";
 constexpr const char* kSaveSourceTitle = "Choose File to Save Data To";
 constexpr const char* kSourceFileFilter = "C Source File (*.cpp)|*.cpp";
+
+constexpr const char* kExportedCaption = "Export";
+// The message after a successful export, with the paths of the source and the header.
+constexpr const char* kExportedFormat = "Wrote %s and %s";
 
 constexpr const char* kErrorCaption = "Error";
 constexpr const char* kInvalidFontSize = "Invalid font size !";

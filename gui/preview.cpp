@@ -57,6 +57,15 @@ void PreviewImage::drawGlyph(int x, int y, const CachedGlyph& glyph)
     }
 }
 
+void PreviewImage::fillSquare(int64_t x, int64_t y, int size, uint8_t grey)
+{
+    const int64_t top = std::max<int64_t>(y, 0), bottom = std::min<int64_t>(y + size, mHeight);
+    const int64_t left = std::max<int64_t>(x, 0), right = std::min<int64_t>(x + size, mWidth);
+    for (int64_t row = top; row < bottom; ++row)
+        for (int64_t column = left; column < right; ++column)
+            mGrey[size_t(row) * size_t(mWidth) + size_t(column)] = grey;
+}
+
 void PreviewImage::copyRgb(uint8_t* rgb) const
 {
     for (const uint8_t grey : mGrey) {

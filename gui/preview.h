@@ -78,6 +78,10 @@ public:
     // canvas are clipped; coverage 0 leaves the canvas as it is.
     void drawGlyph(int x, int y, const CachedGlyph& glyph);
 
+    // Sets the `size` x `size` pixels from (x, y) on to `grey`; the part
+    // outside the canvas is clipped.
+    void fillSquare(int64_t x, int64_t y, int size, uint8_t grey);
+
     // Writes the canvas as packed RGB triplets, width x height x 3 bytes.
     void copyRgb(uint8_t* rgb) const;
 

@@ -6,6 +6,13 @@
 
 namespace glyphsmith {
 
+wxBitmap toBitmap(const PreviewImage& image)
+{
+    wxImage rgb(image.width(), image.height(), false);
+    image.copyRgb(rgb.GetData());
+    return wxBitmap(rgb);
+}
+
 void PreviewPainter::paint(wxDC& dc, const wxSize& size, FontRasterizer& rasterizer, const CharacterList& codes)
 {
     if (!rasterizer.hasFont() || size.x <= 0 || size.y <= 0) {
@@ -30,9 +37,7 @@ void PreviewPainter::compose(const wxSize& size, FontRasterizer& rasterizer, con
 {
     PreviewImage image(size.x, size.y);
     composePreview(rasterizer, cache, codes, image);
-    wxImage rgb(image.width(), image.height(), false);
-    image.copyRgb(rgb.GetData());
-    picture = wxBitmap(rgb);
+    picture = toBitmap(image);
     pictureCodes = codes;
     pictureSize = size;
     pictureValid = true;

@@ -9,6 +9,9 @@
 
 namespace glyphsmith {
 
+// The grey image as a bitmap to draw.
+wxBitmap toBitmap(const PreviewImage& image);
+
 // Draws the preview through one image built from cached glyphs, and keeps
 // that image for repaints while the list, the canvas size and the font stay
 // the same (exposes, dialogs moved over the canvas).

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Installs the dependencies, builds everything and runs the whole test suite.
+# Installs what building the kit and running its tests, fuzzers and
+# benchmarks needs, builds everything with the test suite and runs it.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-bash scripts/install-deps.sh
-bash scripts/build.sh build
+bash scripts/install-deps.sh --tests
+bash scripts/build.sh build -DCORVANE_BUILD_TESTS=ON
 ctest --test-dir build --output-on-failure -j "$(nproc)"

@@ -5,6 +5,7 @@
 #include "command_line.h"
 #include "ds_surface.h"
 #include "file_io.h"
+#include "font_source_notes.h"
 #include "font_source_reader.h"
 #include "png_writer.h"
 #include "surface_picture.h"
@@ -12,6 +13,7 @@
 #include "tool_frame.h"
 
 #include <cstdio>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -33,16 +35,21 @@ void registerOptions(CommandLine& commandLine)
     commandLine.addOption("--output <picture.png>", "Output PNG picture");
 }
 
+// What each font code shows and which codes may show a character.
+struct CodeMapping {
+    CharacterMap map;         // the character of each code
+    CharacterList candidates; // codes searched for a character, in order
+};
+
 struct PeekRequest {
-    std::string surface;         // --surface: surface file to draw, or empty
-    bool upright = false;        // --upright: undo the surface's rotation
-    std::string palette;         // --palette: palette file of an I8 surface, or empty
-    std::string font;            // --font: generated font source, or empty
-    std::vector<uint32_t> codes; // --text turned into font codes
-    std::vector<uint32_t> text;  // --text decoded: the character of each code
-    bool mapped = false;         // --codepage or --chars turned the text into codes
-    uint32_t rotation = 0;       // --rotation: tables to draw the text with
-    std::string output;          // --output: PNG to write
+    std::string surface;                // --surface: surface file to draw, or empty
+    bool upright = false;               // --upright: undo the surface's rotation
+    std::string palette;                // --palette: palette file of an I8 surface, or empty
+    std::string font;                   // --font: generated font source, or empty
+    std::vector<uint32_t> text;         // --text decoded into characters
+    std::optional<CodeMapping> mapping; // from --codepage and --chars, when either is given
+    uint32_t rotation = 0;              // --rotation: tables to draw the text with
+    std::string output;                 // --output: PNG to write
 };
 
 bool getString(CommandLine& commandLine, const char* option, std::string& value)
@@ -72,14 +79,24 @@ uint32_t parseRotation(const std::string& text)
     throw CommandLineException("--rotation", "invalid rotation");
 }
 
+// Every code of the font, each a candidate for any character.
+CharacterList allCodes()
+{
+    CharacterList codes;
+    for (uint32_t code = 0; code <= kLargestFontCode; ++code)
+        codes.push_back(code);
+    return codes;
+}
+
 // What each code of the font shows, from --codepage and the `=` items of
 // --chars, and the codes that may show a character: those of --chars, or
-// all. False when neither option was given: code N then shows U+N.
-bool readCharacterMap(CommandLine& commandLine, CharacterMap& map, CharacterList& candidates)
+// all. Nothing when neither option was given: the source's own notes then
+// say what the codes show.
+std::optional<CodeMapping> readCodeMapping(CommandLine& commandLine)
 {
     std::string page;
     const bool paged = getString(commandLine, "--codepage", page);
-    map = identityMap();
+    CharacterMap map = identityMap();
     if (paged) {
         const std::optional<std::string_view> known = codePageName(page);
         if (!known)
@@ -87,14 +104,13 @@ bool readCharacterMap(CommandLine& commandLine, CharacterMap& map, CharacterList
         if (!codePageMap(*known, map))
             raiseError("cannot open code page '%s'", std::string(*known).c_str());
     }
+    CharacterList candidates;
     CharacterOverrides overrides;
     CharListArgumentParser charsParser(candidates, overrides);
     const bool listed = commandLine.getOption("--chars", "", charsParser);
-    map = withOverrides(map, overrides);
-    if (!listed)
-        for (uint32_t code = 0; code <= kLargestFontCode; ++code)
-            candidates.push_back(code);
-    return paged || listed;
+    if (!paged && !listed)
+        return std::nullopt;
+    return CodeMapping{withOverrides(map, overrides), listed ? candidates : allCodes()};
 }
 
 void readFontOptions(CommandLine& commandLine, PeekRequest& request)
@@ -106,16 +122,7 @@ void readFontOptions(CommandLine& commandLine, PeekRequest& request)
         throw CommandLineException("--text", "invalid UTF-8 text");
     if (getString(commandLine, "--rotation", rotation))
         request.rotation = parseRotation(rotation);
-    CharacterMap map;
-    CharacterList candidates;
-    request.mapped = readCharacterMap(commandLine, map, candidates);
-    for (uint32_t character : request.text) {
-        const std::optional<uint32_t> code =
-            request.mapped ? codeOfCharacter(map, candidates, character) : std::optional<uint32_t>(character);
-        // A character no code shows is reported once the font is read, as
-        // one the font lacks.
-        request.codes.push_back(code ? *code : kNoCharacter);
-    }
+    request.mapping = readCodeMapping(commandLine);
 }
 
 PeekRequest readRequest(CommandLine& commandLine)
@@ -183,6 +190,36 @@ Picture surfaceFilePicture(const PeekRequest& request, OutputFile& output)
     return palettePicture(file, request.upright, palette);
 }
 
+// The font codes of `text` under `mapping`; a character no code shows gets
+// kNoCharacter and is reported as one the font lacks.
+std::vector<uint32_t> textCodes(const std::vector<uint32_t>& text, const CodeMapping& mapping)
+{
+    std::vector<uint32_t> codes;
+    for (uint32_t character : text) {
+        const std::optional<uint32_t> code = codeOfCharacter(mapping.map, mapping.candidates, character);
+        codes.push_back(code ? *code : kNoCharacter);
+    }
+    return codes;
+}
+
+// A warning line for each code of the text that the options' mapping takes
+// for another character than the source's notes say it shows: the options
+// win, so the picture shows the notes' character there. A source without
+// notes says nothing to disagree with.
+void warnOfDisagreement(const std::vector<uint32_t>& text, const std::vector<uint32_t>& codes, const SlotNotes& notes)
+{
+    std::vector<bool> warned(kLargestFontCode + 1, false);
+    for (size_t i = 0; i < codes.size(); ++i) {
+        const uint32_t code = codes[i];
+        if (code > kLargestFontCode || notes.map[code] == text[i] || warned[code])
+            continue;
+        warned[code] = true;
+        std::printf("WARNING: --codepage and --chars draw U+%04X with code %u, which shows U+%04X by the "
+                    "source's notes\n",
+            unsigned(text[i]), unsigned(code), unsigned(notes.map[code]));
+    }
+}
+
 Picture fontTextPicture(const PeekRequest& request, OutputFile& output)
 {
     InputFile input;
@@ -192,15 +229,23 @@ Picture fontTextPicture(const PeekRequest& request, OutputFile& output)
     uint32_t errorLine = 0;
     if (!readFontSource(text, font, errorLine))
         raiseError("invalid font source '%s' at line %u", request.font.c_str(), errorLine);
+    // The options, when given, say what the codes show; else the notes the
+    // exporter wrote for every code that shows another character than its own.
+    const SlotNotes notes = readSlotNotes(text);
+    const bool mapped = request.mapping || notes.noted;
+    const std::vector<uint32_t> codes =
+        textCodes(request.text, request.mapping.value_or(CodeMapping{notes.map, allCodes()}));
     const BitmapFont& tables = font.rotations[fontRotationIndex(request.rotation)];
-    for (size_t i = 0; i < request.codes.size(); ++i) {
-        if (!missingCharacter(tables, {request.codes[i]}))
+    for (size_t i = 0; i < codes.size(); ++i) {
+        if (!missingCharacter(tables, {codes[i]}))
             continue;
-        if (request.mapped)
+        if (mapped)
             raiseError("character U+%04X is not in the font", unsigned(request.text[i]));
         raiseError("character %u is not in the font", unsigned(request.text[i]));
     }
-    const TextLayout layout = layoutText(tables, request.codes);
+    if (request.mapping && notes.noted)
+        warnOfDisagreement(request.text, codes, notes);
+    const TextLayout layout = layoutText(tables, codes);
     if (layout.width() * layout.height() > kMaxTextPicturePixels)
         raiseError("picture of %llu x %llu pixels is too large", static_cast<unsigned long long>(layout.width()),
             static_cast<unsigned long long>(layout.height()));

@@ -254,6 +254,25 @@ uint64_t conversionBytes(const DsSurface& source, uint32_t mode, bool dither)
     return rows + width * 4 + errors + kTablesAndPalettes;
 }
 
+// The modes without alpha that --format makes from any image, each with the
+// mode of the same colours that keeps an alpha channel.
+struct AlphaKeeper {
+    uint32_t mode;   // drops alpha
+    uint32_t keeper; // keeps it
+};
+constexpr AlphaKeeper kAlphaKeepers[] = {{RGB888, ARGB8888}, {RGB565, ARGB8565}, {RGB565_SWAPPED, ARGB8565}};
+
+// A warning line when converting `image` into `mode` loses pixels that are
+// not opaque: the surface is still written, but whatever it is drawn over
+// no longer shows through.
+void warnOfDroppedTransparency(const PackRequest& request, const DsSurface& image, uint32_t mode)
+{
+    for (const AlphaKeeper& alpha : kAlphaKeepers)
+        if (alpha.mode == mode && dsHasTranslucentPixel(image))
+            std::printf("WARNING: --format %s drops the transparency of '%s'; %s keeps it\n", modeName(mode),
+                request.image.c_str(), modeName(alpha.keeper));
+}
+
 // The upright decoded surface in the mode of --format.
 OwnedSurface convertImage(const PackRequest& request, OwnedSurface surface, uint8_t colorType)
 {
@@ -262,6 +281,7 @@ OwnedSurface convertImage(const PackRequest& request, OwnedSurface surface, uint
         raiseError("I8 needs an indexed image; this one is %s", colorTypeName(colorType));
     if (mode == AI88 && colorType != kPngGrey && colorType != kPngGreyAlpha)
         raiseError("AI88 needs a greyscale image; this one is %s", colorTypeName(colorType));
+    warnOfDroppedTransparency(request, *surface, mode);
     if (mode == surface->colorMode() && !request.dither)
         return surface;
     const uint64_t bytes = conversionBytes(*surface, mode, request.dither);

@@ -28,18 +28,13 @@ struct Results {
     }
 };
 
-DsRect wholeOf(const DsSurface& surface)
-{
-    return DsRect(0, 0, surface.logicalWidth(), surface.logicalHeight());
-}
-
 // The RGB565 panel: the logo converted from RGB888, a frame, and one colour
 // of the logo's background replaced.
 void drawPanel(DsSurface& panel, const DsSurface& logo, Results& results)
 {
-    results.add(panel.fill(wholeOf(panel), 0xFF102030));
+    results.add(panel.fill(panel.logicalArea(), 0xFF102030));
     results.add(panel.fill(DsRect(2, 2, kPanelWidth - 4, kPanelHeight - 4), 0xFFF0F0F0));
-    results.add(panel.blit(logo, wholeOf(logo), 4, 4));
+    results.add(panel.blit(logo, 4, 4));
     results.add(panel.replaceColor(0xFFF0F0F0, 0xFF40C040));
 }
 
@@ -60,59 +55,57 @@ void drawTexts(DsSurface& framebuffer, const ds_bitmap_font_t& font, Results& re
     framebuffer.setClip(DsRect(180, 180, 100, 14));
     results.add(framebuffer.fill(DsRect(170, 170, 200, 60), 0xFF404080));
     results.add(dsDrawText(framebuffer, font, 176, 196, "clipped text", 0xFFFFFFFF));
-    framebuffer.setClip(wholeOf(framebuffer));
+    framebuffer.setClip(framebuffer.logicalArea());
 }
 
 } // namespace
 
 int drawScene(DsSurface& framebuffer, const SceneAssets& assets)
 {
-    DsSurfaceFile logoFile, badgeFile, maskFile;
-    if (dsReadSurfaceFile(assets.logo, assets.logoSize, logoFile) != SURFACE_FILE_OK ||
-        dsReadSurfaceFile(assets.badge, assets.badgeSize, badgeFile) != SURFACE_FILE_OK ||
-        dsReadSurfaceFile(assets.mask, assets.maskSize, maskFile) != SURFACE_FILE_OK)
+    const DsSurface logo(assets.logo, assets.logoSize), badge(assets.badge, assets.badgeSize),
+        mask(assets.mask, assets.maskSize);
+    if (!logo.isValid() || !badge.isValid() || !mask.isValid())
         return DS_DRAW_INVALID_SURFACE;
-    const DsSurface logo(logoFile), badge(badgeFile), mask(maskFile);
     const int32_t rotation = framebuffer.rotation();
     if (int64_t(badge.logicalWidth()) * badge.logicalHeight() > kBadgeMaxPixels)
         return DS_DRAW_INVALID_SURFACE;
 
     Results results;
     // Background and two bands, one partly outside the framebuffer.
-    results.add(framebuffer.fill(wholeOf(framebuffer), 0xFF203040));
+    results.add(framebuffer.fill(framebuffer.logicalArea(), 0xFF203040));
     results.add(framebuffer.fill(DsRect(0, 200, kSceneWidth, 40), 0xFFE0E0E0));
     results.add(framebuffer.fill(DsRect(-20, 100, 60, 30), 0xFF808000));
 
     DsSurface panel(kPanelWidth, kPanelHeight, rotation, RGB565, reinterpret_cast<uint8_t*>(panelPixels),
         dsPackedPitch(kPanelWidth, kPanelHeight, rotation, RGB565), sizeof panelPixels);
     drawPanel(panel, logo, results);
-    results.add(framebuffer.blit(panel, wholeOf(panel), 8, 8));
+    results.add(framebuffer.blit(panel, 8, 8));
 
     // The logo straight from RGB888, once whole and once partly off each edge.
-    results.add(framebuffer.blit(logo, wholeOf(logo), 64, 8));
-    results.add(framebuffer.blit(logo, wholeOf(logo), -6, 228));
+    results.add(framebuffer.blit(logo, 64, 8));
+    results.add(framebuffer.blit(logo, -6, 228));
     results.add(framebuffer.blit(logo, DsRect(4, 4, 100, 100), 310, -3));
 
     // The badge: copied, blended whole and at half opacity, and through ARGB4444.
-    results.add(framebuffer.blit(badge, wholeOf(badge), 96, 8));
-    results.add(framebuffer.blend(badge, wholeOf(badge), 140, 8, 255));
-    results.add(framebuffer.blend(badge, wholeOf(badge), 184, 8, 128));
+    results.add(framebuffer.blit(badge, 96, 8));
+    results.add(framebuffer.blend(badge, 140, 8));
+    results.add(framebuffer.blend(badge, 184, 8, 128));
     DsSurface badge4444(badge.logicalWidth(), badge.logicalHeight(), rotation, ARGB4444,
         reinterpret_cast<uint8_t*>(badge4444Pixels),
         dsPackedPitch(badge.logicalWidth(), badge.logicalHeight(), rotation, ARGB4444), sizeof badge4444Pixels);
-    results.add(badge4444.blit(badge, wholeOf(badge), 0, 0));
+    results.add(badge4444.blit(badge, 0, 0));
     results.add(badge4444.replaceAlpha(mask, -4, -2));
-    results.add(framebuffer.blend(badge4444, wholeOf(badge4444), 228, 8, 200));
+    results.add(framebuffer.blend(badge4444, 228, 8, 200));
 
     // Coverage through the A8 mask in a colour, twice overlapping.
-    results.add(framebuffer.blendMask(mask, wholeOf(mask), 8, 60, 0xFFFF8000));
-    results.add(framebuffer.blendMask(mask, wholeOf(mask), 28, 70, 0x80FFFFFF, 160));
+    results.add(framebuffer.blendMask(mask, 8, 60, 0xFFFF8000));
+    results.add(framebuffer.blendMask(mask, 28, 70, 0x80FFFFFF, 160));
 
     DsSurface strip(kStripWidth, kStripHeight, rotation, I8, stripPixels,
         dsPackedPitch(kStripWidth, kStripHeight, rotation, I8), sizeof stripPixels);
     strip.usePalette(kStripPalette, 4, false);
     drawStrip(strip, results);
-    results.add(framebuffer.blit(strip, wholeOf(strip), 96, 60));
+    results.add(framebuffer.blit(strip, 96, 60));
 
     drawTexts(framebuffer, assets.font, results);
     return results.first;

@@ -207,3 +207,27 @@ bool dsReadPaletteFile(const uint8_t* data, uint64_t size, DsPaletteFile& palett
     palette.count = uint16_t(count);
     return true;
 }
+
+bool dsHasTranslucentPixel(const DsSurface& surface)
+{
+    // Without an alpha channel or a palette that has one, every pixel is opaque.
+    if (!surface.isValid() || (!dsHasAlpha(surface.colorMode()) && !surface.paletteHasAlpha()))
+        return false;
+    // RGBA images decode to ARGB8888: their alpha bytes are read straight
+    // from the rows, without a pixel read through the mode for each.
+    if (surface.colorMode() == ARGB8888) {
+        constexpr uint32_t kAlphaByte = 3;
+        for (int32_t row = 0; row < surface.height(); ++row) {
+            const uint8_t* pixel = surface.pixels() + uint64_t(row) * surface.pitch() + kAlphaByte;
+            for (int32_t column = 0; column < surface.width(); ++column, pixel += 4)
+                if (*pixel != 0xFF)
+                    return true;
+        }
+        return false;
+    }
+    for (int32_t y = 0; y < surface.logicalHeight(); ++y)
+        for (int32_t x = 0; x < surface.logicalWidth(); ++x)
+            if (ds::alphaOf(surface.pixel(x, y)) != 0xFF)
+                return true;
+    return false;
+}

@@ -25,6 +25,11 @@ bool dsCanDither(uint32_t colorMode);
 // surface is rotated or when the mode cannot be made.
 DsSurface* dsConvertSurface(const DsSurface& source, uint32_t colorMode, bool dither);
 
+// True when a pixel of `surface` reads (through its palette, if it has one)
+// with an alpha below 255: the image has transparency that a mode without
+// alpha would drop. False for an invalid surface.
+bool dsHasTranslucentPixel(const DsSurface& surface);
+
 // The palette file of an I8 surface: a little-endian 32-bit entry count
 // (1 to DsSurface::kMaxPaletteSize), then 4 bytes per entry, B, G, R, A (A
 // 255 for a palette without alpha): the entries as DsSurface::usePalette

@@ -459,8 +459,7 @@ int DsSurface::replaceAlpha(const DsSurface& mask, int32_t x, int32_t y)
         return DS_DRAW_INVALID_SURFACE;
     if (!dsHasAlpha(mColorMode) || mask.colorMode() != A8)
         return DS_DRAW_UNSUPPORTED_MODES;
-    const DsRect whole(0, 0, mask.logicalWidth(), mask.logicalHeight());
-    return drawFrom(jobOf(Operation::ReplaceAlpha, *this, &mask), *this, mask, whole, x, y);
+    return drawFrom(jobOf(Operation::ReplaceAlpha, *this, &mask), *this, mask, mask.logicalArea(), x, y);
 }
 
 uint32_t DsSurface::pixel(int32_t x, int32_t y) const

@@ -131,6 +131,24 @@ bool DsSurface::codedRows(ds::CodedRows& rows) const
     return true;
 }
 
+namespace {
+
+// The surface file at `data`, or one without rows, which makes an invalid
+// surface, when the bytes are not a surface file the surface can read.
+DsSurfaceFile readableFileOrNone(const uint8_t* data, uint64_t size)
+{
+    DsSurfaceFile file{};
+    if (dsReadSurfaceFile(data, size, file) != SURFACE_FILE_OK)
+        file = DsSurfaceFile{};
+    return file;
+}
+
+} // namespace
+
+DsSurface::DsSurface(const uint8_t* fileBytes, uint64_t size) : DsSurface(readableFileOrNone(fileBytes, size))
+{
+}
+
 bool DsSurface::usePalette(const uint8_t* palette, uint16_t entries, bool hasAlpha)
 {
     if (!isValid() || mAllocator || mFree || !hasPalette(mColorMode) || (!palette && entries > 0))

@@ -113,6 +113,13 @@ public:
     // into it, replaceColor, replaceAlpha, rotate) is refused.
     explicit DsSurface(const DsSurfaceFile& file);
 
+    // The same straight from the `size` bytes of a surface file (an embedded
+    // array, or a file loaded into memory), which stay where they are: one
+    // statement from the bytes to a surface to draw from. Invalid (no
+    // pixels) when the bytes are not exactly a surface file of a mode with a
+    // pixel size, as dsReadSurfaceFile decides.
+    DsSurface(const uint8_t* fileBytes, uint64_t size);
+
     DsSurface(const DsSurface&) = delete;
     DsSurface& operator=(const DsSurface&) = delete;
 
@@ -140,6 +147,8 @@ public:
     // The upright image's size: the stored size, exchanged for 90 and 270.
     int32_t logicalWidth() const;
     int32_t logicalHeight() const;
+    // The whole upright image: (0, 0, logicalWidth(), logicalHeight()).
+    DsRect logicalArea() const { return DsRect(0, 0, logicalWidth(), logicalHeight()); }
 
     // Points an I8 or AI88 surface that owns nothing at `entries` palette
     // entries of 3 (B, G, R) or, with `hasAlpha`, 4 (B, G, R, A) bytes the
@@ -175,17 +184,29 @@ public:
     // top-left pixel lands at (x, y), converting between the modes; no
     // blending. Source and destination must not share pixels.
     int blit(const DsSurface& source, const DsRect& sourceArea, int32_t x, int32_t y);
+    // The whole source, its top-left pixel at (x, y).
+    int blit(const DsSurface& source, int32_t x, int32_t y) { return blit(source, source.logicalArea(), x, y); }
 
     // Source-over with straight (non-premultiplied) alpha: each source pixel,
     // its alpha times opacity / 255, over the destination. A8 sources blend
     // black; I8 destinations are refused.
     int blend(const DsSurface& source, const DsRect& sourceArea, int32_t x, int32_t y, uint8_t opacity = 255);
+    // The whole source, its top-left pixel at (x, y).
+    int blend(const DsSurface& source, int32_t x, int32_t y, uint8_t opacity = 255)
+    {
+        return blend(source, source.logicalArea(), x, y, opacity);
+    }
 
     // Blends the colour `argb` through the coverage of the A8 surface `mask`
     // (its alpha times argb's alpha times opacity / 255 / 255): how coverage
     // glyphs are drawn.
     int blendMask(
         const DsSurface& mask, const DsRect& sourceArea, int32_t x, int32_t y, uint32_t argb, uint8_t opacity = 255);
+    // The whole mask, its top-left pixel at (x, y).
+    int blendMask(const DsSurface& mask, int32_t x, int32_t y, uint32_t argb, uint8_t opacity = 255)
+    {
+        return blendMask(mask, mask.logicalArea(), x, y, argb, opacity);
+    }
 
     // Every pixel whose stored value equals that of `from` in the surface's
     // mode becomes `to`.

@@ -10,6 +10,7 @@
 
 #include <cmath>
 #include <limits>
+#include <string>
 #include <vector>
 
 namespace {
@@ -107,6 +108,48 @@ TEST(DrawRefusals, I8DestinationsAndMasks)
     EXPECT_EQ(colour->blit(invalid, all, 0, 0), DS_DRAW_INVALID_SURFACE);
     EXPECT_EQ(indexed->fill(all, 0x12345678), DS_DRAW_OK); // the low byte is the index
     EXPECT_EQ(indexed->pixels()[5], 0x78);
+}
+
+// blit, blend and blendMask without a source area take the whole upright
+// source: a source stored at 90 or 270, whose stored rows are its columns,
+// lands exactly as with its full logical rectangle, inside the target and
+// partly off its edges.
+TEST(DrawWholeSource, OverloadsTakeTheWholeUprightSource)
+{
+    std::mt19937 random(7);
+    const struct {
+        int32_t x;
+        int32_t y;
+    } places[] = {{0, 0}, {3, 2}, {-4, 5}, {9, -3}, {12, 9}};
+    for (int32_t sourceRotation : kRotations) {
+        const SurfacePtr source = noiseSurface(5, 3, ARGB8888, sourceRotation, random);
+        const SurfacePtr mask = noiseSurface(6, 2, A8, sourceRotation, random);
+        const DsRect sourceAll(0, 0, 5, 3), maskAll(0, 0, 6, 2);
+        for (int32_t targetRotation : kRotations) {
+            for (const auto& at : places) {
+                const SurfacePtr start = noiseSurface(14, 11, RGB565, targetRotation, random);
+                const uint64_t bytes = start->bufferSize();
+                const auto drawn = [&](auto draw) {
+                    const SurfacePtr target = noiseSurface(14, 11, RGB565, targetRotation, random);
+                    std::copy(start->pixels(), start->pixels() + bytes, target->pixels());
+                    EXPECT_EQ(draw(*target), DS_DRAW_OK);
+                    return std::vector<uint8_t>(target->pixels(), target->pixels() + bytes);
+                };
+                const std::string where = std::to_string(sourceRotation) + " onto " + std::to_string(targetRotation) +
+                    " at " + std::to_string(at.x) + ", " + std::to_string(at.y);
+                EXPECT_EQ(drawn([&](DsSurface& t) { return t.blit(*source, at.x, at.y); }), drawn([&](DsSurface& t) {
+                    return t.blit(*source, sourceAll, at.x, at.y);
+                })) << "blit "
+                    << where;
+                EXPECT_EQ(drawn([&](DsSurface& t) { return t.blend(*source, at.x, at.y, 140); }),
+                    drawn([&](DsSurface& t) { return t.blend(*source, sourceAll, at.x, at.y, 140); }))
+                    << "blend " << where;
+                EXPECT_EQ(drawn([&](DsSurface& t) { return t.blendMask(*mask, at.x, at.y, 0xC0FF8040, 200); }),
+                    drawn([&](DsSurface& t) { return t.blendMask(*mask, maskAll, at.x, at.y, 0xC0FF8040, 200); }))
+                    << "blendMask " << where;
+            }
+        }
+    }
 }
 
 TEST(DrawPalette, LookupsGreyLevelsAndIndicesPastThePalette)

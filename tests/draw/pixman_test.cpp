@@ -238,7 +238,7 @@ bool randomCase(std::mt19937& random, uint32_t& crc, std::string& failure)
     }
     crc = crc32(crc, target->pixels(), target->bufferSize());
     const bool sourceless = operation == kFill || operation == kBlendFill;
-    const DsRect sourceArea = area.intersected(DsRect(0, 0, source->logicalWidth(), source->logicalHeight()));
+    const DsRect sourceArea = area.intersected(source->logicalArea());
     for (int32_t py = 0; py < target->logicalHeight(); ++py)
         for (int32_t px = 0; px < target->logicalWidth(); ++px) {
             const uint32_t under = before[size_t(py * target->logicalWidth() + px)];

@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # Drives the real glyphsmith under its own Xvfb the way a user would:
 # window and title, Ctrl+L and the font dialog, the preview compared with
-# the rasteriser's rendering, a list committed with Enter, the height error
-# box, an export through the Save dialog, and Ctrl+Q with status 0.
+# the rasteriser's rendering, the view of the glyphs as stored at the export
+# height, a list committed with Enter, the height error box, an export
+# through the Save dialog and the message saying where it wrote, an OpenType
+# font, and Ctrl+Q with status 0.
 # Usage: glyphsmith_e2e.sh <glyphsmith> <preview-check helper> <artefact dir>
 # Screenshots are left in the artefact dir. Exit status 0 when all steps pass,
 # 77 when a needed program or the DejaVuSans font is missing (a failure in
@@ -81,10 +83,11 @@ settled_shot() {
   return 1
 }
 
-# Reads the message of the open "Error" box: its text is a selectable label.
-error_text() {
+# Reads the message of the open box titled $1 ("Error" unless given): its
+# text is a selectable label.
+box_text() {
   local box
-  box="$(window_named Error)" || return 1
+  box="$(window_named "${1:-Error}")" || return 1
   xdotool windowfocus --sync "$box"
   for _ in 1 2 3; do
     xdotool key shift+Tab ctrl+a
@@ -130,8 +133,8 @@ echo "ok: window '$title' is shown"
 xdotool windowfocus --sync "$main_window"
 settled_shot before_font || fail "cannot take a screenshot"
 places="$("$helper" locate "$work/before_font.ppm")" || fail "$places"
-read -r canvas_x canvas_y chars_x chars_y <<<"$places"
-echo "ok: empty white 800x600 preview at $canvas_x,$canvas_y"
+read -r canvas_x canvas_y chars_x chars_y stored_x stored_y <<<"$places"
+echo "ok: empty white 800x600 preview at $canvas_x,$canvas_y, the stored glyphs' view at $stored_x,$stored_y"
 
 xdotool key ctrl+l
 load_dialog="$(window_named "Choose File to Load Font From")" || fail "Ctrl+L opened no font dialog"
@@ -142,6 +145,9 @@ settled_shot after_font || fail "cannot take a screenshot"
 "$helper" compare "$work/after_font.ppm" "$canvas_x" "$canvas_y" "$font" 32-126 ||
   fail "preview of 32-126 differs from the rasteriser's glyphs"
 echo "ok: preview shows 32-126 as FreeType renders them"
+"$helper" stored "$work/after_font.ppm" "$stored_x" "$stored_y" "$font" 32-126 16 ||
+  fail "the stored view of 32-126 at 16 pixels differs from the export's glyphs"
+echo "ok: the stored view shows 32-126 as the export stores them at 16 pixels"
 
 xdotool windowfocus --sync "$main_window"
 xdotool mousemove --window "$main_window" "$chars_x" "$chars_y" click 1
@@ -153,16 +159,28 @@ settled_shot after_list || fail "cannot take a screenshot"
   fail "Enter did not commit 65-70 to the preview"
 echo "ok: Enter committed 65-70 and the preview changed"
 
-# From the characters field: back to the height, then forward to Export.
+# From the characters field: back to the height, which the stored view
+# follows as it is typed, then forward to Export.
 xdotool key shift+Tab ctrl+a
+xdotool type "24"
+settled_shot height_24 || fail "cannot take a screenshot"
+"$helper" stored "$work/height_24.ppm" "$stored_x" "$stored_y" "$font" 65-70 24 ||
+  fail "the stored view does not follow the height 24"
+echo "ok: the stored view follows the height field: 65-70 at 24 pixels"
+xdotool key ctrl+a
 xdotool type "5"
 xdotool key Tab Tab space
-message="$(error_text)" || fail "height 5 raised no error box"
+message="$(box_text)" || fail "height 5 raised no error box"
 [[ "$message" == "Font size must be in between 6 and 256 !" ]] || fail "error box says '$message'"
 shot height_error
 xdotool key Return
 wait_until window_gone Error || fail "error box stayed open"
 echo "ok: height 5 shows '$message'"
+xdotool windowfocus --sync "$main_window"
+settled_shot height_5 || fail "cannot take a screenshot"
+"$helper" stored "$work/height_5.ppm" "$stored_x" "$stored_y" "$font" 65-70 0 ||
+  fail "the stored view is not white for a height that cannot be exported"
+echo "ok: the stored view is white for the height 5"
 
 xdotool windowfocus --sync "$main_window"
 xdotool mousemove --window "$main_window" "$chars_x" "$chars_y" click 1
@@ -173,6 +191,11 @@ save_dialog="$(window_named "Choose File to Save Data To")" || fail "Export open
 xdotool windowfocus --sync "$save_dialog"
 xdotool type --delay 10 "$work/out/myfont.CPP"
 confirm_dialog "Choose File to Save Data To" || fail "save dialog stayed open"
+message="$(box_text Export)" || fail "the export said nothing"
+[[ "$message" == "Wrote $work/out/myfont.cpp and $work/out/myfont.h" ]] || fail "the export said '$message'"
+xdotool key Return
+wait_until window_gone Export || fail "the export's message stayed open"
+echo "ok: the export says '$message'"
 wait_until test -s "$work/out/myfont.h" || fail "export wrote no myfont.h; out holds: $(ls "$work/out")"
 grep -q "font_myfont_270" "$work/out/myfont.h" || fail "header lacks font_myfont_270"
 grep -q "char_65_0" "$work/out/myfont.cpp" || fail "source lacks the committed code 65"
@@ -192,6 +215,9 @@ save_dialog="$(window_named "Choose File to Save Data To")" || fail "Export open
 xdotool windowfocus --sync "$save_dialog"
 xdotool type --delay 10 "$work/out/mapped.cpp"
 confirm_dialog "Choose File to Save Data To" || fail "save dialog stayed open"
+box_text Export >/dev/null || fail "the second export said nothing"
+xdotool key Return
+wait_until window_gone Export || fail "the export's message stayed open"
 wait_until test -s "$work/out/mapped.h" || fail "export wrote no mapped.h"
 grep -qx "// 0xC0-0xC5: U+0410-U+0415" "$work/out/mapped.cpp" || fail "mapped.cpp does not say what 0xC0-0xC5 show"
 echo "ok: 192-197=U+0410 previews and exports the Cyrillic glyphs"
@@ -206,6 +232,23 @@ settled_shot after_code_page || fail "cannot take a screenshot"
 "$helper" compare "$work/after_code_page.ppm" "$canvas_x" "$canvas_y" "$font" 1040-1045 ||
   fail "the preview of 192-197 in CP1251 does not show U+0410-U+0415"
 echo "ok: choosing CP1251 previews 192-197 as the Cyrillic glyphs"
+
+# An OpenType font loads like a TrueType one.
+otf_font=/usr/share/fonts-font-awesome/fonts/FontAwesome.otf
+if [[ -f "$otf_font" ]]; then
+  xdotool windowfocus --sync "$main_window"
+  xdotool key ctrl+l
+  load_dialog="$(window_named "Choose File to Load Font From")" || fail "Ctrl+L opened no font dialog"
+  xdotool windowfocus --sync "$load_dialog"
+  xdotool type --delay 10 "$otf_font"
+  confirm_dialog "Choose File to Load Font From" || fail "font dialog stayed open for the .otf font"
+  settled_shot after_otf || fail "cannot take a screenshot"
+  window_gone Error || fail "loading $otf_font raised an error box"
+  cmp -s "$work/after_otf.ppm" "$work/after_code_page.ppm" && fail "the .otf font did not change the preview"
+  echo "ok: the OpenType font $otf_font loads"
+else
+  skip_for_missing "$otf_font (Debian package fonts-font-awesome)"
+fi
 
 xdotool windowfocus --sync "$main_window"
 xdotool key ctrl+q

@@ -14,6 +14,10 @@
 #   cross-cortex-m4   cross-builds examples/firmware for a Cortex-M4
 #   device            runs the cross-built scene firmware under QEMU and compares
 #                     its framebuffers with those of the find-package tree's host build
+#   emulator-test     corvane_add_emulator_test in a firmware project of its own:
+#                     a matching picture passes, a differing or missing one fails
+#                     and leaves the picture drawn beside it, and so do a firmware
+#                     that fails, writes no framebuffer or too short a one
 #   device-instructions  counts the instructions per pixel of the drawing paths
 #                     under QEMU (bench/device), holds each to its limit and checks
 #                     that the fast paths write the general path's bytes
@@ -26,6 +30,7 @@ set -uo pipefail
 step="$1"
 prefix="$WORK/prefix"
 example="$KIT_SOURCE/examples/firmware"
+toolchain="$prefix/share/CorvaneAssets/cortex-m4.cmake"
 here="$(cd "$(dirname "$0")" && pwd)"
 
 fail() {
@@ -117,7 +122,9 @@ step_install() {
   run_logged "$WORK/install.log" "$CMAKE" --install "$kit" --prefix "$prefix" || fail "cannot install the kit"
   local package=lib/cmake/CorvaneAssets
   for file in bin/glyphsmith_cli bin/pixpack bin/rawsnap bin/assetpeek include/ds_font.h include/ds_surface.h \
-    include/ds_color.h include/ds_rect.h share/CorvaneAssets/surface/ds_surface.cpp "$package/CorvaneAssetsConfig.cmake" \
+    include/ds_color.h include/ds_rect.h share/CorvaneAssets/surface/ds_surface.cpp share/CorvaneAssets/cortex-m4.cmake \
+    share/CorvaneAssets/emulator/startup.cpp share/CorvaneAssets/emulator/mps2_an386.ld \
+    "$package/CorvaneAssetsEmulatorTest.cmake" "$package/CorvaneAssetsConfig.cmake" \
     "$package/CorvaneAssetsConfigVersion.cmake" "$package/CorvaneAssetsTargets.cmake"; do
     [[ -f "$prefix/$file" ]] || fail "the install lacks $file"
   done
@@ -283,6 +290,13 @@ corvane_add_surface(app NAME logo IMAGE ${IMAGE} FORMAT)|corvane_add_surface: FO
 corvane_add_font(app NAME sans FONT ${FONT} SIZE 16 CHARS 32-126 CODEPAGE)|corvane_add_font: CODEPAGE needs a value
 corvane_add_font(app NAME sans FONT ${FONT} SIZE 16 CHARS 32-126 FALLBACK)|corvane_add_font: FALLBACK needs a value
 corvane_add_font(app NAME sans FONT /nonexistent/sans.ttf SIZE 16 CHARS 32-126)|corvane_add_font: FONT file '/nonexistent/sans.ttf' does not exist
+corvane_add_emulator_test(NAME t FRAMEBUFFER f FORMAT RGB565 WIDTH 2 HEIGHT 2 EXPECT e.png)|corvane_add_emulator_test: missing TARGET
+corvane_add_emulator_test(NAME t TARGET nothing FRAMEBUFFER f FORMAT RGB565 WIDTH 2 HEIGHT 2 EXPECT e.png)|corvane_add_emulator_test: no target named 'nothing'
+corvane_add_emulator_test(NAME t TARGET app FORMAT RGB565 WIDTH 2 HEIGHT 2 EXPECT e.png)|corvane_add_emulator_test: missing FRAMEBUFFER
+corvane_add_emulator_test(NAME t TARGET app FRAMEBUFFER f FORMAT RGB666 WIDTH 2 HEIGHT 2 EXPECT e.png)|corvane_add_emulator_test: FORMAT must be RGB888, RGB565, RGB565_SWAPPED, BGR565, BGR888, XRGB8888, ARGB8888, ARGB1555, ARGB4444 or ARGB8565, not 'RGB666'
+corvane_add_emulator_test(NAME t TARGET app FRAMEBUFFER f FORMAT RGB565 WIDTH 0 HEIGHT 2 EXPECT e.png)|corvane_add_emulator_test: WIDTH must be a whole number of pixels, not '0'
+corvane_add_emulator_test(NAME t TARGET app FRAMEBUFFER f FORMAT RGB565 WIDTH 2 HEIGHT 2)|corvane_add_emulator_test: missing EXPECT
+corvane_add_emulator_test(NAME t TARGET app FRAMEBUFFER f FORMAT RGB565 WIDTH 2 HEIGHT 2 EXPECT e.bmp)|corvane_add_emulator_test: EXPECT 'e.bmp' is not a .png picture
 corvane_add_font(app NAME sans FONT ${FONT} SIZE 16 CHARS 32-126 FALLBACK ${FONT} /nonexistent/icons.ttf)|corvane_add_font: FALLBACK file '/nonexistent/icons.ttf' does not exist
 corvane_add_surface(app NAME logo IMAGE /nonexistent/logo.png)|corvane_add_surface: IMAGE file '/nonexistent/logo.png' does not exist
 EOF
@@ -461,7 +475,7 @@ step_cross() {
   command -v arm-none-eabi-g++ >/dev/null || skip "arm-none-eabi-g++ is not installed (Debian: gcc-arm-none-eabi)"
   local dir="$WORK/cross"
   make_inputs "$dir"
-  build_example "$dir" -DCMAKE_TOOLCHAIN_FILE="$example/cortex-m4.cmake" -DCMAKE_PREFIX_PATH="$prefix"
+  build_example "$dir" -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DCMAKE_PREFIX_PATH="$prefix"
   # The library's sources build for the device without a word from the compiler.
   grep -E "(warning|note): " "$dir/build.log" && fail "the cross build printed diagnostics"
   echo "ok: the cross build log holds no compiler diagnostics"
@@ -485,7 +499,7 @@ step_cross() {
   # The tree stays for the device step; the refusal is checked in a fresh one.
   local refused="$WORK/cross-source"
   make_inputs "$refused"
-  configure_example "$refused" -DCMAKE_TOOLCHAIN_FILE="$example/cortex-m4.cmake" -DCORVANE_KIT_SOURCE_DIR="$KIT_SOURCE" &&
+  configure_example "$refused" -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DCORVANE_KIT_SOURCE_DIR="$KIT_SOURCE" &&
     fail "the kit's source tree was built into a cross-compiling project"
   log_says "$refused/configure.log" "install a host build of the kit" || fail "no reason given for refusing the source tree"
   echo "ok: a cross-compiling project that adds the source tree is told to use an installed kit"
@@ -563,6 +577,58 @@ EOF
   echo "ok: background, band and clipped fill have their colours"
 }
 
+# Runs the test $2 of the emulator project in $1 alone; its output, without
+# the test numbers that ctest puts before each line, is in $1/ctest.log.
+run_emulator_test() {
+  ctest --test-dir "$1/build" -R "^$2\$" --verbose 2>&1 | sed -E 's/^[0-9]+: //' >"$1/ctest.log"
+}
+
+step_emulator_test() {
+  command -v qemu-system-arm >/dev/null || skip "qemu-system-arm is not installed (Debian: qemu-system-arm)"
+  command -v arm-none-eabi-g++ >/dev/null || skip "arm-none-eabi-g++ is not installed (Debian: gcc-arm-none-eabi)"
+  command -v compare >/dev/null || skip "ImageMagick's compare is not installed"
+  local dir="$WORK/$step" pictures="$WORK/$step/pictures"
+  rm -rf "$dir"
+  mkdir -p "$pictures"
+  # What the firmware draws, as an RGBA picture (pixels count, not the PNG's
+  # colour type), and the same with one pixel changed.
+  convert -size 24x16 xc:'#FF0000' -fill '#0000FF' -draw 'rectangle 4,2 11,7' PNG32:"$pictures/expected.png" &&
+    convert "$pictures/expected.png" -fill '#00FF00' -draw 'point 23,15' PNG24:"$pictures/wrong.png" ||
+    fail "convert made no pictures"
+  run_logged "$dir/build.log" "$CMAKE" -S "$here/emulator" -B "$dir/build" -G Ninja -DCMAKE_PREFIX_PATH="$prefix" \
+    -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DPICTURES="$pictures" || fail "cannot configure the emulator project"
+  run_logged "$dir/build.log" "$CMAKE" --build "$dir/build" || fail "cannot build the emulator project"
+  local test passes message
+  # test | passes | what its output says
+  while IFS='|' read -r test passes message; do
+    if run_emulator_test "$dir" "$test"; then
+      [[ "$passes" == yes ]] || { cat "$dir/ctest.log"; fail "$test passed"; }
+    else
+      [[ "$passes" == no ]] || { cat "$dir/ctest.log"; fail "$test failed"; }
+    fi
+    log_says "$dir/ctest.log" "$message" || { cat "$dir/ctest.log"; fail "$test: expected '$message'"; }
+    echo "ok: $test: $message"
+  done <<LIST
+matches|yes|matches: the framebuffer matches $pictures/expected.png
+differs|no|differs: the framebuffer differs from $pictures/wrong.png; the firmware drew $pictures/wrong.got.png
+first_run|no|first_run: there is no expected picture $pictures/new.png; the firmware drew $pictures/new.got.png
+exits_1|no|exits_1: the firmware under QEMU ended with status '1'
+no_framebuffer|no|no_framebuffer: the firmware wrote no framebuffer 'other.rgb565'
+too_tall|no|too_tall: rawsnap cannot read the framebuffer: ERROR:
+LIST
+  local differing
+  differing="$(compare -metric AE "$pictures/wrong.got.png" "$pictures/expected.png" null: 2>&1)"
+  [[ "$differing" == 0 ]] || fail "wrong.got.png is not the picture drawn: $differing pixels differ"
+  [[ -e "$pictures/expected.got.png" ]] && fail "a passing test left a picture beside expected.png"
+  echo "ok: the picture drawn is left beside a differing expected picture, and not beside a matching one"
+  # The picture of a first run, taken as the expected one, passes, and the
+  # copy beside it goes.
+  mv "$pictures/new.got.png" "$pictures/new.png"
+  run_emulator_test "$dir" first_run || { cat "$dir/ctest.log"; fail "the accepted picture does not pass"; }
+  [[ -e "$pictures/new.got.png" ]] && fail "a passing test left new.got.png"
+  echo "ok: the picture of a first run, taken as the expected one, passes"
+}
+
 # Instructions per pixel are counted, not timed (QEMU's -icount), so the same
 # build gives the same figures on every machine: the fast path of the blit that
 # a firmware uses most must stay within its budget.
@@ -618,7 +684,7 @@ step_device_instructions() {
   local dir="$WORK/device-instructions"
   rm -rf "$dir"
   run_logged "$dir.log" "$CMAKE" -S "$KIT_SOURCE/bench/device" -B "$dir" -G Ninja -DCMAKE_PREFIX_PATH="$prefix" \
-    -DCMAKE_TOOLCHAIN_FILE="$example/cortex-m4.cmake" -DCMAKE_BUILD_TYPE=MinSizeRel || fail "cannot configure bench/device"
+    -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DCMAKE_BUILD_TYPE=MinSizeRel || fail "cannot configure bench/device"
   run_logged "$dir.log" "$CMAKE" --build "$dir" || fail "cannot build bench/device"
   local report status=0
   report="$(cd "$dir" && timeout 60 qemu-system-arm -M mps2-an386 -nographic -semihosting-config enable=on,target=native \
@@ -672,6 +738,7 @@ case "$step" in
   surface-formats) step_surface_formats ;;
   cross-cortex-m4) step_cross ;;
   device) step_device ;;
+  emulator-test) step_emulator_test ;;
   device-instructions) step_device_instructions ;;
   *) fail "unknown step '$step'" ;;
 esac

@@ -271,13 +271,73 @@ TEST_F(Assetpeek, DrawsTextInEveryRotation)
     }
 }
 
+// The source's own notes say what its remapped codes show, so UTF-8 text
+// needs no --codepage or --chars: here code 200 shows U+0416 (Ж), or U+0418
+// (И) through a noted range. Options given win over the notes, with a
+// warning line for each code of the text where they disagree.
+TEST_F(Assetpeek, TextThroughTheSourcesOwnNotes)
+{
+    const std::string source = smallFontSource();
+    const size_t notesAt = source.find("\n\n") + 2;
+    const auto noted = [&](const std::string& name, const std::string& notes) {
+        const std::string path = directory.file(name);
+        writeFileBytes(path, source.substr(0, notesAt) + notes + "\n" + source.substr(notesAt));
+        return path;
+    };
+    const std::string single = noted("single_16.cpp", "// 0xC8: U+0416\n");
+    const std::string ranged =
+        noted("ranged_16.cpp", "// fallback font 'x.ttf'\n// 0xC0-0xC8: U+0410-U+0418 from 'x.ttf'\n");
+    const std::string malformed = noted("malformed_16.cpp", "// 0xC8: U+04\n");
+    const std::string plain = directory.file("plain.png");
+    const std::string zhe = "\xD0\x96"
+                            "A";
+    const std::string i = "\xD0\x98"
+                          "A";
+    const std::string eGrave = "\xC3\x88"
+                               "A";
+    ASSERT_EQ(assetpeek({"--font", font, "--text", eGrave, "--output", plain}).status, 0);
+    const struct {
+        std::string font;
+        std::string text;
+        std::vector<std::string> options;
+        std::string warning; // "" for none; "ERROR: ..." for a refusal
+    } cases[] = {
+        {single, zhe, {}, ""},
+        {ranged, i, {}, ""},
+        {malformed, eGrave, {}, ""},
+        {single, zhe, {"--chars", "65,200=U+0416"}, ""},
+        {font, zhe, {"--chars", "65,200=U+0416"}, ""}, // no notes to disagree with
+        {single, eGrave, {}, "ERROR: character U+00C8 is not in the font"},
+        {single, eGrave, {"--chars", "65,200"},
+            "WARNING: --codepage and --chars draw U+00C8 with code 200, which shows U+0416 by the source's notes"},
+        {single, zhe, {"--codepage", "CP1251"}, "ERROR: character U+0416 is not in the font"},
+    };
+    for (const auto& c : cases) {
+        std::remove(picture.c_str());
+        std::vector<std::string> arguments = {"--font", c.font, "--text", c.text, "--output", picture};
+        arguments.insert(arguments.end(), c.options.begin(), c.options.end());
+        const ProgramResult result = assetpeek(arguments);
+        if (c.warning.rfind("ERROR: ", 0) == 0) {
+            EXPECT_EQ(result.output, kTranscript.runtimeError(c.warning.substr(7))) << c.font << " " << c.text;
+            EXPECT_FALSE(fileExists(picture));
+            continue;
+        }
+        const std::string written = success(picture, 5, 14);
+        const std::string expected = c.warning.empty()
+            ? written
+            : kTranscript.banner + c.warning + "\n" + written.substr(kTranscript.banner.size());
+        EXPECT_EQ(result.output, expected) << c.font << " " << c.text;
+        EXPECT_EQ(readPicture(picture).rows, readPicture(plain).rows) << c.font << " " << c.text;
+    }
+}
+
 TEST_F(Assetpeek, EveryTruncatedSurfaceFileIsInvalid)
 {
     const std::string cut = directory.file("cut.srf");
     for (size_t size = 1; size < surfaceBytes.size(); ++size) {
         writeFileBytes(cut, surfaceBytes.substr(0, size));
-        expectFailure(
-            {"--surface", cut, "--upright", "--output", picture}, kTranscript.runtimeError("invalid surface file '" + cut + "'"));
+        expectFailure({"--surface", cut, "--upright", "--output", picture},
+            kTranscript.runtimeError("invalid surface file '" + cut + "'"));
     }
 }
 

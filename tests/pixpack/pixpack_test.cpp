@@ -180,6 +180,64 @@ TEST_F(Pixpack, FormatsThatAgree)
             12));
 }
 
+// A --format without alpha from an image with any pixel below opaque warns
+// in one line, naming the mode that keeps the transparency, and still writes
+// the surface; an opaque image, or a mode that keeps alpha, gives no warning.
+TEST_F(Pixpack, WarnsWhenTheFormatDropsTransparency)
+{
+    const auto image = [&](const char* name, uint8_t colorType, Bytes pixels, Bytes palette, Bytes transparency) {
+        PngRecipe recipe;
+        recipe.colorType = colorType;
+        recipe.width = 2;
+        recipe.height = 2;
+        recipe.pixels = std::move(pixels);
+        recipe.palette = std::move(palette);
+        recipe.transparency = std::move(transparency);
+        const std::string path = directory.file(name);
+        writeFileBytes(path, asText(buildPng(recipe)));
+        return path;
+    };
+    const Bytes opaquePixels = {1, 2, 3, 255, 4, 5, 6, 255, 7, 8, 9, 255, 10, 11, 12, 255};
+    Bytes translucentPixels = opaquePixels;
+    translucentPixels[15] = 254;
+    const std::string translucent = image("translucent.png", 6, translucentPixels, {}, {});
+    const std::string opaque = image("opaque.png", 6, opaquePixels, {}, {});
+    const std::string keyed = image("keyed.png", 2, {1, 2, 3, 0, 0, 0, 1, 2, 3, 9, 9, 9}, {}, {0, 9, 0, 9, 0, 9});
+    const std::string greyAlpha = image("grey_alpha.png", 4, {10, 255, 20, 0, 30, 255, 40, 255}, {}, {});
+    const std::string indexed = image("indexed.png", 3, {0, 1, 1, 0}, {1, 2, 3, 4, 5, 6}, {255, 128});
+    const std::string indexedOpaque = image("indexed_opaque.png", 3, {0, 1, 1, 0}, {1, 2, 3, 4, 5, 6}, {255, 255});
+    const struct {
+        std::string image;
+        const char* format;
+        const char* keeper; // null: no warning
+    } cases[] = {
+        {translucent, "RGB565", "ARGB8565"},
+        {translucent, "RGB888", "ARGB8888"},
+        {translucent, "RGB565_SWAPPED", "ARGB8565"},
+        {keyed, "RGB565", "ARGB8565"},
+        {greyAlpha, "RGB888", "ARGB8888"},
+        {indexed, "RGB565_SWAPPED", "ARGB8565"},
+        {opaque, "RGB565", nullptr},
+        {indexedOpaque, "RGB888", nullptr},
+        {color, "RGB565", nullptr},
+        {translucent, "ARGB8565", nullptr},
+        {translucent, "ARGB1555", nullptr},
+        {greyAlpha, "AI88", nullptr},
+    };
+    for (const auto& c : cases) {
+        std::remove(output.c_str());
+        const ProgramResult result = pixpack({"--image", c.image, "--format", c.format, "--output", output});
+        EXPECT_EQ(result.status, 0) << c.image << " " << c.format;
+        ASSERT_TRUE(fileExists(output)) << c.image << " " << c.format;
+        const std::string written = success(c.image, readFileBytes(output).size());
+        std::string expected = written;
+        if (c.keeper)
+            expected = kTranscript.banner + "WARNING: --format " + c.format + " drops the transparency of '" + c.image +
+                "'; " + c.keeper + " keeps it\n" + written.substr(kTranscript.banner.size());
+        EXPECT_EQ(result.output, expected) << c.image << " " << c.format;
+    }
+}
+
 // --silent leaves out the banner and the closing line: the result line stands
 // alone on its line; usage listings and errors are printed as ever.
 TEST_F(Pixpack, SilentRunsPrintTheResultLineOrTheErrorAlone)

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# The README's commands, run as a new user pastes them. A shell block (a fence
-# of sh, bash or shell) that follows the line
+# The README's code, run as a new user pastes it. A shell block (a fence of
+# sh, bash or shell) that follows the line
 #   <!-- runnable -->
 # runs; one that follows
 #   <!-- not runnable: <why> -->
@@ -15,6 +15,16 @@
 # and build the very tools this test runs), the desktop program (it waits for
 # its user) and the benchmarks (a second build of the kit in Release, then
 # minutes of measuring).
+#
+# Every C++ block (a fence of cpp) is then compiled against an install of this
+# build, in one project whose targets link CorvaneAssets::surface, the font
+# sans_16 (DejaVu Sans, codes 32 to 126, from corvane_add_font) and the
+# embedded surface badge (examples/firmware/images/badge.png, from
+# corvane_add_surface ... EMBED); a block that defines main is a program and
+# runs in the project's build folder, and must exit with status 0. Every CMake
+# block (a fence of cmake) is a project's CMakeLists.txt: it is configured
+# against the same install and built for the build machine, beside a main.cpp
+# with an empty main, DejaVuSans.ttf and a 24 x 16 logo.png.
 #
 # Usage: readme_test.sh <kit source tree> <build folder>
 # Exit status 0 when every runnable block succeeds, 1 when one fails or a block
@@ -50,10 +60,21 @@ mkdir -p "$blocks" "$tree"
 
 # Writes block N of the README to $blocks/N.sh, with its first line number in
 # $blocks/N.line and its marker ("runnable", "not runnable: ..." or "none") in
-# $blocks/N.marker. Blocks in other languages are not shell and not written.
+# $blocks/N.marker. C++ and CMake blocks go to $blocks/code/block_<line>.cpp
+# and .cmake; blocks of other kinds are not code and not written.
+mkdir -p "$blocks/code"
 awk -v dir="$blocks" '
   inside && /^```[ \t]*$/ { inside = 0; close(file); next }
   inside { print > file; next }
+  /^```(cpp|cmake)[ \t]*$/ {
+    inside = 1
+    kind = $0
+    sub(/^```/, "", kind)
+    sub(/[ \t]*$/, "", kind)
+    file = dir "/code/block_" (NR + 1) "." kind
+    printf "" > file
+    next
+  }
   /^```(sh|bash|shell)[ \t]*$/ {
     inside = 1
     count++
@@ -105,6 +126,86 @@ for ((n = 1; n <= count; n++)); do
     fail "the block at README.md:$line failed"
   fi
   echo "ok: the block at README.md:$line ($(wc -l <"$blocks/$n.sh") lines)"
+  ran=$((ran + 1))
+done
+# The kit installed for the C++ and CMake blocks.
+prefix="$work/prefix"
+if compgen -G "$blocks/code/block_*" >/dev/null; then
+  cmake --install "$build" --prefix "$prefix" >"$work/install.log" 2>&1 || { cat "$work/install.log"; fail "cannot install $build"; }
+  font="$(fc-match -f '%{file}' 'DejaVu Sans')"
+fi
+
+# The project that builds every C++ block with the assets the guide uses.
+if compgen -G "$blocks/code/block_*.cpp" >/dev/null; then
+  project="$work/cpp"
+  mkdir -p "$project"
+  cp "$blocks"/code/block_*.cpp "$project/"
+  : >"$project/assets.cpp"
+  cat >"$project/CMakeLists.txt" <<'CMAKE'
+cmake_minimum_required(VERSION 3.25)
+project(readme_blocks LANGUAGES CXX)
+find_package(CorvaneAssets 1.0 REQUIRED)
+# The drawing library and the assets, compiled once for every block.
+add_library(readme_assets STATIC assets.cpp)
+target_link_libraries(readme_assets PUBLIC CorvaneAssets::surface)
+corvane_add_font(readme_assets NAME sans FONT ${FONT} SIZE 16 CHARS 32-126)
+corvane_add_surface(readme_assets NAME badge IMAGE ${BADGE} EMBED)
+file(GLOB blocks ${CMAKE_SOURCE_DIR}/block_*.cpp)
+foreach(block IN LISTS blocks)
+  get_filename_component(name ${block} NAME_WE)
+  file(READ ${block} text)
+  if(text MATCHES "int main\\(")
+    add_executable(${name} ${block})
+  else()
+    add_library(${name} OBJECT ${block})
+  endif()
+  # The library's objects come from readme_assets; the block takes only
+  # its headers, so that the library is compiled once.
+  target_include_directories(${name} PRIVATE $<TARGET_PROPERTY:readme_assets,INTERFACE_INCLUDE_DIRECTORIES>
+                                             $<TARGET_PROPERTY:CorvaneAssets::surface,INTERFACE_INCLUDE_DIRECTORIES>)
+  target_compile_features(${name} PRIVATE cxx_std_20)
+  target_link_libraries(${name} PRIVATE $<LINK_ONLY:readme_assets>)
+endforeach()
+CMAKE
+  cmake -S "$project" -B "$project/build" -G Ninja -DCMAKE_PREFIX_PATH="$prefix" -DFONT="$font" \
+    -DBADGE="$source_tree/examples/firmware/images/badge.png" >"$work/cpp.log" 2>&1 ||
+    { cat "$work/cpp.log"; fail "cannot configure the project of the C++ blocks"; }
+  for block in "$project"/block_*.cpp; do
+    name="$(basename "$block" .cpp)"
+    line="${name#block_}"
+    if ! cmake --build "$project/build" --target "$name" >"$work/block.log" 2>&1; then
+      cat "$work/block.log"
+      fail "the C++ block at README.md:$line does not compile"
+    fi
+    if [[ -x "$project/build/$name" ]]; then
+      if ! (cd "$project/build" && "./$name") >"$work/block.log" 2>&1; then
+        cat "$work/block.log"
+        fail "the C++ block at README.md:$line ran and failed"
+      fi
+      echo "ok: the C++ block at README.md:$line compiles and runs"
+    else
+      echo "ok: the C++ block at README.md:$line compiles"
+    fi
+    ran=$((ran + 1))
+  done
+fi
+
+for block in "$blocks"/code/block_*.cmake; do
+  [[ -e "$block" ]] || continue
+  line="$(basename "$block" .cmake)"
+  line="${line#block_}"
+  project="$work/cmake_$line"
+  mkdir -p "$project"
+  cp "$block" "$project/CMakeLists.txt"
+  echo "int main() { return 0; }" >"$project/main.cpp"
+  cp "$font" "$project/DejaVuSans.ttf"
+  convert -size 24x16 gradient:red-blue -depth 8 PNG24:"$project/logo.png" || fail "convert made no logo.png"
+  if ! { cmake -S "$project" -B "$project/build" -G Ninja -DCMAKE_PREFIX_PATH="$prefix" &&
+    cmake --build "$project/build"; } >"$work/block.log" 2>&1; then
+    cat "$work/block.log"
+    fail "the CMake block at README.md:$line does not build"
+  fi
+  echo "ok: the CMake block at README.md:$line builds"
   ran=$((ran + 1))
 done
 echo "PASS: $ran README blocks ran as written"

@@ -1,14 +1,15 @@
-// Reading surface files back: what serialize writes reads back whole, every
-// damaged size is refused (header damage: see tests/peek), pixels widen to
+// Reading surface files back: what serialize writes reads back whole, also
+// as a surface made straight from the bytes; every damaged size is refused (header damage: see tests/peek), pixels widen to
 // 8-bit colours and the stored position of a logical pixel is where rotate
 // puts it.
 #include "ds_surface.h"
-#include "surface_format.h"
 #include "png_builder.h"
+#include "surface_format.h"
 
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <vector>
 
 namespace {
 
@@ -79,6 +80,54 @@ TEST(SurfaceFile, ModesWithoutAPixelSizeAreUnsupported)
         DsSurfaceFile read{};
         EXPECT_EQ(dsReadSurfaceFile(file.data(), file.size(), read), SURFACE_FILE_UNSUPPORTED_MODE) << mode;
         EXPECT_EQ(read.colorMode, mode & ~kDsCompressedFlag);
+    }
+}
+
+// A surface made straight from the file's bytes is the one made from the file
+// read in place; bytes that are no whole surface file give an invalid
+// surface that every drawing refuses.
+TEST(SurfaceFile, SurfaceFromTheBytesInOneStatement)
+{
+    for (uint32_t mode : kSizedModes) {
+        for (int32_t rotation : {0, 90, 180, 270}) {
+            const Bytes file = surfaceFile(mode, 3, 2, rotation, 4);
+            const DsSurface surface(file.data(), file.size());
+            ASSERT_TRUE(surface.isValid()) << mode << " " << rotation;
+            EXPECT_EQ(surface.rotation(), rotation);
+            EXPECT_EQ(surface.colorMode(), mode);
+            EXPECT_EQ(surface.logicalWidth(), 3);
+            EXPECT_EQ(surface.logicalHeight(), 2);
+            EXPECT_EQ(surface.pitch(), dsPitch(uint64_t(surface.width()), dsBytesPerPixel(mode), 4));
+            EXPECT_EQ(surface.pixels(), file.data() + kDsSurfaceFileHeaderBytes);
+        }
+    }
+    const Bytes file = surfaceFile(RGB565, 3, 2, 90);
+    Bytes unsupported = file;
+    unsupported[4] = 6;
+    Bytes badRotation = file;
+    badRotation[0] = 45;
+    const Bytes cut(file.begin(), file.end() - 1);
+    Bytes longer = file;
+    longer.push_back(0);
+    const struct {
+        const char* what;
+        const uint8_t* bytes;
+        uint64_t size;
+    } refused[] = {
+        {"no bytes", nullptr, 0},
+        {"a header alone", file.data(), kDsSurfaceFileHeaderBytes},
+        {"one byte short", cut.data(), cut.size()},
+        {"one byte long", longer.data(), longer.size()},
+        {"a mode without a pixel size", unsupported.data(), unsupported.size()},
+        {"a rotation of 45", badRotation.data(), badRotation.size()},
+    };
+    std::vector<uint8_t> target(16 * 16 * 2);
+    DsSurface framebuffer(16, 16, 0, RGB565, target.data(), 32, target.size());
+    for (const auto& c : refused) {
+        const DsSurface surface(c.bytes, c.size);
+        EXPECT_FALSE(surface.isValid()) << c.what;
+        EXPECT_EQ(framebuffer.blit(surface, 0, 0), DS_DRAW_INVALID_SURFACE) << c.what;
+        EXPECT_EQ(framebuffer.blend(surface, 0, 0), DS_DRAW_INVALID_SURFACE) << c.what;
     }
 }
 
@@ -158,14 +207,9 @@ TEST(PaletteFile, ReadsBackWhatIsWrittenAndRefusesOtherSizes)
         Bytes file;
         bool valid;
     } cases[] = {
-        {withCount(1, 4), true},
-        {withCount(0xFFFF, 4 * 0xFFFF), true},
-        {withCount(0, 0), false},
-        {withCount(0x10000, 4 * 0x10000), false},
-        {withCount(2, 7), false},
-        {withCount(2, 9), false},
-        {Bytes{1, 0, 0}, false},
-        {withCount(0x40000001, 4), false}, // the count times 4 wraps in 32 bits
+        {withCount(1, 4), true}, {withCount(0xFFFF, 4 * 0xFFFF), true}, {withCount(0, 0), false},
+        {withCount(0x10000, 4 * 0x10000), false}, {withCount(2, 7), false}, {withCount(2, 9), false},
+        {Bytes{1, 0, 0}, false}, {withCount(0x40000001, 4), false}, // the count times 4 wraps in 32 bits
     };
     for (const auto& c : cases)
         EXPECT_EQ(dsReadPaletteFile(c.file.data(), c.file.size(), palette), c.valid) << c.file.size();

@@ -1,6 +1,7 @@
 # Cross-compiles for a Cortex-M4 with a floating-point unit, bare metal, with
-# Debian's gcc-arm-none-eabi. The kit's tools still run on the build machine:
-# find them with -DCMAKE_PREFIX_PATH=<kit install prefix>.
+# Debian's gcc-arm-none-eabi: the toolchain of a firmware that runs on QEMU's
+# mps2-an386 board (link CorvaneAssets::emulator_board). The kit's tools still
+# run on the build machine: find them with -DCMAKE_PREFIX_PATH=<kit install prefix>.
 set(CMAKE_SYSTEM_NAME Generic)
 set(CMAKE_SYSTEM_PROCESSOR arm)
 set(CMAKE_C_COMPILER arm-none-eabi-gcc)
