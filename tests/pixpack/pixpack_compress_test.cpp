@@ -97,8 +97,9 @@ TEST_F(PixpackCompress, EveryOptionDecodesToTheUncompressedRows)
         ASSERT_FALSE(rows.empty()) << what;
         EXPECT_EQ(dsSurfaceFileSize(rows.size()), plainFile.size()) << what;
         EXPECT_EQ(rows, plainFile.substr(kDsSurfaceFileHeaderBytes, rows.size())) << what;
-        if (c.withPalette)
+        if (c.withPalette) {
             EXPECT_EQ(readFileBytes(packedPalette), readFileBytes(palette)) << what;
+        }
     }
 }
 
