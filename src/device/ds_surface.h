@@ -59,7 +59,8 @@ enum DsDrawResult : int {
     DS_DRAW_OK = 0,
     DS_DRAW_INVALID_SURFACE = 1,   // a surface without pixels, or of a mode without a pixel size
     DS_DRAW_UNSUPPORTED_MODES = 2, // a pair of modes the operation does not take
-    DS_DRAW_READ_ONLY = 3,         // a compressed surface, which is only ever a source
+    DS_DRAW_WRONG_ROTATION = 3,    // a packed font not stored in the target's rotation
+    DS_DRAW_READ_ONLY = 4,         // a compressed surface, which is only ever a source
 };
 
 struct DsSurfaceFile;
