@@ -2,7 +2,8 @@
 # Side-by-side speed of the tool kit against what a user would pick instead.
 #
 # Usage: bench/run.sh BUILD_DIR [RUNS [PART...]]
-#   (parts: decoders processes inflate_speed memory fonts font_flash snapshots formats snapshot_png drawing device)
+#   (parts: decoders processes inflate_speed memory fonts font_flash snapshots formats snapshot_png drawing
+#    device compression)
 # BUILD_DIR is a Release build with the benchmarks on:
 #   cmake -S . -B build-bench -G Ninja -DCMAKE_BUILD_TYPE=Release \
 #         -DCORVANE_BUILD_BENCH=ON -DCORVANE_BUILD_GUI=OFF
@@ -33,7 +34,9 @@
 #      text per glyph pixel with a classic and a packed font, and flash size
 #      (device_bench.sh);
 #   9. the flash of packed fonts against lv_font_conv's at every depth, plain
-#      and compressed (font_flash.sh; Node.js and npm as for part 3).
+#      and compressed (font_flash.sh; Node.js and npm as for part 3);
+#  10. pixpack --compress against LVGL 9's image files compressed with LZ4, per
+#      colour mode, over icons, logos and photographs (compression_sizes.sh).
 # Figures are printed, never judged: the status is 1 only when something could
 # not be measured (a missing program, a failed command).
 
@@ -43,7 +46,7 @@ set -euo pipefail
 
 build=${1:?usage: $0 BUILD_DIR [RUNS [PART...]]}
 runs=${2:-5}
-all_parts=(decoders processes inflate_speed memory fonts font_flash snapshots formats snapshot_png drawing device)
+all_parts=(decoders processes inflate_speed memory fonts font_flash snapshots formats snapshot_png drawing device compression)
 parts=("${@:3}")
 [ ${#parts[@]} -gt 0 ] || parts=("${all_parts[@]}")
 for part in "${parts[@]}"; do
@@ -277,6 +280,11 @@ drawing() {
 device() {
   section "drawing on a Cortex-M4 (QEMU mps2-an386)"
   bash "$here/device_bench.sh" "$build"
+}
+
+compression() {
+  section "pixpack --compress against LVGL 9 image files compressed with LZ4"
+  bash "$here/compression_sizes.sh" "$pixpack"
 }
 
 # Each part runs in its own subshell, so a failure in one still lets the

@@ -278,10 +278,10 @@ function(corvane_add_font target)
 endfunction()
 
 # corvane_add_surface(<target> NAME <name> IMAGE <image.png> [ROTATION 90|180|270] [ALPHAONLY]
-#                     [FORMAT <mode>] [DITHER] [PALETTE] [EMBED] [PREVIEW])
+#                     [FORMAT <mode>] [DITHER] [PALETTE] [COMPRESS] [EMBED] [PREVIEW])
 # Packs the image with pixpack at build time into <name>.srf in the current
 # binary folder, made before <target>; FORMAT and DITHER are pixpack's --format
-# and --dither. PALETTE also writes the indexed image's palette into
+# and --dither, COMPRESS its --compress (EMBED then embeds the compressed file). PALETTE also writes the indexed image's palette into
 # <name>.pal. With EMBED, also <name>_surface.h and <name>_surface.cpp,
 # compiled into <target>, which define the file's bytes as <name>_surface and
 # their count as <name>_surface_size, and with PALETTE the palette file's as
@@ -289,7 +289,7 @@ endfunction()
 # the surface file, its rotation undone (in its palette's colours with
 # PALETTE), into <name>_preview.png.
 function(corvane_add_surface target)
-  cmake_parse_arguments(PARSE_ARGV 1 args "ALPHAONLY;DITHER;PALETTE;EMBED;PREVIEW" "NAME;IMAGE;ROTATION;FORMAT" "")
+  cmake_parse_arguments(PARSE_ARGV 1 args "ALPHAONLY;DITHER;PALETTE;COMPRESS;EMBED;PREVIEW" "NAME;IMAGE;ROTATION;FORMAT" "")
   _corvane_check_arguments(corvane_add_surface "${target}" NAME IMAGE)
   set(pixpackOptions "")
   if(DEFINED args_ROTATION)
@@ -309,6 +309,9 @@ function(corvane_add_surface target)
   endif()
   if(args_DITHER)
     list(APPEND pixpackOptions --dither)
+  endif()
+  if(args_COMPRESS)
+    list(APPEND pixpackOptions --compress)
   endif()
   set(surface ${CMAKE_CURRENT_BINARY_DIR}/${args_NAME}.srf)
   set(outputs ${surface})

@@ -1,6 +1,7 @@
 #include "surface_picture.h"
 
 #include <cstddef>
+#include <vector>
 
 namespace {
 
@@ -54,6 +55,23 @@ DsSurface fileSurface(const DsSurfaceFile& file, bool upright)
         file.pitch);
 }
 
+// The rows of a compressed file decoded into `rows`, by drawing the file's
+// surface, taken as unturned, into a surface over them: the same file
+// uncompressed. An uncompressed file as it is.
+DsSurfaceFile decodedFile(const DsSurfaceFile& file, std::vector<uint8_t>& rows)
+{
+    if (!file.isCompressed())
+        return file;
+    DsSurfaceFile unturned = file;
+    unturned.rotation = 0;
+    const DsSurface coded(unturned);
+    rows.resize(size_t(uint64_t(file.height) * file.pitch));
+    DsSurface target(int32_t(file.width), int32_t(file.height), 0, file.colorMode, rows.data(), file.pitch);
+    target.blit(coded, DsRect(0, 0, int32_t(file.width), int32_t(file.height)), 0, 0);
+    DsSurfaceFile plain{file.rotation, file.colorMode, file.width, file.height, file.pitch, rows.data()};
+    return plain;
+}
+
 // Every logical pixel of `surface`, as DsSurface::pixel reads it, in `format`.
 Picture drawSurface(const DsSurface& surface, PictureFormat format)
 {
@@ -73,12 +91,14 @@ Picture drawSurface(const DsSurface& surface, PictureFormat format)
 
 Picture surfacePicture(const DsSurfaceFile& file, bool upright)
 {
-    return drawSurface(fileSurface(file, upright), formatOf(file.colorMode));
+    std::vector<uint8_t> rows;
+    return drawSurface(fileSurface(decodedFile(file, rows), upright), formatOf(file.colorMode));
 }
 
 Picture palettePicture(const DsSurfaceFile& file, bool upright, const DsPaletteFile& palette)
 {
-    DsSurface surface = fileSurface(file, upright);
+    std::vector<uint8_t> rows;
+    DsSurface surface = fileSurface(decodedFile(file, rows), upright);
     surface.usePalette(palette.entries, palette.count, true);
     return drawSurface(surface, PictureFormat::Rgba);
 }

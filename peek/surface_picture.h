@@ -10,7 +10,8 @@
 // they are, or with `upright` the stored rotation undone, which gives back
 // the image the surface was made from. ARGB8888, ARGB1555 and ARGB4444 become
 // RGBA; RGB888 and RGB565 RGB; I8 grey (the file holds no palette); AI88
-// grey with alpha; A8 black with its alpha.
+// grey with alpha; A8 black with its alpha. A compressed file gives the
+// picture of the same file uncompressed, its rows decoded by the library.
 Picture surfacePicture(const DsSurfaceFile& file, bool upright);
 
 // The picture of an I8 surface file in the colours of `palette`, as the

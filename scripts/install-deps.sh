@@ -34,6 +34,8 @@ test_packages=(
   # benchmarks (their image listing uses file; the font part also needs Node.js with npm,
   # which is left to the machine: Debian's nodejs and npm conflict with one installed otherwise)
   libspng-dev libstb-dev liblodepng-dev libdeflate-dev file
+  # compressed surface sizes against LVGL's LZ4 image files, over icons of the theme
+  python3-lz4 adwaita-icon-theme
 )
 if [[ "$tests" == true ]]; then
   packages+=("${test_packages[@]}")

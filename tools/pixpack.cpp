@@ -5,6 +5,7 @@
 #include "file_io.h"
 #include "output_path.h"
 #include "png_decoder.h"
+#include "surface_compressor.h"
 #include "surface_format.h"
 #include "tool_frame.h"
 
@@ -70,6 +71,7 @@ void registerOptions(CommandLine& commandLine)
     commandLine.addOption("--format <colour mode>", "Convert to " + modeList([](uint32_t) { return true; }));
     commandLine.addOption("--dither", "Dither " + modeList(dsCanDither));
     commandLine.addOption("--palette <palette file>", "Output palette file of an indexed image");
+    commandLine.addOption("--compress", "Write a compressed surface file");
 }
 
 struct PackRequest {
@@ -80,6 +82,7 @@ struct PackRequest {
     std::optional<uint32_t> format; // --format: the colour mode to convert into
     bool dither = false;            // --dither: error diffusion for the modes with narrow channels
     std::string palette;            // --palette: palette file to write beside the surface, or empty
+    bool compress = false;          // --compress: the rows coded, drawn from while decoded
 };
 
 // --format, --dither and --palette, and the combinations refused before
@@ -99,6 +102,7 @@ void readFormatOptions(CommandLine& commandLine, PackRequest& request)
     request.dither = commandLine.getOption("--dither", "", flag);
     StringArgumentParser paletteParser(request.palette);
     commandLine.getOption("--palette", "", paletteParser);
+    request.compress = commandLine.getOption("--compress", "", flag);
     if (request.dither && !request.format)
         raiseError("--dither needs --format");
     if (request.dither && !dsCanDither(*request.format))
@@ -337,6 +341,22 @@ uint64_t writeSurfaceFile(const DsSurface& surface, int rotation, OutputFile& ou
     return sizeof file.header + uint64_t(file.rowCount) * file.pitch + file.tailBytes;
 }
 
+// Writes the compressed surface file of `surface` turned by `rotation`.
+// Returns the file's size.
+uint64_t writeCompressedFile(const DsSurface& surface, int rotation, OutputFile& output)
+{
+    std::vector<uint8_t> file;
+    try {
+        file = dsCompressSurface(surface, rotation);
+    } catch (const std::bad_alloc&) {
+        raiseError("not enough memory to compress a %d x %d surface", int(surface.width()), int(surface.height()));
+    }
+    if (file.empty())
+        raiseError("the compressed rows take 4 GiB or more, more than a compressed surface file holds");
+    output.write(file.data(), file.size());
+    return file.size();
+}
+
 // Puts the surface file in place and, with --palette, its palette file with
 // it: both files new, or both as they were.
 void publishOutputs(const PackRequest& request, OutputFile& output, OutputFile& paletteOutput)
@@ -366,7 +386,8 @@ std::string pack(const PackRequest& request)
         surface = convertImage(request, std::move(surface), colorType);
     if (!request.palette.empty())
         writePalette(request, *surface, colorType, paletteOutput);
-    const uint64_t size = writeSurfaceFile(*surface, request.rotation, output);
+    const uint64_t size = request.compress ? writeCompressedFile(*surface, request.rotation, output)
+                                           : writeSurfaceFile(*surface, request.rotation, output);
     if (!output.finish())
         raiseError("cannot write output file '%s'", request.output.c_str());
     publishOutputs(request, output, paletteOutput);

@@ -14,6 +14,12 @@
 // same bytes (a fill: every pixel the colour's stored value). Prints one line
 // per operation and size, "MISMATCH" after the figure of one that differs;
 // exit status 1 when an operation fails or differs.
+//
+// Then a 64 x 64 icon with transparency is blended from flash into RGB565,
+// from its plain surface file and from its compressed one (which must give
+// the same bytes), with the calls to malloc and the stack the compressed
+// blend takes.
+#include <stddef.h>
 #include <stdint.h>
 #include <stdio.h>
 #include <string.h>
@@ -21,6 +27,22 @@
 #include <classic_16.h>
 #include <ds_surface.h>
 #include <packed_16.h>
+
+#include "icon_argb8565_surface.h"
+#include "icon_argb8565_z_surface.h"
+#include "icon_argb8888_surface.h"
+#include "icon_argb8888_z_surface.h"
+
+// Every call to malloc, counted (the link wraps it).
+extern "C" {
+void* __real_malloc(size_t size);
+volatile uint32_t gMallocCalls = 0;
+void* __wrap_malloc(size_t size)
+{
+    ++gMallocCalls;
+    return __real_malloc(size);
+}
+}
 
 namespace {
 
@@ -262,6 +284,78 @@ bool measureText(uint64_t perTickMilli)
     return ok;
 }
 
+// The stack below the caller's frame, painted, for the depth a call reaches.
+constexpr uint32_t kStackPaint = 0xA5A5A5A5u;
+constexpr uint32_t kPaintedWords = 3072; // 12 KiB, more than any drawing may take
+
+__attribute__((noinline)) uint32_t* paintStack()
+{
+    uint32_t* top = static_cast<uint32_t*>(__builtin_frame_address(0)) - 64;
+    for (uint32_t i = 1; i <= kPaintedWords; ++i)
+        *(volatile uint32_t*)(top - i) = kStackPaint;
+    return top;
+}
+
+// Bytes of stack below `top` written since paintStack.
+uint32_t stackUsed(const uint32_t* top)
+{
+    uint32_t deepest = 0;
+    for (uint32_t i = 1; i <= kPaintedWords; ++i)
+        if (*(volatile const uint32_t*)(top - i) != kStackPaint)
+            deepest = i;
+    return deepest * 4;
+}
+
+struct Icon {
+    const char* plainName;
+    const char* compressedName;
+    const uint8_t* plain;
+    size_t plainSize;
+    const uint8_t* compressed;
+    size_t compressedSize;
+};
+
+// Blends the icon at `file` over the destination's first content at (0, 0),
+// RGB565 64 x 64; prints the instructions per pixel and returns the ticks.
+bool blendIcon(const char* name, const uint8_t* bytes, size_t size, uint64_t perTickMilli, bool compressed)
+{
+    DsSurfaceFile file{};
+    if (dsReadSurfaceFile(bytes, size, file) != SURFACE_FILE_OK) {
+        printf("64x64   %s: cannot read its surface file\n", name);
+        return false;
+    }
+    const DsSurface icon(file);
+    DsSurface target = DsSurface(64, 64, 0, RGB565, reinterpret_cast<uint8_t*>(destinationPixels), 128);
+    memcpy(destinationPixels, destinationStart, 64 * 128);
+    const uint32_t* top = compressed ? paintStack() : nullptr;
+    const uint32_t mallocs = gMallocCalls;
+    const uint32_t start = *kSysTickCurrent;
+    const int result = target.blend(icon, DsRect(0, 0, 64, 64), 0, 0);
+    const uint32_t ticks = ticksBetween(start, *kSysTickCurrent);
+    const uint32_t mallocCalls = gMallocCalls - mallocs;
+    const uint64_t perPixelCenti = uint64_t(ticks) * perTickMilli / (64 * 64) / 10;
+    printf("%3ldx%-3ld %-46s %3lu.%02lu instructions per pixel\n", 64L, 64L, name,
+        static_cast<unsigned long>(perPixelCenti / 100), static_cast<unsigned long>(perPixelCenti % 100));
+    if (compressed)
+        printf("  %s: %lu calls to malloc, %lu bytes of stack\n", name, static_cast<unsigned long>(mallocCalls),
+            static_cast<unsigned long>(stackUsed(top)));
+    return result == DS_DRAW_OK;
+}
+
+// The plain icon's blend, then the compressed one's, which must leave the
+// same bytes.
+bool measureIcon(const Icon& icon, uint64_t perTickMilli)
+{
+    bool ok = blendIcon(icon.plainName, icon.plain, icon.plainSize, perTickMilli, false);
+    memcpy(checkPixels, destinationPixels, 64 * 128);
+    ok = blendIcon(icon.compressedName, icon.compressed, icon.compressedSize, perTickMilli, true) && ok;
+    if (memcmp(checkPixels, destinationPixels, 64 * 128) != 0) {
+        printf("  %s: MISMATCH against the plain icon\n", icon.compressedName);
+        return false;
+    }
+    return ok;
+}
+
 } // namespace
 
 int main()
@@ -284,5 +378,13 @@ int main()
         for (const Operation& operation : kOperations)
             ok = measure(operation, area, perTickMilli) && ok;
     ok = measureText(perTickMilli) && ok;
+    const Icon icons[] = {
+        {"o  blend icon ARGB8888 -> RGB565", "p  blend compressed icon ARGB8888 -> RGB565", icon_argb8888_surface,
+            icon_argb8888_surface_size, icon_argb8888_z_surface, icon_argb8888_z_surface_size},
+        {"q  blend icon ARGB8565 -> RGB565", "r  blend compressed icon ARGB8565 -> RGB565", icon_argb8565_surface,
+            icon_argb8565_surface_size, icon_argb8565_z_surface, icon_argb8565_z_surface_size},
+    };
+    for (const Icon& icon : icons)
+        ok = measureIcon(icon, perTickMilli) && ok;
     return ok ? 0 : 1;
 }

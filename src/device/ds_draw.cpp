@@ -1,6 +1,7 @@
 // DsSurface's drawing operations: refusals, clipping and the mapping between
 // logical and stored coordinates, done once per call to cut the operation
 // into a job and an area for the engine of ds_draw_paths.h.
+#include "ds_compressed.h"
 #include "ds_draw_paths.h"
 #include "ds_rotations.h"
 #include "ds_surface.h"
@@ -137,9 +138,9 @@ bool placeAxis(
     return true;
 }
 
-// Runs the job over the logical rectangle of `columns` and `rows` of the
+// The area of the logical rectangle of `columns` and `rows` of the
 // destination (inside it and its clip), with the source pixels they give.
-void run(const Job& job, DsSurface& destination, const DsSurface* source, const Axis& columns, const Axis& rows)
+Area areaOf(const DsSurface& destination, const DsSurface* source, const Axis& columns, const Axis& rows)
 {
     const StoredSteps& steps = kStoredSteps[turnOf(destination)];
     // The logical position of the first stored pixel: the corner from which
@@ -157,7 +158,111 @@ void run(const Job& job, DsSurface& destination, const DsSurface* source, const 
         area.sourceStep = steps.columnX * from.xStep + steps.columnY * from.yStep;
         area.sourcePitch = steps.rowX * from.xStep + steps.rowY * from.yStep;
     }
-    ds::drawArea(job, area);
+    return area;
+}
+
+void run(const Job& job, DsSurface& destination, const DsSurface* source, const Axis& columns, const Axis& rows)
+{
+    ds::drawArea(job, areaOf(destination, source, columns, rows));
+}
+
+// Compressed sources ---------------------------------------------------------
+//
+// The stored rectangle of the source that an operation reads is decoded a
+// band of columns at a time (as wide as the decode buffer allows), each band
+// from the first row of the block that holds the rectangle's first row, the
+// rows above the rectangle decoded only as the state of the next.
+
+// Decodes rows `from` to `to` - 1 of columns [first, first + count) in place
+// into `span`, which holds row from - 1's (unless `from` starts a block);
+// returns where row `to`'s code starts.
+const uint8_t* decodeInPlace(const ds::RowDecoder& decoder, const uint8_t* code, uint32_t from, uint32_t to,
+    uint32_t first, uint32_t count, uint8_t* span)
+{
+    for (uint32_t row = from; row < to; ++row)
+        code = ds::decodeRow(decoder, code, first, count, span, span);
+    return code;
+}
+
+// Source and destination stored in the same quarter turn: each stored row
+// of the source is one row of the area, its pixels one after the other. A
+// row is decoded into the buffer, over the row above, and drawn at once.
+void drawCodedRows(const Job& job, DsSurface& destination, const ds::RowDecoder& decoder, const DsRect& stored,
+    const Axis& columns, const Axis& rows, uint8_t* buffer)
+{
+    const ds::CodedRows& coded = decoder.rows;
+    const uint32_t bytes = dsBytesPerPixel(coded.colorMode);
+    const uint32_t bandPixels = kDsDecodeBufferBytes / bytes;
+    const Area area = areaOf(destination, nullptr, columns, rows);
+    const uint32_t destinationBytes = destination.bytesPerPixel();
+    const uint32_t top = uint32_t(stored.y), blockTop = top - top % coded.rowsPerBlock;
+    for (uint32_t done = 0; done < uint32_t(stored.width); done += bandPixels) {
+        const uint32_t first = uint32_t(stored.x) + done;
+        const uint32_t count = smaller(bandPixels, uint32_t(stored.width) - done);
+        Area row = area;
+        row.destination += ptrdiff_t(done) * destinationBytes;
+        row.source = buffer;
+        row.sourceStep = ptrdiff_t(bytes);
+        row.width = count;
+        row.height = 1;
+        const ds::FastPath fast = ds::findFastPath(job, row);
+        const uint8_t* code = decodeInPlace(decoder, ds::blockCode(coded, top), blockTop, top, first, count, buffer);
+        for (uint32_t y = 0; y < area.height; ++y, row.destination += area.destinationPitch) {
+            code = ds::decodeRow(decoder, code, first, count, buffer, buffer);
+            if (fast)
+                fast(job, row);
+            else
+                ds::drawGeneral(job, row);
+        }
+    }
+}
+
+// Stored in different quarter turns: a destination row crosses the source's
+// stored rows. Strips of rows of a band are decoded into the buffer, each
+// row below the one above it, and each strip is drawn as a surface of its
+// own, stored in the source's turn.
+void drawCodedStrips(const Job& job, DsSurface& destination, const DsSurface& source, const ds::RowDecoder& decoder,
+    const DsRect& stored, const Axis& columns, const Axis& rows, uint8_t* buffer)
+{
+    const ds::CodedRows& coded = decoder.rows;
+    constexpr uint32_t kStripRows = 8; // the fewest rows a strip holds when the band is narrowed for them
+    const uint32_t bytes = dsBytesPerPixel(coded.colorMode);
+    const uint32_t bandPixels = smaller(uint32_t(stored.width), larger(1, kDsDecodeBufferBytes / (bytes * kStripRows)));
+    const uint32_t top = uint32_t(stored.y), bottom = top + uint32_t(stored.height);
+    const uint32_t blockTop = top - top % coded.rowsPerBlock;
+    for (uint32_t done = 0; done < uint32_t(stored.width); done += bandPixels) {
+        const uint32_t first = uint32_t(stored.x) + done;
+        const uint32_t count = smaller(bandPixels, uint32_t(stored.width) - done);
+        const uint32_t pitch = count * bytes;
+        const uint32_t stripRows = kDsDecodeBufferBytes / pitch;
+        const uint8_t* code = decodeInPlace(decoder, ds::blockCode(coded, top), blockTop, top, first, count, buffer);
+        const uint8_t* above = buffer;
+        for (uint32_t row = top; row < bottom; row += stripRows) {
+            const uint32_t strip = smaller(stripRows, bottom - row);
+            for (uint32_t i = 0; i < strip; ++i) {
+                code = ds::decodeRow(decoder, code, first, count, above, buffer + i * pitch);
+                above = buffer + i * pitch;
+            }
+            const DsRect tile = logicalOf(source, DsRect(int32_t(first), int32_t(row), int32_t(count), int32_t(strip)));
+            DsSurface pixels(tile.width, tile.height, source.rotation(), coded.colorMode, buffer, pitch);
+            run(job, destination, &pixels, {columns.first + (tile.x - columns.sourceFirst), tile.width, 0},
+                {rows.first + (tile.y - rows.sourceFirst), tile.height, 0});
+        }
+    }
+}
+
+// Runs the job over `columns` and `rows` from the compressed `source`.
+void drawCoded(const Job& job, DsSurface& destination, const DsSurface& source, const Axis& columns, const Axis& rows)
+{
+    ds::CodedRows coded;
+    source.codedRows(coded);
+    const ds::RowDecoder decoder = ds::rowDecoder(coded);
+    const DsRect stored = storedOf(source, DsRect(columns.sourceFirst, rows.sourceFirst, columns.count, rows.count));
+    alignas(4) uint8_t buffer[kDsDecodeBufferBytes];
+    if (turnOf(source) == turnOf(destination))
+        drawCodedRows(job, destination, decoder, stored, columns, rows, buffer);
+    else
+        drawCodedStrips(job, destination, source, decoder, stored, columns, rows, buffer);
 }
 
 // Places `sourceArea` of `source` with its top-left pixel at (x, y) on
@@ -168,8 +273,12 @@ int drawFrom(
     const DsRect clip = destination.logicalClip();
     Axis columns, rows;
     if (placeAxis(sourceArea.x, sourceArea.width, source.logicalWidth(), x, clip.x, clip.width, columns) &&
-        placeAxis(sourceArea.y, sourceArea.height, source.logicalHeight(), y, clip.y, clip.height, rows))
-        run(job, destination, &source, columns, rows);
+        placeAxis(sourceArea.y, sourceArea.height, source.logicalHeight(), y, clip.y, clip.height, rows)) {
+        if (source.isCompressed())
+            drawCoded(job, destination, source, columns, rows);
+        else
+            run(job, destination, &source, columns, rows);
+    }
     return DS_DRAW_OK;
 }
 
@@ -182,6 +291,15 @@ int drawOver(const Job& job, DsSurface& destination, const DsRect& area)
         placeAxis(area.y, area.height, INT32_MAX, area.y, clip.y, clip.height, rows))
         run(job, destination, nullptr, columns, rows);
     return DS_DRAW_OK;
+}
+
+// Why `destination` cannot be drawn into, or DS_DRAW_OK: only a surface
+// with pixel rows can, which one test tells.
+int destinationRefusal(const DsSurface& destination)
+{
+    if (destination.pixels())
+        return DS_DRAW_OK;
+    return destination.isCompressed() ? DS_DRAW_READ_ONLY : DS_DRAW_INVALID_SURFACE;
 }
 
 } // namespace
@@ -221,8 +339,8 @@ DsRect DsSurface::logicalClip() const
 
 int DsSurface::fill(const DsRect& area, uint32_t argb)
 {
-    if (!isValid())
-        return DS_DRAW_INVALID_SURFACE;
+    if (const int refusal = destinationRefusal(*this))
+        return refusal;
     Job job = jobOf(Operation::Fill, *this, nullptr);
     job.value = storedValue(mColorMode, argb);
     return drawOver(job, *this, area);
@@ -230,8 +348,8 @@ int DsSurface::fill(const DsRect& area, uint32_t argb)
 
 int DsSurface::blendFill(const DsRect& area, uint32_t argb, uint8_t opacity)
 {
-    if (!isValid())
-        return DS_DRAW_INVALID_SURFACE;
+    if (const int refusal = destinationRefusal(*this))
+        return refusal;
     if (mColorMode == I8)
         return DS_DRAW_UNSUPPORTED_MODES;
     const uint32_t alpha = ds::mulAlpha(ds::alphaOf(argb), opacity);
@@ -248,7 +366,9 @@ int DsSurface::blendFill(const DsRect& area, uint32_t argb, uint8_t opacity)
 
 int DsSurface::blit(const DsSurface& source, const DsRect& sourceArea, int32_t x, int32_t y)
 {
-    if (!isValid() || !source.isValid())
+    if (const int refusal = destinationRefusal(*this))
+        return refusal;
+    if (!source.isValid())
         return DS_DRAW_INVALID_SURFACE;
     const bool sameMode = source.colorMode() == mColorMode;
     if (mColorMode == I8 && !sameMode)
@@ -261,7 +381,9 @@ int DsSurface::blend(const DsSurface& source, const DsRect& sourceArea, int32_t 
 {
     if (source.isValid() && source.colorMode() == A8)
         return blendMask(source, sourceArea, x, y, 0xFF000000u, opacity);
-    if (!isValid() || !source.isValid())
+    if (const int refusal = destinationRefusal(*this))
+        return refusal;
+    if (!source.isValid())
         return DS_DRAW_INVALID_SURFACE;
     if (mColorMode == I8)
         return DS_DRAW_UNSUPPORTED_MODES;
@@ -278,7 +400,9 @@ int DsSurface::blend(const DsSurface& source, const DsRect& sourceArea, int32_t 
 int DsSurface::blendMask(
     const DsSurface& mask, const DsRect& sourceArea, int32_t x, int32_t y, uint32_t argb, uint8_t opacity)
 {
-    if (!isValid() || !mask.isValid())
+    if (const int refusal = destinationRefusal(*this))
+        return refusal;
+    if (!mask.isValid())
         return DS_DRAW_INVALID_SURFACE;
     if (mColorMode == I8 || mask.colorMode() != A8)
         return DS_DRAW_UNSUPPORTED_MODES;
@@ -292,8 +416,8 @@ int DsSurface::blendMask(
 
 int DsSurface::replaceColor(uint32_t from, uint32_t to)
 {
-    if (!isValid())
-        return DS_DRAW_INVALID_SURFACE;
+    if (const int refusal = destinationRefusal(*this))
+        return refusal;
     const uint32_t fromValue = storedValue(mColorMode, from), toValue = storedValue(mColorMode, to);
     const uint32_t bytes = bytesPerPixel();
     for (int64_t row = mClip.y; row < int64_t(mClip.y) + mClip.height; ++row) {
@@ -311,8 +435,8 @@ int DsSurface::replaceColor(uint32_t from, uint32_t to)
 
 int DsSurface::replaceAlpha(uint8_t alpha)
 {
-    if (!isValid())
-        return DS_DRAW_INVALID_SURFACE;
+    if (const int refusal = destinationRefusal(*this))
+        return refusal;
     if (!dsHasAlpha(mColorMode))
         return DS_DRAW_UNSUPPORTED_MODES;
     if (mClip.isEmpty())
@@ -329,7 +453,9 @@ int DsSurface::replaceAlpha(uint8_t alpha)
 
 int DsSurface::replaceAlpha(const DsSurface& mask, int32_t x, int32_t y)
 {
-    if (!isValid() || !mask.isValid())
+    if (const int refusal = destinationRefusal(*this))
+        return refusal;
+    if (!mask.isValid())
         return DS_DRAW_INVALID_SURFACE;
     if (!dsHasAlpha(mColorMode) || mask.colorMode() != A8)
         return DS_DRAW_UNSUPPORTED_MODES;
@@ -340,13 +466,23 @@ uint32_t DsSurface::pixel(int32_t x, int32_t y) const
 {
     if (!isValid() || x < 0 || y < 0 || x >= logicalWidth() || y >= logicalHeight())
         return 0;
+    if (mCode) {
+        ds::CodedRows coded;
+        codedRows(coded);
+        const DsStoredPosition at = dsStoredPosition(mRotation, logicalWidth(), logicalHeight(), x, y);
+        const uint32_t column = uint32_t(at.column), row = uint32_t(at.row);
+        uint8_t stored[4];
+        decodeInPlace(
+            ds::rowDecoder(coded), ds::blockCode(coded, row), row - row % mRowsPerBlock, row + 1, column, 1, stored);
+        return ds::readPixel(mColorMode, stored, paletteOf(*this));
+    }
     const Frame frame = frameOf(*this);
     return ds::readPixel(mColorMode, frame.origin + x * frame.xStep + y * frame.yStep, paletteOf(*this));
 }
 
 void DsSurface::setPixel(int32_t x, int32_t y, uint32_t argb)
 {
-    if (!isValid() || !logicalClip().contains(x, y))
+    if (destinationRefusal(*this) != DS_DRAW_OK || !logicalClip().contains(x, y))
         return;
     const Frame frame = frameOf(*this);
     ds::storeValue(bytesPerPixel(), frame.origin + x * frame.xStep + y * frame.yStep, storedValue(mColorMode, argb));

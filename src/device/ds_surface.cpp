@@ -1,6 +1,7 @@
 #include "ds_surface.h"
 
 #include "ds_bytes.h"
+#include "ds_compressed.h"
 #include "ds_pixels.h"
 #include "ds_rotations.h"
 
@@ -101,12 +102,33 @@ uint32_t dsPackedPitch(int32_t width, int32_t height, int32_t rotation, uint32_t
     return uint32_t(rowBytes);
 }
 
-// The file's width and height are those of the stored rows.
+// The file's width and height are those of the stored rows. A compressed
+// file's surface keeps its code instead of pixel rows.
 DsSurface::DsSurface(const DsSurfaceFile& file)
     : DsSurface(int32_t(dsSwapsSides(file.rotation) ? file.height : file.width),
           int32_t(dsSwapsSides(file.rotation) ? file.width : file.height), file.rotation, file.colorMode,
-          const_cast<uint8_t*>(file.rows), file.pitch)
+          const_cast<uint8_t*>(file.isCompressed() ? file.code : file.rows), file.pitch)
 {
+    if (!mPixels || !file.isCompressed())
+        return;
+    // No pixel rows: no pitch and no buffer, so that what reads rows reads none.
+    mPixels = nullptr;
+    mPitch = 0;
+    mPitchPixels = 0;
+    if (!file.blocks || file.rowsPerBlock < 1 || file.rowsPerBlock > file.height)
+        return;
+    mCode = file.code;
+    mBlocks = file.blocks;
+    mCodeBytes = file.codeBytes;
+    mRowsPerBlock = file.rowsPerBlock;
+}
+
+bool DsSurface::codedRows(ds::CodedRows& rows) const
+{
+    if (!mCode)
+        return false;
+    rows = {mColorMode, uint32_t(mWidth), uint32_t(mHeight), mRowsPerBlock, mBlocks, mCode, mCodeBytes};
+    return true;
 }
 
 namespace {
@@ -129,7 +151,7 @@ DsSurface::DsSurface(const uint8_t* fileBytes, uint64_t size) : DsSurface(readab
 
 bool DsSurface::usePalette(const uint8_t* palette, uint16_t entries, bool hasAlpha)
 {
-    if (!mPixels || mAllocator || mFree || !hasPalette(mColorMode) || (!palette && entries > 0))
+    if (!isValid() || mAllocator || mFree || !hasPalette(mColorMode) || (!palette && entries > 0))
         return false;
     mPalette = const_cast<uint8_t*>(palette);
     mPaletteSize = entries;
@@ -209,6 +231,8 @@ void DsSurface::release()
 
 bool DsSurface::rotate(int32_t angle)
 {
+    if (mCode)
+        return false;
     if (angle == 0 || !dsIsRotation(angle) || !mAllocator || !mFree || !mPixels)
         return true;
     const int32_t newWidth = dsSwapsSides(angle) ? mHeight : mWidth;
@@ -269,12 +293,44 @@ uint64_t dsSurfaceFileSize(uint64_t rowBytes)
     return (rowBytes + kDsSurfaceFileHeaderBytes + 3) & ~uint64_t(3);
 }
 
+namespace {
+
+// The rest of a compressed file, its header's five words read into `file`
+// and found sound: the two words of its own, the block table and the code,
+// which must end the file but for the zeros up to a multiple of 4.
+int readCompressedFile(const uint8_t* data, uint64_t size, DsSurfaceFile& file)
+{
+    if (size < kDsCompressedHeaderBytes || file.pitch != uint64_t(file.width) * dsBytesPerPixel(file.colorMode))
+        return SURFACE_FILE_INVALID;
+    file.rowsPerBlock = dsLoadLittle32(data + kDsSurfaceFileRowsPerBlockWord);
+    file.codeBytes = dsLoadLittle32(data + kDsSurfaceFileCodeBytesWord);
+    if (file.rowsPerBlock < 1 || file.rowsPerBlock > file.height)
+        return SURFACE_FILE_INVALID;
+    const uint64_t tableBytes = 4 * ((uint64_t(file.height) + file.rowsPerBlock - 1) / file.rowsPerBlock);
+    if (size != ((kDsCompressedHeaderBytes + tableBytes + file.codeBytes + 3) & ~uint64_t(3)))
+        return SURFACE_FILE_INVALID;
+    file.rows = nullptr;
+    file.blocks = data + kDsCompressedHeaderBytes;
+    file.code = file.blocks + tableBytes;
+    const ds::CodedRows rows = {
+        file.colorMode, file.width, file.height, file.rowsPerBlock, file.blocks, file.code, file.codeBytes};
+    if (!ds::checkCodedRows(rows)) {
+        file.code = nullptr;
+        return SURFACE_FILE_INVALID;
+    }
+    return SURFACE_FILE_OK;
+}
+
+} // namespace
+
 int dsReadSurfaceFile(const uint8_t* data, uint64_t size, DsSurfaceFile& file)
 {
+    file = DsSurfaceFile{};
     if (!data || size < kDsSurfaceFileHeaderBytes)
         return SURFACE_FILE_INVALID;
     file.rotation = int32_t(dsLoadLittle32(data + kDsSurfaceFileRotationWord));
-    file.colorMode = dsLoadLittle32(data + kDsSurfaceFileColorModeWord);
+    const uint32_t modeWord = dsLoadLittle32(data + kDsSurfaceFileColorModeWord);
+    file.colorMode = modeWord & ~kDsCompressedFlag;
     file.width = dsLoadLittle32(data + kDsSurfaceFileWidthWord);
     file.height = dsLoadLittle32(data + kDsSurfaceFileHeightWord);
     file.pitch = dsLoadLittle32(data + kDsSurfaceFilePitchWord);
@@ -286,8 +342,11 @@ int dsReadSurfaceFile(const uint8_t* data, uint64_t size, DsSurfaceFile& file)
         return SURFACE_FILE_UNSUPPORTED_MODE;
     constexpr uint32_t kLargestDimension = 0x7FFFFFFF; // the surface's fields are signed 32-bit
     if (file.width < 1 || file.height < 1 || file.width > kLargestDimension || file.height > kLargestDimension ||
-        file.pitch < uint64_t(file.width) * bytesPerPixel ||
-        size != dsSurfaceFileSize(uint64_t(file.height) * file.pitch))
+        file.pitch < uint64_t(file.width) * bytesPerPixel)
+        return SURFACE_FILE_INVALID;
+    if ((modeWord & kDsCompressedFlag) != 0)
+        return readCompressedFile(data, size, file);
+    if (size != dsSurfaceFileSize(uint64_t(file.height) * file.pitch))
         return SURFACE_FILE_INVALID;
     return SURFACE_FILE_OK;
 }

@@ -11,6 +11,9 @@
 struct ds_bitmap_font_t;
 struct ds_bitmap_font_char_t;
 struct ds_packed_font_t;
+namespace ds {
+struct CodedRows;
+}
 
 using DsAllocator = void* (*)(uint64_t size);
 using DsFree = void (*)(void* block);
@@ -29,6 +32,19 @@ constexpr uint64_t kDsSurfaceFileWidthWord = 8;
 constexpr uint64_t kDsSurfaceFileHeightWord = 12;
 constexpr uint64_t kDsSurfaceFilePitchWord = 16;
 
+// A compressed surface file (pixpack --compress) sets this bit of the colour
+// mode word, which no colour mode has: a reader that does not know the
+// format takes the file for one of a mode it does not support. Its header
+// has two more words, the rows of a block and the bytes of the coded rows;
+// then come the code offset of each block (a little-endian 32-bit word per
+// block of rows), the coded rows (ds_compressed.h) and zeros up to a
+// multiple of 4 bytes. The pitch word holds width x bytes per pixel, the
+// rows as they decode.
+constexpr uint32_t kDsCompressedFlag = 0x80000000u;
+constexpr uint64_t kDsCompressedHeaderBytes = 28;
+constexpr uint64_t kDsSurfaceFileRowsPerBlockWord = 20;
+constexpr uint64_t kDsSurfaceFileCodeBytesWord = 24;
+
 // A surface file as three pieces, in file order.
 struct DsSurfaceFilePieces {
     uint8_t header[kDsSurfaceFileHeaderBytes]; // the five words
@@ -44,7 +60,8 @@ enum DsDrawResult : int {
     DS_DRAW_OK = 0,
     DS_DRAW_INVALID_SURFACE = 1,   // a surface without pixels, or of a mode without a pixel size
     DS_DRAW_UNSUPPORTED_MODES = 2, // a pair of modes the operation does not take
-    DS_DRAW_WRONG_ROTATION = 3,    // a font made for another rotation than the target's
+    DS_DRAW_WRONG_ROTATION = 3,    // a packed font not stored in the target's rotation
+    DS_DRAW_READ_ONLY = 4,         // a compressed surface, which is only ever a source
 };
 
 struct DsSurfaceFile;
@@ -89,7 +106,13 @@ public:
         uint64_t bufferBytes);
 
     // A surface over the rows of a surface file read in place (see
-    // dsReadSurfaceFile); it owns nothing and must only be read.
+    // dsReadSurfaceFile); it owns nothing and must only be read. Over a
+    // compressed file it is a source for blit, blend, blendMask,
+    // replaceAlpha and pixel, decoded while drawing a row at a time with
+    // kDsDecodeBufferBytes of stack and no heap; it has no pixel rows
+    // (pixels() is null, pitch() and bufferSize() 0, and the writers write
+    // no rows of it), and every operation that would change it (drawing
+    // into it, replaceColor, replaceAlpha, rotate) is refused.
     explicit DsSurface(const DsSurfaceFile& file);
 
     // The same straight from the `size` bytes of a surface file (an embedded
@@ -102,7 +125,11 @@ public:
     DsSurface(const DsSurface&) = delete;
     DsSurface& operator=(const DsSurface&) = delete;
 
-    bool isValid() const { return mPixels != nullptr; }
+    bool isValid() const { return mPixels != nullptr || mCode != nullptr; }
+    // A surface over a compressed surface file.
+    bool isCompressed() const { return mCode != nullptr; }
+    // Its coded rows, for the decoder; false for an uncompressed surface.
+    bool codedRows(ds::CodedRows& rows) const;
 
     int32_t rotation() const { return mRotation; }
     int32_t width() const { return mWidth; }
@@ -272,6 +299,11 @@ private:
     DsRect mClip;                // clipping rectangle in stored coordinates
     uint8_t* mPixels = nullptr;  // mHeight x mPitch + mReserve bytes, rows from the top
     uint8_t* mPalette = nullptr; // palette for I8 and AI88, else null
+    // A compressed surface's rows (see ds_compressed.h); null otherwise.
+    const uint8_t* mCode = nullptr;   // the coded rows
+    const uint8_t* mBlocks = nullptr; // the code offset of each block
+    uint32_t mCodeBytes = 0;          // bytes of the coded rows
+    uint32_t mRowsPerBlock = 0;       // rows of a block
 };
 
 // Draws the 0-terminated `text`, one font code per byte, with `font`, the
@@ -315,7 +347,14 @@ struct DsSurfaceFile {
     uint32_t width;      // pixels of a stored row, 1 to INT32_MAX
     uint32_t height;     // stored rows, 1 to INT32_MAX
     uint32_t pitch;      // bytes from one row to the next, at least width x bytes per pixel
-    const uint8_t* rows; // height x pitch bytes, the top row first
+    const uint8_t* rows; // height x pitch bytes, the top row first; null for a compressed file
+    // A compressed file's rows (kDsCompressedFlag); all 0 for an uncompressed one.
+    uint32_t rowsPerBlock = 0;       // rows of a block, 1 to height
+    const uint8_t* blocks = nullptr; // the code offset of each block, 32-bit little-endian words
+    const uint8_t* code = nullptr;   // the coded rows
+    uint32_t codeBytes = 0;          // their bytes
+
+    bool isCompressed() const { return code != nullptr; }
 };
 
 // Results of reading a surface file.
@@ -327,9 +366,17 @@ enum DsSurfaceFileResult : int {
 
 // Reads the header of the surface file of `size` bytes at `data` and points
 // `file` at its rows (they stay in `data`). The file's size must be exactly
-// that of its rows. With SURFACE_FILE_UNSUPPORTED_MODE, file.colorMode holds
-// the mode found; with SURFACE_FILE_INVALID, `file` is unspecified.
+// that of its rows. A compressed file's code is checked whole before it is
+// accepted (every block offset, every run's kind, length and bytes, see
+// ds_compressed.h), so that drawing from it never reads outside it; its
+// pitch must be width x bytes per pixel. With SURFACE_FILE_UNSUPPORTED_MODE,
+// file.colorMode holds the mode found (without kDsCompressedFlag); with
+// SURFACE_FILE_INVALID, `file` is unspecified.
 int dsReadSurfaceFile(const uint8_t* data, uint64_t size, DsSurfaceFile& file);
+
+// Bytes of stack a drawing from a compressed surface decodes into: a few
+// rows, or a span of the row above and of the row being drawn.
+constexpr uint32_t kDsDecodeBufferBytes = 2048;
 
 // An 8-bit colour with alpha.
 struct DsColor {

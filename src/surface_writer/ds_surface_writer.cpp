@@ -40,6 +40,8 @@ void DsSurface::copyTurnedRows(int32_t angle, uint32_t firstRow, uint32_t count,
 {
     const TurnedFile file = turnedFile(angle);
     memset(target, 0, size_t(uint64_t(count) * file.pitch));
+    if (!mPixels)
+        return;
     if (angle == 0 || !dsIsRotation(angle)) {
         for (uint32_t row = 0; row < count; ++row)
             memcpy(target + uint64_t(row) * file.pitch, mPixels + uint64_t(firstRow + row) * mPitch,

@@ -451,7 +451,8 @@ step_surface_formats() {
   convert "$dir/logo.png" -colors 6 PNG8:"$dir/indexed.png" || fail "convert made no indexed image"
   consumer_build "corvane_add_surface(app NAME photo IMAGE \${IMAGE} FORMAT RGB565 DITHER ROTATION 90 EMBED)
 corvane_add_surface(app NAME icon IMAGE $dir/indexed.png FORMAT I8 PALETTE EMBED PREVIEW)
-corvane_add_surface(app NAME badge IMAGE \${IMAGE} FORMAT ARGB8565 PREVIEW)" "$dir/logo.png" ||
+corvane_add_surface(app NAME badge IMAGE \${IMAGE} FORMAT ARGB8565 PREVIEW)
+corvane_add_surface(app NAME packed IMAGE \${IMAGE} FORMAT ARGB8565 ROTATION 270 COMPRESS EMBED PREVIEW)" "$dir/logo.png" ||
     { cat "$dir/consumer.log"; fail "the calls failed"; }
   local out="$dir/consumer" tools="$prefix/bin"
   "$tools/pixpack" --image "$dir/logo.png" --format RGB565 --dither --rotation 90 --output "$dir/photo.srf" >/dev/null &&
@@ -471,6 +472,13 @@ corvane_add_surface(app NAME badge IMAGE \${IMAGE} FORMAT ARGB8565 PREVIEW)" "$d
   "$tools/assetpeek" --surface "$dir/icon.srf" --palette "$dir/icon.pal" --output "$dir/icon_preview.png" >/dev/null &&
     cmp "$out/icon_preview.png" "$dir/icon_preview.png" || fail "the preview is not drawn in the palette's colours"
   echo "ok: FORMAT (ARGB8565 too) and DITHER pack as pixpack does; PALETTE is written, embedded and used by the preview"
+  "$tools/pixpack" --image "$dir/logo.png" --format ARGB8565 --rotation 270 --compress --output "$dir/packed.srf" \
+    >/dev/null && cmp "$out/packed.srf" "$dir/packed.srf" || fail "packed.srf is not what pixpack --compress writes"
+  "$tools/pixpack" --image "$dir/logo.png" --format ARGB8565 --rotation 270 --output "$dir/plain.srf" >/dev/null &&
+    "$tools/assetpeek" --surface "$dir/plain.srf" --upright --output "$dir/plain_preview.png" >/dev/null &&
+    cmp "$out/packed_preview.png" "$dir/plain_preview.png" || fail "the compressed preview is not the plain file's"
+  [[ "$(grep -c '^    0x' "$out/packed_surface.cpp")" -gt 0 ]] || fail "packed_surface.cpp holds no bytes"
+  echo "ok: COMPRESS embeds what pixpack --compress writes, and its preview is the uncompressed surface's"
 }
 
 step_cross() {
@@ -639,7 +647,8 @@ LIST
 # (MinSizeRel, as examples/firmware builds): what the drawing code reaches
 # under this compiler, with 3 % to spare and one SysTick tick (40
 # instructions, 0.16 a pixel over 16 x 16). Rows a to e2 are the operations
-# compared side by side with LVGL's software renderer.
+# compared side by side with LVGL's software renderer; rows o to r blend a
+# 64 x 64 icon from its plain and from its compressed surface file.
 device_instruction_limits="
 128x64 a 1.02
 128x64 b 1.97
@@ -674,7 +683,11 @@ device_instruction_limits="
 16x16 k 35.40
 16x16 l 12.07
 16x16 m 62.60
-16x16 n 19.63"
+16x16 n 19.63
+64x64 o 13.00
+64x64 p 18.40
+64x64 q 18.50
+64x64 r 24.40"
 
 step_device_instructions() {
   command -v qemu-system-arm >/dev/null || skip "qemu-system-arm is not installed (Debian: qemu-system-arm)"
@@ -707,6 +720,27 @@ step_device_instructions() {
   awk -v classic="$classic" -v packed="$packed" 'BEGIN { exit !(packed <= 1.3 * classic) }' ||
     fail "packed text takes $packed instructions per glyph pixel, more than 1.3 x the classic font's $classic"
   echo "ok: packed text takes $packed instructions per glyph pixel, classic $classic (at most 1.3 x)"
+  # Blending the compressed icons: no heap, and at most kDsDecodeBufferBytes
+  # (2048) of buffer with the drawing's frames, within 4 KiB of stack.
+  local line calls stack
+  for row in p r; do
+    line="$(grep -E "^  $row  blend compressed icon .*calls to malloc" <<<"$report")" || fail "no memory figures for $row"
+    calls="$(awk '{ print $(NF - 7) }' <<<"$line")"
+    stack="$(awk '{ print $(NF - 3) }' <<<"$line")"
+    [[ "$calls" == 0 ]] || fail "$row calls malloc $calls times"
+    [[ "$stack" -le 4096 ]] || fail "$row takes $stack bytes of stack"
+  done
+  echo "ok: the compressed icons blend without malloc, in less than 4 KiB of stack"
+  # And at most 1.5 times the instructions a pixel of blending the plain icon.
+  local plain packed
+  for pair in "o p" "q r"; do
+    read -r plain packed <<<"$pair"
+    plain="$(awk -v row="$plain" '$1 == "64x64" && $2 == row { print $(NF - 3) }' <<<"$report")"
+    packed="$(awk -v row="$packed" '$1 == "64x64" && $2 == row { print $(NF - 3) }' <<<"$report")"
+    awk -v plain="$plain" -v packed="$packed" 'BEGIN { exit !(packed <= 1.5 * plain) }' ||
+      fail "the compressed icon takes $packed instructions per pixel, more than 1.5 times the plain icon's $plain"
+  done
+  echo "ok: a compressed icon blends in at most 1.5 times the instructions of the plain one"
 }
 
 mkdir -p "$WORK"

@@ -1,6 +1,7 @@
 // Round trips through the tools (their entry functions, run in this
 // process): every PngSuite image that pixpack accepts becomes a surface
-// file, in every rotation (and alpha only where pixpack takes it), and
+// file, plain and compressed, in every rotation (and alpha only where
+// pixpack takes it), and
 // assetpeek --upright draws from that file exactly what libpng decodes from
 // the source image.
 #include "peek_check.h"
@@ -65,9 +66,9 @@ LibpngImage expectedPicture(const Bytes& source, int colorType, bool alphaOnly)
     return image;
 }
 
-// Runs every suite image through pixpack and assetpeek; returns how many
-// pixpack accepted.
-size_t roundTripSuite(int rotation, bool alphaOnly)
+// Runs every suite image through pixpack (with --compress when `compress`)
+// and assetpeek; returns how many pixpack accepted.
+size_t roundTripSuite(int rotation, bool alphaOnly, bool compress = false)
 {
     TemporaryDirectory folder;
     const std::string surface = folder.file("image.srf"), picture = folder.file("picture.png");
@@ -79,6 +80,8 @@ size_t roundTripSuite(int rotation, bool alphaOnly)
             pack.insert(pack.end(), {"--rotation", std::to_string(rotation)});
         if (alphaOnly)
             pack.push_back("--alphaonly");
+        if (compress)
+            pack.push_back("--compress");
         if (runEntryFunction(pixpack_main, "pixpack", pack).status != 0)
             continue; // pixpack refuses it: its own tests say why
         ++accepted;
@@ -91,7 +94,8 @@ size_t roundTripSuite(int rotation, bool alphaOnly)
         EXPECT_EQ(std::make_pair(drawn.width, drawn.height), std::make_pair(expected.width, expected.height)) << name;
         EXPECT_EQ(drawn.bitDepth, 8) << name;
         EXPECT_EQ(drawn.channels, expected.channels) << name << " rotation " << rotation;
-        EXPECT_TRUE(drawn.rows == expected.rows) << name << " rotation " << rotation << " alpha only " << alphaOnly;
+        EXPECT_TRUE(drawn.rows == expected.rows)
+            << name << " rotation " << rotation << " alpha only " << alphaOnly << " compressed " << compress;
     }
     return accepted;
 }
@@ -131,5 +135,17 @@ TEST_F(PngSuiteRoundTrip, AlphaOnlyInEveryRotation)
     for (int rotation : {0, 90, 180, 270})
         EXPECT_EQ(roundTripSuite(rotation, true), kGreyImages) << "rotation " << rotation;
 }
+
+// Compressed files draw what the uncompressed ones draw: the images libpng
+// decodes.
+class CompressedRoundTrip : public PngSuiteRoundTrip, public testing::WithParamInterface<int> { };
+
+TEST_P(CompressedRoundTrip, DrawsWhatLibpngDecodes)
+{
+    EXPECT_EQ(roundTripSuite(GetParam(), false, true), kValidImages);
+    EXPECT_EQ(roundTripSuite(GetParam(), true, true), kGreyImages);
+}
+
+INSTANTIATE_TEST_SUITE_P(Rotations, CompressedRoundTrip, testing::Values(0, 90, 180, 270));
 
 } // namespace

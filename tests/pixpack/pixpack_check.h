@@ -25,7 +25,8 @@ inline const ToolTranscript kTranscript = {toolBanner("Corvane Surface Generator
     "\n --format <colour mode>            -  Convert to ARGB8888, RGB888, RGB565, ARGB1555, ARGB4444, AI88, A8, I8, "
     "RGB565_SWAPPED or ARGB8565\n"
     "\n --dither                          -  Dither RGB565, ARGB1555, ARGB4444, RGB565_SWAPPED or ARGB8565\n"
-    "\n --palette <palette file>          -  Output palette file of an indexed image\n"};
+    "\n --palette <palette file>          -  Output palette file of an indexed image\n"
+    "\n --compress                        -  Write a compressed surface file\n"};
 
 // pixpack with `arguments`.
 ProgramResult pixpack(const std::vector<std::string>& arguments);

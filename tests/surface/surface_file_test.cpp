@@ -69,15 +69,17 @@ TEST(SurfaceFile, EveryTruncationAndEveryExtensionIsInvalid)
     EXPECT_EQ(dsReadSurfaceFile(nullptr, 0, read), SURFACE_FILE_INVALID);
 }
 
+// The mode found is given without the compressed flag, which marks a
+// compressed file of that mode.
 TEST(SurfaceFile, ModesWithoutAPixelSizeAreUnsupported)
 {
     Bytes file = surfaceFile(A8, 4, 1, 0);
-    for (uint32_t mode : {6u, 8u, 12u, 0xFFFFFFFFu}) {
+    for (uint32_t mode : {6u, 8u, 12u, 0x7FFFFFFFu, 0x80000006u, 0xFFFFFFFFu}) {
         for (int shift = 0; shift < 32; shift += 8)
             file[4 + shift / 8] = uint8_t(mode >> shift);
         DsSurfaceFile read{};
         EXPECT_EQ(dsReadSurfaceFile(file.data(), file.size(), read), SURFACE_FILE_UNSUPPORTED_MODE) << mode;
-        EXPECT_EQ(read.colorMode, mode);
+        EXPECT_EQ(read.colorMode, mode & ~kDsCompressedFlag);
     }
 }
 
