@@ -271,25 +271,42 @@ void DsPackedImageDecoder::decode(uint8_t* out, uint32_t count)
 
 namespace {
 
-// `count` (0 to 6) levels of the span code from the nibbles of `word`,
-// lowest first, as coverage.
+// The whole nibbles of a peek's 25 bits.
+constexpr uint32_t kNibblesPerPeek = 6;
+// The skip of the token that ends an image.
+constexpr uint32_t kRestOfImage = 0xFFFFFFFFu;
+
+// Four levels from the low 16 bits of `word`, lowest first, as coverage:
+// each nibble spread to a byte and times 17 (15 x 17 = 255 stays in its
+// byte), stored with one word store.
+DS_HOT void writeFourLevels(uint8_t* out, uint32_t word)
+{
+    uint32_t bytes = (word & 0xFF) | (word & 0xFF00) << 8;
+    bytes = ((bytes & 0x000F000Fu) | (bytes & 0x00F000F0u) << 4) * 17;
+#if __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+    memcpy(out, &bytes, 4);
+#else
+    for (uint32_t i = 0; i < 4; ++i, bytes >>= 8)
+        out[i] = uint8_t(bytes);
+#endif
+}
+
+// `count` (0 to 6) levels from the nibbles of `word`, lowest first.
 DS_HOT void writeLevels(uint8_t* out, uint32_t word, uint32_t count)
 {
+    if (count >= 4) {
+        writeFourLevels(out, word);
+        out += 4;
+        word >>= 16;
+        count -= 4;
+    }
     switch (count) {
-    case 6: out[5] = uint8_t((word >> 20 & 0xF) * 17); [[fallthrough]];
-    case 5: out[4] = uint8_t((word >> 16 & 0xF) * 17); [[fallthrough]];
-    case 4: out[3] = uint8_t((word >> 12 & 0xF) * 17); [[fallthrough]];
     case 3: out[2] = uint8_t((word >> 8 & 0xF) * 17); [[fallthrough]];
     case 2: out[1] = uint8_t((word >> 4 & 0xF) * 17); [[fallthrough]];
     case 1: out[0] = uint8_t((word & 0xF) * 17); [[fallthrough]];
     default: break;
     }
 }
-
-// The whole nibbles of a peek's 25 bits.
-constexpr uint32_t kNibblesPerPeek = 6;
-// The skip of the token that ends an image.
-constexpr uint32_t kRestOfImage = 0xFFFFFFFFu;
 
 // `count` levels from the reader, a peek at a time.
 DS_HOT uint8_t* readLevels(Bits& bits, uint8_t* out, uint32_t count)
@@ -304,11 +321,31 @@ DS_HOT uint8_t* readLevels(Bits& bits, uint8_t* out, uint32_t count)
     return out;
 }
 
+// Copies `length` pixels from `columns` before them: a word at a time when
+// the row above is that far back, so that a word never reads pixels it
+// writes.
+DS_HOT void copyAbove(uint8_t* out, uint32_t length, uint32_t columns)
+{
+    const uint8_t* from = out - columns;
+    if (columns >= 4)
+        for (; length >= 4; length -= 4, out += 4, from += 4) {
+            uint32_t word;
+            memcpy(&word, from, 4);
+            memcpy(out, &word, 4);
+        }
+    // Through a volatile pointer: the compiler would turn a plain loop into
+    // a call of memmove.
+    volatile uint8_t* pixel = out;
+    for (uint32_t i = 0; i < length; ++i)
+        pixel[i] = from[i];
+}
+
 } // namespace
 
 // Writes what is left of the token the counters hold, up to `end`, and
-// keeps the rest in them.
-uint8_t* DsPackedImageDecoder::finishSpan(uint8_t* out, uint8_t* end, uint8_t* start)
+// keeps the rest in them. `copyFrom` is the address of the first pixel
+// whose row above lies in the buffer (UINTPTR_MAX for none).
+uint8_t* DsPackedImageDecoder::finishSpan(uint8_t* out, uint8_t* end, uintptr_t copyFrom)
 {
     uint32_t room = uint32_t(end - out);
     uint32_t length = mSkip < room ? mSkip : room;
@@ -324,11 +361,8 @@ uint8_t* DsPackedImageDecoder::finishSpan(uint8_t* out, uint8_t* end, uint8_t* s
     mFulls -= length;
     room -= length;
     length = mCopies < room ? mCopies : room;
-    if (mReadsRowAbove && mDone + uint32_t(out - start) >= mColumns) {
-        volatile uint8_t* pixel = out;
-        for (uint32_t i = 0; i < length; ++i)
-            pixel[i] = out[int32_t(i) - int32_t(mColumns)];
-    }
+    if (uintptr_t(out) >= copyFrom)
+        copyAbove(out, length, mColumns);
     out += length;
     mCopies -= length;
     return out;
@@ -344,33 +378,40 @@ uint8_t* DsPackedImageDecoder::finishSpan(uint8_t* out, uint8_t* end, uint8_t* s
 void DsPackedImageDecoder::decodeSpans(uint8_t* out, uint32_t count)
 {
     memset(out, 0, count);
-    uint8_t* const start = out;
     uint8_t* const end = out + count;
-    if ((mSkip | mLevels | mFulls | mCopies) != 0)
-        out = finishSpan(out, end, start);
-    Bits bits = mBits;
     const uint32_t columns = mColumns;
-    const bool copies = mReadsRowAbove;
+    // Pixels from here on have their row above in the buffer: the rows
+    // decoded before this call end right before `out`.
+    const uintptr_t copyFrom = !mReadsRowAbove ? UINTPTR_MAX
+                               : mDone >= columns ? uintptr_t(out)
+                                                  : uintptr_t(out) + (columns - mDone);
+    mDone += count;
+    if ((mSkip | mLevels | mFulls | mCopies) != 0)
+        out = finishSpan(out, end, copyFrom);
+    Bits bits = mBits;
     while (out < end) {
         const uint32_t word = peek(bits);
         const uint32_t kind = word & 0xF, room = uint32_t(end - out);
         if (kind < DS_PACKED_SPAN_LONG_SKIP) {
             const uint32_t levels = word >> 4 & 0xF;
-            consume(bits, 8);
             if (kind + levels - 1 >= room) { // the end of the image, or a token that does not fit
+                consume(bits, 8);
                 mSkip = kind + levels == 0 ? kRestOfImage : kind;
                 mLevels = levels;
                 break;
             }
             out += kind;
-            if (levels <= (25 - 8) / 4) {
+            if (levels <= 4) {
                 writeLevels(out, word >> 8, levels);
-                consume(bits, levels * 4);
+                consume(bits, 8 + levels * 4);
                 out += levels;
             } else {
+                consume(bits, 8);
                 out = readLevels(bits, out, levels);
             }
-        } else if (kind == DS_PACKED_SPAN_LONG_SKIP) {
+            continue;
+        }
+        if (kind == DS_PACKED_SPAN_LONG_SKIP) {
             const uint32_t skip = (word >> 4 & 0xFF) + DS_PACKED_SPAN_LONG_SKIP, levels = word >> 12 & 0xF;
             consume(bits, 16);
             if (skip + levels > room) {
@@ -379,31 +420,28 @@ void DsPackedImageDecoder::decodeSpans(uint8_t* out, uint32_t count)
                 break;
             }
             out = readLevels(bits, out + skip, levels);
-        } else {
-            const uint32_t length = word >> 4 & 0xF;
-            consume(bits, 8);
-            if (kind == DS_PACKED_SPAN_FULLS) {
-                if (length + DS_PACKED_SPAN_SHORTEST_FULLS > room) {
-                    mFulls = length + DS_PACKED_SPAN_SHORTEST_FULLS;
-                    break;
-                }
-                out = fill(out, length + DS_PACKED_SPAN_SHORTEST_FULLS, 255);
-            } else {
-                if (length + 1 > room) {
-                    mCopies = length + 1;
-                    break;
-                }
-                if (copies && mDone + uint32_t(out - start) >= columns) {
-                    volatile uint8_t* pixel = out;
-                    for (uint32_t i = 0; i <= length; ++i)
-                        pixel[i] = out[int32_t(i) - int32_t(columns)];
-                }
-                out += length + 1;
-            }
+            continue;
         }
+        consume(bits, 8);
+        if (kind == DS_PACKED_SPAN_FULLS) {
+            const uint32_t length = (word >> 4 & 0xF) + DS_PACKED_SPAN_SHORTEST_FULLS;
+            if (length > room) {
+                mFulls = length;
+                break;
+            }
+            out = fill(out, length, 255);
+            continue;
+        }
+        const uint32_t length = (word >> 4 & 0xF) + 1;
+        if (length > room) {
+            mCopies = length;
+            break;
+        }
+        if (uintptr_t(out) >= copyFrom)
+            copyAbove(out, length, columns);
+        out += length;
     }
     mBits = bits;
     if (out < end)
-        finishSpan(out, end, start);
-    mDone += count;
+        finishSpan(out, end, copyFrom);
 }

@@ -53,7 +53,7 @@ private:
     template <typename Code>
     void decodeTokens(uint8_t* out, uint32_t count, Code code);
     void decodeSpans(uint8_t* out, uint32_t count);
-    uint8_t* finishSpan(uint8_t* out, uint8_t* end, uint8_t* start);
+    uint8_t* finishSpan(uint8_t* out, uint8_t* end, uintptr_t copyFrom);
     void decodePlain(uint8_t* out, uint32_t count);
 
     DsPackedBits mBits;                            // the reader's position
