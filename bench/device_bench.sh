@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# The drawing code on a Cortex-M4: instructions per pixel of its main paths,
-# counted under QEMU (bench/device/), and its flash size.
+# The drawing code on a Cortex-M4: instructions per pixel of its main paths
+# and per glyph pixel of text (a classic and a packed font), counted under
+# QEMU (bench/device/), and its flash size.
 #
 # Usage: bench/device_bench.sh BUILD_DIR
 # BUILD_DIR is a build of the kit (the tools built); it is installed into a

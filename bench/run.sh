@@ -2,8 +2,8 @@
 # Side-by-side speed of the tool kit against what a user would pick instead.
 #
 # Usage: bench/run.sh BUILD_DIR [RUNS [PART...]]
-#   (parts: decoders processes inflate_speed memory fonts snapshots formats snapshot_png drawing device
-#    compression)
+#   (parts: decoders processes inflate_speed memory fonts font_flash snapshots formats snapshot_png drawing
+#    device compression)
 # BUILD_DIR is a Release build with the benchmarks on:
 #   cmake -S . -B build-bench -G Ninja -DCMAKE_BUILD_TYPE=Release \
 #         -DCORVANE_BUILD_BENCH=ON -DCORVANE_BUILD_GUI=OFF
@@ -30,9 +30,12 @@
 #      (libpng's default), both whole processes, median of 5 interleaved runs.
 #   7. the drawing code on the host against pixman, with its SIMD and fast paths
 #      and with its general paths only (PIXMAN_DISABLE);
-#   8. the drawing code on a Cortex-M4 under QEMU: instructions per pixel and
-#      flash size (device_bench.sh).
-#   9. pixpack --compress against LVGL 9's image files compressed with LZ4, per
+#   8. the drawing code on a Cortex-M4 under QEMU: instructions per pixel,
+#      text per glyph pixel with a classic and a packed font, and flash size
+#      (device_bench.sh);
+#   9. the flash of packed fonts against lv_font_conv's at every depth, plain
+#      and compressed (font_flash.sh; Node.js and npm as for part 3);
+#  10. pixpack --compress against LVGL 9's image files compressed with LZ4, per
 #      colour mode, over icons, logos and photographs (compression_sizes.sh).
 # Figures are printed, never judged: the status is 1 only when something could
 # not be measured (a missing program, a failed command).
@@ -43,7 +46,7 @@ set -euo pipefail
 
 build=${1:?usage: $0 BUILD_DIR [RUNS [PART...]]}
 runs=${2:-5}
-all_parts=(decoders processes inflate_speed memory fonts snapshots formats snapshot_png drawing device compression)
+all_parts=(decoders processes inflate_speed memory fonts font_flash snapshots formats snapshot_png drawing device compression)
 parts=("${@:3}")
 [ ${#parts[@]} -gt 0 ] || parts=("${all_parts[@]}")
 for part in "${parts[@]}"; do
@@ -185,6 +188,11 @@ fonts() {
     "$(stat -c %s "$work/glyphsmith/dejavu_256.cpp")" "$(ratio "$ours" "$theirs")"
   printf '  %-44s %10s %12d %9s\n' "lv_font_conv $("$lv_font_conv" --version) 0x20-0xFF, one rotation" \
     "$theirs" "$(stat -c %s "$work/lv/dejavu_256.c")" 1.00
+}
+
+font_flash() {
+  section "font flash: packed fonts against lv_font_conv"
+  bash "$here/font_flash.sh" "$build"
 }
 
 # Median of the numbers given.

@@ -133,12 +133,13 @@ function(_corvane_add_preview target kind name stem inputs)
 endfunction()
 
 # The preview of a font: assetpeek draws `text` from the generated source
-# `source`, with --codepage `codepage` and --chars `chars` unless they are
-# empty. The text goes to assetpeek through a file written here and read by
-# CorvaneAssetsPreview.cmake, never through a shell or the generator
-# expressions of a command line, so it arrives as written, whatever it holds.
+# `source` in rotation `rotation` (degrees), with --codepage `codepage` and
+# --chars `chars` unless they are empty. The text goes to assetpeek through a
+# file written here and read by CorvaneAssetsPreview.cmake, never through a
+# shell or the generator expressions of a command line, so it arrives as
+# written, whatever it holds.
 # Stops configuration for a text that assetpeek would take for an option.
-function(_corvane_add_text_preview target name stem source text codepage chars)
+function(_corvane_add_text_preview target name stem source text codepage chars rotation)
   if("${text}" MATCHES "^-")
     message(FATAL_ERROR "corvane_add_font: PREVIEW text '${text}' begins with '-', which assetpeek takes for an option")
   endif()
@@ -150,6 +151,9 @@ function(_corvane_add_text_preview target name stem source text codepage chars)
   endif()
   if(NOT chars STREQUAL "")
     list(APPEND mapping -DCHARS=${chars})
+  endif()
+  if(NOT rotation EQUAL 0)
+    list(APPEND mapping -DROTATION=${rotation})
   endif()
   _corvane_preview_picture(picture ${stem})
   set(script ${CMAKE_CURRENT_FUNCTION_LIST_DIR}/CorvaneAssetsPreview.cmake)
@@ -166,8 +170,51 @@ function(_corvane_add_generated_sources target)
   target_include_directories(${target} PUBLIC ${CMAKE_CURRENT_BINARY_DIR})
 endfunction()
 
+# Sets `result` to glyphsmith_cli's options for the format of a
+# corvane_add_font call, from the BPP, COMPRESS and ROTATIONS it parsed into
+# args_*, and `previewRotation` to the rotation its preview is drawn in: 0,
+# or the first of ROTATIONS when they leave 0 out. Stops configuration for
+# values the tool would refuse.
+function(_corvane_font_format result previewRotation)
+  set(options "")
+  if(DEFINED args_BPP)
+    if(NOT "${args_BPP}" MATCHES "^(1|2|4|8)$")
+      message(FATAL_ERROR "corvane_add_font: BPP must be 1, 2, 4 or 8, not '${args_BPP}'")
+    endif()
+    if(DEFINED args_CODEPAGE)
+      message(FATAL_ERROR "corvane_add_font: CODEPAGE cannot be used with BPP")
+    endif()
+    list(APPEND options --bpp ${args_BPP})
+  endif()
+  if(args_COMPRESS)
+    if(NOT DEFINED args_BPP)
+      message(FATAL_ERROR "corvane_add_font: COMPRESS needs BPP")
+    endif()
+    list(APPEND options --compress)
+  endif()
+  set(first 0)
+  if(DEFINED args_ROTATIONS)
+    set(seen "")
+    foreach(rotation IN LISTS args_ROTATIONS)
+      if(NOT "${rotation}" MATCHES "^(0|90|180|270)$")
+        message(FATAL_ERROR "corvane_add_font: ROTATIONS must be 0, 90, 180 or 270, not '${rotation}'")
+      endif()
+      if(rotation IN_LIST seen)
+        message(FATAL_ERROR "corvane_add_font: ROTATIONS names ${rotation} twice")
+      endif()
+      list(APPEND seen ${rotation})
+    endforeach()
+    list(SORT seen COMPARE NATURAL)
+    list(GET seen 0 first)
+    string(REPLACE ";" "," rotations "${seen}")
+    list(APPEND options --rotations ${rotations})
+  endif()
+  set(${result} "${options}" PARENT_SCOPE)
+  set(${previewRotation} ${first} PARENT_SCOPE)
+endfunction()
+
 # corvane_add_font(<target> NAME <name> FONT <font.ttf> SIZE <pixels> CHARS <list> [PREVIEW <text>]
-#                  [CODEPAGE <name>] [FALLBACK <font>...])
+#                  [CODEPAGE <name>] [FALLBACK <font>...] [BPP 1|2|4|8] [COMPRESS] [ROTATIONS <angle>...])
 # Exports the font with glyphsmith_cli at build time into <name>_<pixels>.cpp and
 # .h in the current binary folder and compiles the source into <target>, which
 # links CorvaneAssets::ds_font. Each global table gets a section of its own with
@@ -176,10 +223,14 @@ endfunction()
 # the generated source into <name>_<pixels>_preview.png.
 # CODEPAGE maps the codes through that 8-bit code page; the FALLBACK fonts,
 # tried in order, give the characters FONT lacks, and the export is remade
-# when one of them changes.
+# when one of them changes. BPP writes the packed format with that many bits
+# per pixel (CHARS then lists Unicode characters), COMPRESS compresses its
+# images, and ROTATIONS chooses the rotations written (glyphsmith_cli's
+# --bpp, --compress and --rotations).
 function(corvane_add_font target)
-  cmake_parse_arguments(PARSE_ARGV 1 args "" "NAME;FONT;SIZE;CHARS;PREVIEW;CODEPAGE" "FALLBACK")
+  cmake_parse_arguments(PARSE_ARGV 1 args "COMPRESS" "NAME;FONT;SIZE;CHARS;PREVIEW;CODEPAGE;BPP" "FALLBACK;ROTATIONS")
   _corvane_check_arguments(corvane_add_font "${target}" NAME FONT SIZE CHARS)
+  _corvane_font_format(format previewRotation)
   # The mapping options, for the export and for the preview's text.
   set(mapping)
   if(DEFINED args_CODEPAGE)
@@ -205,7 +256,7 @@ function(corvane_add_font target)
   add_custom_command(
     OUTPUT ${stem}.cpp ${stem}.h
     COMMAND $<TARGET_FILE:${tool}> --silent --font ${font} --chars ${args_CHARS} --size ${args_SIZE}
-            --output_path ${CMAKE_CURRENT_BINARY_DIR} ${mapping} ${fallbackOptions} ${args_NAME}
+            --output_path ${CMAKE_CURRENT_BINARY_DIR} ${mapping} ${fallbackOptions} ${format} ${args_NAME}
     DEPENDS ${font} ${fallbacks} $<TARGET_FILE:${tool}>
     COMMENT "Generating font ${fontName} with glyphsmith_cli"
     VERBATIM)
@@ -222,7 +273,7 @@ function(corvane_add_font target)
       set(previewChars ${args_CHARS})
     endif()
     _corvane_add_text_preview(${target} ${args_NAME} ${fontName} ${stem}.cpp "${args_PREVIEW}" "${args_CODEPAGE}"
-      "${previewChars}")
+      "${previewChars}" ${previewRotation})
   endif()
 endfunction()
 

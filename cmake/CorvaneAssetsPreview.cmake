@@ -1,5 +1,5 @@
 # Run as cmake -DASSETPEEK=<program> -DFONT_SOURCE=<font.cpp> -DTEXT_FILE=<file> [-DCODEPAGE=<name>]
-#              [-DCHARS=<list>] -DPICTURE=<picture.png> -P CorvaneAssetsPreview.cmake.
+#              [-DCHARS=<list>] [-DROTATION=<angle>] -DPICTURE=<picture.png> -P CorvaneAssetsPreview.cmake.
 # Draws the text that TEXT_FILE holds with assetpeek from the generated font
 # source. The text is read from the file and handed to assetpeek without a
 # shell, so it reaches it as one argument whatever it holds: a shell operator,
@@ -14,6 +14,9 @@ if(DEFINED CODEPAGE)
 endif()
 if(DEFINED CHARS)
   list(APPEND mapping --chars "${CHARS}")
+endif()
+if(DEFINED ROTATION)
+  list(APPEND mapping --rotation "${ROTATION}")
 endif()
 execute_process(COMMAND "${ASSETPEEK}" --silent --font "${FONT_SOURCE}" --text "${text}" ${mapping}
                         --output "${PICTURE}"

@@ -11,6 +11,7 @@ constexpr const char* kInvalidValueIn = "invalid value '";
 constexpr const char* kInvalidRangeIn = "invalid range '";
 constexpr const char* kInvalidMappingIn = "invalid mapping '";
 constexpr const char* kBeyondUnicodeIn = "character beyond U+10FFFF in '";
+constexpr const char* kMappingRefused = "'=' items cannot be used with --bpp";
 
 // Lets a message of an item without '=' name the item when it has one.
 struct ItemErrors {
@@ -110,6 +111,46 @@ void appendItem(const std::string& item, CharacterList& target, CharacterOverrid
     target.insert(target.end(), codes.begin(), codes.end());
 }
 
+// A part of an item of a Unicode list: "U+XXXX" after any leading white
+// space, or a decimal number as convertedPart reads it.
+uint32_t unicodePart(const std::string& part, const std::string& item)
+{
+    const std::string::size_type start = part.find_first_not_of(kListWhitespace);
+    const std::string text = start == std::string::npos ? std::string() : part.substr(start);
+    uint64_t character = 0;
+    if (hasUnicodePrefix(text)) {
+        const std::optional<uint32_t> notation = unicodeNotation(text);
+        if (!notation)
+            throw CommandLineException(std::nullopt, "invalid value");
+        character = *notation;
+    } else {
+        character = convertedPart(part, ItemErrors{});
+    }
+    if (character > kLargestCharacter)
+        throw CommandLineException(std::nullopt, kBeyondUnicodeIn + item + "'");
+    return uint32_t(character);
+}
+
+void appendUnicodeItem(const std::string& item, CharacterList& target)
+{
+    const std::string text = trimWhitespace(item);
+    if (text.find(kMappingSeparator) != std::string::npos)
+        throw CommandLineException(std::nullopt, kMappingRefused);
+    const std::vector<std::string> parts = splitAt(text, '-');
+    if (text.empty() || parts.size() > 2)
+        throw CommandLineException(std::nullopt, "invalid value");
+    const uint32_t low = unicodePart(parts[0], text);
+    if (parts.size() == 1) {
+        target.push_back(low);
+        return;
+    }
+    const uint32_t high = unicodePart(parts[1], text);
+    if (low >= high)
+        throw CommandLineException(std::nullopt, "invalid range");
+    for (uint32_t character = low; character <= high; ++character)
+        target.push_back(character);
+}
+
 } // namespace
 
 ArgumentPosition CharListArgumentParser::parse(ArgumentPosition position, ArgumentList& arguments)
@@ -121,7 +162,11 @@ ArgumentPosition CharListArgumentParser::parse(ArgumentPosition position, Argume
     }
     if (value.empty())
         throw CommandLineException(std::nullopt, "missing value");
-    for (const std::string& item : splitAt(value, ','))
-        appendItem(item, target, overrides);
+    for (const std::string& item : splitAt(value, ',')) {
+        if (kind == CharListKind::UnicodeCharacters)
+            appendUnicodeItem(item, target);
+        else
+            appendItem(item, target, overrides);
+    }
     return position;
 }

@@ -7,6 +7,12 @@
 
 #include <string>
 
+// What the codes of a list are.
+enum class CharListKind {
+    FontCodes,        // the classic format's 8-bit codes, with `=` items
+    UnicodeCharacters // the packed format's characters, 0 to U+10FFFF
+};
+
 // Reads a character list such as "32-126,145,146,147": items separated by
 // ',', each a decimal code or a range "low-high" with low below high. Every
 // code must lie in 0 to 255. Codes are appended to `target` in the order
@@ -16,10 +22,18 @@
 // consecutive characters from that one on ("128-191=U+0410"), recorded in
 // the overrides. Two items giving one code two different characters, a
 // character beyond U+10FFFF or a surrogate are refused.
+//
+// A list of Unicode characters takes codes from 0 to 0x10FFFF, each also
+// written "U+XXXX" (1 to 6 hex digits), as in "32-126,U+20AC,U+0400-U+04FF";
+// `=` items are refused.
 class CharListArgumentParser final : public ArgumentParser {
 public:
     explicit CharListArgumentParser(CharacterList& target) : target(target), overrides(ownOverrides) { }
     CharListArgumentParser(CharacterList& target, CharacterOverrides& overrides) : target(target), overrides(overrides)
+    {
+    }
+    CharListArgumentParser(CharacterList& target, CharListKind kind)
+        : target(target), overrides(ownOverrides), kind(kind)
     {
     }
 
@@ -36,4 +50,5 @@ private:
     CharacterList& target;           // the caller's list, appended to
     CharacterOverrides& overrides;   // the caller's overrides, or ownOverrides
     CharacterOverrides ownOverrides; // kept for callers that do not ask for them
+    CharListKind kind = CharListKind::FontCodes;
 };

@@ -54,7 +54,8 @@ std::optional<uint32_t> sourceFont(const FontSources& fonts, uint32_t character)
     return std::nullopt;
 }
 
-// A copy of `rendered`, whose bitmap lives only until the next rendering.
+} // namespace
+
 FontGlyph keptGlyph(uint32_t code, const RenderedGlyph& rendered)
 {
     FontGlyph glyph;
@@ -75,8 +76,6 @@ FontGlyph keptGlyph(uint32_t code, const RenderedGlyph& rendered)
     glyph.yadvance = rendered.yadvance;
     return glyph;
 }
-
-} // namespace
 
 RenderedGlyph FontGlyph::view() const
 {

@@ -31,6 +31,10 @@ struct FontGlyph {
     RenderedGlyph view() const;
 };
 
+// A copy of `rendered` as the glyph of `code`, whose bitmap lives only
+// until the next rendering.
+FontGlyph keptGlyph(uint32_t code, const RenderedGlyph& rendered);
+
 struct FontGlyphSet {
     SizeMetrics metrics;           // the main face's metrics at the export's size
     std::vector<FontGlyph> glyphs; // one per distinct font code, in list order

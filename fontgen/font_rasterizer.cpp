@@ -73,15 +73,16 @@ SizeMetrics FontRasterizer::sizeMetrics() const
     return metrics;
 }
 
-void FontRasterizer::renderGlyph(uint32_t code, RenderedGlyph& glyph)
+void FontRasterizer::renderGlyph(uint32_t code, RenderedGlyph& glyph, GlyphRendering rendering)
 {
     if (!face)
         throw FTException("cannot load glyph");
+    const bool mono = rendering == GlyphRendering::Mono;
     const FT_UInt index = FT_Get_Char_Index(face, code);
-    if (FT_Load_Glyph(face, index, FT_LOAD_DEFAULT) != 0)
+    if (FT_Load_Glyph(face, index, mono ? FT_LOAD_TARGET_MONO : FT_LOAD_DEFAULT) != 0)
         throw FTException("cannot load glyph");
     const FT_GlyphSlot slot = face->glyph;
-    if (FT_Render_Glyph(slot, FT_RENDER_MODE_NORMAL) != 0)
+    if (FT_Render_Glyph(slot, mono ? FT_RENDER_MODE_MONO : FT_RENDER_MODE_NORMAL) != 0)
         throw FTException("cannot render glyph");
     glyph.bitmap = coverageBitmap(slot->bitmap, converted);
     glyph.xoff = slot->bitmap_left;
@@ -93,6 +94,11 @@ void FontRasterizer::renderGlyph(uint32_t code, RenderedGlyph& glyph)
 bool FontRasterizer::hasCharacter(uint32_t character) const
 {
     return face && FT_Get_Char_Index(face, character) != 0;
+}
+
+bool FontRasterizer::hasKerning() const
+{
+    return face && FT_HAS_KERNING(face);
 }
 
 int32_t FontRasterizer::kerning(uint32_t left, uint32_t right) const

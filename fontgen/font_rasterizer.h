@@ -58,6 +58,11 @@ struct SizeMetrics {
     int64_t descender = 0; // baseline to the bottom of the lowest glyphs, normally negative
 };
 
+// How renderGlyph renders: anti-aliased 8-bit coverage, or FreeType's
+// monochrome rendering with its monochrome hinting (coverage 0 or 255), as
+// a 1-bit font must look.
+enum class GlyphRendering { Grey, Mono };
+
 class FontRasterizer {
 public:
     // Creates the FreeType library; throws FTException "cannot initialize library".
@@ -89,11 +94,14 @@ public:
     // Renders `code` (a code the face lacks renders its missing-glyph) and
     // fills `glyph`. Throws "cannot load glyph" or "cannot render glyph";
     // the face and its size stay as they were.
-    void renderGlyph(uint32_t code, RenderedGlyph& glyph);
+    void renderGlyph(uint32_t code, RenderedGlyph& glyph, GlyphRendering rendering = GlyphRendering::Grey);
 
     // Whether the face maps `character` to a glyph of its own (not its
     // missing-glyph); false without a face.
     bool hasCharacter(uint32_t character) const;
+
+    // Whether the face has kerning pairs for kerning() to find.
+    bool hasKerning() const;
 
     // Horizontal kerning in whole pixels (rounded down) when `right` follows
     // `left`, both looked up by their full codes. 0 without a face.

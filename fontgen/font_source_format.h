@@ -15,6 +15,7 @@
 #include "ds_rotations.h"
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <string_view>
 #include <vector>
@@ -41,6 +42,30 @@ struct PixelArrayShape {
 constexpr PixelArrayShape pixelArrayShape(uint32_t rotation, uint32_t width, uint32_t rows)
 {
     return dsSwapsSides(rotation) ? PixelArrayShape{width, rows} : PixelArrayShape{rows, width};
+}
+
+// Walks an upright image as one rotation stores it: `shape.lines` lines of
+// `shape.values` pixels, pixel k of line l at offset start + l * lineStep +
+// k * valueStep. 90 turns the image counter-clockwise (its rightmost column
+// becomes the first line), 180 upside down, 270 clockwise.
+struct RotatedWalk {
+    PixelArrayShape shape; // lines of the rotated image and pixels per line
+    ptrdiff_t start;       // offset of the first pixel written
+    ptrdiff_t lineStep;    // offset from one line to the next
+    ptrdiff_t valueStep;   // offset from one pixel of a line to the next
+};
+
+constexpr RotatedWalk rotatedWalk(uint32_t width, uint32_t rows, ptrdiff_t pitch, uint32_t rotation)
+{
+    const PixelArrayShape shape = pixelArrayShape(rotation, width, rows);
+    const ptrdiff_t lastRow = ptrdiff_t(rows) - 1;
+    const ptrdiff_t lastColumn = ptrdiff_t(width) - 1;
+    switch (rotation) {
+    case 90: return {shape, lastColumn, -1, pitch};
+    case 180: return {shape, lastRow * pitch + lastColumn, -pitch, -1};
+    case 270: return {shape, lastRow * pitch, 1, -pitch};
+    default: return {shape, 0, pitch, 1};
+    }
 }
 
 namespace font_text {

@@ -152,6 +152,42 @@ struct GlyphArrays {
     std::array<PixelArray, kRotationCount> pixels; // one per rotation
 };
 
+// Positions in kFontRotations of the rotations a source holds, ascending.
+using RotationIndices = std::vector<size_t>;
+
+// The rotations that `text` names in its glyph and font records; all four
+// when it names none. Each rotation is named on hundreds of lines, so a
+// line lost or damaged leaves the list as it was, and the reader fails
+// where the text departs from the format, not before.
+RotationIndices writtenRotations(std::string_view text, const std::string& name)
+{
+    std::array<bool, kRotationCount> named{};
+    // Each place where `start` is followed by the rotation, after
+    // "<code>_" in a glyph record's name.
+    const auto collect = [&](const std::string& start, bool afterCode) {
+        for (size_t at = text.find(start); at != std::string_view::npos; at = text.find(start, at + 1)) {
+            std::string_view rest = text.substr(at + start.size());
+            if (afterCode) {
+                const size_t code = rest.find_first_not_of("0123456789");
+                if (code == 0 || code == std::string_view::npos || rest[code] != kNameSeparator)
+                    continue;
+                rest.remove_prefix(code + 1);
+            }
+            for (size_t index = 0; index < kRotationCount; ++index) {
+                const std::string angle = std::to_string(kFontRotations[index]) + " ";
+                named[index] = named[index] || rest.substr(0, angle.size()) == angle;
+            }
+        }
+    };
+    collect(std::string(kFontRecordStart) + name + kNameSeparator, false);
+    collect(std::string(kGlyphRecordType) + std::string(kGlyphPrefix), true);
+    RotationIndices written;
+    for (size_t index = 0; index < kRotationCount; ++index)
+        if (named[index] || std::none_of(named.begin(), named.end(), [](bool n) { return n; }))
+            written.push_back(index);
+    return written;
+}
+
 // Glyph records read so far, by rotation and code.
 using GlyphRecords = std::array<std::array<std::optional<BitmapGlyph>, kLargestFontCode + 1>, kRotationCount>;
 
@@ -218,9 +254,9 @@ bool readPixelLine(SourceCursor& cursor, PixelArray& array)
     return cursor.expect(kLineEnd);
 }
 
-bool readPixelArrays(SourceCursor& cursor, GlyphArrays& glyph)
+bool readPixelArrays(SourceCursor& cursor, const RotationIndices& written, GlyphArrays& glyph)
 {
-    for (size_t index = 0; index < kRotationCount; ++index) {
+    for (size_t index : written) {
         const std::string suffix = std::string(kPixelsSuffix) + std::to_string(kFontRotations[index]);
         if (!expectArrayStart(cursor, kPixelArrayType, glyph, suffix) || !cursor.expect(kLineEnd))
             return false;
@@ -314,22 +350,22 @@ bool peekGlyphCode(SourceCursor& cursor, uint32_t& code)
     return true;
 }
 
-// One glyph: its kerning arrays, its pixel arrays and its four records. A
-// code defined twice would not compile.
-bool readGlyph(SourceCursor& cursor, GlyphRecords& records)
+// One glyph: its kerning arrays, its pixel arrays and its records. A code
+// defined twice would not compile.
+bool readGlyph(SourceCursor& cursor, const RotationIndices& written, GlyphRecords& records)
 {
     uint32_t code = 0;
     if (!peekGlyphCode(cursor, code))
         return false;
-    if (records[0][code])
+    if (records[written.front()][code])
         return cursor.fail();
     GlyphArrays glyph;
     glyph.name = glyphName(code);
     if (cursor.startsWith(kKerningPrevType) && !readKerningArrays(cursor, glyph))
         return false;
-    if (cursor.startsWith(kPixelArrayType) && !readPixelArrays(cursor, glyph))
+    if (cursor.startsWith(kPixelArrayType) && !readPixelArrays(cursor, written, glyph))
         return false;
-    for (size_t index = 0; index < kRotationCount; ++index) {
+    for (size_t index : written) {
         BitmapGlyph record;
         if (!readGlyphRecord(cursor, glyph, index, record))
             return false;
@@ -368,7 +404,7 @@ bool readFontRecord(
         readCharTable(cursor, records, index, font);
 }
 
-bool readSource(SourceCursor& cursor, GeneratedFont& font)
+bool readSource(std::string_view text, SourceCursor& cursor, GeneratedFont& font)
 {
     if (!cursor.expect(kIncludeStart) || !cursor.name(font.name) || !cursor.expect(kHeaderSuffix) ||
         !cursor.expect(kIncludeEnd))
@@ -379,16 +415,19 @@ bool readSource(SourceCursor& cursor, GeneratedFont& font)
         notes = true;
     if (notes && !cursor.expect(kLineEnd))
         return false;
+    const RotationIndices written = writtenRotations(text, font.name);
     // A thousand records do not belong on the stack.
     const auto records = std::make_unique<GlyphRecords>();
     while (atGlyph(cursor)) {
-        if (!readGlyph(cursor, *records))
+        if (!readGlyph(cursor, written, *records))
             return false;
     }
-    for (size_t index = 0; index < kRotationCount; ++index) {
-        font.rotations[index] = BitmapFont{};
+    font.rotations = {};
+    font.written.clear();
+    for (size_t index : written) {
         if (!readFontRecord(cursor, font.name, *records, index, font.rotations[index]))
             return false;
+        font.written.push_back(kFontRotations[index]);
     }
     return cursor.atEnd() || cursor.fail();
 }
@@ -403,7 +442,7 @@ size_t fontRotationIndex(uint32_t rotation)
 bool readFontSource(std::string_view text, GeneratedFont& font, uint32_t& errorLine)
 {
     SourceCursor cursor(text);
-    if (readSource(cursor, font))
+    if (readSource(text, cursor, font))
         return true;
     errorLine = cursor.errorLine();
     return false;

@@ -38,6 +38,7 @@ struct BitmapFont {
 struct GeneratedFont {
     std::string name;                                        // the sanitized font name
     std::array<BitmapFont, kFontRotations.size()> rotations; // in the order of kFontRotations
+    std::vector<uint32_t> written; // the rotations the source holds, ascending; the others are empty
 };
 
 // Position of `rotation` in kFontRotations; kFontRotations.size() for an

@@ -1,5 +1,7 @@
 #include "font_source_text.h"
 
+#include "font_header_text.h"
+
 #include <algorithm>
 #include <cctype>
 #include <charconv>
@@ -47,30 +49,6 @@ void appendGlyphName(std::string& out, uint32_t code)
     appendNumber(out, code);
 }
 
-// Walks a bitmap as one rotation sees it: `lines` lines of `values` pixels,
-// pixel k of line l at offset start + l * lineStep + k * valueStep.
-struct RotatedWalk {
-    PixelArrayShape shape; // lines of the rotated image and pixels per line
-    ptrdiff_t start;       // offset of the first pixel written
-    ptrdiff_t lineStep;    // offset from one line to the next
-    ptrdiff_t valueStep;   // offset from one pixel of a line to the next
-};
-
-// 90 turns counter-clockwise, 180 upside down, 270 clockwise.
-RotatedWalk rotatedWalk(const GlyphBitmap& bitmap, uint32_t rotation)
-{
-    const PixelArrayShape shape = pixelArrayShape(rotation, bitmap.width, bitmap.rows);
-    const ptrdiff_t pitch = bitmap.pitch;
-    const ptrdiff_t lastRow = ptrdiff_t(bitmap.rows) - 1;
-    const ptrdiff_t lastColumn = ptrdiff_t(bitmap.width) - 1;
-    switch (rotation) {
-    case 90: return {shape, lastColumn, -1, pitch};
-    case 180: return {shape, lastRow * pitch + lastColumn, -pitch, -1};
-    case 270: return {shape, lastRow * pitch, 1, -pitch};
-    default: return {shape, 0, pitch, 1};
-    }
-}
-
 void appendPixelArray(std::string& out, uint32_t code, const GlyphBitmap& bitmap, uint32_t rotation)
 {
     out += kPixelArrayType;
@@ -80,7 +58,7 @@ void appendPixelArray(std::string& out, uint32_t code, const GlyphBitmap& bitmap
     out += kArrayStart;
     out += kLineEnd;
     // The array's size is known up front: write the digits straight into it.
-    const RotatedWalk walk = rotatedWalk(bitmap, rotation);
+    const RotatedWalk walk = rotatedWalk(bitmap.width, bitmap.rows, bitmap.pitch, rotation);
     const size_t first = out.size();
     out.resize(first + size_t(walk.shape.lines) * (size_t(walk.shape.values) * kPixelTextLength + 1));
     char* cursor = &out[first];
@@ -210,14 +188,6 @@ void appendHex(std::string& out, uint32_t value, size_t digits)
     out += text;
 }
 
-// A font's name inside a comment line: control bytes would end or splice
-// the line, so they become '?'.
-void appendFontNote(std::string& out, const std::string& name)
-{
-    for (char byte : name)
-        out += (uint8_t(byte) < 0x20 || byte == 0x7F || byte == '\\') ? '?' : byte;
-}
-
 // A run of slots: codes first..last showing characters from `character` on,
 // from font `font`.
 struct SlotRun {
@@ -279,6 +249,12 @@ void appendRunNote(std::string& out, const SlotRun& run, const std::vector<std::
 
 } // namespace
 
+void appendFontNote(std::string& out, const std::string& name)
+{
+    for (char byte : name)
+        out += (uint8_t(byte) < 0x20 || byte == 0x7F || byte == '\\') ? '?' : byte;
+}
+
 void appendSlotNotes(std::string& out, const FontGlyphSet& glyphs, const std::vector<std::string>& fallbackNames)
 {
     const std::vector<SlotRun> runs = notedRuns(glyphs);
@@ -318,36 +294,33 @@ void appendIncludeLine(std::string& out, const std::string& includeName)
     out += kIncludeEnd;
 }
 
-void appendGlyph(std::string& out, uint32_t code, const RenderedGlyph& glyph, const KerningPairs& pairs)
+const FontRotations& allFontRotations()
+{
+    static const FontRotations rotations(kFontRotations.begin(), kFontRotations.end());
+    return rotations;
+}
+
+void appendGlyph(std::string& out, uint32_t code, const RenderedGlyph& glyph, const KerningPairs& pairs,
+    const FontRotations& rotations)
 {
     if (!pairs.empty())
         appendKerningArrays(out, code, pairs);
     if (glyph.bitmap.buffer) {
-        for (uint32_t rotation : kFontRotations)
+        for (uint32_t rotation : rotations)
             appendPixelArray(out, code, glyph.bitmap, rotation);
     }
-    for (uint32_t rotation : kFontRotations)
+    for (uint32_t rotation : rotations)
         appendGlyphRecord(out, code, glyph, !pairs.empty(), rotation);
 }
 
-void appendFontRecords(
-    std::string& out, const std::string& name, const SizeMetrics& metrics, const PresenceTable& present)
+void appendFontRecords(std::string& out, const std::string& name, const SizeMetrics& metrics,
+    const PresenceTable& present, const FontRotations& rotations)
 {
-    for (uint32_t rotation : kFontRotations)
+    for (uint32_t rotation : rotations)
         appendFontRecord(out, name, metrics, present, rotation);
 }
 
-std::string headerText(const std::string& name)
+std::string headerText(const std::string& name, const std::vector<uint32_t>& rotations)
 {
-    std::string guard = name;
-    for (char& byte : guard)
-        byte = char(std::toupper(static_cast<unsigned char>(byte)));
-    std::string text = "#ifndef _FONT_" + guard + "_H\n#define _FONT_" + guard + "_H\n\n";
-    text += "#include <ds_font.h>";
-    text += "\n\nextern const ds_bitmap_font_t font_" + name + "_0;";
-    text += "\nextern const ds_bitmap_font_t font_" + name + "_90;";
-    text += "\nextern const ds_bitmap_font_t font_" + name + "_180;";
-    text += "\nextern const ds_bitmap_font_t font_" + name + "_270;\n\n";
-    text += "#endif\n";
-    return text;
+    return fontHeaderText(name, rotations, "ds_bitmap_font_t");
 }

@@ -17,6 +17,12 @@
 // One flag per font slot: set when that code's glyph was emitted.
 using PresenceTable = std::array<bool, kLargestFontCode + 1>;
 
+// Rotations to write, ascending: a subset of kFontRotations.
+using FontRotations = std::vector<uint32_t>;
+
+// All four, which a classic export writes unless asked for fewer.
+const FontRotations& allFontRotations();
+
 // Replaces every byte other than A-Z, a-z, 0-9 and '_' by '_'.
 void sanitizeFontName(std::string& name);
 
@@ -32,6 +38,10 @@ StoredFontMetrics storedFontMetrics(const SizeMetrics& metrics);
 // "#include <includeName>" and an empty line.
 void appendIncludeLine(std::string& out, const std::string& includeName);
 
+// A font's name inside a comment line: control bytes would end or splice
+// the line, so they become '?'.
+void appendFontNote(std::string& out, const std::string& name);
+
 // The comment lines that say what the slots of `glyphs` show and where from,
 // and an empty line; nothing when every slot shows its own code from the
 // main font. `fallbackNames` name the fallback fonts in order; bytes that
@@ -39,13 +49,16 @@ void appendIncludeLine(std::string& out, const std::string& includeName);
 void appendSlotNotes(std::string& out, const FontGlyphSet& glyphs, const std::vector<std::string>& fallbackNames);
 
 // Everything emitted for one glyph: its kerning arrays when `pairs` is not
-// empty, its four pixel arrays when it has pixels, and its four records.
-void appendGlyph(std::string& out, uint32_t code, const RenderedGlyph& glyph, const KerningPairs& pairs);
+// empty, its pixel array of each rotation when it has pixels, and its
+// record of each rotation.
+void appendGlyph(std::string& out, uint32_t code, const RenderedGlyph& glyph, const KerningPairs& pairs,
+    const FontRotations& rotations = allFontRotations());
 
-// The four font records that close the source file. `metrics` are in 26.6
-// fixed point and are written in whole pixels, truncated toward zero.
-void appendFontRecords(
-    std::string& out, const std::string& name, const SizeMetrics& metrics, const PresenceTable& present);
+// The font record of each rotation, which close the source file. `metrics`
+// are in 26.6 fixed point and are written in whole pixels, truncated toward
+// zero.
+void appendFontRecords(std::string& out, const std::string& name, const SizeMetrics& metrics,
+    const PresenceTable& present, const FontRotations& rotations = allFontRotations());
 
-// The whole header declaring the four fonts of `name`.
-std::string headerText(const std::string& name);
+// The whole header declaring the fonts of `name`, one per rotation.
+std::string headerText(const std::string& name, const FontRotations& rotations = allFontRotations());

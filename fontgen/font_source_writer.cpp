@@ -34,7 +34,7 @@ std::string placeBoth(NamedOutput source, NamedOutput header)
 
 // Formats the source text in chunks into `source`.
 void writeSourceText(OutputFile& source, const FontGlyphSet& glyphs, const std::string& name,
-    const std::vector<std::string>& fallbackNames)
+    const std::vector<std::string>& fallbackNames, const FontRotations& rotations)
 {
     std::string text;
     appendIncludeLine(text, name + std::string(font_text::kHeaderSuffix));
@@ -42,20 +42,20 @@ void writeSourceText(OutputFile& source, const FontGlyphSet& glyphs, const std::
     PresenceTable present{};
     for (const FontGlyph& glyph : glyphs.glyphs) {
         present[glyph.code] = true;
-        appendGlyph(text, glyph.code, glyph.view(), glyph.kerning);
+        appendGlyph(text, glyph.code, glyph.view(), glyph.kerning, rotations);
         if (text.size() >= kWriteChunkBytes) {
             source.write(text);
             text.clear();
         }
     }
-    appendFontRecords(text, name, glyphs.metrics, present);
+    appendFontRecords(text, name, glyphs.metrics, present, rotations);
     source.write(text);
 }
 
 } // namespace
 
-std::string writeFontSource(const FontGlyphSet& glyphs, const std::string& name, const std::string& outputDir,
-    const std::vector<std::string>& fallbackNames)
+std::string writeFontFiles(const std::string& name, const std::string& outputDir,
+    const std::function<void(OutputFile&)>& writeSource, const std::string& header)
 {
     const std::string sourcePath = outputDir + name + ".cpp";
     const std::string headerPath = outputDir + name + std::string(font_text::kHeaderSuffix);
@@ -66,10 +66,18 @@ std::string writeFontSource(const FontGlyphSet& glyphs, const std::string& name,
     OutputFile source;
     if (!source.create(sourcePath))
         return sourcePath;
-    writeSourceText(source, glyphs, name, fallbackNames);
-    OutputFile header;
-    if (!header.create(headerPath))
+    writeSource(source);
+    OutputFile headerFile;
+    if (!headerFile.create(headerPath))
         return headerPath;
-    header.write(headerText(name));
-    return placeBoth({&source, &sourcePath}, {&header, &headerPath});
+    headerFile.write(header);
+    return placeBoth({&source, &sourcePath}, {&headerFile, &headerPath});
+}
+
+std::string writeFontSource(const FontGlyphSet& glyphs, const std::string& name, const std::string& outputDir,
+    const std::vector<std::string>& fallbackNames, const FontRotations& rotations)
+{
+    return writeFontFiles(
+        name, outputDir, [&](OutputFile& source) { writeSourceText(source, glyphs, name, fallbackNames, rotations); },
+        headerText(name, rotations));
 }

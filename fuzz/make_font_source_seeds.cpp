@@ -1,9 +1,11 @@
-// Writes the seed corpus of fuzz_font_source, sources the emitter made: a
+// Writes the seed corpus of fuzz_font_source, sources the emitters made: a
 // small font with and without a cast in its kerning array, the small font
-// with comment lines, and a font without glyphs. Also writes the fuzzer's dictionary, the pieces of the
-// generated text, to <corpus directory>.dict.
+// with comment lines, a font without glyphs, and the small font packed.
+// Also writes the fuzzer's dictionary, the pieces of the generated texts,
+// to <corpus directory>.dict.
 #include "font_source_format.h"
 #include "font_source_text.h"
+#include "packed_source_format.h"
 #include "seed_file.h"
 #include "small_font.h"
 
@@ -47,6 +49,18 @@ std::string dictionary()
             kKerningDeltaField, kPixelsField, kFieldEnd, kNull, kGlyphRecordEnd, kFontRecordStart, kFontRecordOpen,
             kFontHeightField, kAscenderField, kDescenderField, kCharsStart, kAddressOf, kFontRecordEnd})
         text += dictionaryEntry(piece);
+    using namespace packed_text;
+    for (std::string_view piece : {kTableType, kTablePrefix, kTableOpen, kValuePrefix, kValueEnd, kFontStart, kFontOpen,
+             kBlockEnd, kFieldSeparator, kListOpen, kListClose, kListSeparator})
+        text += dictionaryEntry(piece);
+    for (const NumberField& field : kLeadingNumbers)
+        text += dictionaryEntry(field.name);
+    for (const NumberField& field : kTrailingNumbers)
+        text += dictionaryEntry(field.name);
+    for (const ListField& list : kLists)
+        text += dictionaryEntry(list.name);
+    for (const TableField& table : kTables)
+        text += dictionaryEntry(table.name);
     return text;
 }
 
@@ -81,7 +95,8 @@ int main(int argc, char** argv)
     return writeFile(corpus + "/small", smallFontSource()) &&
             writeFile(corpus + "/small_uncast", smallFontSource(true)) &&
             writeFile(corpus + "/small_comments", smallFontWithComments()) &&
-            writeFile(corpus + "/no_glyphs", fontWithoutGlyphs()) && writeFile(corpus + ".dict", dictionary())
+            writeFile(corpus + "/no_glyphs", fontWithoutGlyphs()) &&
+            writeFile(corpus + "/small_packed", smallPackedFontSource()) && writeFile(corpus + ".dict", dictionary())
         ? 0
         : 1;
 }

@@ -5,6 +5,7 @@
 #include "gui_application.h"
 #include "gui_rules.h"
 #include "gui_texts.h"
+#include "packed_source_writer.h"
 #include "stored_glyphs.h"
 
 #include <wx/bitmap.h>
@@ -14,6 +15,8 @@
 #include <wx/msgdlg.h>
 #include <wx/sizer.h>
 #include <wx/stattext.h>
+
+#include <stdexcept>
 
 #include "logo_png.inc"
 
@@ -118,10 +121,64 @@ void GuiMain::createLayout()
     codePageChoice->SetSelection(0);
     codePageRow->Add(codePageChoice, 1, wxALL, kBorder);
     configuration->Add(codePageRow, 0, wxEXPAND | wxALL, kBorder);
+    createFormatControls(configuration);
     configuration->Add(exportButton, 0, wxALIGN_CENTER_HORIZONTAL | wxALL, kBorder);
 
     top->SetSizeHints(this);
     Centre(wxBOTH);
+}
+
+// Made after the code-page choice, so that the tab order before them stays
+// as it was; shown above the Export button.
+void GuiMain::createFormatControls(wxSizer* configuration)
+{
+    wxBoxSizer* formatRow = new wxBoxSizer(wxHORIZONTAL);
+    formatRow->Add(
+        new wxStaticText(this, wxID_ANY, glyphsmith::kFormatLabel), 0, wxALIGN_CENTER_VERTICAL | wxALL, kBorder);
+    formatChoice = new wxChoice(this, ID_FORMAT);
+    formatChoice->Append(glyphsmith::kClassicFormat);
+    for (const char* packed : glyphsmith::kPackedFormats)
+        formatChoice->Append(packed);
+    formatChoice->SetSelection(0);
+    formatRow->Add(formatChoice, 1, wxALL, kBorder);
+    configuration->Add(formatRow, 0, wxEXPAND | wxALL, kBorder);
+    compressBox = new wxCheckBox(this, wxID_ANY, glyphsmith::kCompressLabel);
+    compressBox->Disable();
+    configuration->Add(compressBox, 0, wxALL, kBorder);
+    wxBoxSizer* rotationRow = new wxBoxSizer(wxHORIZONTAL);
+    rotationRow->Add(
+        new wxStaticText(this, wxID_ANY, glyphsmith::kRotationsLabel), 0, wxALIGN_CENTER_VERTICAL | wxALL, kBorder);
+    for (size_t index = 0; index < rotationBoxes.size(); ++index) {
+        rotationBoxes[index] = new wxCheckBox(this, wxID_ANY, wxString::Format("%u", unsigned(kFontRotations[index])));
+        rotationBoxes[index]->SetValue(true);
+        rotationRow->Add(rotationBoxes[index], 0, wxALIGN_CENTER_VERTICAL | wxALL, kBorder);
+    }
+    configuration->Add(rotationRow, 0, wxALL, kBorder);
+}
+
+glyphsmith::ExportFormat GuiMain::exportFormat() const
+{
+    glyphsmith::ExportFormat format;
+    const int selection = formatChoice->GetSelection();
+    format.bpp = selection > 0 ? glyphsmith::kPackedDepths[selection - 1] : 0;
+    format.compressed = format.bpp != 0 && compressBox->GetValue();
+    for (size_t index = 0; index < rotationBoxes.size(); ++index)
+        if (rotationBoxes[index]->GetValue())
+            format.rotations.push_back(kFontRotations[index]);
+    return format;
+}
+
+// Choosing a format starts its rotation boxes over; only the packed format
+// compresses.
+void GuiMain::onFormat(wxCommandEvent&)
+{
+    const glyphsmith::ExportFormat format = exportFormat();
+    const std::vector<uint32_t> rotations = glyphsmith::defaultRotations(format.bpp);
+    for (size_t index = 0; index < rotationBoxes.size(); ++index)
+        rotationBoxes[index]->SetValue(std::count(rotations.begin(), rotations.end(), kFontRotations[index]) != 0);
+    compressBox->Enable(format.bpp != 0);
+    if (format.bpp == 0)
+        compressBox->SetValue(false);
 }
 
 wxSizer* GuiMain::createViews()
@@ -145,6 +202,7 @@ void GuiMain::bindHandlers()
     Bind(wxEVT_TEXT_ENTER, &GuiMain::onCharsEnter, this, ID_CHARS);
     Bind(wxEVT_BUTTON, &GuiMain::onExport, this, ID_EXPORT);
     Bind(wxEVT_CHOICE, &GuiMain::onCodePage, this, ID_CODE_PAGE);
+    Bind(wxEVT_CHOICE, &GuiMain::onFormat, this, ID_FORMAT);
     Bind(wxEVT_TEXT, &GuiMain::onHeightChange, this, ID_FONT_HEIGHT);
     previewCanvas->Bind(wxEVT_PAINT, &GuiMain::onPaintPreview, this);
     storedCanvas->Bind(wxEVT_PAINT, &GuiMain::onPaintStored, this);
@@ -271,14 +329,36 @@ void GuiMain::onExport(wxCommandEvent&)
         showError(glyphsmith::kNoFontLoaded);
         return;
     }
-    if (glyphsmith::hasCodeBeyondFont(charCodes)) {
-        showError(glyphsmith::kCodesBeyondFont);
+    const glyphsmith::ExportFormat format = exportFormat();
+    const bool mapped = codePageChoice->GetSelection() > 0 ||
+        std::any_of(overrides.begin(), overrides.end(), [](const std::optional<uint32_t>& c) { return c.has_value(); });
+    const std::string problem = glyphsmith::exportProblem(charCodes, mapped, format);
+    if (!problem.empty()) {
+        showError(fromNarrow(problem.c_str()));
         return;
     }
-    exportAtHeight(check.height);
+    exportAtHeight(check.height, format);
 }
 
-void GuiMain::exportAtHeight(uint32_t height)
+bool GuiMain::writeExport(
+    const glyphsmith::ExportTarget& target, uint32_t height, const glyphsmith::ExportFormat& format)
+{
+    std::string failed;
+    if (format.bpp == 0) {
+        const FontGlyphSet glyphs = renderFontGlyphs(FontSources{rasterizer}, height, slots);
+        failed = writeFontSource(glyphs, target.fontName, target.outputDir, {}, format.rotations);
+    } else {
+        const GlyphRendering rendering = format.bpp == 1 ? GlyphRendering::Mono : GlyphRendering::Grey;
+        const PackedGlyphSet glyphs = renderPackedGlyphs(FontSources{rasterizer}, height, charCodes, rendering);
+        const PackedFontOptions options{format.bpp, format.compressed, format.rotations};
+        failed = writePackedFontSource(glyphs, options, target.fontName, target.outputDir);
+    }
+    if (!failed.empty())
+        showError(glyphsmith::kErrorWritingFile);
+    return failed.empty();
+}
+
+void GuiMain::exportAtHeight(uint32_t height, const glyphsmith::ExportFormat& format)
 {
     wxString chosenPath;
     {
@@ -294,19 +374,18 @@ void GuiMain::exportAtHeight(uint32_t height)
         return;
     }
     glyphsmith::ExportTarget target = glyphsmith::exportTarget(narrowPath);
+    sanitizeFontName(target.fontName);
     try {
-        const FontGlyphSet glyphs = renderFontGlyphs(FontSources{rasterizer}, height, slots);
-        sanitizeFontName(target.fontName);
-        if (!writeFontSource(glyphs, target.fontName, target.outputDir).empty()) {
-            showError(glyphsmith::kErrorWritingFile);
+        if (!writeExport(target, height, format))
             return;
-        }
         const std::string stem = target.outputDir + target.fontName;
         const wxString message = wxString::Format(
             glyphsmith::kExportedFormat, fromNarrow((stem + ".cpp").c_str()), fromNarrow((stem + ".h").c_str()));
         wxMessageDialog done(this, message, glyphsmith::kExportedCaption, wxOK | wxICON_INFORMATION);
         done.ShowModal();
     } catch (const FTException& error) {
+        showError(fromNarrow(error.what()));
+    } catch (const std::runtime_error& error) {
         showError(fromNarrow(error.what()));
     }
 }

@@ -6,15 +6,18 @@
 #include "character_map.h"
 #include "font_glyph_set.h"
 #include "font_rasterizer.h"
+#include "gui_rules.h"
 #include "preview_painter.h"
 #include "stored_glyphs_painter.h"
 
 #include <wx/button.h>
+#include <wx/checkbox.h>
 #include <wx/choice.h>
 #include <wx/frame.h>
 #include <wx/menu.h>
 #include <wx/textctrl.h>
 
+#include <array>
 #include <string>
 
 // Window identifiers; the stock wxID_EXIT and wxID_ABOUT serve Quit and About.
@@ -24,6 +27,7 @@ enum {
     ID_CHARS = 6002,       // the characters field
     ID_EXPORT = 6003,      // the Export button
     ID_CODE_PAGE = 6004,   // the code-page choice
+    ID_FORMAT = 6005,      // the format choice
 };
 
 class GuiMain : public wxFrame {
@@ -39,6 +43,7 @@ public:
     void onCharsEnter(wxCommandEvent& event);
     void onExport(wxCommandEvent& event);
     void onCodePage(wxCommandEvent& event);
+    void onFormat(wxCommandEvent& event);
     void onPaintPreview(wxPaintEvent& event);
     void onPaintStored(wxPaintEvent& event);
     void onHeightChange(wxCommandEvent& event);
@@ -53,9 +58,16 @@ private:
     void bindHandlers();
     // Opens the font at `path`, reporting a failure in an error box.
     void loadChosenFont(const wxString& path);
-    // Asks for the output file and writes the font at `height` pixels,
-    // saying where it wrote.
-    void exportAtHeight(uint32_t height);
+    // The controls after the code-page choice: format, compression, rotations.
+    void createFormatControls(wxSizer* configuration);
+    // The format the controls give.
+    glyphsmith::ExportFormat exportFormat() const;
+    // Asks for the output file and writes the font at `height` pixels in
+    // `format`, saying where it wrote.
+    void exportAtHeight(uint32_t height, const glyphsmith::ExportFormat& format);
+    // Writes the font to the files of `target`; false, with an error box,
+    // when a file cannot be written. Throws as the exporters do.
+    bool writeExport(const glyphsmith::ExportTarget& target, uint32_t height, const glyphsmith::ExportFormat& format);
     // Lays out the preview and, below it, the view of the stored glyphs.
     wxSizer* createViews();
     // Repaints the preview and the view of the stored glyphs.
@@ -72,6 +84,9 @@ private:
     wxWindow* previewCanvas = nullptr;            // plain window the preview is painted on
     wxWindow* storedCanvas = nullptr;             // plain window the stored glyphs are painted on
     wxChoice* codePageChoice = nullptr;           // "none" or one of kCodePages
+    wxChoice* formatChoice = nullptr;             // the classic format, or the packed one at a depth
+    wxCheckBox* compressBox = nullptr;            // compressed images (packed only)
+    std::array<wxCheckBox*, 4> rotationBoxes{};   // one per rotation of kFontRotations
     CharacterList charCodes;                      // committed list, read by the export check
     CharacterOverrides overrides;                 // characters the committed list's `=` items give
     GlyphSlots slots;                             // what each code shows: the preview and the export

@@ -172,4 +172,24 @@ bool hasCodeBeyondFont(const CharacterList& codes)
     return std::any_of(codes.begin(), codes.end(), [](uint32_t code) { return code > kLargestFontCode; });
 }
 
+std::vector<uint32_t> defaultRotations(uint32_t bpp)
+{
+    if (bpp == 0)
+        return {0, 90, 180, 270};
+    return {0};
+}
+
+std::string exportProblem(const CharacterList& codes, bool mapped, const ExportFormat& format)
+{
+    if (format.rotations.empty())
+        return kNoRotation;
+    if (format.bpp == 0)
+        return hasCodeBeyondFont(codes) ? kCodesBeyondFont : "";
+    if (mapped)
+        return kMappingsAreClassic;
+    const bool beyondUnicode =
+        std::any_of(codes.begin(), codes.end(), [](uint32_t code) { return code > kLargestCharacter; });
+    return beyondUnicode ? kCodesBeyondUnicode : "";
+}
+
 } // namespace glyphsmith

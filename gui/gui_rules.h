@@ -77,4 +77,21 @@ ExportTarget exportTarget(const std::string& chosenPath);
 // True when `codes` holds a code that has no slot in a generated font.
 bool hasCodeBeyondFont(const CharacterList& codes);
 
+// The format an export writes, as the format choice, the compression box
+// and the rotation boxes give it.
+struct ExportFormat {
+    uint32_t bpp = 0;                // bits per pixel of the packed format; 0 for the classic one
+    bool compressed = false;         // compressed images (packed only)
+    std::vector<uint32_t> rotations; // checked rotations, ascending
+};
+
+// The rotations a format's boxes start with when it is chosen: all four for
+// the classic format, 0 for the packed one (a firmware uses one).
+std::vector<uint32_t> defaultRotations(uint32_t bpp);
+
+// Why the committed list cannot be exported in `format`, as the error box's
+// text; empty when it can. `mapped` says that the list has `=` items or a
+// code page is chosen, which only the classic format's 8-bit codes take.
+std::string exportProblem(const CharacterList& codes, bool mapped, const ExportFormat& format);
+
 } // namespace glyphsmith

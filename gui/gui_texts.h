@@ -21,6 +21,13 @@ constexpr const char* kCharactersLabel = "Characters to convert";
 constexpr const char* kExportLabel = "Export";
 constexpr const char* kCodePageLabel = "Code page";
 constexpr const char* kNoCodePage = "none";
+constexpr const char* kFormatLabel = "Format";
+// The format choice: the classic format, then the packed one at each depth.
+constexpr const char* kClassicFormat = "classic (8 bits, codes 0-255)";
+constexpr const char* kPackedFormats[] = {"packed, 1 bit", "packed, 2 bits", "packed, 4 bits", "packed, 8 bits"};
+constexpr unsigned kPackedDepths[] = {1, 2, 4, 8};
+constexpr const char* kCompressLabel = "Compress";
+constexpr const char* kRotationsLabel = "Rotations";
 constexpr const char* kInitialHeight = "16";
 constexpr const char* kInitialCharacters = "32-126";
 constexpr const char* kStoredViewLabel = "As stored at the export height (zoomed)";
@@ -41,6 +48,9 @@ constexpr const char* kInvalidFontSize = "Invalid font size !";
 constexpr const char* kFontSizeOutOfRangeFormat = "Font size must be in between %u and %u !";
 constexpr const char* kErrorWritingFile = "Error writing file !";
 constexpr const char* kCodesBeyondFont = "Character codes above 255 cannot be exported !";
+constexpr const char* kCodesBeyondUnicode = "Character codes above U+10FFFF cannot be exported !";
+constexpr const char* kMappingsAreClassic = "Code pages and '=' items need the classic format !";
+constexpr const char* kNoRotation = "Choose at least one rotation !";
 constexpr const char* kNoFontLoaded = "No font loaded !";
 constexpr const char* kInvalidFileName = "Invalid file name !";
 

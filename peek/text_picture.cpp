@@ -1,6 +1,7 @@
 #include "text_picture.h"
 
 #include "character_map.h"
+#include "ds_packed_font.h"
 #include "ds_surface.h"
 
 #include <algorithm>
@@ -12,6 +13,7 @@
 namespace {
 
 constexpr uint8_t kNoInk = 255;
+constexpr uint32_t kBlack = 0xFF000000u; // text colour: its alpha is the coverage
 
 // A UTF-8 sequence by its first byte: the bits of the code in that byte,
 // the bytes of the sequence and the smallest code it may carry.
@@ -101,9 +103,12 @@ std::optional<uint32_t> missingCharacter(const BitmapFont& font, const std::vect
 TextLayout layoutText(const BitmapFont& font, const std::vector<uint32_t>& codes)
 {
     TextLayout layout;
-    layout.font = &font;
     layout.deviceFont = std::make_shared<const DeviceFont>(font);
-    layout.codes = codes;
+    layout.ascender = font.ascender;
+    const std::string text(codes.begin(), codes.end());
+    layout.draw = [deviceFont = layout.deviceFont, text](DsSurface& surface, int32_t x, int32_t y) {
+        return dsDrawText(surface, deviceFont->font(), x, y, text.c_str(), kBlack);
+    };
     int64_t pen = 0;
     int64_t inkRight = std::numeric_limits<int64_t>::min();  // rightmost ink + 1
     int64_t inkBottom = std::numeric_limits<int64_t>::min(); // bottom ink + 1
@@ -127,6 +132,37 @@ TextLayout layoutText(const BitmapFont& font, const std::vector<uint32_t>& codes
     return layout;
 }
 
+TextLayout layoutPackedText(const ds_packed_font_t& font, const std::string& text)
+{
+    struct Extent {
+        TextLayout& layout;
+        int64_t inkRight;  // rightmost ink + 1
+        int64_t inkBottom; // bottom ink + 1
+    };
+    TextLayout layout;
+    layout.ascender = font.ascender;
+    layout.draw = [&font, text](DsSurface& surface, int32_t x, int32_t y) {
+        return dsDrawText(surface, font, x, y, text.c_str(), kBlack);
+    };
+    Extent extent{layout, std::numeric_limits<int64_t>::min(), std::numeric_limits<int64_t>::min()};
+    const auto visit = [](const DsPackedGlyph& glyph, int64_t pen, void* context) {
+        Extent& extent = *static_cast<Extent*>(context);
+        if (glyph.width > 0 && glyph.height > 0) {
+            const int64_t x = pen + glyph.xoff, y = extent.layout.ascender - glyph.yoff;
+            extent.layout.left = std::min(extent.layout.left, x);
+            extent.layout.top = std::min(extent.layout.top, y);
+            extent.inkRight = std::max(extent.inkRight, x + glyph.width);
+            extent.inkBottom = std::max(extent.inkBottom, y + glyph.height);
+        }
+        return 0;
+    };
+    int stop;
+    const int64_t pen = dsWalkPackedText(font, text.c_str(), visit, &extent, stop);
+    layout.right = std::max({pen, extent.inkRight, layout.left + 1});
+    layout.bottom = std::max({int64_t(font.height), extent.inkBottom, layout.top + 1});
+    return layout;
+}
+
 Picture drawText(const TextLayout& layout, uint32_t rotation)
 {
     Picture picture;
@@ -138,12 +174,10 @@ Picture drawText(const TextLayout& layout, uint32_t rotation)
     picture.width = uint32_t(surface.width());
     picture.height = uint32_t(surface.height());
     std::fill_n(surface.pixels(), size_t(surface.bufferSize()), uint8_t(0));
-    if (layout.font) {
+    if (layout.draw) {
         // The pen starts at the picture's column -left; the baseline lies
         // `ascender` rows below the line's top, which is row -top.
-        const std::string text(layout.codes.begin(), layout.codes.end());
-        dsDrawText(surface, layout.deviceFont->font(), int32_t(-layout.left),
-            int32_t(int64_t(layout.font->ascender) - layout.top), text.c_str(), 0xFF000000u);
+        layout.draw(surface, int32_t(-layout.left), int32_t(layout.ascender - layout.top));
     }
     // The surface's rows are `width` bytes apart (alignment 1): the picture.
     picture.pixels.assign(surface.pixels(), surface.pixels() + surface.bufferSize());

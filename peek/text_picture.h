@@ -8,6 +8,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -53,13 +54,17 @@ private:
     std::array<std::vector<int8_t>, 256> mKerningDelta; // and their deltas
 };
 
+class DsSurface;
+
 // A text laid out, and the upright picture around it: columns left to
 // right - 1, rows top to bottom - 1.
 struct TextLayout {
-    const BitmapFont* font = nullptr;             // the tables laid out
-    std::shared_ptr<const DeviceFont> deviceFont; // the same tables as the device holds them
-    std::vector<uint32_t> codes;      // the text, each with a glyph in `font`
-    std::vector<PlacedGlyph> glyphs;  // glyphs with pixels, in text order
+    std::shared_ptr<const DeviceFont> deviceFont; // a classic font's tables as the device holds them
+    std::vector<PlacedGlyph> glyphs;              // a classic font's glyphs with pixels, in text order
+    // Draws the text with the device library, black, the left end of its
+    // baseline at (x, y); returns dsDrawText's result.
+    std::function<int(DsSurface& surface, int32_t x, int32_t y)> draw;
+    int64_t ascender = 0;             // the font's: baseline below the line's top
     int64_t left = 0;                 // min(0, leftmost ink)
     int64_t top = 0;                  // min(0, top ink)
     int64_t right = 1;                // max(final pen, rightmost ink + 1), at least left + 1
@@ -76,6 +81,11 @@ struct TextLayout {
 // by xadvance. Every code must have a glyph (see missingCharacter). A glyph's
 // whole image counts as ink, whatever its coverage.
 TextLayout layoutText(const BitmapFont& font, const std::vector<uint32_t>& codes);
+
+// Lays the UTF-8 `text` out as dsDrawText does with the packed `font`, from
+// the font's own tables (the device's glyph walk); glyphs are placed as
+// layoutText places them. `font` and its tables must outlive the layout.
+TextLayout layoutPackedText(const ds_packed_font_t& font, const std::string& text);
 
 // Draws `layout`, whose glyphs come from the font of `rotation` degrees (0,
 // 90, 180 or 270), with the device library's dsDrawText: black coverage into

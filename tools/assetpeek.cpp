@@ -3,15 +3,18 @@
 #include "char_list_parser.h"
 #include "character_map.h"
 #include "command_line.h"
+#include "ds_packed_font.h"
 #include "ds_surface.h"
 #include "file_io.h"
 #include "font_source_notes.h"
 #include "font_source_reader.h"
+#include "packed_source_reader.h"
 #include "png_writer.h"
 #include "surface_picture.h"
 #include "text_picture.h"
 #include "tool_frame.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <optional>
 #include <string>
@@ -46,6 +49,7 @@ struct PeekRequest {
     bool upright = false;               // --upright: undo the surface's rotation
     std::string palette;                // --palette: palette file of an I8 surface, or empty
     std::string font;                   // --font: generated font source, or empty
+    std::string utf8;                   // --text as given
     std::vector<uint32_t> text;         // --text decoded into characters
     std::optional<CodeMapping> mapping; // from --codepage and --chars, when either is given
     uint32_t rotation = 0;              // --rotation: tables to draw the text with
@@ -120,6 +124,7 @@ void readFontOptions(CommandLine& commandLine, PeekRequest& request)
         throw CommandLineException("--text", "missing text");
     if (!decodeUtf8(text, request.text))
         throw CommandLineException("--text", "invalid UTF-8 text");
+    request.utf8 = text;
     if (getString(commandLine, "--rotation", rotation))
         request.rotation = parseRotation(rotation);
     request.mapping = readCodeMapping(commandLine);
@@ -190,6 +195,38 @@ Picture surfaceFilePicture(const PeekRequest& request, OutputFile& output)
     return palettePicture(file, request.upright, palette);
 }
 
+void checkPictureSize(const TextLayout& layout)
+{
+    if (layout.width() * layout.height() > kMaxTextPicturePixels)
+        raiseError("picture of %llu x %llu pixels is too large", static_cast<unsigned long long>(layout.width()),
+            static_cast<unsigned long long>(layout.height()));
+}
+
+// The text drawn with a packed font: its characters are Unicode's, so no
+// code page or character list applies.
+Picture packedTextPicture(const PeekRequest& request, std::string_view text)
+{
+    if (request.mapping)
+        raiseError("--codepage and --chars apply to classic fonts only");
+    PackedSource source;
+    uint32_t errorLine = 0;
+    if (!readPackedSource(text, source, errorLine))
+        raiseError("invalid font source '%s' at line %u", request.font.c_str(), errorLine);
+    const auto font = std::find_if(source.fonts.begin(), source.fonts.end(),
+        [&](const PackedFont& candidate) { return candidate.rotation == int64_t(request.rotation); });
+    if (font == source.fonts.end())
+        raiseError("font source '%s' has no rotation %u", request.font.c_str(), unsigned(request.rotation));
+    const ds_packed_font_t device = devicePackedFont(*font);
+    for (uint32_t character : request.text) {
+        DsPackedGlyph glyph;
+        if (!dsFindPackedGlyph(device, character, glyph))
+            raiseError("character U+%04X is not in the font", unsigned(character));
+    }
+    const TextLayout layout = layoutPackedText(device, request.utf8);
+    checkPictureSize(layout);
+    return drawText(layout, request.rotation);
+}
+
 // The font codes of `text` under `mapping`; a character no code shows gets
 // kNoCharacter and is reported as one the font lacks.
 std::vector<uint32_t> textCodes(const std::vector<uint32_t>& text, const CodeMapping& mapping)
@@ -225,10 +262,14 @@ Picture fontTextPicture(const PeekRequest& request, OutputFile& output)
     InputFile input;
     readInput(request.font, request, input, output);
     const std::string_view text(reinterpret_cast<const char*>(input.data()), size_t(input.size()));
+    if (isPackedSource(text))
+        return packedTextPicture(request, text);
     GeneratedFont font;
     uint32_t errorLine = 0;
     if (!readFontSource(text, font, errorLine))
         raiseError("invalid font source '%s' at line %u", request.font.c_str(), errorLine);
+    if (std::count(font.written.begin(), font.written.end(), request.rotation) == 0)
+        raiseError("font source '%s' has no rotation %u", request.font.c_str(), unsigned(request.rotation));
     // The options, when given, say what the codes show; else the notes the
     // exporter wrote for every code that shows another character than its own.
     const SlotNotes notes = readSlotNotes(text);
@@ -246,9 +287,7 @@ Picture fontTextPicture(const PeekRequest& request, OutputFile& output)
     if (request.mapping && notes.noted)
         warnOfDisagreement(request.text, codes, notes);
     const TextLayout layout = layoutText(tables, codes);
-    if (layout.width() * layout.height() > kMaxTextPicturePixels)
-        raiseError("picture of %llu x %llu pixels is too large", static_cast<unsigned long long>(layout.width()),
-            static_cast<unsigned long long>(layout.height()));
+    checkPictureSize(layout);
     return drawText(layout, request.rotation);
 }
 

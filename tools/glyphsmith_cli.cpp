@@ -6,10 +6,13 @@
 #include "font_source_text.h"
 #include "font_source_writer.h"
 #include "input_file.h"
+#include "packed_source_writer.h"
 #include "tool_frame.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdio>
+#include <iterator>
 #include <memory>
 #include <string>
 #include <vector>
@@ -26,6 +29,9 @@ void registerOptions(CommandLine& commandLine)
     commandLine.addOption("--output_path <path>", "Path for the output files");
     commandLine.addOption("--codepage <name>", "Show the characters of an 8-bit code page. Example: CP1251");
     commandLine.addOption("--fallback <font file>", "Font for the characters the input font lacks (repeatable)");
+    commandLine.addOption("--bpp <1 | 2 | 4 | 8>", "Write the packed format with this many bits per pixel");
+    commandLine.addOption("--compress", "Compress the glyph images of the packed format");
+    commandLine.addOption("--rotations <list>", "Rotations to write, of 0,90,180,270 (default: all; packed: 0)");
 }
 
 struct ExportRequest {
@@ -37,7 +43,39 @@ struct ExportRequest {
     uint32_t height = 0;                // --size
     std::string outputPath;             // --output_path, ending with '/'
     std::string fontName;               // the stand-alone word with "_<height>" appended
+    uint32_t bpp = 0;                   // --bpp: bits per pixel of the packed format; 0 for classic
+    bool compressed = false;            // --compress
+    FontRotations rotations;            // --rotations, ascending
 };
+
+// --bpp, --compress and --rotations: the format written.
+void readFormatOptions(CommandLine& commandLine, ExportRequest& request)
+{
+    UnsignedArgumentParser bppParser(request.bpp, 10);
+    if (commandLine.getOption("--bpp", "", bppParser) && request.bpp != 1 && request.bpp != 2 && request.bpp != 4 &&
+        request.bpp != 8)
+        throw CommandLineException("--bpp", "bits per pixel must be 1, 2, 4 or 8");
+    NullArgumentParser flag;
+    request.compressed = commandLine.getOption("--compress", "", flag);
+    if (request.compressed && request.bpp == 0)
+        throw CommandLineException("--compress", "needs --bpp");
+    std::string list;
+    StringArgumentParser rotationsParser(list);
+    if (!commandLine.getOption("--rotations", "", rotationsParser)) {
+        request.rotations = request.bpp == 0 ? allFontRotations() : FontRotations{kFontRotations[0]};
+        return;
+    }
+    for (const std::string& item : splitAt(list, ',')) {
+        const auto known = std::find_if(kFontRotations.begin(), kFontRotations.end(),
+            [&](uint32_t angle) { return item == std::to_string(angle); });
+        if (known == kFontRotations.end())
+            throw CommandLineException("--rotations", "invalid rotation '" + item + "'");
+        if (std::count(request.rotations.begin(), request.rotations.end(), *known) != 0)
+            throw CommandLineException("--rotations", "rotation " + item + " given twice");
+        request.rotations.push_back(*known);
+    }
+    std::sort(request.rotations.begin(), request.rotations.end());
+}
 
 // --codepage, checked against the pages offered, and every --fallback.
 void readMappingOptions(CommandLine& commandLine, ExportRequest& request)
@@ -45,6 +83,8 @@ void readMappingOptions(CommandLine& commandLine, ExportRequest& request)
     std::string page;
     StringArgumentParser pageParser(page);
     if (commandLine.getOption("--codepage", "", pageParser)) {
+        if (request.bpp != 0)
+            throw CommandLineException("--codepage", "cannot be used with --bpp");
         const std::optional<std::string_view> known = codePageName(page);
         if (!known)
             throw CommandLineException("--codepage", "unknown code page '" + page + "'");
@@ -64,8 +104,10 @@ ExportRequest readRequest(CommandLine& commandLine)
     StringArgumentParser fontParser(request.fontPath);
     if (!commandLine.getOption("--font", "", fontParser))
         throw CommandLineException("--font", "missing file name");
-    CharListArgumentParser charsParser(request.codes, request.overrides);
-    if (!commandLine.getOption("--chars", "", charsParser))
+    readFormatOptions(commandLine, request);
+    CharListArgumentParser classicParser(request.codes, request.overrides);
+    CharListArgumentParser unicodeParser(request.codes, CharListKind::UnicodeCharacters);
+    if (!commandLine.getOption("--chars", "", request.bpp == 0 ? classicParser : unicodeParser))
         throw CommandLineException("--chars", "missing character list");
     UnsignedArgumentParser sizeParser(request.height, 10);
     if (!commandLine.getOption("--size", "", sizeParser))
@@ -165,10 +207,55 @@ void warnOfCharactersInNoFont(const FontGlyphSet& glyphs)
                 unsigned(glyph.code), unsigned(glyph.character));
 }
 
+std::string characterName(uint32_t character)
+{
+    return formatText("U+%04X", unsigned(character));
+}
+
+// A warning line for each run of consecutive characters of a packed export
+// that no font has, control characters aside: they are left out.
+void warnOfLeftOutCharacters(const CharacterList& missing)
+{
+    CharacterList named;
+    std::copy_if(missing.begin(), missing.end(), std::back_inserter(named),
+        [](uint32_t character) { return !isControlCharacter(character); });
+    for (size_t first = 0; first < named.size();) {
+        size_t end = first + 1;
+        while (end < named.size() && named[end] == named[end - 1] + 1)
+            ++end;
+        if (end - first == 1)
+            std::printf("WARNING: %s is in no font given: it is left out\n", characterName(named[first]).c_str());
+        else
+            std::printf("WARNING: %s-%s are in no font given: they are left out\n", characterName(named[first]).c_str(),
+                characterName(named[end - 1]).c_str());
+        first = end;
+    }
+}
+
+// Renders and writes the font in the format asked for; returns the path of
+// a file that could not be written, or an empty text.
+std::string writeExport(
+    const ExportRequest& request, const GlyphSlots& slots, const FontSources& fonts, const FallbackFonts& fallbacks)
+{
+    std::string name = request.fontName;
+    sanitizeFontName(name);
+    if (request.bpp == 0) {
+        const FontGlyphSet glyphs = renderFontGlyphs(fonts, request.height, slots);
+        warnOfCharactersInNoFont(glyphs);
+        return writeFontSource(glyphs, name, request.outputPath, fallbacks.names, request.rotations);
+    }
+    const GlyphRendering rendering = request.bpp == 1 ? GlyphRendering::Mono : GlyphRendering::Grey;
+    const PackedGlyphSet glyphs = renderPackedGlyphs(fonts, request.height, request.codes, rendering);
+    warnOfLeftOutCharacters(glyphs.missing);
+    const PackedFontOptions options{request.bpp, request.compressed, request.rotations};
+    return writePackedFontSource(glyphs, options, name, request.outputPath, fallbacks.names);
+}
+
 // Writes the font and returns the result line.
 std::string exportFont(const ExportRequest& request)
 {
-    const GlyphSlots slots = exportSlots(request);
+    // A classic export's code page is read, and warned about, first.
+    const GlyphSlots slots = request.bpp == 0 ? exportSlots(request) : GlyphSlots{};
     FontRasterizer rasterizer;
     refuseNonRegularFont(request.fontPath);
     rasterizer.loadFont(request.fontPath);
@@ -176,12 +263,7 @@ std::string exportFont(const ExportRequest& request)
     FontSources fonts = {&rasterizer};
     for (const std::unique_ptr<FontRasterizer>& font : fallbacks.fonts)
         fonts.push_back(font.get());
-    const FontGlyphSet glyphs = renderFontGlyphs(fonts, request.height, slots);
-    rasterizer.unloadFont();
-    warnOfCharactersInNoFont(glyphs);
-    std::string name = request.fontName;
-    sanitizeFontName(name);
-    const std::string failedPath = writeFontSource(glyphs, name, request.outputPath, fallbacks.names);
+    const std::string failedPath = writeExport(request, slots, fonts, fallbacks);
     if (!failedPath.empty())
         raiseError("cannot write file '%s'", failedPath.c_str());
     return formatText("Generated bitmap font for '%s', size %u", request.fontPath.c_str(), unsigned(request.height));

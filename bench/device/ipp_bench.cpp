@@ -2,7 +2,10 @@
 // areas of 128 x 64 and of 16 x 16 pixels (a glyph): fills, copies, blends of
 // opaque and of translucent ARGB8888 and ARGB8565, A8 masks of random and of
 // text-like coverage, translucent solid fills, into RGB565, RGB565_SWAPPED
-// and ARGB8888. Run under QEMU with -icount shift=0, where the SysTick timer
+// and ARGB8888; and of text: a line of 45 characters at 16 pixels into RGB565
+// with the classic font (8 bits) and with the packed one (4 bits,
+// compressed), per pixel of the classic glyphs' images, so that the two
+// figures compare instruction counts. Run under QEMU with -icount shift=0, where the SysTick timer
 // on the processor clock counts executed instructions (one tick per fixed
 // number of them, calibrated here on a loop of known length).
 //
@@ -21,7 +24,9 @@
 #include <stdio.h>
 #include <string.h>
 
+#include <classic_16.h>
 #include <ds_surface.h>
+#include <packed_16.h>
 
 #include "icon_argb8565_surface.h"
 #include "icon_argb8565_z_surface.h"
@@ -224,6 +229,61 @@ bool measure(const Operation& operation, const DsRect& area, uint64_t perTickMil
     return matches;
 }
 
+// Prints the instructions per pixel of the classic glyphs' images of one
+// drawing of `draw`, as x.yy, under `name`.
+template <typename Drawing>
+bool measureTextDrawing(const char* name, uint32_t glyphPixels, uint64_t perTickMilli, Drawing draw)
+{
+    const uint32_t start = *kSysTickCurrent;
+    const int result = draw();
+    const uint32_t ticks = ticksBetween(start, *kSysTickCurrent);
+    if (result != DS_DRAW_OK) {
+        printf("%s: failed with result %d\n", name, result);
+        return false;
+    }
+    const uint64_t perPixelCenti = uint64_t(ticks) * perTickMilli / glyphPixels / 10;
+    printf("%-54s %3lu.%02lu instructions per glyph pixel\n", name, static_cast<unsigned long>(perPixelCenti / 100),
+        static_cast<unsigned long>(perPixelCenti % 100));
+    return true;
+}
+
+// A line of 45 characters, with kerned pairs.
+constexpr const char* kTextLine = "AVATAR To: a quick fix for 45 WAVY glyphs, ok";
+static_assert(sizeof "AVATAR To: a quick fix for 45 WAVY glyphs, ok" == 46, "the line holds 45 characters");
+
+// Pixels of the classic glyphs' images along the line: what the text
+// figures are per.
+uint32_t classicGlyphPixels(const ds_bitmap_font_t& font, const char* text)
+{
+    uint32_t pixels = 0;
+    for (const char* at = text; *at != 0; ++at)
+        if (const ds_bitmap_font_char_t* glyph = font.chars[uint8_t(*at)])
+            pixels += uint32_t(glyph->w) * glyph->h;
+    return pixels;
+}
+
+// The line drawn with each font into an RGB565 surface over the destination
+// pixels, wide enough for the whole line so that no glyph is clipped.
+bool measureText(uint64_t perTickMilli)
+{
+    constexpr int32_t kTextWidth = 512;
+    constexpr int32_t kTextHeight = int32_t(sizeof destinationPixels / 2 / kTextWidth);
+    DsSurface target(kTextWidth, kTextHeight, 0, RGB565, reinterpret_cast<uint8_t*>(destinationPixels), kTextWidth * 2);
+    const int32_t widths[] = {dsTextWidth(font_classic_16_0, kTextLine), dsTextWidth(font_packed_16_0, kTextLine)};
+    for (const int32_t width : widths)
+        if (width + 8 > kTextWidth || font_classic_16_0.height + 8 > kTextHeight) {
+            printf("text: the line of %ld pixels does not fit the surface\n", long(width));
+            return false;
+        }
+    const uint32_t line = classicGlyphPixels(font_classic_16_0, kTextLine);
+    bool ok = measureTextDrawing("text classic 8 bpp -> RGB565", line, perTickMilli,
+        [&] { return dsDrawText(target, font_classic_16_0, 4, 4, kTextLine, 0xFFFFFFFF); });
+    ok = measureTextDrawing("text packed 4 bpp compressed -> RGB565", line, perTickMilli,
+             [&] { return dsDrawText(target, font_packed_16_0, 4, 4, kTextLine, 0xFFFFFFFF); }) &&
+        ok;
+    return ok;
+}
+
 // The stack below the caller's frame, painted, for the depth a call reaches.
 constexpr uint32_t kStackPaint = 0xA5A5A5A5u;
 constexpr uint32_t kPaintedWords = 3072; // 12 KiB, more than any drawing may take
@@ -317,6 +377,7 @@ int main()
     for (const DsRect& area : areas)
         for (const Operation& operation : kOperations)
             ok = measure(operation, area, perTickMilli) && ok;
+    ok = measureText(perTickMilli) && ok;
     const Icon icons[] = {
         {"o  blend icon ARGB8888 -> RGB565", "p  blend compressed icon ARGB8888 -> RGB565", icon_argb8888_surface,
             icon_argb8888_surface_size, icon_argb8888_z_surface, icon_argb8888_z_surface_size},

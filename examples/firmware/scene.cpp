@@ -47,9 +47,16 @@ void drawStrip(DsSurface& strip, Results& results)
         strip.setPixel(i * 2, i, 3);
 }
 
-// Text, clipped and unclipped, with the font of the framebuffer's rotation.
-void drawTexts(DsSurface& framebuffer, const ds_bitmap_font_t& font, Results& results)
+// Text, clipped and unclipped, with the fonts of the framebuffer's rotation:
+// a UTF-8 label with the packed font, centred on its width.
+void drawTexts(DsSurface& framebuffer, const ds_bitmap_font_t& font, const ds_packed_font_t& label, Results& results)
 {
+    const char* greeting = "Gr\xC3\xBC\xC3\x9F"
+                           "e: 20 \xC2\xB0"
+                           "C, 5 \xE2\x82\xAC \xE2\x80\x94 "
+                           "\xD0\x9F\xD1\x80\xD0\xB8\xD0\xB2\xD0\xB5\xD1\x82";
+    const int32_t left = (kSceneWidth - dsTextWidth(label, greeting)) / 2;
+    results.add(dsDrawText(framebuffer, label, left, 130, greeting, 0xFFFFD040));
     results.add(dsDrawText(framebuffer, font, 8, 150, "Corvane on a Cortex-M4", 0xFFFFFFFF));
     results.add(dsDrawText(framebuffer, font, 8, 172, "AVATAR To, kerned", 0xC0FFD040));
     framebuffer.setClip(DsRect(180, 180, 100, 14));
@@ -107,6 +114,6 @@ int drawScene(DsSurface& framebuffer, const SceneAssets& assets)
     drawStrip(strip, results);
     results.add(framebuffer.blit(strip, 96, 60));
 
-    drawTexts(framebuffer, assets.font, results);
+    drawTexts(framebuffer, assets.font, assets.label, results);
     return results.first;
 }

@@ -17,8 +17,9 @@ constexpr int32_t kSceneHeight = 240; // logical framebuffer height
 // that rotation (the logo is stored at 90 for every framebuffer, so the
 // upright scene also turns pixels on the way).
 struct SceneAssets {
-    const ds_bitmap_font_t& font; // generated font of the framebuffer's rotation
-    const uint8_t* logo;          // surface file, RGB888 stored at 90
+    const ds_bitmap_font_t& font;  // generated font of the framebuffer's rotation
+    const ds_packed_font_t& label; // packed font of that rotation, for UTF-8 text
+    const uint8_t* logo;           // surface file, RGB888 stored at 90
     size_t logoSize;
     const uint8_t* badge; // surface file, ARGB8888
     size_t badgeSize;

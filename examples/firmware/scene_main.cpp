@@ -8,6 +8,7 @@
 
 #include <badge_90_surface.h>
 #include <badge_surface.h>
+#include <label_16.h>
 #include <logo_surface.h>
 #include <mask_90_surface.h>
 #include <mask_surface.h>
@@ -51,10 +52,10 @@ bool drawAndWrite(int32_t rotation, const SceneAssets& assets, const char* name)
 
 int main()
 {
-    const SceneAssets upright{font_sans_16_0, logo_surface, logo_surface_size, badge_surface, badge_surface_size,
-        mask_surface, mask_surface_size};
-    const SceneAssets turned{font_sans_16_90, logo_surface, logo_surface_size, badge_90_surface, badge_90_surface_size,
-        mask_90_surface, mask_90_surface_size};
+    const SceneAssets upright{font_sans_16_0, font_label_16_0, logo_surface, logo_surface_size, badge_surface,
+        badge_surface_size, mask_surface, mask_surface_size};
+    const SceneAssets turned{font_sans_16_90, font_label_16_90, logo_surface, logo_surface_size, badge_90_surface,
+        badge_90_surface_size, mask_90_surface, mask_90_surface_size};
     if (!drawAndWrite(0, upright, "scene_0.rgb565") || !drawAndWrite(90, turned, "scene_90.rgb565"))
         return 1;
     printf("scene_0.rgb565 and scene_90.rgb565 written\n");

@@ -312,6 +312,48 @@ ds::Palette ds::paletteOf(const DsSurface& surface)
     return {surface.palette(), surface.paletteSize(), surface.paletteHasAlpha() ? 4u : 3u};
 }
 
+int ds::prepareMaskTarget(DsSurface& destination, uint32_t argb, MaskTarget& target)
+{
+    if (const int refusal = destinationRefusal(destination))
+        return refusal;
+    if (destination.colorMode() == I8)
+        return DS_DRAW_UNSUPPORTED_MODES;
+    Job job = jobOf(Operation::Mask, destination, nullptr);
+    job.sourceMode = A8;
+    job.alpha = ds::mulAlpha(ds::alphaOf(argb), 255);
+    job.color = argb;
+    const DsRect& clip = destination.clip();
+    target = {job, destination.pixels(), ptrdiff_t(destination.pitch()), destination.bytesPerPixel(),
+        int32_t(turnOf(destination)), destination.width(), destination.height(), clip.x, clip.y,
+        int64_t(clip.x) + clip.width, int64_t(clip.y) + clip.height};
+    return DS_DRAW_OK;
+}
+
+void ds::storedCorner(
+    const MaskTarget& target, int64_t left, int64_t top, int32_t width, int32_t height, int64_t& column, int64_t& row)
+{
+    switch (target.turn) {
+    case 1: column = top, row = target.storedHeight - left - width; break;
+    case 2: column = target.storedWidth - left - width, row = target.storedHeight - top - height; break;
+    case 3: column = target.storedWidth - top - height, row = left; break;
+    default: column = left, row = top; break;
+    }
+}
+
+void ds::drawStoredMask(
+    const MaskTarget& target, int64_t column, int64_t row, const uint8_t* mask, uint32_t columns, uint32_t rows)
+{
+    const int64_t left = larger(column, target.clipLeft), top = larger(row, target.clipTop);
+    const int64_t right = smaller(column + columns, target.clipRight);
+    const int64_t bottom = smaller(row + rows, target.clipBottom);
+    if (right <= left || bottom <= top)
+        return;
+    const Area area{target.pixels + top * target.pitch + left * ptrdiff_t(target.bytesPerPixel), target.pitch,
+        mask + (top - row) * columns + (left - column), 1, ptrdiff_t(columns), uint32_t(right - left),
+        uint32_t(bottom - top)};
+    ds::drawArea(target.job, area);
+}
+
 int32_t DsSurface::logicalWidth() const
 {
     return dsSwapsSides(mRotation) ? mHeight : mWidth;

@@ -91,6 +91,39 @@ using FastPath = void (*)(const Job& job, const Area& area);
 // The fast path for the job over the area, or null when none fits.
 FastPath findFastPath(const Job& job, const Area& area);
 
+// Text's way into the engine: one colour drawn through many A8 masks stored
+// in the destination's own rotation, so that a mask's stored rows land on the
+// destination's stored rows. Prepared once for a whole text; each mask then
+// costs a clip and a call, and draws exactly what blendMask draws.
+struct MaskTarget {
+    Job job;
+    uint8_t* pixels;
+    ptrdiff_t pitch;
+    uint32_t bytesPerPixel;
+    int32_t turn;                  // the destination's quarter turn, 0 to 3
+    int32_t storedWidth;           // its stored size
+    int32_t storedHeight;
+    int64_t clipLeft, clipTop;     // its clip, in stored coordinates
+    int64_t clipRight, clipBottom; // (exclusive)
+};
+
+// Prepares `target` for drawing `argb` into `destination` at full opacity.
+// Returns what blendMask would refuse the destination with, else
+// DS_DRAW_OK; `target.job.alpha` is 0 when nothing would show.
+int prepareMaskTarget(DsSurface& destination, uint32_t argb, MaskTarget& target);
+
+// The stored position, on the target, of the stored pixel (0, 0) of an
+// image `width` x `height` (upright) whose upright top-left pixel lies at
+// logical (left, top), both images stored in the target's rotation.
+void storedCorner(const MaskTarget& target, int64_t left, int64_t top, int32_t width, int32_t height,
+    int64_t& column, int64_t& row);
+
+// Draws the stored mask of `columns` x `rows` coverage bytes at `mask`
+// (`columns` a row) with its first pixel on the stored (column, row) of the
+// target, clipped.
+void drawStoredMask(
+    const MaskTarget& target, int64_t column, int64_t row, const uint8_t* mask, uint32_t columns, uint32_t rows);
+
 #ifdef DS_DRAW_FAST_PATH_SWITCH
 // Turns the fast paths off (false) or on, so that the tests can take the
 // general path as the oracle of the fast ones. On by default. Built only

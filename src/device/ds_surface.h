@@ -10,6 +10,7 @@
 
 struct ds_bitmap_font_t;
 struct ds_bitmap_font_char_t;
+struct ds_packed_font_t;
 namespace ds {
 struct CodedRows;
 }
@@ -313,6 +314,23 @@ private:
 // kerning delta the glyph's table gives for the previous code, and then by
 // the glyph's advance. Codes without a glyph are skipped.
 int dsDrawText(DsSurface& target, const ds_bitmap_font_t& font, int32_t x, int32_t y, const char* text, uint32_t argb);
+
+// Draws the 0-terminated UTF-8 text `utf8` with the packed font `font`,
+// whose rotation must be the target's stored rotation (otherwise nothing is
+// drawn and the result is DS_DRAW_WRONG_ROTATION), so that the left end of
+// its baseline is at logical (x, y): each glyph's coverage blends `argb` as
+// blendMask does, placed at (pen + xoff, y - yoff) before the turn; the pen
+// starts at x, moves by the font's kerning between the glyph and the one
+// drawn before it, and then by the glyph's advance. Characters without a
+// glyph are skipped, as are the bytes of ill-formed UTF-8, a maximal
+// subpart at a time (ds_utf8.h); drawing goes on after them.
+int dsDrawText(DsSurface& target, const ds_packed_font_t& font, int32_t x, int32_t y, const char* utf8, uint32_t argb);
+
+// How far dsDrawText moves the pen over the text, kerning included: the
+// distance from x to where a following glyph would start. Held to the
+// int32 range; 0 for a null text.
+int32_t dsTextWidth(const ds_packed_font_t& font, const char* utf8);
+int32_t dsTextWidth(const ds_bitmap_font_t& font, const char* text);
 
 // The kerning delta by which dsDrawText moves the pen before `glyph` when
 // the code `previous` precedes it: the delta of the first entry of the

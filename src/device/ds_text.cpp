@@ -30,6 +30,32 @@ int drawGlyph(DsSurface& target, const ds_bitmap_font_char_t& glyph, int64_t lef
     return target.blendMask(image, DsRect(0, 0, glyph.w, glyph.h), clampPosition(left), clampPosition(top), argb, 255);
 }
 
+// Walks the glyphs of `text` as the pen meets them: `visit(glyph, pen)` for
+// each, with the pen already moved by the kerning. Returns the pen's final
+// distance from its start; stops at the first result of `visit` that is not
+// DS_DRAW_OK, which it leaves in `failure`.
+template <typename Visit>
+int64_t walkText(const ds_bitmap_font_t& font, const char* text, Visit visit, int& failure)
+{
+    int64_t pen = 0;
+    uint8_t previous = 0;
+    failure = DS_DRAW_OK;
+    for (const char* at = text; *at != 0; ++at) {
+        const uint8_t code = uint8_t(*at);
+        const ds_bitmap_font_char_t* glyph = font.chars[code];
+        if (!glyph)
+            continue;
+        if (previous != 0)
+            pen += dsKerningDelta(*glyph, previous);
+        failure = visit(*glyph, pen);
+        if (failure != DS_DRAW_OK)
+            break;
+        pen += glyph->xadvance;
+        previous = code;
+    }
+    return pen;
+}
+
 } // namespace
 
 int32_t dsKerningDelta(const ds_bitmap_font_char_t& glyph, uint8_t previous)
@@ -48,22 +74,23 @@ int dsDrawText(DsSurface& target, const ds_bitmap_font_t& font, int32_t x, int32
         return DS_DRAW_INVALID_SURFACE;
     if (!text)
         return DS_DRAW_OK;
-    int64_t pen = x;
-    uint8_t previous = 0;
-    for (const char* at = text; *at != 0; ++at) {
-        const uint8_t code = uint8_t(*at);
-        const ds_bitmap_font_char_t* glyph = font.chars[code];
-        if (!glyph)
-            continue;
-        if (previous != 0)
-            pen += dsKerningDelta(*glyph, previous);
-        if (glyph->pixels && glyph->w > 0 && glyph->h > 0) {
-            const int result = drawGlyph(target, *glyph, pen + glyph->xoff, int64_t(y) - glyph->yoff, argb);
-            if (result != DS_DRAW_OK)
-                return result;
-        }
-        pen += glyph->xadvance;
-        previous = code;
-    }
-    return DS_DRAW_OK;
+    int result;
+    walkText(
+        font, text,
+        [&](const ds_bitmap_font_char_t& glyph, int64_t pen) {
+            if (!glyph.pixels || glyph.w == 0 || glyph.h == 0)
+                return int(DS_DRAW_OK);
+            return drawGlyph(target, glyph, x + pen + glyph.xoff, int64_t(y) - glyph.yoff, argb);
+        },
+        result);
+    return result;
+}
+
+int32_t dsTextWidth(const ds_bitmap_font_t& font, const char* text)
+{
+    if (!text)
+        return 0;
+    int result;
+    return clampPosition(walkText(
+        font, text, [](const ds_bitmap_font_char_t&, int64_t) { return int(DS_DRAW_OK); }, result));
 }

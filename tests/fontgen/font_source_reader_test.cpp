@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <string>
 #include <vector>
 
@@ -225,6 +227,36 @@ TEST(FontSourceReader, RefusesTextAfterTheLastFontRecordAndAnEmptyText)
     EXPECT_EQ(line, lines);
     EXPECT_FALSE(readFontSource("", font, line));
     EXPECT_EQ(line, 1u);
+}
+
+// A source written with some rotations holds only those; the others stay
+// empty, and a line removed is still refused at or after its place.
+TEST(FontSourceReader, ReadsTheRotationsASourceHolds)
+{
+    for (const FontRotations& rotations : {FontRotations{90}, FontRotations{0, 270}, FontRotations{180, 270}}) {
+        PresenceTable present{};
+        std::string text;
+        appendIncludeLine(text, "tiny_16.h");
+        appendGlyph(text, 46, glyphOf(kDotPixels, 2, 2, 2, 1, 2, 4), {}, rotations);
+        appendGlyph(text, 65, glyphOf(kBarPixels, 3, 2, 4, -1, 9, 7), kKerning, rotations);
+        present[46] = present[65] = true;
+        appendFontRecords(text, "tiny_16", {19 * kUnit, 15 * kUnit, -4 * kUnit}, present, rotations);
+        GeneratedFont font;
+        uint32_t line = 0;
+        ASSERT_TRUE(readFontSource(text, font, line)) << line;
+        EXPECT_EQ(font.written, rotations);
+        for (size_t index = 0; index < kFontRotations.size(); ++index) {
+            const bool held = std::count(rotations.begin(), rotations.end(), kFontRotations[index]) != 0;
+            EXPECT_EQ(font.rotations[index].chars[65].has_value(), held) << kFontRotations[index];
+        }
+        const std::vector<std::string> lines = linesOf(text);
+        for (size_t removed = 0; removed < lines.size(); ++removed) {
+            std::vector<std::string> kept = lines;
+            kept.erase(kept.begin() + ptrdiff_t(removed));
+            EXPECT_FALSE(readFontSource(joined(kept), font, line)) << removed + 1;
+            EXPECT_GE(line, removed + 1);
+        }
+    }
 }
 
 TEST(FontSourceReader, RotationIndex)

@@ -1,6 +1,7 @@
 // Transcripts of the real glyphsmith_cli: whole standard output and exit status.
 #include "folder_state.h"
 #include "font_rasterizer.h"
+#include "glyphsmith_cli_transcript.h"
 #include "missing_data.h"
 #include "test_support.h"
 #include "tool_transcript.h"
@@ -18,18 +19,8 @@
 
 namespace {
 
-const std::string kBanner = toolBanner("Corvane Font Generator CLI");
-
-// The listing as the shared option parser prints it (see tests/cli).
-const std::string kUsage = "\n\nUSAGE: glyphsmith_cli [options]\nwhere [options] can be any of the following:\n\n" +
-    usageRow("--help", "Print this help screen") +
-    usageRow("--silent", "Print minimal information on the screen (useful for running from scripts)") +
-    usageRow("--font <font file>", "Input font file") +
-    usageRow("--chars <range>", "List of characters to process. Example: 32-126,145,146,147") +
-    usageRow("--size <height>", "Font height to process") +
-    usageRow("--output_path <path>", "Path for the output files") +
-    usageRow("--codepage <name>", "Show the characters of an 8-bit code page. Example: CP1251") +
-    usageRow("--fallback <font file>", "Font for the characters the input font lacks (repeatable)");
+const std::string kBanner = glyphsmithCliTranscript().banner;
+const std::string kUsage = glyphsmithCliTranscript().usage;
 
 std::string optionError(const std::string& option, const std::string& message)
 {

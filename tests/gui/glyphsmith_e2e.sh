@@ -2,9 +2,9 @@
 # Drives the real glyphsmith under its own Xvfb the way a user would:
 # window and title, Ctrl+L and the font dialog, the preview compared with
 # the rasteriser's rendering, the view of the glyphs as stored at the export
-# height, a list committed with Enter, the height error box, an export
-# through the Save dialog and the message saying where it wrote, an OpenType
-# font, and Ctrl+Q with status 0.
+# height, a list committed with Enter, the height error box, exports through
+# the Save dialog in the classic and the packed format and the message saying
+# where each wrote, an OpenType font, and Ctrl+Q with status 0.
 # Usage: glyphsmith_e2e.sh <glyphsmith> <preview-check helper> <artefact dir>
 # Screenshots are left in the artefact dir. Exit status 0 when all steps pass,
 # 77 when a needed program or the DejaVuSans font is missing (a failure in
@@ -232,6 +232,41 @@ settled_shot after_code_page || fail "cannot take a screenshot"
 "$helper" compare "$work/after_code_page.ppm" "$canvas_x" "$canvas_y" "$font" 1040-1045 ||
   fail "the preview of 192-197 in CP1251 does not show U+0410-U+0415"
 echo "ok: choosing CP1251 previews 192-197 as the Cyrillic glyphs"
+
+# The packed format: codes above 255, 4 bits, compressed, rotations 0 and 90.
+# After the code-page choice the tab order goes on with the format choice,
+# Compress and the rotation boxes 0, 90, 180 and 270.
+xdotool windowfocus --sync "$main_window"
+xdotool mousemove --window "$main_window" "$chars_x" "$chars_y" click 1
+xdotool key ctrl+a
+xdotool type --delay 10 "65-70,1040-1045,8364"
+xdotool key Return Tab Tab Up Up Tab Down Down Down Tab space Tab Tab space
+xdotool key shift+Tab shift+Tab shift+Tab shift+Tab shift+Tab space
+save_dialog="$(window_named "Choose File to Save Data To")" || fail "Export opened no save dialog for the packed font"
+xdotool windowfocus --sync "$save_dialog"
+xdotool type --delay 10 "$work/out/packed.cpp"
+confirm_dialog "Choose File to Save Data To" || fail "save dialog stayed open"
+box_text Export >/dev/null || fail "the packed export said nothing"
+xdotool key Return
+wait_until window_gone Export || fail "the export's message stayed open"
+wait_until test -s "$work/out/packed.h" || fail "export wrote no packed.h"
+grep -qx "extern const ds_packed_font_t font_packed_0;" "$work/out/packed.h" &&
+  grep -qx "extern const ds_packed_font_t font_packed_90;" "$work/out/packed.h" ||
+  fail "packed.h does not declare the rotations 0 and 90: $(cat "$work/out/packed.h")"
+grep -q "font_packed_180" "$work/out/packed.h" && fail "packed.h declares a rotation left unchecked"
+grep -qx ".bpp = 4," "$work/out/packed.cpp" && grep -qx ".compressed = 1," "$work/out/packed.cpp" &&
+  grep -qx ".glyph_count = 13," "$work/out/packed.cpp" || fail "packed.cpp is not the 4-bit compressed font of 13 glyphs"
+echo "ok: Export wrote a packed font of 13 characters, 4 bits, compressed, at 0 and 90"
+
+# A code page goes with the classic format only.
+xdotool windowfocus --sync "$main_window"
+xdotool mousemove --window "$main_window" "$chars_x" "$chars_y" click 1
+xdotool key Tab Tab Down shift+Tab space
+message="$(box_text)" || fail "a code page with the packed format raised no error box"
+[[ "$message" == "Code pages and '=' items need the classic format !" ]] || fail "error box says '$message'"
+xdotool key Return
+wait_until window_gone Error || fail "error box stayed open"
+echo "ok: a code page with the packed format shows '$message'"
 
 # An OpenType font loads like a TrueType one.
 otf_font=/usr/share/fonts-font-awesome/fonts/FontAwesome.otf

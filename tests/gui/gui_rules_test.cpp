@@ -208,3 +208,33 @@ TEST(GlyphSlots, CodesShowWhatTheMapGivesThem)
 }
 
 } // namespace
+
+namespace {
+
+// The format decides which lists an export takes: classic exports 8-bit
+// codes, mapped or not; packed exports Unicode characters as they are.
+TEST(ExportProblem, EachFormatRefusesWhatItCannotWrite)
+{
+    using glyphsmith::ExportFormat;
+    const ExportFormat classic{0, false, {0, 90, 180, 270}}, packed{4, true, {0}}, none{2, false, {}};
+    const struct {
+        CharacterList codes;
+        bool mapped;
+        ExportFormat format;
+        std::string problem;
+    } cases[] = {
+        {codesFrom(32, 255), true, classic, ""},
+        {{65, 256}, false, classic, "Character codes above 255 cannot be exported !"},
+        {{65, 0x20AC, 0x10FFFF}, false, packed, ""},
+        {{65, 0x110000}, false, packed, "Character codes above U+10FFFF cannot be exported !"},
+        {{65}, true, packed, "Code pages and '=' items need the classic format !"},
+        {{65}, false, none, "Choose at least one rotation !"},
+        {{65}, false, ExportFormat{0, false, {}}, "Choose at least one rotation !"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(glyphsmith::exportProblem(c.codes, c.mapped, c.format), c.problem) << c.format.bpp;
+    EXPECT_EQ(glyphsmith::defaultRotations(0), (std::vector<uint32_t>{0, 90, 180, 270}));
+    EXPECT_EQ(glyphsmith::defaultRotations(4), (std::vector<uint32_t>{0}));
+}
+
+} // namespace

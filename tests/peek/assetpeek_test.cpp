@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <numeric>
 #include <string>
 #include <vector>
 
@@ -67,6 +68,29 @@ protected:
         writeFileBytes(indexed, littleEndianWords({270, 5, 1, 3, 1}) + std::string("\0\x02\x01\0", 4));
         paletteBytes = littleEndianWords({2}) + "\x10\x20\x30\x40\x50\x60\x70\x80";
         writeFileBytes(palette, paletteBytes);
+    }
+
+    // The font source of `lines` with each of `removals` (0-based) left out
+    // in turn is refused, at the removed line's place or after it, and no
+    // picture is written. Hundreds of runs: assetpeek's entry function in
+    // this process.
+    void expectRefusedWithoutEach(const std::vector<std::string>& lines, const std::vector<size_t>& removals)
+    {
+        const std::string damaged = directory.file("damaged.cpp");
+        for (size_t removed : removals) {
+            std::string text;
+            for (size_t i = 0; i < lines.size(); ++i)
+                if (i != removed)
+                    text += lines[i] + "\n";
+            writeFileBytes(damaged, text);
+            const ProgramResult result =
+                runEntryFunction(assetpeek_main, "assetpeek", {"--font", damaged, "--text", "A", "--output", picture});
+            const std::string prefix = kTranscript.banner + "\n\nERROR: invalid font source '" + damaged + "' at line ";
+            ASSERT_EQ(result.output.substr(0, prefix.size()), prefix) << "line " << removed + 1 << " removed";
+            EXPECT_GE(std::stoul(result.output.substr(prefix.size())), removed + 1);
+            EXPECT_EQ(result.status, 1);
+            EXPECT_FALSE(fileExists(picture));
+        }
     }
 
     void expectFailure(const std::vector<std::string>& arguments, const std::string& output)
@@ -379,22 +403,39 @@ TEST_F(Assetpeek, FontSourceWithALineRemovedIsRefused)
         return line.rfind("const ds_bitmap_font_t", 0) == 0;
     }) - lines.begin());
     ASSERT_LT(glyphLines, lines.size());
-    const std::string damaged = directory.file("damaged.cpp");
-    for (size_t removed = 0; removed < lines.size(); removed += removed < glyphLines ? 1 : 97) {
-        std::string text;
-        for (size_t i = 0; i < lines.size(); ++i)
-            if (i != removed)
-                text += lines[i] + "\n";
-        writeFileBytes(damaged, text);
-        // Hundreds of runs: assetpeek's entry function in this process.
-        const ProgramResult result =
-            runEntryFunction(assetpeek_main, "assetpeek", {"--font", damaged, "--text", "A", "--output", picture});
-        const std::string prefix = kTranscript.banner + "\n\nERROR: invalid font source '" + damaged + "' at line ";
-        ASSERT_EQ(result.output.substr(0, prefix.size()), prefix) << "line " << removed + 1 << " removed";
-        EXPECT_GE(std::stoul(result.output.substr(prefix.size())), removed + 1);
-        EXPECT_EQ(result.status, 1);
-        EXPECT_FALSE(fileExists(picture));
+    std::vector<size_t> removals;
+    for (size_t removed = 0; removed < lines.size(); removed += removed < glyphLines ? 1 : 97)
+        removals.push_back(removed);
+    expectRefusedWithoutEach(lines, removals);
+}
+
+TEST_F(Assetpeek, PackedFontSources)
+{
+    const std::string packed = directory.file("packed_16.cpp");
+    writeFileBytes(packed, smallPackedFontSource());
+    const std::string drawing = directory.file("packed.png");
+    const ProgramResult drawn =
+        assetpeek({"--font", packed, "--text", "VA\xC3\x88 g", "--rotation", "90", "--output", drawing});
+    EXPECT_EQ(drawn.output, success(drawing, 16, 15)); // 15 x 16 upright, as the classic tiny_16 lays it out
+    const struct {
+        std::vector<std::string> arguments;
+        std::string error;
+    } cases[] = {
+        {{"--text", "AB"}, "character U+0042 is not in the font"},
+        {{"--text", "A", "--rotation", "180"}, "font source '" + packed + "' has no rotation 180"},
+        {{"--text", "A", "--codepage", "CP1251"}, "--codepage and --chars apply to classic fonts only"},
+        {{"--text", "A", "--chars", "65"}, "--codepage and --chars apply to classic fonts only"},
+    };
+    for (const auto& c : cases) {
+        std::vector<std::string> arguments = {"--font", packed, "--output", picture};
+        arguments.insert(arguments.end(), c.arguments.begin(), c.arguments.end());
+        expectFailure(arguments, kTranscript.runtimeError(c.error));
     }
+    // Every line removed in turn.
+    const std::vector<std::string> lines = linesOf(smallPackedFontSource());
+    std::vector<size_t> removals(lines.size());
+    std::iota(removals.begin(), removals.end(), 0);
+    expectRefusedWithoutEach(lines, removals);
 }
 
 // A file-size limit (`ulimit -f`) below the picture's size fails the write:

@@ -12,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -52,16 +53,20 @@ protected:
             FT_Done_FreeType(library);
     }
 
-    // Renders the glyph `index` and returns its image placed at the pen.
+    // Renders the glyph `index` and returns its image placed at the pen:
+    // anti-aliased, or with `mono` FreeType's monochrome bitmap as coverage
+    // 0 and 255.
     Ink render(FT_UInt index, int64_t pen, int64_t ascender)
     {
-        EXPECT_EQ(FT_Load_Glyph(face, index, FT_LOAD_DEFAULT), 0);
-        EXPECT_EQ(FT_Render_Glyph(face->glyph, FT_RENDER_MODE_NORMAL), 0);
+        EXPECT_EQ(FT_Load_Glyph(face, index, mono ? FT_LOAD_TARGET_MONO : FT_LOAD_DEFAULT), 0);
+        EXPECT_EQ(FT_Render_Glyph(face->glyph, mono ? FT_RENDER_MODE_MONO : FT_RENDER_MODE_NORMAL), 0);
         const FT_Bitmap& bitmap = face->glyph->bitmap;
         Ink ink{{}, bitmap.width, bitmap.rows, pen + face->glyph->bitmap_left, ascender - face->glyph->bitmap_top};
         for (unsigned row = 0; row < bitmap.rows; ++row)
-            ink.coverage.insert(ink.coverage.end(), bitmap.buffer + row * bitmap.pitch,
-                bitmap.buffer + row * bitmap.pitch + bitmap.width);
+            for (unsigned column = 0; column < bitmap.width; ++column) {
+                const uint8_t* line = bitmap.buffer + row * bitmap.pitch;
+                ink.coverage.push_back(mono ? ((line[column / 8] >> (7 - column % 8)) & 1) * 255 : line[column]);
+            }
         return ink;
     }
 
@@ -119,9 +124,40 @@ protected:
     std::string fontPath;
     FT_Library library = nullptr;
     FT_Face face = nullptr;
+    // Exports the font with `options` into the folder; the source's path.
+    std::string exportFont(const std::string& name, uint32_t size, const std::vector<std::string>& options)
+    {
+        std::vector<std::string> arguments = {
+            "--silent", "--font", fontPath, "--size", std::to_string(size), "--output_path", folder.path(), name};
+        arguments.insert(arguments.end(), options.begin(), options.end());
+        const ProgramResult exported = runProgram(GLYPHSMITH_CLI, arguments);
+        EXPECT_EQ(exported.status, 0) << exported.output;
+        return folder.file(name + "_" + std::to_string(size) + ".cpp");
+    }
+
+    // assetpeek's picture of the UTF-8 `text` drawn from `source`.
+    LibpngImage picture(const std::string& source, const std::string& text, int rotation = 0)
+    {
+        const std::string path = folder.file("picture.png");
+        const ProgramResult drawn = runProgram(ASSETPEEK_PATH,
+            {"--font", source, "--text", text, "--rotation", std::to_string(rotation), "--output", path});
+        EXPECT_EQ(drawn.status, 0) << drawn.output;
+        return readPicture(path);
+    }
+
+    bool mono = false;   // render FreeType's monochrome bitmaps
     int kernedPairs = 0; // pairs of the text that FreeType kerns by a pixel or more
     TemporaryDirectory folder;
 };
+
+// The largest difference between two grey pictures of one size.
+int largestDifference(const Bytes& a, const Bytes& b)
+{
+    int largest = 0;
+    for (size_t i = 0; i < a.size() && i < b.size(); ++i)
+        largest = std::max(largest, std::abs(int(a[i]) - int(b[i])));
+    return largest;
+}
 
 TEST_F(FontRoundTrip, TextEqualsFreeTypeAndEveryRotationIsItTurned)
 {
@@ -183,6 +219,54 @@ TEST_F(FontRoundTrip, CyrillicTextFromACodePageExportEqualsFreeType)
             std::make_pair(expected.width, expected.height));
         EXPECT_TRUE(picture.rows == expected.pixels) << options.size();
     }
+}
+
+// Packed exports of the same glyphs: 8 bits draw the classic export's
+// pictures in every rotation, 4 bits FreeType's within half a level (17 / 2),
+// 1 bit FreeType's monochrome bitmaps exactly.
+TEST_F(FontRoundTrip, PackedTextEqualsFreeTypeAtItsDepth)
+{
+    const uint32_t size = 20;
+    const std::string classic = exportFont("classic", size, {"--chars", "32-126"});
+    const std::string all = "0,90,180,270";
+    for (const std::string compress : {"", "--compress"}) {
+        std::vector<std::string> options = {"--bpp", "8", "--rotations", all, "--chars", "32-126"};
+        if (!compress.empty())
+            options.insert(options.begin(), compress);
+        const std::string packed = exportFont("packed", size, options);
+        for (int rotation : {0, 90, 180, 270})
+            EXPECT_TRUE(picture(packed, kText, rotation).rows == picture(classic, kText, rotation).rows)
+                << compress << " rotation " << rotation;
+    }
+    const GreyPicture grey = freetypePicture(size);
+    const LibpngImage four =
+        picture(exportFont("four", size, {"--bpp", "4", "--compress", "--chars", "32-126"}), kText);
+    ASSERT_EQ(std::make_pair(int64_t(four.width), int64_t(four.height)), std::make_pair(grey.width, grey.height));
+    EXPECT_LE(largestDifference(four.rows, grey.pixels), 8);
+    EXPECT_GT(largestDifference(four.rows, grey.pixels), 0);
+    mono = true;
+    const GreyPicture bilevel = freetypePicture(size);
+    const LibpngImage one = picture(exportFont("one", size, {"--bpp", "1", "--chars", "32-126"}), kText);
+    ASSERT_EQ(std::make_pair(int64_t(one.width), int64_t(one.height)), std::make_pair(bilevel.width, bilevel.height));
+    EXPECT_TRUE(one.rows == bilevel.pixels);
+}
+
+// A packed font of Latin, Greek and Cyrillic letters and the euro sign
+// draws UTF-8 text as FreeType renders those characters.
+TEST_F(FontRoundTrip, UnicodeTextEqualsFreeType)
+{
+    const uint32_t size = 24;
+    const std::string source = exportFont("unicode", size,
+        {"--bpp", "8", "--compress", "--chars", "32-126,U+00C4,U+00E9,U+0391-U+03C9,U+0410-U+044F,U+20AC"});
+    const std::string text = "\xC3\x84pfel \xCE\x91\xCE\xB8\xCE\xAE\xCE\xBD\xCE\xB1 "
+                             "\xD0\x9F\xD1\x80\xD0\xB8\xD0\xB2\xD0\xB5\xD1\x82 10\xE2\x82\xAC caf\xC3\xA9";
+    const std::vector<uint32_t> characters = {0xC4, 'p', 'f', 'e', 'l', ' ', 0x391, 0x3B8, 0x3AE, 0x3BD, 0x3B1, ' ',
+        0x41F, 0x440, 0x438, 0x432, 0x435, 0x442, ' ', '1', '0', 0x20AC, ' ', 'c', 'a', 'f', 0xE9};
+    const GreyPicture expected = freetypePicture(size, characters);
+    const LibpngImage drawn = picture(source, text);
+    ASSERT_EQ(
+        std::make_pair(int64_t(drawn.width), int64_t(drawn.height)), std::make_pair(expected.width, expected.height));
+    EXPECT_TRUE(drawn.rows == expected.pixels);
 }
 
 } // namespace

@@ -18,7 +18,9 @@
 #
 # Every C++ block (a fence of cpp) is then compiled against an install of this
 # build, in one project whose targets link CorvaneAssets::surface, the font
-# sans_16 (DejaVu Sans, codes 32 to 126, from corvane_add_font) and the
+# sans_16 (DejaVu Sans, codes 32 to 126, from corvane_add_font), the packed
+# font label_16 (the same with U+00B0 and U+20AC, 4 bits, compressed, in
+# rotations 0 and 90) and the
 # embedded surface badge (examples/firmware/images/badge.png, from
 # corvane_add_surface ... EMBED); a block that defines main is a program and
 # runs in the project's build folder, and must exit with status 0. Every CMake
@@ -149,6 +151,8 @@ find_package(CorvaneAssets 1.0 REQUIRED)
 add_library(readme_assets STATIC assets.cpp)
 target_link_libraries(readme_assets PUBLIC CorvaneAssets::surface)
 corvane_add_font(readme_assets NAME sans FONT ${FONT} SIZE 16 CHARS 32-126)
+corvane_add_font(readme_assets NAME label FONT ${FONT} SIZE 16 CHARS 32-126,U+00B0,U+20AC BPP 4 COMPRESS
+                 ROTATIONS 0 90)
 corvane_add_surface(readme_assets NAME badge IMAGE ${BADGE} EMBED)
 file(GLOB blocks ${CMAKE_SOURCE_DIR}/block_*.cpp)
 foreach(block IN LISTS blocks)
