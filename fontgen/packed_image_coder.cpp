@@ -87,9 +87,14 @@ void walkTokens(const LevelImage& image, uint32_t bpp, Repeat repeat, Run run, L
 }
 
 // The span code of 4-bit images (ds_font.h): the image's pixels, row after
-// row, as one sequence of tokens. The tokens are chosen for the fewest
-// nibbles, by dynamic programming from the image's end: fewest[i] is the
-// cost of pixels i to the end, and each token from i is tried.
+// row, as one sequence of tokens. The tokens are chosen for the least cost,
+// by dynamic programming from the image's end: fewest[i] is the cost of
+// pixels i to the end, and each token from i is tried. A nibble costs
+// kNibbleCost and a token kTokenCost more: each token takes the decoder a
+// few dozen instructions, a nibble of levels a few, so that of two codes of
+// about the same size the one of fewer tokens is taken.
+constexpr uint64_t kNibbleCost = 4;
+constexpr uint64_t kTokenCost = 4;
 constexpr uint32_t kLongestShortSkip = DS_PACKED_SPAN_LONG_SKIP - 1;
 constexpr uint32_t kLongestSkip = DS_PACKED_SPAN_LONG_SKIP + 255;
 constexpr uint32_t kLongestFulls = DS_PACKED_SPAN_SHORTEST_FULLS + 15;
@@ -126,7 +131,7 @@ std::vector<SpanToken> spanTokens(const LevelImage& image)
     for (size_t i = count; i-- > 0;) {
         uint64_t cheapest = UINT64_MAX;
         const auto consider = [&](uint64_t nibbles, size_t next, SpanToken token) {
-            const uint64_t cost = nibbles + fewest[next];
+            const uint64_t cost = nibbles * kNibbleCost + kTokenCost + fewest[next];
             if (cost < cheapest) {
                 cheapest = cost;
                 best[i] = token;

@@ -263,7 +263,8 @@ uint32_t classicGlyphPixels(const ds_bitmap_font_t& font, const char* text)
 }
 
 // The line drawn with each font into an RGB565 surface over the destination
-// pixels, wide enough for the whole line so that no glyph is clipped.
+// pixels, wide and tall enough for the whole line, its baseline the font's
+// ascender below the top, so that no glyph is clipped.
 bool measureText(uint64_t perTickMilli)
 {
     constexpr int32_t kTextWidth = 512;
@@ -271,15 +272,19 @@ bool measureText(uint64_t perTickMilli)
     DsSurface target(kTextWidth, kTextHeight, 0, RGB565, reinterpret_cast<uint8_t*>(destinationPixels), kTextWidth * 2);
     const int32_t widths[] = {dsTextWidth(font_classic_16_0, kTextLine), dsTextWidth(font_packed_16_0, kTextLine)};
     for (const int32_t width : widths)
-        if (width + 8 > kTextWidth || font_classic_16_0.height + 8 > kTextHeight) {
+        if (width + 8 > kTextWidth || font_classic_16_0.height + 8 > kTextHeight ||
+            font_packed_16_0.height + 8 > kTextHeight) {
             printf("text: the line of %ld pixels does not fit the surface\n", long(width));
             return false;
         }
     const uint32_t line = classicGlyphPixels(font_classic_16_0, kTextLine);
-    bool ok = measureTextDrawing("text classic 8 bpp -> RGB565", line, perTickMilli,
-        [&] { return dsDrawText(target, font_classic_16_0, 4, 4, kTextLine, 0xFFFFFFFF); });
+    bool ok = measureTextDrawing("text classic 8 bpp -> RGB565", line, perTickMilli, [&] {
+        return dsDrawText(target, font_classic_16_0, 4, 4 + font_classic_16_0.ascender, kTextLine, 0xFFFFFFFF);
+    });
     ok = measureTextDrawing("text packed 4 bpp compressed -> RGB565", line, perTickMilli,
-             [&] { return dsDrawText(target, font_packed_16_0, 4, 4, kTextLine, 0xFFFFFFFF); }) &&
+             [&] {
+                 return dsDrawText(target, font_packed_16_0, 4, 4 + font_packed_16_0.ascender, kTextLine, 0xFFFFFFFF);
+             }) &&
         ok;
     return ok;
 }

@@ -323,9 +323,12 @@ int ds::prepareMaskTarget(DsSurface& destination, uint32_t argb, MaskTarget& tar
     job.alpha = ds::mulAlpha(ds::alphaOf(argb), 255);
     job.color = argb;
     const DsRect& clip = destination.clip();
-    target = {job, destination.pixels(), ptrdiff_t(destination.pitch()), destination.bytesPerPixel(),
-        int32_t(turnOf(destination)), destination.width(), destination.height(), clip.x, clip.y,
-        int64_t(clip.x) + clip.width, int64_t(clip.y) + clip.height};
+    // The fast path depends on the job alone: a mask's pixels are read one
+    // after the other, as every fast path reads its source.
+    const ds::FastPath fast = ds::findFastPath(job, Area{});
+    target = {job, fast ? fast : ds::drawGeneral, destination.pixels(), ptrdiff_t(destination.pitch()),
+        destination.bytesPerPixel(), int32_t(turnOf(destination)), destination.width(), destination.height(), clip.x,
+        clip.y, int64_t(clip.x) + clip.width, int64_t(clip.y) + clip.height};
     return DS_DRAW_OK;
 }
 
@@ -351,7 +354,7 @@ void ds::drawStoredMask(
     const Area area{target.pixels + top * target.pitch + left * ptrdiff_t(target.bytesPerPixel), target.pitch,
         mask + (top - row) * columns + (left - column), 1, ptrdiff_t(columns), uint32_t(right - left),
         uint32_t(bottom - top)};
-    ds::drawArea(target.job, area);
+    target.draw(target.job, area);
 }
 
 int32_t DsSurface::logicalWidth() const

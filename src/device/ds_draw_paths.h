@@ -97,11 +97,12 @@ FastPath findFastPath(const Job& job, const Area& area);
 // costs a clip and a call, and draws exactly what blendMask draws.
 struct MaskTarget {
     Job job;
+    void (*draw)(const Job& job, const Area& area); // the fast path of the job, or the general path
     uint8_t* pixels;
     ptrdiff_t pitch;
     uint32_t bytesPerPixel;
-    int32_t turn;                  // the destination's quarter turn, 0 to 3
-    int32_t storedWidth;           // its stored size
+    int32_t turn;        // the destination's quarter turn, 0 to 3
+    int32_t storedWidth; // its stored size
     int32_t storedHeight;
     int64_t clipLeft, clipTop;     // its clip, in stored coordinates
     int64_t clipRight, clipBottom; // (exclusive)
@@ -115,8 +116,8 @@ int prepareMaskTarget(DsSurface& destination, uint32_t argb, MaskTarget& target)
 // The stored position, on the target, of the stored pixel (0, 0) of an
 // image `width` x `height` (upright) whose upright top-left pixel lies at
 // logical (left, top), both images stored in the target's rotation.
-void storedCorner(const MaskTarget& target, int64_t left, int64_t top, int32_t width, int32_t height,
-    int64_t& column, int64_t& row);
+void storedCorner(
+    const MaskTarget& target, int64_t left, int64_t top, int32_t width, int32_t height, int64_t& column, int64_t& row);
 
 // Draws the stored mask of `columns` x `rows` coverage bytes at `mask`
 // (`columns` a row) with its first pixel on the stored (column, row) of the

@@ -406,8 +406,10 @@ void DsPackedImageDecoder::decodeSpans(uint8_t* out, uint32_t count)
                 consume(bits, 8 + levels * 4);
                 out += levels;
             } else {
-                consume(bits, 8);
-                out = readLevels(bits, out, levels);
+                // The first four from this peek, the rest from the next ones.
+                writeFourLevels(out, word >> 8);
+                consume(bits, 24);
+                out = readLevels(bits, out + 4, levels - 4);
             }
             continue;
         }

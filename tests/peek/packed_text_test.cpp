@@ -232,6 +232,26 @@ TEST_F(PackedText, AFontOfAnotherRotationDrawsNothing)
     EXPECT_EQ(dsDrawText(none, devicePackedFont(packed), 0, 0, "A", 0), DS_DRAW_INVALID_SURFACE);
 }
 
+// Text into a target that cannot take it is refused as blendMask refuses
+// it, and a colour without alpha draws nothing; neither changes a pixel.
+TEST_F(PackedText, RefusalsAndInvisibleColoursLeaveTheTarget)
+{
+    const PackedFont packed = packedFont(12, 4, true, 0, printable());
+    const ds_packed_font_t font = devicePackedFont(packed);
+    const struct {
+        uint32_t mode;
+        uint32_t argb;
+        int result;
+    } cases[] = {{I8, 0xFF000001, DS_DRAW_UNSUPPORTED_MODES}, {RGB565, 0x00FFFFFF, DS_DRAW_OK},
+        {ARGB8888, 0x00000000, DS_DRAW_OK}};
+    for (const auto& item : cases) {
+        Canvas canvas(60, 30, 0, item.mode);
+        const std::vector<uint8_t> before = canvas.pixels;
+        EXPECT_EQ(dsDrawText(canvas.surface, font, 5, 20, "Aj", item.argb), item.result) << item.mode;
+        EXPECT_TRUE(canvas.pixels == before) << item.mode;
+    }
+}
+
 // A glyph `width` x `rows`, text-like: strokes of full coverage with soft
 // edges, rows repeating in runs, a gap in the middle.
 FontGlyph syntheticGlyph(uint32_t character, uint32_t width, uint32_t rows)
