@@ -112,6 +112,23 @@ confirm_dialog() {
   return 1
 }
 
+# Answers the save dialog that Export opened with the file $1, checks the
+# message naming the two files written, $2.cpp and $2.h, closes it and
+# waits for the header.
+export_to() {
+  local dialog message
+  dialog="$(window_named "Choose File to Save Data To")" || fail "Export opened no save dialog for $1"
+  xdotool windowfocus --sync "$dialog"
+  xdotool type --delay 10 "$1"
+  confirm_dialog "Choose File to Save Data To" || fail "save dialog stayed open"
+  message="$(box_text Export)" || fail "the export of $1 said nothing"
+  [[ "$message" == "Wrote $2.cpp and $2.h" ]] || fail "the export said '$message'"
+  xdotool key Return
+  wait_until window_gone Export || fail "the export's message stayed open"
+  wait_until test -s "$2.h" || fail "export wrote no $2.h; out holds: $(ls "$(dirname "$2")")"
+  echo "ok: the export says '$message'"
+}
+
 start_xvfb() {
   local display_file="$work/display"
   Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$display_file" >"$work/xvfb.log" 2>&1 &
@@ -187,16 +204,7 @@ xdotool mousemove --window "$main_window" "$chars_x" "$chars_y" click 1
 xdotool key shift+Tab ctrl+a
 xdotool type "16"
 xdotool key Tab Tab space
-save_dialog="$(window_named "Choose File to Save Data To")" || fail "Export opened no save dialog"
-xdotool windowfocus --sync "$save_dialog"
-xdotool type --delay 10 "$work/out/myfont.CPP"
-confirm_dialog "Choose File to Save Data To" || fail "save dialog stayed open"
-message="$(box_text Export)" || fail "the export said nothing"
-[[ "$message" == "Wrote $work/out/myfont.cpp and $work/out/myfont.h" ]] || fail "the export said '$message'"
-xdotool key Return
-wait_until window_gone Export || fail "the export's message stayed open"
-echo "ok: the export says '$message'"
-wait_until test -s "$work/out/myfont.h" || fail "export wrote no myfont.h; out holds: $(ls "$work/out")"
+export_to "$work/out/myfont.CPP" "$work/out/myfont"
 grep -q "font_myfont_270" "$work/out/myfont.h" || fail "header lacks font_myfont_270"
 grep -q "char_65_0" "$work/out/myfont.cpp" || fail "source lacks the committed code 65"
 grep -q "char_32_0" "$work/out/myfont.cpp" && fail "source holds code 32 of the old list"
@@ -211,14 +219,7 @@ settled_shot after_mapping || fail "cannot take a screenshot"
 "$helper" compare "$work/after_mapping.ppm" "$canvas_x" "$canvas_y" "$font" 1040-1045 ||
   fail "the preview of 192-197=U+0410 does not show U+0410-U+0415"
 xdotool key Tab space
-save_dialog="$(window_named "Choose File to Save Data To")" || fail "Export opened no save dialog"
-xdotool windowfocus --sync "$save_dialog"
-xdotool type --delay 10 "$work/out/mapped.cpp"
-confirm_dialog "Choose File to Save Data To" || fail "save dialog stayed open"
-box_text Export >/dev/null || fail "the second export said nothing"
-xdotool key Return
-wait_until window_gone Export || fail "the export's message stayed open"
-wait_until test -s "$work/out/mapped.h" || fail "export wrote no mapped.h"
+export_to "$work/out/mapped.cpp" "$work/out/mapped"
 grep -qx "// 0xC0-0xC5: U+0410-U+0415" "$work/out/mapped.cpp" || fail "mapped.cpp does not say what 0xC0-0xC5 show"
 echo "ok: 192-197=U+0410 previews and exports the Cyrillic glyphs"
 
@@ -242,14 +243,7 @@ xdotool key ctrl+a
 xdotool type --delay 10 "65-70,1040-1045,8364"
 xdotool key Return Tab Tab Up Up Tab Down Down Down Tab space Tab Tab space
 xdotool key shift+Tab shift+Tab shift+Tab shift+Tab shift+Tab space
-save_dialog="$(window_named "Choose File to Save Data To")" || fail "Export opened no save dialog for the packed font"
-xdotool windowfocus --sync "$save_dialog"
-xdotool type --delay 10 "$work/out/packed.cpp"
-confirm_dialog "Choose File to Save Data To" || fail "save dialog stayed open"
-box_text Export >/dev/null || fail "the packed export said nothing"
-xdotool key Return
-wait_until window_gone Export || fail "the export's message stayed open"
-wait_until test -s "$work/out/packed.h" || fail "export wrote no packed.h"
+export_to "$work/out/packed.cpp" "$work/out/packed"
 grep -qx "extern const ds_packed_font_t font_packed_0;" "$work/out/packed.h" &&
   grep -qx "extern const ds_packed_font_t font_packed_90;" "$work/out/packed.h" ||
   fail "packed.h does not declare the rotations 0 and 90: $(cat "$work/out/packed.h")"
