@@ -170,6 +170,10 @@ bool checkKerning(const PackedFont& font, std::string& problem)
         const uint32_t end = dsPackedBits(table, uint64_t(row) * endBits, endBits);
         if (end <= first)
             return fail(problem, "kerning class without entries");
+        // The table's size follows from the last end: an end past it would
+        // send the entries' reads past the table.
+        if (end > entries)
+            return fail(problem, "kerning class past the entries");
         uint32_t previous = 0;
         for (uint32_t entry = first; entry < end; ++entry) {
             const uint32_t rightClass = dsPackedBits(table, endsBits + uint64_t(entry) * entryBits, classBits);
