@@ -76,18 +76,30 @@ DsRect logicalOf(const DsSurface& surface, const DsRect& stored)
     }
 }
 
+// The stored position of the first stored pixel of the logical rectangle
+// (left, top, width, height) on a surface of `columns` x `rows` stored
+// pixels in quarter turn `turn`: the corner from which its stored rows run.
+void storedCornerOf(uint32_t turn, int32_t columns, int32_t rows, int64_t left, int64_t top, int64_t width,
+    int64_t height, int64_t& column, int64_t& row)
+{
+    switch (turn) {
+    case 1: column = top, row = rows - left - width; break;
+    case 2: column = columns - left - width, row = rows - top - height; break;
+    case 3: column = columns - top - height, row = left; break;
+    default: column = left, row = top; break;
+    }
+}
+
 // The stored rectangle of the logical rectangle `logical` (inside the surface).
 DsRect storedOf(const DsSurface& surface, const DsRect& logical)
 {
-    const int32_t columns = surface.width(), rows = surface.height();
-    switch (turnOf(surface)) {
-    case 1: return DsRect(logical.y, rows - logical.x - logical.width, logical.height, logical.width);
-    case 2:
-        return DsRect(
-            columns - logical.x - logical.width, rows - logical.y - logical.height, logical.width, logical.height);
-    case 3: return DsRect(columns - logical.y - logical.height, logical.x, logical.height, logical.width);
-    default: return logical;
-    }
+    const uint32_t turn = turnOf(surface);
+    int64_t column, row;
+    storedCornerOf(
+        turn, surface.width(), surface.height(), logical.x, logical.y, logical.width, logical.height, column, row);
+    const bool turned = turn == 1 || turn == 3;
+    return DsRect(int32_t(column), int32_t(row), turned ? logical.height : logical.width,
+        turned ? logical.width : logical.height);
 }
 
 uint8_t* storedPixel(const DsSurface& surface, int64_t column, int64_t row)
@@ -335,12 +347,8 @@ int ds::prepareMaskTarget(DsSurface& destination, uint32_t argb, MaskTarget& tar
 void ds::storedCorner(
     const MaskTarget& target, int64_t left, int64_t top, int32_t width, int32_t height, int64_t& column, int64_t& row)
 {
-    switch (target.turn) {
-    case 1: column = top, row = target.storedHeight - left - width; break;
-    case 2: column = target.storedWidth - left - width, row = target.storedHeight - top - height; break;
-    case 3: column = target.storedWidth - top - height, row = left; break;
-    default: column = left, row = top; break;
-    }
+    storedCornerOf(
+        uint32_t(target.turn), target.storedWidth, target.storedHeight, left, top, width, height, column, row);
 }
 
 void ds::drawStoredMask(
